@@ -1,0 +1,230 @@
+// Table engine over a generated large data folder: 10,000 records with every
+// column filled and 100,000 rows in each child table.
+#include "TableSchemas.h"
+#include "db/Query.h"
+#include "db/Table.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+using namespace db;
+
+namespace {
+
+constexpr int kRecords = 10000;
+constexpr int kChildRows = 100000;
+
+QString key(int i)
+{
+    return QString("%1%2").arg(2001 + i % 5).arg(i + 1, 6, 10, QChar('0'));
+}
+
+Value sampleValue(const ColumnSpec &c, int i)
+{
+    switch (c.type) {
+    case 'D':
+        return Value::fromDate(QDate(2005, 1 + i % 12, 1 + i % 28));
+    case 'M':
+        return Value::fromString(QString::fromUtf8("简要技术说明与应用前景，第%1项。").repeated(1 + i % 20));
+    case 'N':
+        return Value::fromNumber(i * 1.25);
+    default: {
+        const QString s = QString::fromUtf8("科技成果%1").arg(i);
+        return Value::fromString(s.left(c.length / 2));
+    }
+    }
+}
+
+void fill(const QString &dir, const QString &name, int rows, int keys)
+{
+    const TableSchema *s = tableSchema(name);
+    DbfFile::create(dir, s->fileName, s->columns);
+    auto f = DbfFile::open(dir, s->fileName);
+    for (int r = 0; r < rows; ++r) {
+        QByteArray raw = f->blankRecord();
+        const int k = keys ? r % keys : r;
+        for (int c = 0; c < s->columns.size(); ++c) {
+            const QString col = s->columns[c].name;
+            Value v = sampleValue(s->columns[c], r);
+            if (col == "ITEM_4")
+                v = Value::fromString(key(k));
+            else if (col == "ITEM_DQDM")
+                v = Value::fromString(".");
+            else if (col == "ITEM_CGLB")
+                v = Value::fromString(QString::number(1 + r % 3));
+            f->encode(raw, c, v);
+        }
+        f->appendRecord(raw);
+    }
+}
+
+struct DataFolder
+{
+    QTemporaryDir tmp;
+    QString dir;
+    DataFolder()
+    {
+        dir = tmp.path();
+        fill(dir, "kjcg", kRecords, 0);
+        for (const char *child : {"cgwcr", "cgwcdw", "jdwyhmd", "zlqk"})
+            fill(dir, child, kChildRows, kRecords);
+    }
+};
+
+DataFolder &folder()
+{
+    static DataFolder f;
+    return f;
+}
+
+void BM_OpenAndPackKjcg(benchmark::State &state)
+{
+    const QString dir = folder().dir;
+    for (auto _ : state) {
+        state.PauseTiming();
+        // A fresh copy with 100 deleted rows each time.
+        QTemporaryDir copy;
+        for (const char *name : {"kjcg.DBF", "kjcg.DBT"})
+            QFile::copy(QDir(dir).filePath(name), QDir(copy.path()).filePath(name));
+        {
+            auto f = DbfFile::open(copy.path(), "kjcg.DBF");
+            for (int r = 0; r < 100; ++r)
+                f->setDeleted(r * 50, true);
+        }
+        state.ResumeTiming();
+        Table t;
+        t.setDatabaseName(copy.path());
+        t.setTableName("kjcg.DBF");
+        t.setExclusive(true);
+        t.open();
+        t.pack();
+        t.close();
+    }
+}
+
+void BM_FullScanKjcg(benchmark::State &state)
+{
+    Table t;
+    t.setDatabaseName(folder().dir);
+    t.setTableName("kjcg");
+    for (auto _ : state) {
+        t.open();
+        qint64 bytes = 0;
+        for (t.first(); !t.eof(); t.next())
+            for (int c = 0; c < t.fieldCount(); ++c)
+                bytes += t.field(c)->asString().size();
+        benchmark::DoNotOptimize(bytes);
+        t.close();
+    }
+    state.SetItemsProcessed(state.iterations() * t.recordCount());
+}
+
+void BM_FilterChildToRecord(benchmark::State &state)
+{
+    Table t;
+    t.setDatabaseName(folder().dir);
+    t.setTableName("cgwcr");
+    t.setFilter("item_4='" + key(kRecords / 2) + "' and item_dqdm='.'");
+    t.setFiltered(true);
+    for (auto _ : state) {
+        t.open();
+        benchmark::DoNotOptimize(t.recordCount());
+        t.close();
+    }
+}
+
+void BM_ListStatement(benchmark::State &state)
+{
+    Query q;
+    q.setDatabaseName(folder().dir);
+    q.setSql("select * from kjcg where item_cglb='1' and item_4 like '2005%'");
+    for (auto _ : state) {
+        q.open();
+        benchmark::DoNotOptimize(q.recordCount());
+        q.close();
+    }
+}
+
+void BM_MaxKeyOfYear(benchmark::State &state)
+{
+    Query q;
+    q.setDatabaseName(folder().dir);
+    q.setSql("select max(item_4) from kjcg where item_4 like'2005%'");
+    for (auto _ : state) {
+        q.open();
+        benchmark::DoNotOptimize(q.field(0)->asString());
+        q.close();
+    }
+}
+
+void BM_RenumberList(benchmark::State &state)
+{
+    Query q;
+    q.setDatabaseName(folder().dir);
+    q.setSql("select * from kjcg");
+    q.open();
+    const int n = int(state.range(0));
+    for (auto _ : state) {
+        q.disableControls();
+        int i = 0;
+        for (q.first(); !q.eof() && i < n; q.next()) {
+            q.edit();
+            q.fieldByName("NO")->setAsString(QString::number(++i));
+            q.post();
+        }
+        q.enableControls();
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+    state.SetComplexityN(n);
+}
+
+void BM_AppendRows(benchmark::State &state)
+{
+    const int n = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir tmp;
+        const TableSchema *s = tableSchema("cgwcr");
+        DbfFile::create(tmp.path(), s->fileName, s->columns);
+        Table t;
+        t.setDatabaseName(tmp.path());
+        t.setTableName("cgwcr");
+        t.open();
+        state.ResumeTiming();
+        for (int i = 0; i < n; ++i) {
+            t.append();
+            t.fieldByName("item_4")->setAsString(key(i));
+            t.fieldByName("item_dqdm")->setAsString(".");
+            t.fieldByName("item_187")->setAsInteger(i);
+            t.fieldByName("item_180")->setAsString(QString::fromUtf8("张三"));
+            t.post();
+        }
+        state.PauseTiming();
+        t.close();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+    state.SetComplexityN(n);
+}
+
+} // namespace
+
+BENCHMARK(BM_OpenAndPackKjcg)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullScanKjcg)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterChildToRecord)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListStatement)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MaxKeyOfYear)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenumberList)->Arg(2500)->Arg(5000)->Arg(10000)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AppendRows)->Arg(2500)->Arg(5000)->Arg(10000)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,17 @@
+#pragma once
+// Every table of the data folder: file name and columns in their order.
+#include "db/DbfFile.h"
+
+#include <QString>
+#include <QVector>
+
+struct TableSchema
+{
+    QString fileName;  // as created when missing
+    QString delivered; // name of the delivered rows in resources, or empty
+    QVector<db::ColumnSpec> columns;
+};
+
+const QVector<TableSchema> &allTableSchemas();
+// The schema of a table by file or table name, any case; nullptr if unknown.
+const TableSchema *tableSchema(const QString &name);

@@ -1,0 +1,673 @@
+#include "Dataset.h"
+
+#include "DbError.h"
+#include "text/Gbk.h"
+
+namespace db {
+
+Dataset::Dataset(QObject *parent) : QObject(parent) {}
+
+Dataset::~Dataset() = default;
+
+void Dataset::setDatabaseName(const QString &dir)
+{
+    if (active())
+        close();
+    m_dir = dir;
+}
+
+QString Dataset::tableLabel() const
+{
+    if (m_file)
+        return m_file->tableName();
+    return objectName().isEmpty() ? QStringLiteral("dataset") : objectName();
+}
+
+void Dataset::checkActive() const
+{
+    if (!active())
+        throw DbError(QString::fromUtf8("数据集 %1 未打开").arg(tableLabel()));
+}
+
+void Dataset::open()
+{
+    if (active())
+        return;
+    m_baseRows.clear();
+    m_values.clear();
+    m_deleted.clear();
+    m_columns.clear();
+    try {
+        openRows();
+        m_dataColumns = m_columns.size();
+        for (const LookupDef &l : m_lookups) {
+            Column c;
+            c.name = l.name;
+            c.type = 'C';
+            m_columns.append(c);
+        }
+        resetFields();
+        m_filter.reset();
+        if (m_filtered && !m_filterText.trimmed().isEmpty()) {
+            if (!m_file)
+                throw DbError(QString::fromUtf8("数据集 %1 不能设置过滤条件").arg(tableLabel()));
+            m_filter = std::make_unique<sql::Condition>(sql::Condition::compile(m_filterText, *m_file));
+        }
+    } catch (...) {
+        closeRows();
+        m_file.reset();
+        m_baseRows.clear();
+        m_values.clear();
+        m_columns.clear();
+        m_fields.clear();
+        m_fieldIndex.clear();
+        throw;
+    }
+    m_fileGeneration = m_file ? m_file->generation() : 0;
+    m_state = Browse;
+    m_changes.clear();
+    rebuildView(-1);
+    m_bof = true;
+    m_eof = m_view.isEmpty();
+    notifyReset();
+    if (!controlsDisabled())
+        emit stateChanged(m_state);
+}
+
+void Dataset::close()
+{
+    if (!active())
+        return;
+    m_changes.clear();
+    m_state = Inactive;
+    closeRows();
+    m_file.reset();
+    m_baseRows.clear();
+    m_values.clear();
+    m_view.clear();
+    m_deleted.clear();
+    m_filter.reset();
+    m_current = -1;
+    m_eof = m_bof = true;
+    notifyReset();
+    if (!controlsDisabled())
+        emit stateChanged(m_state);
+}
+
+void Dataset::refresh()
+{
+    checkActive();
+    checkBrowseMode();
+    const Bookmark b = bookmark();
+    const int row = m_current;
+    disableControls();
+    try {
+        close();
+        open();
+    } catch (...) {
+        enableControls();
+        throw;
+    }
+    if (!gotoBookmark(b) && row >= 0 && !m_view.isEmpty())
+        setCurrent(std::min(row, rowCount() - 1));
+    enableControls();
+}
+
+void Dataset::setFilter(const QString &text)
+{
+    if (text == m_filterText)
+        return;
+    m_filterText = text;
+    if (active() && m_filtered)
+        refresh();
+}
+
+void Dataset::setFiltered(bool on)
+{
+    if (on == m_filtered)
+        return;
+    m_filtered = on;
+    if (active())
+        refresh();
+}
+
+void Dataset::resetFields()
+{
+    m_fields.clear();
+    m_fieldIndex.clear();
+    for (int i = 0; i < m_columns.size(); ++i) {
+        m_fields.push_back(std::make_unique<Field>(this, i));
+        const QString key = m_columns[i].name.toLower();
+        if (!m_fieldIndex.contains(key))
+            m_fieldIndex.insert(key, i);
+    }
+}
+
+bool Dataset::rowMatchesFilter(const Row &row) const
+{
+    if (!m_filter || row.rec < 0 || row.status != Row::Unmodified)
+        return true;
+    return m_filter->matches(*m_file, row.rec);
+}
+
+void Dataset::rebuildView(int keepRec)
+{
+    m_view.clear();
+    m_view.reserve(m_baseRows.size());
+    int current = -1;
+    for (int i = 0; i < m_baseRows.size(); ++i) {
+        const Row &r = m_baseRows[i];
+        if (r.rec == kGone || !rowMatchesFilter(r))
+            continue;
+        if (keepRec >= 0 && r.rec == keepRec)
+            current = m_view.size();
+        m_view.append(i);
+    }
+    if (current < 0)
+        current = m_view.isEmpty() ? -1 : 0;
+    m_current = current;
+}
+
+void Dataset::syncWithFile()
+{
+    if (!active() || !m_file || !followsFile() || m_file->generation() == m_fileGeneration)
+        return;
+    const int keep = m_current >= 0 ? baseRow(m_current).rec : -1;
+    const int oldRow = m_current;
+    relistRows();
+    m_fileGeneration = m_file->generation();
+    rebuildView(keep);
+    if (keep >= 0 && (m_current < 0 || baseRow(m_current).rec != keep) && !m_view.isEmpty())
+        m_current = std::min(std::max(oldRow, 0), rowCount() - 1);
+    notifyReset();
+}
+
+void Dataset::notifyReset()
+{
+    if (controlsDisabled()) {
+        m_resetPending = true;
+        return;
+    }
+    emit layoutReset();
+    emit currentChanged(m_current);
+}
+
+void Dataset::setCurrent(int row)
+{
+    m_current = row;
+    m_bof = m_eof = false;
+    if (!controlsDisabled())
+        emit currentChanged(row);
+}
+
+void Dataset::disableControls()
+{
+    ++m_disableCount;
+}
+
+void Dataset::enableControls()
+{
+    if (m_disableCount == 0)
+        return;
+    if (--m_disableCount == 0) {
+        m_resetPending = false;
+        emit layoutReset();
+        emit currentChanged(m_current);
+    }
+}
+
+void Dataset::checkBrowseMode()
+{
+    checkActive();
+    if (m_state == Edit || m_state == Insert)
+        post();
+}
+
+void Dataset::first()
+{
+    checkBrowseMode();
+    syncWithFile();
+    m_current = m_view.isEmpty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_view.isEmpty();
+    if (!controlsDisabled())
+        emit currentChanged(m_current);
+}
+
+void Dataset::last()
+{
+    checkBrowseMode();
+    syncWithFile();
+    m_current = rowCount() - 1;
+    m_eof = true;
+    m_bof = m_view.isEmpty();
+    if (!controlsDisabled())
+        emit currentChanged(m_current);
+}
+
+void Dataset::next()
+{
+    moveBy(1);
+}
+
+void Dataset::prior()
+{
+    moveBy(-1);
+}
+
+void Dataset::moveBy(int n)
+{
+    checkBrowseMode();
+    syncWithFile();
+    if (m_view.isEmpty()) {
+        m_bof = m_eof = true;
+        return;
+    }
+    const int target = m_current + n;
+    if (target >= rowCount()) {
+        m_current = rowCount() - 1;
+        m_eof = true;
+        m_bof = false;
+    } else if (target < 0) {
+        m_current = 0;
+        m_bof = true;
+        m_eof = false;
+    } else {
+        m_current = target;
+        m_bof = m_eof = false;
+    }
+    if (n != 0 && !controlsDisabled())
+        emit currentChanged(m_current);
+}
+
+int Dataset::recNo() const
+{
+    if (!active() || m_state == Insert)
+        return 0;
+    return m_current + 1;
+}
+
+bool Dataset::locate(const QString &fieldName, const QString &value, bool partialKey, bool caseInsensitive)
+{
+    checkBrowseMode();
+    syncWithFile();
+    const int col = fieldByName(fieldName)->index();
+    const Qt::CaseSensitivity cs = caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    const QString wanted = gbk::trimRight(value);
+    for (int r = 0; r < rowCount(); ++r) {
+        const QString s = gbk::trimRight(rowValue(r, col).toString());
+        if (partialKey ? s.startsWith(wanted, cs) : s.compare(wanted, cs) == 0) {
+            setCurrent(r);
+            return true;
+        }
+    }
+    return false;
+}
+
+Dataset::Bookmark Dataset::bookmark() const
+{
+    if (!active() || m_current < 0 || m_state == Insert)
+        return {};
+    const Row &r = baseRow(m_current);
+    return {r.rec >= 0 ? r.rec : (r.computed >= 0 ? (1 << 30) + r.computed : -1)};
+}
+
+bool Dataset::gotoBookmark(const Bookmark &b)
+{
+    if (!b.valid() || !active())
+        return false;
+    checkBrowseMode();
+    syncWithFile();
+    for (int i = 0; i < rowCount(); ++i) {
+        const Row &r = baseRow(i);
+        const int key = r.rec >= 0 ? r.rec : (r.computed >= 0 ? (1 << 30) + r.computed : -1);
+        if (key == b.rec) {
+            setCurrent(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+Field *Dataset::field(int i)
+{
+    if (i < 0 || i >= fieldCount())
+        throw DbError(QString::fromUtf8("数据集 %1 没有第 %2 个字段").arg(tableLabel()).arg(i + 1));
+    return m_fields[size_t(i)].get();
+}
+
+Field *Dataset::findField(const QString &name)
+{
+    auto it = m_fieldIndex.constFind(name.trimmed().toLower());
+    return it == m_fieldIndex.constEnd() ? nullptr : m_fields[size_t(*it)].get();
+}
+
+Field *Dataset::fieldByName(const QString &name)
+{
+    if (Field *f = findField(name))
+        return f;
+    throw DbError(QString::fromUtf8("表 %1 中没有字段 %2").arg(tableLabel(), name));
+}
+
+void Dataset::setFieldLabel(const QString &fieldName, const QString &label)
+{
+    m_labels.insert(fieldName.toLower(), label);
+}
+
+QString Dataset::fieldLabel(int i) const
+{
+    const Column &c = m_columns[i];
+    if (i >= m_dataColumns)
+        return m_lookups[i - m_dataColumns].label;
+    return m_labels.value(c.name.toLower(), c.name);
+}
+
+void Dataset::addLookupField(const LookupDef &def)
+{
+    m_lookups.append(def);
+    if (active())
+        refresh();
+}
+
+Value Dataset::storedValue(const Row &row, int col) const
+{
+    const Column &c = m_columns[col];
+    if (row.rec >= 0 && c.sourceField >= 0)
+        return m_file->value(row.rec, c.sourceField);
+    if (row.computed >= 0)
+        return m_values[row.computed].value(col);
+    return {};
+}
+
+Value Dataset::rowValue(int row, int col) const
+{
+    if (row < 0 || row >= rowCount() || col < 0 || col >= m_columns.size())
+        return {};
+    if (col >= m_dataColumns) {
+        const LookupDef &l = m_lookups[col - m_dataColumns];
+        const auto it = m_fieldIndex.constFind(l.keyField.toLower());
+        if (!l.lookup || !l.lookup->active() || it == m_fieldIndex.constEnd())
+            return {};
+        return l.lookup->lookupValue(l.lookupKeyField, rowValue(row, *it), l.lookupResultField);
+    }
+    if (isCurrentRowEdited(row)) {
+        auto it = m_changes.constFind(col);
+        if (it != m_changes.constEnd())
+            return *it;
+    }
+    const Row &r = baseRow(row);
+    if (r.cache)
+        return r.cache->value(col);
+    return storedValue(r, col);
+}
+
+bool Dataset::isCurrentRowEdited(int row) const
+{
+    return m_state == Edit && row == m_current;
+}
+
+QVector<Value> Dataset::storedValues(const Row &row) const
+{
+    QVector<Value> out(m_dataColumns);
+    for (int c = 0; c < m_dataColumns; ++c)
+        out[c] = storedValue(row, c);
+    return out;
+}
+
+QVector<Value> Dataset::rowValues(int row) const
+{
+    QVector<Value> out(m_dataColumns);
+    for (int c = 0; c < m_dataColumns; ++c)
+        out[c] = rowValue(row, c);
+    return out;
+}
+
+Value Dataset::lookupValue(const QString &keyField, const Value &key, const QString &resultField) const
+{
+    if (key.isNull())
+        return {};
+    const auto k = m_fieldIndex.constFind(keyField.toLower());
+    const auto res = m_fieldIndex.constFind(resultField.toLower());
+    if (k == m_fieldIndex.constEnd() || res == m_fieldIndex.constEnd())
+        return {};
+    for (int r = 0; r < rowCount(); ++r)
+        if (sameValue(rowValue(r, *k), key))
+            return rowValue(r, *res);
+    return {};
+}
+
+Value Dataset::currentValue(int col) const
+{
+    if (!active())
+        return {};
+    if (m_state == Insert) {
+        return col < m_dataColumns ? m_changes.value(col) : Value();
+    }
+    if (m_current < 0)
+        return {};
+    return rowValue(m_current, col);
+}
+
+Value Dataset::normalise(int col, const Value &v) const
+{
+    const Column &c = m_columns[col];
+    if (!m_file || c.sourceField < 0)
+        return v;
+    if (c.type == 'M') {
+        const QByteArray b = v.toBytes();
+        return b.isEmpty() ? Value() : Value::fromBytes(b);
+    }
+    // Through the file's own format, so a value reads back as it will be
+    // stored and a value that cannot be stored fails here, not at post.
+    QByteArray scratch = m_file->blankRecord();
+    m_file->encode(scratch, c.sourceField, v);
+    return m_file->decode(scratch.constData(), c.sourceField);
+}
+
+void Dataset::setCurrentValue(int col, const Value &v)
+{
+    if (m_state != Edit && m_state != Insert)
+        throw DbError(QString::fromUtf8("数据集 %1 不在编辑状态").arg(tableLabel()));
+    if (col >= m_dataColumns)
+        throw DbError(QString::fromUtf8("字段 %1 只能显示，不能修改").arg(m_columns[col].name));
+    m_changes.insert(col, normalise(col, v));
+}
+
+void Dataset::edit()
+{
+    checkActive();
+    if (m_state == Edit || m_state == Insert)
+        return;
+    syncWithFile();
+    if (m_view.isEmpty()) {
+        append();
+        return;
+    }
+    if (!writable() && !m_cached)
+        throw DbError(QString::fromUtf8("数据集 %1 是只读的").arg(tableLabel()));
+    m_changes.clear();
+    m_state = Edit;
+    if (!controlsDisabled())
+        emit stateChanged(m_state);
+}
+
+void Dataset::append()
+{
+    checkBrowseMode();
+    if (!writable() && !m_cached)
+        throw DbError(QString::fromUtf8("数据集 %1 是只读的").arg(tableLabel()));
+    syncWithFile();
+    m_changes.clear();
+    m_beforeInsert = m_current;
+    m_state = Insert;
+    m_eof = m_bof = false;
+    if (!controlsDisabled())
+        emit stateChanged(m_state);
+}
+
+void Dataset::removeFromView(int row)
+{
+    m_view.remove(row);
+    if (!controlsDisabled())
+        emit rowRemoved(row);
+    if (m_view.isEmpty()) {
+        m_current = -1;
+        m_eof = m_bof = true;
+    } else if (row >= rowCount()) {
+        m_current = rowCount() - 1;
+        m_eof = true;
+    } else {
+        m_current = row;
+    }
+}
+
+void Dataset::post()
+{
+    checkActive();
+    if (m_state != Edit && m_state != Insert)
+        return;
+    if (m_state == Edit) {
+        Row &r = m_baseRows[m_view[m_current]];
+        if (m_cached) {
+            auto values = std::make_shared<QVector<Value>>(rowValues(m_current));
+            if (r.status == Row::Unmodified) {
+                r.original = std::make_shared<QVector<Value>>(storedValues(r));
+                r.status = Row::Modified;
+            }
+            r.cache = values;
+        } else if (!m_changes.isEmpty()) {
+            QByteArray raw(m_file->record(r.rec), m_file->recordLength());
+            for (auto it = m_changes.constBegin(); it != m_changes.constEnd(); ++it)
+                m_file->encode(raw, m_columns[it.key()].sourceField, it.value());
+            m_file->writeRecord(r.rec, raw);
+            if (followsFile())
+                m_fileGeneration = m_file->generation();
+        }
+        m_changes.clear();
+        m_state = Browse;
+        const int row = m_current;
+        if (!rowMatchesFilter(r)) {
+            // The row leaves a filtered view; the cursor goes to the next.
+            removeFromView(row);
+            if (!controlsDisabled())
+                emit currentChanged(m_current);
+        } else if (!controlsDisabled()) {
+            emit rowUpdated(row);
+        }
+    } else {
+        Row r;
+        if (m_cached) {
+            QVector<Value> values(m_dataColumns);
+            for (auto it = m_changes.constBegin(); it != m_changes.constEnd(); ++it)
+                values[it.key()] = it.value();
+            r.status = Row::Inserted;
+            r.cache = std::make_shared<QVector<Value>>(values);
+        } else {
+            QByteArray raw = m_file->blankRecord();
+            for (auto it = m_changes.constBegin(); it != m_changes.constEnd(); ++it)
+                m_file->encode(raw, m_columns[it.key()].sourceField, it.value());
+            r.rec = m_file->appendRecord(raw);
+            if (followsFile())
+                m_fileGeneration = m_file->generation();
+        }
+        m_changes.clear();
+        m_state = Browse;
+        m_baseRows.append(r);
+        if (rowMatchesFilter(r)) {
+            m_view.append(m_baseRows.size() - 1);
+            m_current = rowCount() - 1;
+            if (!controlsDisabled())
+                emit rowInserted(m_current);
+        } else {
+            m_current = std::min(std::max(m_beforeInsert, 0), rowCount() - 1);
+        }
+        m_bof = m_eof = false;
+        if (!controlsDisabled())
+            emit currentChanged(m_current);
+    }
+    if (!controlsDisabled())
+        emit stateChanged(m_state);
+}
+
+void Dataset::cancel()
+{
+    if (m_state != Edit && m_state != Insert)
+        return;
+    if (m_state == Insert)
+        m_current = m_view.isEmpty() ? -1 : std::min(std::max(m_beforeInsert, 0), rowCount() - 1);
+    m_changes.clear();
+    m_state = Browse;
+    m_eof = m_bof = m_view.isEmpty();
+    if (!controlsDisabled()) {
+        emit stateChanged(m_state);
+        emit currentChanged(m_current);
+    }
+}
+
+void Dataset::deleteRecord()
+{
+    checkActive();
+    if (m_state == Insert) {
+        cancel();
+        return;
+    }
+    if (m_state == Edit)
+        cancel();
+    syncWithFile();
+    if (m_view.isEmpty())
+        throw DbError(QString::fromUtf8("数据集 %1 中没有可删除的记录").arg(tableLabel()));
+    Row &r = m_baseRows[m_view[m_current]];
+    if (m_cached) {
+        if (r.status == Row::Unmodified)
+            r.original = std::make_shared<QVector<Value>>(storedValues(r));
+        if (r.status != Row::Inserted)
+            m_deleted.append(r);
+    } else {
+        if (!writable())
+            throw DbError(QString::fromUtf8("数据集 %1 是只读的").arg(tableLabel()));
+        m_file->setDeleted(r.rec, true);
+        if (followsFile())
+            m_fileGeneration = m_file->generation();
+    }
+    r.rec = kGone;
+    r.cache.reset();
+    removeFromView(m_current);
+    if (!controlsDisabled())
+        emit currentChanged(m_current);
+}
+
+void Dataset::setCachedUpdates(bool on)
+{
+    if (on == m_cached)
+        return;
+    if (active() && updatesPending())
+        throw DbError(QString::fromUtf8("数据集 %1 还有未提交的修改").arg(tableLabel()));
+    m_cached = on;
+}
+
+bool Dataset::updatesPending() const
+{
+    if (!m_deleted.isEmpty())
+        return true;
+    for (const Row &r : m_baseRows)
+        if (r.rec != kGone && r.status != Row::Unmodified)
+            return true;
+    return false;
+}
+
+void Dataset::cancelUpdates()
+{
+    if (!active())
+        return;
+    if (m_state == Edit || m_state == Insert)
+        cancel();
+    m_deleted.clear();
+    for (Row &r : m_baseRows) {
+        r.status = Row::Unmodified;
+        r.cache.reset();
+        r.original.reset();
+    }
+    refresh();
+}
+
+} // namespace db

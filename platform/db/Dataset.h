@@ -1,0 +1,209 @@
+#pragma once
+// A cursor over rows with typed fields: the common ground of tables and
+// queries. Rows are records of one dBASE file or computed rows of a query;
+// a filter narrows them; changes are written to the file at post, or held
+// back until applied when the dataset caches its updates.
+#include "DbfFile.h"
+#include "Field.h"
+#include "Sql.h"
+#include "Value.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QVector>
+#include <memory>
+#include <vector>
+
+namespace db {
+
+struct Column
+{
+    QString name;
+    char type = 'C';
+    int length = 0;
+    int decimals = 0;
+    int sourceField = -1; // field of the file, -1 for computed or lookup columns
+};
+
+// A display-only column showing a value of another dataset's row whose key
+// equals this row's column.
+struct LookupDef
+{
+    QString name;
+    QString label;
+    QString keyField;           // in this dataset
+    class Dataset *lookup = nullptr;
+    QString lookupKeyField;     // in the lookup dataset
+    QString lookupResultField;  // shown
+};
+
+class Dataset : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum State { Inactive, Browse, Edit, Insert };
+    struct Bookmark
+    {
+        int rec = -1; // record of the file, or row index of a computed result
+        bool valid() const { return rec >= 0; }
+    };
+
+    explicit Dataset(QObject *parent = nullptr);
+    ~Dataset() override;
+
+    void setDatabaseName(const QString &dir);
+    QString databaseName() const { return m_dir; }
+
+    void open();
+    void close();
+    bool active() const { return m_state != Inactive; }
+    void setActive(bool on) { on ? open() : close(); }
+    State state() const { return m_state; }
+    // Re-reads the rows, staying on the same record where it still exists.
+    void refresh();
+
+    // Filter: "col='value'" terms with and/or; a value ending in '*' matches
+    // every text that starts with what precedes it.
+    void setFilter(const QString &text);
+    QString filter() const { return m_filterText; }
+    void setFiltered(bool on);
+    bool filtered() const { return m_filtered; }
+
+    // Navigation
+    void first();
+    void last();
+    void next();
+    void prior();
+    void moveBy(int n);
+    bool eof() const { return m_eof; }
+    bool bof() const { return m_bof; }
+    bool isEmpty() const { return rowCount() == 0; }
+    int recordCount() const { return active() ? rowCount() : 0; }
+    int recNo() const; // 1-based; 0 when empty
+    bool locate(const QString &fieldName, const QString &value, bool partialKey = false, bool caseInsensitive = false);
+    Bookmark bookmark() const;
+    bool gotoBookmark(const Bookmark &b);
+
+    // While disabled, bound views get no notifications; enabling again resets them.
+    void disableControls();
+    void enableControls();
+    bool controlsDisabled() const { return m_disableCount > 0; }
+
+    // Fields
+    int fieldCount() const { return int(m_fields.size()); }
+    Field *field(int i);
+    Field *findField(const QString &name);
+    Field *fieldByName(const QString &name); // throws when absent
+    const QVector<Column> &columns() const { return m_columns; }
+    void setFieldLabel(const QString &fieldName, const QString &label);
+    QString fieldLabel(int i) const;
+    void addLookupField(const LookupDef &def);
+
+    // Values of any row without moving (for views and lookups)
+    int rowCount() const { return int(m_view.size()); }
+    int currentRow() const { return m_current; } // -1 when empty
+    Value rowValue(int row, int col) const;
+    // The value of resultField in the first row whose keyField equals key.
+    Value lookupValue(const QString &keyField, const Value &key, const QString &resultField) const;
+
+    // Changes
+    void edit();
+    void append();
+    void insert() { append(); }
+    void post();
+    void cancel();
+    void deleteRecord();
+    bool modified() const { return !m_changes.isEmpty(); }
+
+    // Cached updates
+    void setCachedUpdates(bool on);
+    bool cachedUpdates() const { return m_cached; }
+    bool updatesPending() const;
+    void cancelUpdates();
+
+    // Used by Field
+    Value currentValue(int col) const;
+    void setCurrentValue(int col, const Value &v);
+
+signals:
+    void layoutReset();            // rows or columns changed wholesale
+    void rowUpdated(int row);
+    void rowInserted(int row);
+    void rowRemoved(int row);
+    void currentChanged(int row);
+    void stateChanged(int state);
+
+protected:
+    struct Row
+    {
+        int rec = -1;      // record of m_file, -1 for a computed or cached-inserted row
+        int computed = -1; // index into m_values
+        enum Status : quint8 { Unmodified, Modified, Inserted } status = Unmodified;
+        std::shared_ptr<QVector<Value>> cache;    // values held back (cached updates)
+        std::shared_ptr<QVector<Value>> original; // stored values when first changed
+    };
+
+    // Subclasses fill m_file, m_columns, m_baseRows (and m_values).
+    virtual void openRows() = 0;
+    virtual void closeRows() {}
+    // Whether posted rows go to m_file (tables, live queries).
+    virtual bool writable() const { return m_file != nullptr; }
+    // Tables follow rows added or removed by other datasets on the same file.
+    virtual bool followsFile() const { return false; }
+
+    QString tableLabel() const;
+    void rebuildView(int keepRec);
+    void resetFields();
+    void notifyReset();
+    void setCurrent(int row);
+    bool rowMatchesFilter(const Row &row) const;
+    void syncWithFile();
+    void checkBrowseMode();
+    void checkActive() const;
+    void removeFromView(int row);
+    bool isCurrentRowEdited(int row) const;
+    const Row &baseRow(int row) const { return m_baseRows[m_view[row]]; }
+    QVector<Value> rowValues(int row) const;
+    QVector<Value> storedValues(const Row &row) const;
+    // The file's values of a row (before held-back changes), for OLD_ parameters.
+    Value storedValue(const Row &row, int col) const;
+    // Tables list every live record of the file again.
+    virtual void relistRows() {}
+    Value normalise(int col, const Value &v) const;
+
+    QString m_dir;
+    std::shared_ptr<DbfFile> m_file;
+    QVector<Column> m_columns; // lookup columns follow the data columns
+    int m_dataColumns = 0;
+    QVector<Row> m_baseRows;   // every row before filtering; removed rows have rec == kGone
+    QVector<QVector<Value>> m_values;
+    QVector<int> m_view;       // indices into m_baseRows of the rows seen
+    QVector<Row> m_deleted;    // cached deletions
+    static constexpr int kGone = -2;
+    quint64 m_fileGeneration = 0;
+
+    State m_state = Inactive;
+    int m_current = -1;
+    bool m_eof = true;
+    bool m_bof = true;
+    QHash<int, Value> m_changes; // column → new value while editing
+    int m_beforeInsert = -1;
+
+    QString m_filterText;
+    bool m_filtered = false;
+    std::unique_ptr<sql::Condition> m_filter;
+    bool m_cached = false;
+
+    std::vector<std::unique_ptr<Field>> m_fields;
+    QHash<QString, int> m_fieldIndex; // lower-case name → column
+    QHash<QString, QString> m_labels; // lower-case name → display label
+    QVector<LookupDef> m_lookups;
+    int m_disableCount = 0;
+    bool m_resetPending = false;
+
+    friend class Field;
+};
+
+} // namespace db

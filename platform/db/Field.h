@@ -1,0 +1,45 @@
+#pragma once
+#include "Value.h"
+
+#include <QDate>
+#include <QString>
+
+namespace db {
+
+class Dataset;
+
+// One column of a dataset's current row. Reads see the row being edited;
+// writes need the dataset in edit or insert state.
+class Field
+{
+public:
+    Field(Dataset *dataset, int index) : m_dataset(dataset), m_index(index) {}
+
+    int index() const { return m_index; }
+    QString fieldName() const;
+    QString displayLabel() const;
+    char dataType() const; // C N F D M L; 'K' for a lookup column
+    int size() const;
+    int decimals() const;
+    bool isLookup() const;
+
+    Value value() const;
+    void setValue(const Value &v);
+    // Null: never given a value, or an empty text.
+    bool isNull() const { return value().isNull(); }
+    QString asString() const { return value().toString(); }
+    void setAsString(const QString &s);
+    int asInteger() const;
+    void setAsInteger(int v) { setValue(Value::fromNumber(v)); }
+    double asFloat() const;
+    void setAsFloat(double v) { setValue(Value::fromNumber(v)); }
+    QDate asDate() const;
+    void setAsDate(const QDate &d) { setValue(Value::fromDate(d)); }
+    void clear() { setValue(Value()); }
+
+private:
+    Dataset *m_dataset;
+    int m_index;
+};
+
+} // namespace db

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Corvane needs; does nothing when all are there.
+set -euo pipefail
+
+packages=(
+    g++ make cmake ninja-build pkg-config
+    qt6-base-dev libqt6opengl6-dev libgl-dev
+    libquazip1-qt6-dev
+    arj
+    fonts-noto-cjk
+    libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,108 @@
+#include "text/Gbk.h"
+
+#include <QLineEdit>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+class TestGbk : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void encodeDecode();
+    void cutNeverSplitsACharacter();
+    void trim();
+    void byteLimitValidator();
+};
+
+void TestGbk::encodeDecode()
+{
+    // Fixed bytes, so a wrong code page cannot pass by decoding its own output.
+    QCOMPARE(gbk::encode(u"中文abc"_s), QByteArray("\xD6\xD0\xCE\xC4" "abc"));
+    QCOMPARE(gbk::decode(QByteArray("\xBF\xC6\xBC\xBC\xB3\xC9\xB9\xFB")), u"科技成果"_s);
+    QCOMPARE(gbk::decode("\xD6\xD0\xCE\xC4xyz", 4), u"中文"_s);
+
+    const QString mixed = u"登记表（2024年）No.1 ￥€"_s;
+    QCOMPARE(gbk::decode(gbk::encode(mixed)), mixed);
+    QCOMPARE(gbk::byteLength(mixed), 24);
+    QCOMPARE(gbk::byteLength(u"€"_s), 1); // code page 936 keeps the euro in one byte
+    QCOMPARE(gbk::byteLength(QString()), 0);
+
+    QVERIFY(gbk::encodable(mixed));
+    QVERIFY(!gbk::encodable(u"中한"_s)); // Hangul syllables are not in GBK
+    QVERIFY(!gbk::encodable(u"ok😀"_s));
+}
+
+void TestGbk::cutNeverSplitsACharacter()
+{
+    const QByteArray b = gbk::encode(u"a中文bc科技"_s); // 1+2+2+1+1+2+2 = 11 bytes
+    QCOMPARE(b.size(), 11);
+    QCOMPARE(gbk::cutToBytes(u"a中文bc科技"_s, 5), u"a中文"_s); // exactly at a boundary
+    QCOMPARE(gbk::cutToBytes(u"a中文bc科技"_s, 4), u"a中"_s);   // one byte short
+    QCOMPARE(gbk::cutToBytes(u"a中文bc科技"_s, 11), u"a中文bc科技"_s);
+    QCOMPARE(gbk::cutToBytes(u"a中文bc科技"_s, 0), QString());
+    QCOMPARE(gbk::safeCut(b, -3), 0);
+    QCOMPARE(gbk::safeCut(b, 100), 11);
+
+    // Every cut: a prefix, no half character, and nothing more given up than
+    // the one byte of a character that would not fit.
+    for (qsizetype n = 0; n <= b.size(); ++n) {
+        const QByteArray cut = gbk::cutBytes(b, n);
+        QVERIFY2(cut.size() <= n && cut.size() >= n - 1, qPrintable(QString::number(n)));
+        QVERIFY(b.startsWith(cut));
+        QVERIFY(!gbk::decode(cut).contains(QChar::ReplacementCharacter));
+        QCOMPARE(gbk::encode(gbk::decode(cut)), cut);
+    }
+
+    // Trail bytes look like ASCII or like lead bytes; only a walk from the
+    // start tells them apart.
+    const QByteArray trails = gbk::encode(u"乙乙@"_s); // D2 D2 D2 D2 40
+    QCOMPARE(gbk::safeCut(trails, 3), 2);
+    const QByteArray asciiTrail = gbk::encode(u"丂x"_s); // 81 40 'x'
+    QCOMPARE(gbk::safeCut(asciiTrail, 1), 0);
+    QCOMPARE(gbk::safeCut(asciiTrail, 2), 2);
+    QCOMPARE(gbk::safeCut(gbk::encode(u"€中"_s), 2), 1);
+}
+
+void TestGbk::trim()
+{
+    const QString padded = u" \t\r\n中文 成果\x01\x1f  \0"_s;
+    QCOMPARE(gbk::trim(padded), u"中文 成果"_s);
+    QCOMPARE(gbk::trimLeft(padded), u"中文 成果\x01\x1f  \0"_s);
+    QCOMPARE(gbk::trimRight(padded), u" \t\r\n中文 成果"_s);
+    QCOMPARE(gbk::trim(u" \t\n "_s), QString());
+    QCOMPARE(gbk::trim(QString()), QString());
+}
+
+void TestGbk::byteLimitValidator()
+{
+    gbk::ByteLimitValidator v(6);
+    auto state = [&v](QString s) {
+        int pos = int(s.size());
+        return v.validate(s, pos);
+    };
+    QCOMPARE(state(u"中文ab"_s), QValidator::Acceptable); // exactly 6 bytes
+    QCOMPARE(state(u"中文科"_s), QValidator::Acceptable);
+    QCOMPARE(state(u"中文abc"_s), QValidator::Invalid);  // 7 bytes, though only 5 characters
+    QCOMPARE(state(u"中文科a"_s), QValidator::Invalid);
+    QCOMPARE(state(u"한"_s), QValidator::Invalid);       // fits in length, not in GBK
+    QCOMPARE(state(u"a😀"_s), QValidator::Invalid);
+    QCOMPARE(state(QString()), QValidator::Acceptable);
+
+    // Chinese arrives from the input method, one committed character at a
+    // time; the edit stops at the byte limit.
+    QLineEdit edit;
+    edit.setValidator(new gbk::ByteLimitValidator(5, &edit));
+    for (QChar c : u"科技成果"_s) {
+        QInputMethodEvent commit;
+        commit.setCommitString(c);
+        QCoreApplication::sendEvent(&edit, &commit);
+    }
+    QCOMPARE(edit.text(), u"科技"_s);
+    QTest::keyClicks(&edit, "ab");
+    QCOMPARE(edit.text(), u"科技a"_s);
+}
+
+QTEST_MAIN(TestGbk)
+#include "tst_gbk.moc"
