@@ -1,13 +1,17 @@
+#include "AppInfo.h"
+#include "Startup.h"
+#include "Unit1.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QDir>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    app.setApplicationName(QString::fromUtf8("Corvane－【TavrinV4.0】"));
-    QMainWindow w;
-    w.setWindowTitle(QString::fromUtf8("Corvane【TavrinV4.0】"));
-    w.resize(800, 570);
-    w.show();
-    return app.exec();
+    app.setApplicationName(applicationTitle());
+    createApplication(QDir(QCoreApplication::applicationDirPath()).filePath("data"));
+    MainForm->show();
+    const int rc = app.exec();
+    destroyApplication();
+    return rc;
 }

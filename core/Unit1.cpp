@@ -1,0 +1,115 @@
+#include "Unit1.h"
+
+#include "AppInfo.h"
+#include "UnitDM.h"
+#include "Unitwel.h"
+#include "instance/InstanceGuard.h"
+#include "ui/FixedSize.h"
+#include "ui/HandlerGuard.h"
+#include "ui/ModalWindows.h"
+
+#include <cstdlib>
+
+TMainForm *MainForm = nullptr;
+QStringList TableNames;
+
+namespace {
+void quitAtOnce()
+{
+    std::_Exit(0);
+}
+InstanceExit g_instanceExit = quitAtOnce;
+} // namespace
+
+InstanceExit setInstanceExit(InstanceExit exitFunction)
+{
+    InstanceExit previous = g_instanceExit;
+    g_instanceExit = exitFunction ? exitFunction : quitAtOnce;
+    return previous;
+}
+
+TMainForm::TMainForm(QWidget *parent) : QWidget(parent)
+{
+    setupUi(this);
+    FormCreate();
+    ui::connectGuarded(BitBtn7, this, &TMainForm::BitBtn7Click);
+}
+
+TMainForm::~TMainForm()
+{
+    delete m_instance;
+}
+
+void TMainForm::FormCreate()
+{
+    // A second copy would work on the same data folder: it ends silently.
+    m_instance = new instance::InstanceGuard;
+    if (m_instance->acquire(applicationTitle()) == instance::InstanceGuard::HeldElsewhere) {
+        g_instanceExit();
+        return;
+    }
+    ui::fixWindowSize(this, 800, 570);
+    TableNames = {"KJCG", "CGWCDW", "CGWCR", "JDWYHMD", "ZLQK", "unit", "expert"};
+}
+
+void TMainForm::FormResize()
+{
+    if (width() != 800 || height() != 570)
+        resize(800, 570);
+}
+
+void TMainForm::resizeEvent(QResizeEvent *e)
+{
+    QWidget::resizeEvent(e);
+    FormResize();
+}
+
+void TMainForm::showEvent(QShowEvent *e)
+{
+    QWidget::showEvent(e);
+    if (m_shown)
+        return;
+    m_shown = true;
+    ui::guarded([this] { FormShow(); });
+}
+
+QList<QWidget *> TMainForm::unitLockedControls() const
+{
+    return {btn_page01, btn_page02, btn_page03, btn_page04, btn_page05, btn_page07, btn_page08, btn_page09,
+            Button1, Button5, BitBtn2, BitBtn3, BitBtn4, cbYear, ComboBox1, DBGrid1};
+}
+
+void TMainForm::EnableUnitCommands(bool enable)
+{
+    for (QWidget *w : unitLockedControls())
+        w->setEnabled(enable);
+    if (enable) {
+        Button4->setEnabled(true);
+        BitBtn1->setEnabled(true);
+    }
+}
+
+void TMainForm::FormShow()
+{
+    if (formwel)
+        ui::showModal(formwel);
+    Edit2->hide();
+    ComboBox5->hide();
+    ComboBox6->hide();
+    const bool registered = DM && DM->Tblunit->active() && !DM->Tblunit->isEmpty();
+    EnableUnitCommands(registered);
+    if (DM) {
+        DBGrid1->setDataSource(DM->DSQkjcg);
+        DBGrid1->setColumns({{"NO", QString::fromUtf8("序号"), 94},
+                             {"ITEM_120", QString::fromUtf8("成果管理编号"), 111},
+                             {"ITEM_3", QString::fromUtf8("成果名称"), 255},
+                             {"ITEM_9", QString::fromUtf8("成果完成单位"), 264}});
+    }
+}
+
+void TMainForm::BitBtn7Click()
+{
+    close();
+    if (formwel)
+        formwel->close();
+}

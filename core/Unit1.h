@@ -1,0 +1,45 @@
+#pragma once
+// The main window: the record list of one category and year, the section
+// buttons with their marks, and the commands of the program.
+#include "ui_Unit1.h"
+
+#include <QStringList>
+#include <QWidget>
+
+namespace instance {
+class InstanceGuard;
+}
+
+extern QStringList TableNames;
+
+class TMainForm : public QWidget, public Ui::TMainForm
+{
+    Q_OBJECT
+
+public:
+    explicit TMainForm(QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    void FormCreate();
+    void FormResize();
+    void FormShow();
+    void BitBtn7Click();
+
+    // The commands that stay disabled while the own unit is not registered.
+    QList<QWidget *> unitLockedControls() const;
+    void EnableUnitCommands(bool enable);
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+
+private:
+    instance::InstanceGuard *m_instance = nullptr;
+    bool m_shown = false;
+};
+
+// Ends the process when another copy runs; replaceable for tests.
+using InstanceExit = void (*)();
+InstanceExit setInstanceExit(InstanceExit exitFunction);
+
+extern TMainForm *MainForm;

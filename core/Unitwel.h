@@ -1,0 +1,24 @@
+#pragma once
+#include "ui_Unitwel.h"
+
+#include <QDialog>
+#include <QTimer>
+
+// The splash window. Its timer runs from creation, so a slow start shows it
+// only briefly.
+class Tformwel : public QDialog, public Ui::Tformwel
+{
+    Q_OBJECT
+
+public:
+    explicit Tformwel(QWidget *parent = nullptr);
+    void Timer1Timer();
+    void Button1Click();
+
+    QTimer *Timer1;
+};
+
+// Our own 800 × 600 splash picture.
+QPixmap splashPicture();
+
+extern Tformwel *formwel;

@@ -1,0 +1,19 @@
+#pragma once
+#include "ui_yyPrintUnit13.h"
+
+#include <QDialog>
+
+// Help for basic-theory and soft-science records.
+class THelpForm_rj : public QDialog, public Ui::THelpForm_rj
+{
+    Q_OBJECT
+
+public:
+    explicit THelpForm_rj(QWidget *parent = nullptr);
+    void Button1Click() { close(); }
+
+protected:
+    void resizeEvent(QResizeEvent *e) override;
+};
+
+extern THelpForm_rj *HelpForm_rj;

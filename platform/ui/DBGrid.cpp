@@ -1,0 +1,145 @@
+#include "DBGrid.h"
+
+#include <QHeaderView>
+
+namespace ui {
+
+DatasetModel::DatasetModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+void DatasetModel::setDataset(db::Dataset *dataset)
+{
+    beginResetModel();
+    for (const auto &c : m_connections)
+        disconnect(c);
+    m_connections.clear();
+    m_dataset = dataset;
+    if (dataset) {
+        m_connections << connect(dataset, &db::Dataset::layoutReset, this, &DatasetModel::reset)
+                      << connect(dataset, &db::Dataset::rowInserted, this, &DatasetModel::reset)
+                      << connect(dataset, &db::Dataset::rowRemoved, this, &DatasetModel::reset)
+                      << connect(dataset, &db::Dataset::rowUpdated, this, [this](int row) {
+                             emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+                         });
+    }
+    endResetModel();
+}
+
+void DatasetModel::setColumns(const QVector<GridColumn> &columns)
+{
+    beginResetModel();
+    m_columns = columns;
+    endResetModel();
+}
+
+void DatasetModel::reset()
+{
+    beginResetModel();
+    endResetModel();
+}
+
+int DatasetModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid() || !m_dataset || !m_dataset->active() || m_dataset->controlsDisabled())
+        return 0;
+    return m_dataset->rowCount();
+}
+
+int DatasetModel::columnCount(const QModelIndex &parent) const
+{
+    if (parent.isValid())
+        return 0;
+    if (!m_columns.isEmpty())
+        return m_columns.size();
+    return m_dataset && m_dataset->active() ? m_dataset->fieldCount() : 0;
+}
+
+QVector<int> DatasetModel::fieldIndexes() const
+{
+    QVector<int> out;
+    if (!m_dataset)
+        return out;
+    if (m_columns.isEmpty()) {
+        for (int i = 0; i < m_dataset->fieldCount(); ++i)
+            out << i;
+        return out;
+    }
+    for (const GridColumn &c : m_columns) {
+        db::Field *f = m_dataset->findField(c.fieldName);
+        out << (f ? f->index() : -1);
+    }
+    return out;
+}
+
+QVariant DatasetModel::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::DisplayRole || !m_dataset || !index.isValid())
+        return {};
+    const int field = fieldIndexes().value(index.column(), -1);
+    if (field < 0)
+        return {};
+    return m_dataset->rowValue(index.row(), field).toString();
+}
+
+QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Vertical)
+        return {};
+    if (section < m_columns.size() && !m_columns[section].title.isEmpty())
+        return m_columns[section].title;
+    const int field = fieldIndexes().value(section, -1);
+    return field >= 0 && m_dataset ? m_dataset->fieldLabel(field) : QVariant();
+}
+
+} // namespace ui
+
+DBGrid::DBGrid(QWidget *parent) : QTableView(parent), m_model(new ui::DatasetModel(this))
+{
+    setModel(m_model);
+    setEditTriggers(NoEditTriggers);
+    setSelectionBehavior(SelectRows);
+    setSelectionMode(SingleSelection);
+    verticalHeader()->setDefaultSectionSize(20);
+    connect(this, &QTableView::clicked, this, [this](const QModelIndex &index) {
+        db::Dataset *d = m_model->dataset();
+        if (!d || !d->active())
+            return;
+        d->moveBy(index.row() - d->currentRow());
+        emit cellClicked(index.row());
+    });
+}
+
+void DBGrid::setDataSource(db::DataSource *source)
+{
+    if (m_source)
+        disconnect(m_source, nullptr, this, nullptr);
+    m_source = source;
+    if (source)
+        connect(source, &db::DataSource::dataSetChanged, this, &DBGrid::bind);
+    bind(source ? source->dataSet() : nullptr);
+}
+
+void DBGrid::bind(db::Dataset *dataset)
+{
+    disconnect(m_current);
+    m_model->setDataset(dataset);
+    if (dataset)
+        m_current = connect(dataset, &db::Dataset::currentChanged, this, &DBGrid::followCurrent);
+    followCurrent(dataset ? dataset->currentRow() : -1);
+}
+
+void DBGrid::setColumns(const QVector<ui::GridColumn> &columns)
+{
+    m_model->setColumns(columns);
+    for (int i = 0; i < columns.size(); ++i)
+        setColumnWidth(i, columns[i].width);
+}
+
+void DBGrid::followCurrent(int row)
+{
+    if (row >= 0 && row < m_model->rowCount())
+        selectRow(row);
+    else
+        clearSelection();
+}

@@ -1,0 +1,69 @@
+#pragma once
+// A read-only grid bound to a data source: its rows are the dataset's rows,
+// its current row the dataset's current row.
+#include "db/DataSource.h"
+#include "db/Dataset.h"
+
+#include <QAbstractTableModel>
+#include <QPointer>
+#include <QTableView>
+
+namespace ui {
+
+struct GridColumn
+{
+    QString fieldName;
+    QString title; // empty: the field's display label
+    int width = 80;
+};
+
+class DatasetModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    explicit DatasetModel(QObject *parent = nullptr);
+    void setDataset(db::Dataset *dataset);
+    db::Dataset *dataset() const { return m_dataset; }
+    void setColumns(const QVector<GridColumn> &columns);
+    const QVector<GridColumn> &gridColumns() const { return m_columns; }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    void reset();
+    QVector<int> fieldIndexes() const;
+
+    QPointer<db::Dataset> m_dataset;
+    QVector<GridColumn> m_columns;
+    QVector<QMetaObject::Connection> m_connections;
+};
+
+} // namespace ui
+
+class DBGrid : public QTableView
+{
+    Q_OBJECT
+
+public:
+    explicit DBGrid(QWidget *parent = nullptr);
+    void setDataSource(db::DataSource *source);
+    db::DataSource *dataSource() const { return m_source; }
+    void setColumns(const QVector<ui::GridColumn> &columns);
+    ui::DatasetModel *datasetModel() const { return m_model; }
+
+signals:
+    // A row was clicked; the dataset is already on it.
+    void cellClicked(int row);
+
+private:
+    void bind(db::Dataset *dataset);
+    void followCurrent(int row);
+
+    QPointer<db::DataSource> m_source;
+    ui::DatasetModel *m_model;
+    QMetaObject::Connection m_current;
+};

@@ -1,0 +1,126 @@
+#include "MessageBox.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QHash>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace ui {
+
+namespace {
+
+MessageBoxHandler &installedHandler()
+{
+    static MessageBoxHandler handler;
+    return handler;
+}
+
+QMessageBox::Icon iconFor(int flags)
+{
+    switch (flags & MB_ICONMASK) {
+    case MB_ICONHAND:
+        return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case MB_ICONEXCLAMATION:
+        return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+QString buttonText(int answer)
+{
+    switch (answer) {
+    case IDOK:
+        return QStringLiteral("确定");
+    case IDCANCEL:
+        return QStringLiteral("取消");
+    case IDYES:
+        return QStringLiteral("是");
+    default:
+        return QStringLiteral("否");
+    }
+}
+
+QMessageBox::ButtonRole roleFor(int answer)
+{
+    switch (answer) {
+    case IDOK:
+        return QMessageBox::AcceptRole;
+    case IDCANCEL:
+        return QMessageBox::RejectRole;
+    case IDYES:
+        return QMessageBox::YesRole;
+    default:
+        return QMessageBox::NoRole;
+    }
+}
+
+} // namespace
+
+QList<int> answersFor(int flags)
+{
+    switch (flags & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+        return {IDOK, IDCANCEL};
+    case MB_YESNOCANCEL:
+        return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO:
+        return {IDYES, IDNO};
+    default:
+        return {IDOK};
+    }
+}
+
+int execMessageBox(const MessageRequest &request)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(request.caption);
+    // Error texts carry file names and engine messages; '<' must not turn
+    // them into markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(request.text);
+    box.setIcon(iconFor(request.flags));
+
+    const QList<int> answers = answersFor(request.flags);
+    QHash<QAbstractButton *, int> answerOf;
+    QList<QPushButton *> buttons;
+    for (int answer : answers) {
+        QPushButton *button = box.addButton(buttonText(answer), roleFor(answer));
+        answerOf.insert(button, answer);
+        buttons << button;
+        if (answer == IDCANCEL)
+            box.setEscapeButton(button);
+    }
+    const int first = (request.flags & MB_DEFMASK) >> 8;
+    box.setDefaultButton(buttons.value(first, buttons.first()));
+
+    box.exec();
+    // Closing the window without a button counts as its escape answer.
+    return answerOf.value(box.clickedButton(), answers.contains(IDCANCEL) ? IDCANCEL : answers.last());
+}
+
+int messageBox(const QString &text, const QString &caption, int flags)
+{
+    const MessageRequest request{text, caption, flags};
+    // A copy: the handler may replace itself while it runs.
+    const MessageBoxHandler handler = installedHandler();
+    return handler ? handler(request) : execMessageBox(request);
+}
+
+void showError(const QString &text)
+{
+    messageBox(text, QCoreApplication::applicationName(), MB_OK | MB_ICONSTOP);
+}
+
+MessageBoxHandler setMessageBoxHandler(MessageBoxHandler handler)
+{
+    std::swap(handler, installedHandler());
+    return handler;
+}
+
+} // namespace ui

@@ -1,0 +1,10 @@
+#include "SilentAbort.h"
+
+namespace ui {
+
+void abortAction()
+{
+    throw SilentAbort();
+}
+
+} // namespace ui

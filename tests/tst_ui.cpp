@@ -1,0 +1,418 @@
+#include "db/DbError.h"
+#include "ui/BitBtn.h"
+#include "ui/Clock.h"
+#include "ui/DesktopOpener.h"
+#include "ui/FileChoosers.h"
+#include "ui/FixedSize.h"
+#include "ui/HandlerGuard.h"
+#include "ui/MessageBox.h"
+#include "ui/ModalWindows.h"
+#include "ui/ScriptedMessageBoxes.h"
+#include "ui/ScriptedModals.h"
+#include "ui/Seam.h"
+#include "ui/SilentAbort.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QtTest>
+
+#include <stdexcept>
+
+using namespace ui;
+
+namespace {
+
+// Runs check against the next message box the real routine opens, then
+// clicks or keys it away; the real box blocks in exec() until then.
+void onNextRealBox(std::function<void(QMessageBox *)> check)
+{
+    QTimer::singleShot(0, [check] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        check(box);
+    });
+}
+
+QStringList buttonTexts(QMessageBox *box)
+{
+    QStringList out;
+    for (QAbstractButton *b : box->buttons())
+        out << b->text();
+    out.sort();
+    return out;
+}
+
+QImage glyphImage(const QAbstractButton &button)
+{
+    return button.icon().pixmap(16, 16).toImage();
+}
+
+} // namespace
+
+class TestUi : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QCoreApplication::setApplicationName(QStringLiteral("测试程序－【甲】")); }
+
+    void scriptedBoxesRecordAndAnswer();
+    void realBoxShowsCaptionIconAndChineseButtons();
+    void guardSwallowsAbortAndShowsOtherErrors();
+    void guardedButtonsKeepWorkingAfterAnError();
+    void scriptedModalsWorkTheWindow();
+    void realModalReturnsTheDialogResult();
+    void choosersClockAndOpenerAreReplaceable();
+    void bitBtnKindsSetGlyphAndCaption();
+    void fixedWindowKeepsItsSize();
+};
+
+void TestUi::scriptedBoxesRecordAndAnswer()
+{
+    ScriptedMessageBoxes outer;
+    {
+        ScriptedMessageBoxes boxes;
+        boxes.answer({IDNO, IDCANCEL});
+        QCOMPARE(messageBox(QStringLiteral("删除这条记录吗？"), QStringLiteral("提示"), MB_YESNO | MB_ICONQUESTION), IDNO);
+        QCOMPARE(messageBox(QStringLiteral("保存修改吗？"), QStringLiteral("提示"), MB_YESNOCANCEL), IDCANCEL);
+        // Queue empty: the first button answers.
+        QCOMPARE(messageBox(QStringLiteral("继续吗？"), QStringLiteral("提示"), MB_YESNO), IDYES);
+        QCOMPARE(messageBox(QStringLiteral("导出完成"), QStringLiteral("提示"), MB_OKCANCEL), IDOK);
+
+        QCOMPARE(boxes.count(), 4);
+        QCOMPARE(boxes.requests()[0].caption, QStringLiteral("提示"));
+        QCOMPARE(boxes.requests()[0].flags, MB_YESNO | MB_ICONQUESTION);
+        QCOMPARE(boxes.requests()[0].icon(), MB_ICONQUESTION);
+        QCOMPARE(boxes.requests()[1].buttonSet(), MB_YESNOCANCEL);
+        QCOMPARE(boxes.texts().last(), QStringLiteral("导出完成"));
+        QCOMPARE(boxes.unusedAnswers(), 0);
+
+        // An answer the box cannot give is a script out of step: warned about.
+        boxes.answer(IDYES);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot come from the box"));
+        messageBox(QStringLiteral("只有确定"), QStringLiteral("提示"), MB_OK);
+    }
+    // The inner responder is gone: boxes reach the outer one again.
+    showError(QStringLiteral("外层"));
+    QCOMPARE(outer.count(), 1);
+    QCOMPARE(outer.last().text, QStringLiteral("外层"));
+}
+
+void TestUi::realBoxShowsCaptionIconAndChineseButtons()
+{
+    onNextRealBox([](QMessageBox *box) {
+        QCOMPARE(box->windowTitle(), QStringLiteral("提示"));
+        QCOMPARE(box->text(), QStringLiteral("<b>不是标记</b>"));
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->icon(), QMessageBox::Question);
+        QCOMPARE(buttonTexts(box), QStringList({"取消", "否", "是"}));
+        // MB_DEFBUTTON2 puts the focus on the second button.
+        QCOMPARE(box->defaultButton()->text(), QStringLiteral("否"));
+        box->defaultButton()->click();
+    });
+    QCOMPARE(messageBox(QStringLiteral("<b>不是标记</b>"), QStringLiteral("提示"), MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2), IDNO);
+
+    // Escape leaves a box through its Cancel button, or its only button.
+    onNextRealBox([](QMessageBox *box) {
+        QCOMPARE(box->icon(), QMessageBox::Warning);
+        QCOMPARE(buttonTexts(box), QStringList({"取消", "确定"}));
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    QCOMPARE(messageBox(QStringLiteral("覆盖吗？"), QStringLiteral("警告"), MB_OKCANCEL | MB_ICONEXCLAMATION), IDCANCEL);
+
+    onNextRealBox([](QMessageBox *box) {
+        QCOMPARE(box->windowTitle(), QCoreApplication::applicationName());
+        QCOMPARE(box->icon(), QMessageBox::Critical);
+        QCOMPARE(buttonTexts(box), QStringList({"确定"}));
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    showError(QStringLiteral("出错了"));
+}
+
+void TestUi::guardSwallowsAbortAndShowsOtherErrors()
+{
+    ScriptedMessageBoxes boxes;
+    bool reachedAfterAbort = false;
+    QVERIFY(!guarded([&] {
+        abortAction();
+        reachedAfterAbort = true;
+    }));
+    QVERIFY(!reachedAfterAbort);
+    QCOMPARE(boxes.count(), 0);
+
+    QVERIFY(!guarded([] { throw std::runtime_error("文件 data/cgwcr.DBF 无法打开"); }));
+    QCOMPARE(boxes.count(), 1);
+    QCOMPARE(boxes.last().text, QStringLiteral("文件 data/cgwcr.DBF 无法打开"));
+    QCOMPARE(boxes.last().caption, QStringLiteral("测试程序－【甲】"));
+    QCOMPARE(boxes.last().icon(), MB_ICONSTOP);
+
+    // The engine's errors show their own message.
+    QVERIFY(!guarded([] { throw db::DbError(QStringLiteral("字段 ITEM_9 不存在")); }));
+    QCOMPARE(boxes.last().text, QStringLiteral("字段 ITEM_9 不存在"));
+
+    // Not even a std::exception: still a box, still no crash.
+    QVERIFY(!guarded([] { throw 42; }));
+    QCOMPARE(boxes.count(), 3);
+    QVERIFY(!boxes.last().text.isEmpty());
+
+    // An abort in a nested guard ends only the inner handler.
+    bool outerFinished = false;
+    QVERIFY(guarded([&] {
+        guarded([] { abortAction(); });
+        outerFinished = true;
+    }));
+    QVERIFY(outerFinished);
+    QCOMPARE(boxes.count(), 3);
+}
+
+namespace {
+
+class Form : public QWidget
+{
+public:
+    int saves = 0;
+    void btnSaveClick()
+    {
+        if (++saves == 1)
+            throw std::runtime_error("第一次保存失败");
+    }
+};
+
+} // namespace
+
+void TestUi::guardedButtonsKeepWorkingAfterAnError()
+{
+    ScriptedMessageBoxes boxes;
+    Form form;
+    auto *save = new QPushButton(&form);
+    auto *quit = new QPushButton(&form);
+    auto *combo = new QComboBox(&form);
+    combo->addItems({"2023", "2024"});
+    connectGuarded(save, &form, &Form::btnSaveClick);
+    int aborts = 0;
+    connectGuarded(quit, &form, [&] {
+        ++aborts;
+        abortAction();
+    });
+    int changes = 0;
+    connectGuarded(combo, &QComboBox::currentIndexChanged, &form, [&] {
+        ++changes;
+        throw std::runtime_error("年份无效");
+    });
+
+    save->click();
+    save->click();
+    QCOMPARE(form.saves, 2);
+    QCOMPARE(boxes.texts(), QStringList({"第一次保存失败"}));
+
+    quit->click();
+    quit->click();
+    QCOMPARE(aborts, 2);
+    QCOMPARE(boxes.count(), 1);
+
+    combo->setCurrentIndex(1);
+    QCOMPARE(changes, 1);
+    QCOMPARE(boxes.last().text, QStringLiteral("年份无效"));
+
+    // A handler whose form is gone is not called.
+    auto *other = new QWidget;
+    int late = 0;
+    connectGuarded(save, other, [&] { ++late; });
+    delete other;
+    save->click();
+    QCOMPARE(late, 0);
+}
+
+namespace {
+
+class ShowCountingDialog : public QDialog
+{
+public:
+    int shows = 0;
+    int closes = 0;
+    bool refuseClose = false;
+
+protected:
+    void showEvent(QShowEvent *e) override
+    {
+        ++shows;
+        QDialog::showEvent(e);
+    }
+    void closeEvent(QCloseEvent *e) override
+    {
+        ++closes;
+        if (refuseClose)
+            e->ignore();
+        else
+            QDialog::closeEvent(e);
+    }
+};
+
+} // namespace
+
+void TestUi::scriptedModalsWorkTheWindow()
+{
+    ScriptedModals modals;
+    ShowCountingDialog dialog;
+    dialog.setObjectName("Fpage1");
+    int handlerRuns = 0;
+    modals.then([&](QDialog *d) {
+        QCOMPARE(d, &dialog);
+        // Show-time code has run before the script works the window.
+        QCOMPARE(dialog.shows, 1);
+        QVERIFY(d->isVisible());
+        ++handlerRuns;
+        d->accept();
+    });
+    QCOMPARE(showModal(&dialog), int(QDialog::Accepted));
+    QCOMPARE(handlerRuns, 1);
+    QVERIFY(!dialog.isVisible());
+
+    // A second showing starts with a fresh result; unscripted, it is closed as by
+    // the close button, which runs the window's close handling.
+    QCOMPARE(showModal(&dialog), int(QDialog::Rejected));
+    QCOMPARE(dialog.closes, 1);
+    QCOMPARE(dialog.shows, 2);
+
+    // A window that refuses to close does not hang the test.
+    dialog.refuseClose = true;
+    modals.then([](QDialog *d) { d->done(5); d->show(); });
+    QCOMPARE(showModal(&dialog), 5);
+    QVERIFY(!dialog.isVisible());
+
+    QDialog unnamed;
+    showModal(&unnamed);
+    QCOMPARE(modals.shown(), QStringList({"Fpage1", "Fpage1", "Fpage1", "QDialog"}));
+    QCOMPARE(modals.results(), QList<int>({1, 0, 5, 0}));
+}
+
+void TestUi::realModalReturnsTheDialogResult()
+{
+    QDialog dialog;
+    QTimer::singleShot(0, &dialog, [&] {
+        QVERIFY(dialog.isVisible());
+        dialog.done(7);
+    });
+    QCOMPARE(showModal(&dialog), 7);
+}
+
+void TestUi::choosersClockAndOpenerAreReplaceable()
+{
+    QList<FileRequest> asked;
+    {
+        HandlerOverride chooser(setFileChooser, [&](const FileRequest &r) {
+            asked << r;
+            return r.kind == FileRequest::Folder ? QStringLiteral("/tmp/包") : QString();
+        });
+        QCOMPARE(chooseOpenFile(nullptr, QStringLiteral("打开"), "/home", QStringLiteral("包文件(*.arj)|*.arj|所有文件|*.*")), QString());
+        QCOMPARE(chooseFolder(nullptr, QStringLiteral("选择目录"), "/tmp"), QStringLiteral("/tmp/包"));
+        chooseSaveFile(nullptr, QStringLiteral("另存"), {}, QStringLiteral("文本 (*.txt)"));
+    }
+    QCOMPARE(asked.size(), 3);
+    QCOMPARE(asked[0].kind, FileRequest::OpenFile);
+    QCOMPARE(asked[0].caption, QStringLiteral("打开"));
+    QCOMPARE(asked[0].dir, QStringLiteral("/home"));
+    // Designed-in "description|patterns" filters reach Qt in its own form, and
+    // "*.*" keeps names without a dot.
+    QCOMPARE(asked[0].filter, QStringLiteral("包文件(*.arj);;所有文件 (*)"));
+    QCOMPARE(asked[1].kind, FileRequest::Folder);
+    QCOMPARE(asked[2].filter, QStringLiteral("文本 (*.txt)"));
+    QCOMPARE(qtFileFilter(QStringLiteral("表|*.dbf;*.DBF")), QStringLiteral("表 (*.dbf *.DBF)"));
+
+    {
+        HandlerOverride clock(setClock, [] { return QDateTime(QDate(2004, 2, 29), QTime(23, 59)); });
+        QCOMPARE(today(), QDate(2004, 2, 29));
+        QCOMPARE(now().time(), QTime(23, 59));
+        {
+            HandlerOverride later(setClock, [] { return QDateTime(QDate(2004, 3, 1), QTime(0, 0)); });
+            QCOMPARE(today(), QDate(2004, 3, 1));
+        }
+        QCOMPARE(today(), QDate(2004, 2, 29));
+    }
+    QCOMPARE(today(), QDate::currentDate());
+
+    QStringList opened;
+    HandlerOverride opener(setDocumentOpener, [&](const QString &path) {
+        opened << path;
+        return false;
+    });
+    QVERIFY(!openDocument(QStringLiteral("/tmp/登记表.docx")));
+    QCOMPARE(opened, QStringList({"/tmp/登记表.docx"}));
+}
+
+void TestUi::bitBtnKindsSetGlyphAndCaption()
+{
+    BitBtn yes, help, custom;
+    QCOMPARE(custom.kind(), BitBtn::bkCustom);
+    QVERIFY(custom.icon().isNull());
+
+    yes.setText(QStringLiteral("项目基本情况"));
+    yes.setKind(BitBtn::bkYes);
+    help.setKind(BitBtn::bkHelp);
+    QCOMPARE(yes.kind(), BitBtn::bkYes);
+    QCOMPARE(help.kind(), BitBtn::bkHelp);
+    // The kind overwrote the caption; the caller writes its own again after.
+    QCOMPARE(yes.text(), BitBtn::standardCaption(BitBtn::bkYes));
+    QVERIFY(!yes.text().isEmpty());
+    QCOMPARE(help.text(), QStringLiteral("帮助"));
+    yes.setText(QStringLiteral("项目基本情况"));
+    yes.setKind(BitBtn::bkYes);
+    QCOMPARE(yes.text(), QStringLiteral("项目基本情况"));
+
+    const QImage check = glyphImage(yes);
+    const QImage question = glyphImage(help);
+    QVERIFY(!check.isNull());
+    QVERIFY(!question.isNull());
+    QVERIFY(check != question);
+    // Neither glyph is blank.
+    for (const QImage &img : {check, question}) {
+        int inked = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                inked += qAlpha(img.pixel(x, y)) > 128;
+        QVERIFY2(inked > 10, "glyph has too little ink");
+    }
+    QVERIFY(glyphImage(BitBtn(BitBtn::bkCancel)) != check);
+
+    // Back to custom: the glyph goes, the caption stays.
+    yes.setKind(BitBtn::bkCustom);
+    QVERIFY(yes.icon().isNull());
+    QCOMPARE(yes.text(), QStringLiteral("项目基本情况"));
+
+    // The kind is a property, so window layouts can set it.
+    QVERIFY(help.setProperty("kind", QVariant::fromValue(BitBtn::bkNo)));
+    QCOMPARE(help.kind(), BitBtn::bkNo);
+    QCOMPARE(help.text(), QStringLiteral("否"));
+}
+
+void TestUi::fixedWindowKeepsItsSize()
+{
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *wide = new QLabel(QStringLiteral("宽"));
+    wide->setMinimumSize(1200, 900);
+    layout->addWidget(wide);
+    fixWindowSize(&window, 800, 570);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.size(), QSize(800, 570));
+
+    window.resize(1024, 768);
+    QCOMPARE(window.size(), QSize(800, 570));
+    window.setGeometry(10, 10, 300, 200);
+    QCOMPARE(window.size(), QSize(800, 570));
+    window.showMaximized();
+    QCoreApplication::processEvents();
+    QCOMPARE(window.size(), QSize(800, 570));
+    layout->activate();
+    QCOMPARE(window.size(), QSize(800, 570));
+}
+
+QTEST_MAIN(TestUi)
+#include "tst_ui.moc"
