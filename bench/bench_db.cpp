@@ -117,9 +117,9 @@ void BM_FullScanKjcg(benchmark::State &state)
             for (int c = 0; c < t.fieldCount(); ++c)
                 bytes += t.field(c)->asString().size();
         benchmark::DoNotOptimize(bytes);
+        state.SetItemsProcessed(state.iterations() * t.recordCount());
         t.close();
     }
-    state.SetItemsProcessed(state.iterations() * t.recordCount());
 }
 
 void BM_FilterChildToRecord(benchmark::State &state)

@@ -6,6 +6,7 @@
 #include "UnitDM.h"
 #include "Unitwel.h"
 #include "yyPrintUnit13.h"
+#include "db/DbfFile.h"
 #include "ui/HandlerGuard.h"
 
 void createApplication(const QString &dataDir)
@@ -33,4 +34,5 @@ void destroyApplication()
     formwel = nullptr;
     delete MainForm;
     MainForm = nullptr;
+    db::DbfFile::releaseUnused();
 }

@@ -57,13 +57,17 @@ QString shortName(const QString &path)
     return QFileInfo(path).fileName();
 }
 
-// Every process-wide open table, so that all datasets on one file share its
-// records and see each other's changes.
-QHash<QString, std::weak_ptr<DbfFile>> &registry()
+// Every table of the process, so that all datasets on one file share its
+// records and see each other's changes. A table nobody uses stays loaded, so
+// closing and opening it again (a new filter) does not read it again; it is
+// reloaded when the file changed on disk meanwhile.
+QHash<QString, std::shared_ptr<DbfFile>> &registry()
 {
-    static QHash<QString, std::weak_ptr<DbfFile>> files;
+    static QHash<QString, std::shared_ptr<DbfFile>> files;
     return files;
 }
+
+constexpr int kKeptUnused = 48;
 
 QString stripName(QString name)
 {
@@ -90,9 +94,34 @@ struct DbfFile::Memo
     quint32 nextBlock = 1;
 };
 
-DbfFile::~DbfFile()
+DbfFile::~DbfFile() = default;
+
+void DbfFile::forget(const QString &path)
 {
-    registry().remove(m_path);
+    const QString key = QFileInfo(path).absoluteFilePath();
+    auto &files = registry();
+    if (auto it = files.find(key); it != files.end() && it->use_count() == 1)
+        files.erase(it);
+}
+
+void DbfFile::releaseUnused()
+{
+    auto &files = registry();
+    for (auto it = files.begin(); it != files.end();)
+        it = it->use_count() == 1 ? files.erase(it) : std::next(it);
+}
+
+QByteArray DbfFile::diskStamp() const
+{
+    QByteArray stamp;
+    for (const QString &p : {m_path, m_memo ? m_memo->file.fileName() : QString()}) {
+        if (p.isEmpty())
+            continue;
+        const QFileInfo info(p);
+        stamp += QByteArray::number(info.size()) + ':'
+               + QByteArray::number(info.lastModified().toMSecsSinceEpoch()) + ';';
+    }
+    return stamp;
 }
 
 QString DbfFile::findFile(const QString &dir, const QString &name)
@@ -112,7 +141,7 @@ bool DbfFile::isOpen(const QString &path)
 {
     const QString key = QFileInfo(path).absoluteFilePath();
     auto it = registry().find(key);
-    return it != registry().end() && !it->expired();
+    return it != registry().end() && it->use_count() > 1;
 }
 
 std::shared_ptr<DbfFile> DbfFile::open(const QString &dir, const QString &name, bool exclusive)
@@ -121,16 +150,33 @@ std::shared_ptr<DbfFile> DbfFile::open(const QString &dir, const QString &name, 
     if (found.isEmpty())
         throw DbError(QString::fromUtf8("找不到表文件 %1（目录 %2）").arg(stripName(name), QDir::toNativeSeparators(dir)));
     const QString key = QFileInfo(found).absoluteFilePath();
-    if (auto existing = registry().value(key).lock()) {
-        if (exclusive || existing->m_exclusive)
-            throw DbError(QString::fromUtf8("表 %1 正在使用中，无法独占打开").arg(shortName(key)));
-        return existing;
+    auto &files = registry();
+    if (auto it = files.find(key); it != files.end()) {
+        std::shared_ptr<DbfFile> existing = *it;
+        if (existing.use_count() > 2) { // the registry, this copy and a user
+            if (exclusive || existing->m_exclusive)
+                throw DbError(QString::fromUtf8("表 %1 正在使用中，无法独占打开").arg(shortName(key)));
+            return existing;
+        }
+        // Our own writes since the last look are no change from outside.
+        if (existing->m_stampDirty) {
+            existing->m_stamp = existing->diskStamp();
+            existing->m_stampDirty = false;
+        }
+        if (existing->m_stamp == existing->diskStamp()) {
+            existing->m_exclusive = exclusive;
+            return existing;
+        }
+        files.erase(it); // changed on disk by someone else: read it again
     }
+    if (files.size() > kKeptUnused)
+        releaseUnused();
     std::shared_ptr<DbfFile> f(new DbfFile);
     f->m_path = key;
     f->m_exclusive = exclusive;
     f->load();
-    registry().insert(key, f);
+    f->m_stamp = f->diskStamp();
+    files.insert(key, f);
     return f;
 }
 
@@ -385,6 +431,7 @@ quint32 DbfFile::writeMemo(const QByteArray &text)
     const qint64 blocks = (data.size() + bs - 1) / bs;
     data.append(QByteArray(blocks * bs - data.size(), '\0'));
     const quint32 block = m_memo->nextBlock;
+    m_stampDirty = true;
     // Memo blocks first, then the pointer to the next free block: an
     // interrupted write leaves only unused space behind.
     writeAll(m_memo->file, qint64(block) * bs, data.constData(), data.size(), m_memo->file.fileName());
@@ -463,6 +510,7 @@ void DbfFile::writeRecord(int rec, const QByteArray &raw)
         throw DbError(QString::fromUtf8("写入表 %1 的记录长度不符").arg(shortName(m_path)));
     record(rec); // range check
     const qint64 pos = m_headerLength + qint64(rec) * m_recordLength;
+    m_stampDirty = true;
     writeAll(m_file, pos, raw.constData(), raw.size(), m_path);
     std::memcpy(m_data.data() + pos, raw.constData(), size_t(raw.size()));
     ++m_generation;
@@ -474,6 +522,7 @@ void DbfFile::writeHeader()
     std::memcpy(head, m_data.constData(), 8);
     stampDate(head);
     writeLe32(head + 4, quint32(m_recordCount));
+    m_stampDirty = true;
     writeAll(m_file, 0, head, 8, m_path);
     std::memcpy(m_data.data(), head, 8);
 }
@@ -540,6 +589,7 @@ void DbfFile::pack()
         throw DbError(QString::fromUtf8("无法重新打开表 %1：%2").arg(shortName(m_path), m_file.errorString()));
     out.chop(1);
     m_data = out;
+    m_stampDirty = true;
     m_recordCount = kept;
     ++m_generation;
 }

@@ -50,8 +50,12 @@ public:
     // Writes a new empty table (and its empty memo file when a column is a
     // memo). Throws when the file exists or cannot be written.
     static void create(const QString &dir, const QString &name, const QVector<ColumnSpec> &columns);
-    // True when the file is open in this process.
+    // True when a dataset of this process has the file open.
     static bool isOpen(const QString &path);
+    // Forgets the tables no dataset uses (they are kept loaded otherwise).
+    static void releaseUnused();
+    // Forgets an unused table whose file is about to be replaced.
+    static void forget(const QString &path);
 
     const QString &path() const { return m_path; }
     QString tableName() const; // base name without extension
@@ -104,6 +108,7 @@ private:
     void loadMemo();
     void writeHeader();
     void fail(const QString &what) const;
+    QByteArray diskStamp() const;
 
     QString m_path;
     QFile m_file;
@@ -114,6 +119,8 @@ private:
     int m_recordCount = 0;
     bool m_exclusive = false;
     quint64 m_generation = 0;
+    QByteArray m_stamp; // size and time of the files when last seen
+    bool m_stampDirty = false;
 
     struct Memo;
     std::unique_ptr<Memo> m_memo;

@@ -131,11 +131,6 @@ bool rawNumber(const char *p, int n, double &out)
     return ok;
 }
 
-QString tableOf(const DbfFile &file)
-{
-    return file.tableName();
-}
-
 // --- LIKE -------------------------------------------------------------------
 
 inline int charLength(const char *s, int i, int n)
@@ -427,7 +422,7 @@ struct GenericNode final : Node
 DbError conversionError(const DbfFile &file, int field, const char *kindName, const Value &v)
 {
     return DbError(QString::fromUtf8("表 %1 字段 %2 是%3字段，“%4”不能作为%3")
-                       .arg(tableOf(file), fieldName(file, field), QString::fromUtf8(kindName), v.toString()));
+                       .arg(file.tableName(), fieldName(file, field), QString::fromUtf8(kindName), v.toString()));
 }
 
 // A value converted to the type of a field. asWritten: a number literal as
@@ -511,7 +506,7 @@ Value constantValue(const ast::Operand &op, const Params &params, const DbfFile 
     case ast::Operand::Number:
         return Value::fromNumber(op.text.toDouble());
     case ast::Operand::Param:
-        return parameter(op, params, QString::fromUtf8("表 %1 ").arg(tableOf(file)));
+        return parameter(op, params, QString::fromUtf8("表 %1 ").arg(file.tableName()));
     default:
         return {};
     }

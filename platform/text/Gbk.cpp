@@ -12,14 +12,30 @@ bool isBlankOrControl(QChar c)
 }
 } // namespace
 
+// Opening a converter is far dearer than converting a short text, so one of
+// each is kept and reset before use (the program has one window thread).
+static QStringEncoder &encoder()
+{
+    thread_local QStringEncoder enc("GBK");
+    enc.resetState();
+    return enc;
+}
+
+static QStringDecoder &decoder()
+{
+    thread_local QStringDecoder dec("GBK");
+    dec.resetState();
+    return dec;
+}
+
 QByteArray encode(const QString &text)
 {
-    QStringEncoder enc("GBK");
-    return enc.encode(text);
+    return encoder().encode(text);
 }
 
 bool encodable(const QString &text)
 {
+    // A fresh converter: the error mark of a shared one outlives resetState().
     QStringEncoder enc("GBK");
     QByteArray b = enc.encode(text);
     return !enc.hasError();
@@ -32,8 +48,12 @@ QString decode(const QByteArray &bytes)
 
 QString decode(const char *data, qsizetype size)
 {
-    QStringDecoder dec("GBK");
-    return dec.decode(QByteArrayView(data, size));
+    bool ascii = true;
+    for (qsizetype i = 0; i < size && ascii; ++i)
+        ascii = static_cast<unsigned char>(data[i]) < 0x80;
+    if (ascii)
+        return QString::fromLatin1(data, size);
+    return decoder().decode(QByteArrayView(data, size));
 }
 
 int byteLength(const QString &text)
