@@ -22,6 +22,14 @@ void makePersons(const QString &dir)
                      {"ITEM_180", 'C', 20, 0}, {"ITEM_181", 'C', 1, 0}, {"ITEM_186", 'C', 160, 0}});
 }
 
+// Opens t on the persons table of dir.
+void openPersons(Table &t, const QString &dir)
+{
+    t.setDatabaseName(dir);
+    t.setTableName("cgwcr");
+    t.open();
+}
+
 void addPerson(Table &t, const QString &key, int seq, const QString &name, const QString &sex = "0")
 {
     t.append();
@@ -127,9 +135,7 @@ void TestDataset::editingWritesThroughToFile()
     makePersons(dir.path());
     {
         Table t;
-        t.setDatabaseName(dir.path());
-        t.setTableName("cgwcr");
-        t.open();
+        openPersons(t, dir.path());
         addPerson(t, "2005000001", 1, u("甲"));
         addPerson(t, "2005000001", 2, u("乙"));
         addPerson(t, "2005000001", 3, u("丙"));
@@ -172,9 +178,7 @@ void TestDataset::filterViewAndRowsLeavingIt()
     TempDir dir;
     makePersons(dir.path());
     Table t;
-    t.setDatabaseName(dir.path());
-    t.setTableName("cgwcr");
-    t.open();
+    openPersons(t, dir.path());
     addPerson(t, "2005000001", 1, u("甲"));
     addPerson(t, "2005000002", 1, u("乙"));
     addPerson(t, "2005000001", 2, u("丙"));
@@ -261,9 +265,7 @@ void TestDataset::liveQueryPostsIntoTable()
     TempDir dir;
     makePersons(dir.path());
     Table t;
-    t.setDatabaseName(dir.path());
-    t.setTableName("cgwcr");
-    t.open();
+    openPersons(t, dir.path());
     for (int i = 1; i <= 4; ++i)
         addPerson(t, i % 2 ? "2005000001" : "2005000002", i, u("人%1").arg(i));
 
@@ -313,9 +315,7 @@ void TestDataset::cachedUpdatesApplyAndCancel()
     makePersons(dir.path());
     {
         Table t;
-        t.setDatabaseName(dir.path());
-        t.setTableName("cgwcr");
-        t.open();
+        openPersons(t, dir.path());
         addPerson(t, "2005000001", 1, u("甲"));
         addPerson(t, "2005000001", 2, u("乙"));
         addPerson(t, "2005000001", 3, u("丙"));
@@ -444,9 +444,7 @@ void TestDataset::controlsNotifications()
     TempDir dir;
     makePersons(dir.path());
     Table t;
-    t.setDatabaseName(dir.path());
-    t.setTableName("cgwcr");
-    t.open();
+    openPersons(t, dir.path());
     QSignalSpy resets(&t, &Dataset::layoutReset);
     QSignalSpy updates(&t, &Dataset::rowUpdated);
     t.disableControls();
