@@ -19,7 +19,13 @@ void quitAtOnce()
     std::_Exit(0);
 }
 InstanceExit g_instanceExit = quitAtOnce;
+QString g_lockName;
 } // namespace
+
+void setInstanceLockName(const QString &name)
+{
+    g_lockName = name;
+}
 
 InstanceExit setInstanceExit(InstanceExit exitFunction)
 {
@@ -44,7 +50,8 @@ void TMainForm::FormCreate()
 {
     // A second copy would work on the same data folder: it ends silently.
     m_instance = new instance::InstanceGuard;
-    if (m_instance->acquire(applicationTitle()) == instance::InstanceGuard::HeldElsewhere) {
+    const QString lockName = g_lockName.isEmpty() ? applicationTitle() : g_lockName;
+    if (m_instance->acquire(lockName) == instance::InstanceGuard::HeldElsewhere) {
         g_instanceExit();
         return;
     }

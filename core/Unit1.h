@@ -41,5 +41,8 @@ private:
 // Ends the process when another copy runs; replaceable for tests.
 using InstanceExit = void (*)();
 InstanceExit setInstanceExit(InstanceExit exitFunction);
+// The name of the single-instance lock (the application title); tests that
+// run side by side each take a name of their own.
+void setInstanceLockName(const QString &name);
 
 extern TMainForm *MainForm;
