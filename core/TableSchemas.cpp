@@ -7,10 +7,10 @@ namespace {
 
 // Column lists in a compact form: NAME:TYPE, where TYPE is C<width>, D, M,
 // N (a floating column, kept to 15 significant digits) or S (small integer).
-QVector<db::ColumnSpec> columns(const char *spec)
+QVector<db::ColumnSpec> columns(const char *list)
 {
     QVector<db::ColumnSpec> out;
-    const QStringList items = QString::fromLatin1(spec).split(' ', Qt::SkipEmptyParts);
+    const QStringList items = QString::fromLatin1(list).split(' ', Qt::SkipEmptyParts);
     for (const QString &item : items) {
         const QStringList parts = item.split(':');
         const QString t = parts.value(1);

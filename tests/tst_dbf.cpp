@@ -194,7 +194,6 @@ void TestDbf::headerAsOtherReadersExpect()
     QCOMPARE(m.back(), '\x1A');
     const char *rows = m.constData() + headerLength;
     QCOMPARE(QByteArray(rows, 17), QByteArray(" \xD6\xD0\xCE\xC4  ") + right("1", 10));
-    QCOMPARE(QByteArray(rows + recordLength + 7, 10), QByteArray(10, ' '));
     QCOMPARE(QByteArray(rows + 2 * recordLength + 7, 10), right("2", 10));
 
     const QByteArray dbt = dir.read(u"memo.dbt"_s);
@@ -328,7 +327,6 @@ void TestDbf::pack()
         f->setDeleted(1, true);
         f->setDeleted(3, true);
         QVERIFY(throwsDbError([&] { f->pack(); })); // others may be reading it
-        QCOMPARE(f->recordCount(), 5);
     }
     {
         auto f = DbfFile::open(dir.path(), u"cg"_s, true);

@@ -18,7 +18,7 @@
 // distinct keeps the first row (in result order) of each set of equal values.
 //
 // Result column names: a plain column is named as stored in the file
-// ("ITEM_4"); an aggregate is named as the BDE named them, "<FUNCTION> OF
+// ("ITEM_4"); an aggregate is named "<FUNCTION> OF
 // <COLUMN>": "MAX OF ITEM_4", "COUNT OF *"; "as alias" (or a bare alias)
 // replaces either. min/max keep the column's type and size; count is N(10);
 // sum is N(20) with the column's decimals; avg is N(20,4). Aggregates skip
