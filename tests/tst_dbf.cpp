@@ -127,9 +127,7 @@ void TestDbf::roundTripOfEveryType()
         QVERIFY(throwsDbError([&] { f->encode(r, 2, V::fromNumber(-12345)); }));
         QVERIFY(throwsDbError([&] { f->encode(r, 2, V::fromNumber(99999.5)); })); // rounds to 6 digits
         QVERIFY(throwsDbError([&] { f->encode(r, 3, V::fromString(u"2024-13-01"_s)); }));
-        QEXPECT_FAIL("", "encode writes a non-finite number as \"nan\"/\"inf\"", Continue);
         QVERIFY(throwsDbError([&] { f->encode(r, 1, V::fromNumber(qQNaN())); }));
-        QEXPECT_FAIL("", "encode writes a non-finite number as \"nan\"/\"inf\"", Continue);
         QVERIFY(throwsDbError([&] { f->encode(r, 2, V::fromNumber(qInf())); }));
         f->encode(r, 1, V::fromNumber(-999999.99)); // the widest that fits
         QCOMPARE(f->recordCount(), 3);
@@ -236,7 +234,6 @@ void TestDbf::readsOtherWriters()
         for (int c = 0; c < f->fieldCount(); ++c)
             QVERIFY2(f->value(2, c).isNull(), f->fields()[c].name.constData());
         // The fast null test must agree; '?' is dBASE's unset logical.
-        QEXPECT_FAIL("", "isNullField takes the unset logical '?' for a value", Continue);
         QVERIFY(f->isNullField(f->record(2), 4));
         // The stale pointer offers block 1, which holds a memo.
         append(*f, {{}, {}, {}, {}, {}, {}, V::fromBytes("added")});
@@ -375,14 +372,12 @@ void TestDbf::namesAndSharing()
     append(*DbfFile::open(dir.path(), u"kept"_s), {V::fromString(u"0001"_s)});
     QByteArray bytes = dir.read(u"kept.dbf"_s);
     dir.write(u"kept.dbf"_s, bytes.insert(bytes.size() - 1, " 0002").replace(4, 4, le(quint32(2))));
-    QEXPECT_FAIL("", "open serves the stale table: the stamp is refreshed only at the next open", Continue);
     QCOMPARE(DbfFile::open(dir.path(), u"kept"_s)->recordCount(), 2);
 
     // A refused definition leaves no file behind.
     QVERIFY(throwsDbError([&] { DbfFile::create(dir.path(), u"bad"_s, {{u"bz"_s, 'M', 0}, {u"je"_s, 'N', 3, 2}}); }));
     QVERIFY(!QFileInfo::exists(dir.file(u"bad.dbt"_s)) && !QFileInfo::exists(dir.file(u"bad.dbf"_s)));
     // Two columns that differ only in case would be one name in the file.
-    QEXPECT_FAIL("", "create accepts column names that collide once upper-cased", Continue);
     QVERIFY(throwsDbError([&] { DbfFile::create(dir.path(), u"dup"_s, {{u"mc"_s, 'C', 4}, {u"MC"_s, 'C', 6}}); }));
 }
 

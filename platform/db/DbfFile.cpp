@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
+#include <QSet>
+#include <cmath>
 #include <cstring>
 #include <unistd.h>
 
@@ -158,11 +160,6 @@ std::shared_ptr<DbfFile> DbfFile::open(const QString &dir, const QString &name, 
                 throw DbError(QString::fromUtf8("表 %1 正在使用中，无法独占打开").arg(shortName(key)));
             return existing;
         }
-        // Our own writes since the last look are no change from outside.
-        if (existing->m_stampDirty) {
-            existing->m_stamp = existing->diskStamp();
-            existing->m_stampDirty = false;
-        }
         if (existing->m_stamp == existing->diskStamp()) {
             existing->m_exclusive = exclusive;
             return existing;
@@ -310,7 +307,7 @@ QByteArray DbfFile::textBytes(const char *record, int field) const
 bool DbfFile::isNullField(const char *record, int field) const
 {
     const FieldDef &f = m_fields[field];
-    if (f.type == 'M')
+    if (f.type != 'C')
         return decode(record, field).isNull();
     const char *p = record + f.offset;
     for (int i = 0; i < f.length; ++i)
@@ -431,7 +428,6 @@ quint32 DbfFile::writeMemo(const QByteArray &text)
     const qint64 blocks = (data.size() + bs - 1) / bs;
     data.append(QByteArray(blocks * bs - data.size(), '\0'));
     const quint32 block = m_memo->nextBlock;
-    m_stampDirty = true;
     // Memo blocks first, then the pointer to the next free block: an
     // interrupted write leaves only unused space behind.
     writeAll(m_memo->file, qint64(block) * bs, data.constData(), data.size(), m_memo->file.fileName());
@@ -439,6 +435,7 @@ quint32 DbfFile::writeMemo(const QByteArray &text)
     writeLe32(head, quint32(block + blocks));
     writeAll(m_memo->file, 0, head, 4, m_memo->file.fileName());
     m_memo->nextBlock = quint32(block + blocks);
+    m_stamp = diskStamp();
     return block;
 }
 
@@ -466,6 +463,8 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
         if (v.kind == Value::Text && v.text.trimmed().isEmpty())
             return;
         double d = v.toNumber();
+        if (!std::isfinite(d))
+            throw DbError(QString::fromUtf8("表 %1 字段 %2 的数值无效").arg(tableName(), fieldName));
         QByteArray t = QByteArray::number(d, 'f', f.decimals);
         if (t.startsWith('-') && t.count('0') + t.count('.') == t.size() - 1)
             t.remove(0, 1); // no "-0.00"
@@ -510,10 +509,10 @@ void DbfFile::writeRecord(int rec, const QByteArray &raw)
         throw DbError(QString::fromUtf8("写入表 %1 的记录长度不符").arg(shortName(m_path)));
     record(rec); // range check
     const qint64 pos = m_headerLength + qint64(rec) * m_recordLength;
-    m_stampDirty = true;
     writeAll(m_file, pos, raw.constData(), raw.size(), m_path);
     std::memcpy(m_data.data() + pos, raw.constData(), size_t(raw.size()));
     ++m_generation;
+    m_stamp = diskStamp();
 }
 
 void DbfFile::writeHeader()
@@ -522,7 +521,6 @@ void DbfFile::writeHeader()
     std::memcpy(head, m_data.constData(), 8);
     stampDate(head);
     writeLe32(head + 4, quint32(m_recordCount));
-    m_stampDirty = true;
     writeAll(m_file, 0, head, 8, m_path);
     std::memcpy(m_data.data(), head, 8);
 }
@@ -549,6 +547,7 @@ int DbfFile::appendRecord(const QByteArray &raw)
     ++m_recordCount;
     ++m_generation;
     writeHeader();
+    m_stamp = diskStamp();
     return m_recordCount - 1;
 }
 
@@ -589,7 +588,7 @@ void DbfFile::pack()
         throw DbError(QString::fromUtf8("无法重新打开表 %1：%2").arg(shortName(m_path), m_file.errorString()));
     out.chop(1);
     m_data = out;
-    m_stampDirty = true;
+    m_stamp = diskStamp();
     m_recordCount = kept;
     ++m_generation;
 }
@@ -605,8 +604,12 @@ void DbfFile::create(const QString &dir, const QString &name, const QVector<Colu
     bool memo = false;
     int recordLength = 1;
     QByteArray fields;
+    QSet<QByteArray> names;
     for (const ColumnSpec &c : columns) {
         const QByteArray n = c.name.toUpper().toLatin1();
+        if (names.contains(n))
+            throw DbError(QString::fromUtf8("表 %1 的字段 %2 重复").arg(fileName, c.name));
+        names.insert(n);
         int length = c.length;
         if (c.type == 'D')
             length = 8;

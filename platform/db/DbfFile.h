@@ -119,8 +119,7 @@ private:
     int m_recordCount = 0;
     bool m_exclusive = false;
     quint64 m_generation = 0;
-    QByteArray m_stamp; // size and time of the files when last seen
-    bool m_stampDirty = false;
+    QByteArray m_stamp; // size and time of the files after our last write
 
     struct Memo;
     std::unique_ptr<Memo> m_memo;
