@@ -11,6 +11,7 @@
 #include <QSet>
 #include <cmath>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace db {
@@ -113,15 +114,37 @@ void DbfFile::releaseUnused()
         it = it->use_count() == 1 ? files.erase(it) : std::next(it);
 }
 
+namespace {
+QByteArray statStamp(const struct stat &st)
+{
+    return QByteArray::number(qulonglong(st.st_ino)) + ':' + QByteArray::number(qlonglong(st.st_size)) + ':'
+         + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' + QByteArray::number(qlonglong(st.st_mtim.tv_nsec))
+         + ';';
+}
+} // namespace
+
+// Identity, size and time of the table and memo files as their names find
+// them now: a file replaced or changed by someone else gives another stamp.
 QByteArray DbfFile::diskStamp() const
 {
     QByteArray stamp;
     for (const QString &p : {m_path, m_memo ? m_memo->file.fileName() : QString()}) {
-        if (p.isEmpty())
-            continue;
-        const QFileInfo info(p);
-        stamp += QByteArray::number(info.size()) + ':'
-               + QByteArray::number(info.lastModified().toMSecsSinceEpoch()) + ';';
+        struct stat st;
+        if (!p.isEmpty() && ::stat(QFile::encodeName(p).constData(), &st) == 0)
+            stamp += statStamp(st);
+    }
+    return stamp;
+}
+
+// The same for the files we hold open, cheap enough for every write.
+QByteArray DbfFile::openStamp() const
+{
+    QByteArray stamp;
+    const QFile *files[] = {&m_file, m_memo ? &m_memo->file : nullptr};
+    for (const QFile *f : files) {
+        struct stat st;
+        if (f && ::fstat(f->handle(), &st) == 0)
+            stamp += statStamp(st);
     }
     return stamp;
 }
@@ -435,7 +458,7 @@ quint32 DbfFile::writeMemo(const QByteArray &text)
     writeLe32(head, quint32(block + blocks));
     writeAll(m_memo->file, 0, head, 4, m_memo->file.fileName());
     m_memo->nextBlock = quint32(block + blocks);
-    m_stamp = diskStamp();
+    m_stamp = openStamp();
     return block;
 }
 
@@ -512,7 +535,7 @@ void DbfFile::writeRecord(int rec, const QByteArray &raw)
     writeAll(m_file, pos, raw.constData(), raw.size(), m_path);
     std::memcpy(m_data.data() + pos, raw.constData(), size_t(raw.size()));
     ++m_generation;
-    m_stamp = diskStamp();
+    m_stamp = openStamp();
 }
 
 void DbfFile::writeHeader()
@@ -547,7 +570,7 @@ int DbfFile::appendRecord(const QByteArray &raw)
     ++m_recordCount;
     ++m_generation;
     writeHeader();
-    m_stamp = diskStamp();
+    m_stamp = openStamp();
     return m_recordCount - 1;
 }
 

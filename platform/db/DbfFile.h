@@ -109,6 +109,7 @@ private:
     void writeHeader();
     void fail(const QString &what) const;
     QByteArray diskStamp() const;
+    QByteArray openStamp() const;
 
     QString m_path;
     QFile m_file;
