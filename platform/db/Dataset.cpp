@@ -53,6 +53,7 @@ void Dataset::open()
                 throw DbError(QString::fromUtf8("数据集 %1 不能设置过滤条件").arg(tableLabel()));
             m_filter = std::make_unique<sql::Condition>(sql::Condition::compile(m_filterText, *m_file));
         }
+        relistRows();
     } catch (...) {
         closeRows();
         m_file.reset();

@@ -169,7 +169,7 @@ protected:
     QVector<Value> storedValues(const Row &row) const;
     // The file's values of a row (before held-back changes), for OLD_ parameters.
     Value storedValue(const Row &row, int col) const;
-    // Tables list every live record of the file again.
+    // Tables list the live records of the file (through the filter) again.
     virtual void relistRows() {}
     Value normalise(int col, const Value &v) const;
 

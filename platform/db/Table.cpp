@@ -35,16 +35,16 @@ void Table::openRows()
         c.sourceField = i;
         m_columns.append(c);
     }
-    relistRows();
 }
 
 void Table::relistRows()
 {
     m_baseRows.clear();
     const int n = m_file->recordCount();
-    m_baseRows.reserve(n);
+    // Only the rows the filter lets through, so narrowing a large table to
+    // a few rows costs a scan of the key bytes and nothing more.
     for (int rec = 0; rec < n; ++rec) {
-        if (m_file->isDeleted(rec))
+        if (m_file->isDeleted(rec) || (m_filter && !m_filter->matches(*m_file, rec)))
             continue;
         Row r;
         r.rec = rec;
