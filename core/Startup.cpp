@@ -7,10 +7,12 @@
 #include "Unitwel.h"
 #include "yyPrintUnit13.h"
 #include "db/DbfFile.h"
+#include "ui/Fonts.h"
 #include "ui/HandlerGuard.h"
 
 void createApplication(const QString &dataDir)
 {
+    ui::mapSongTypeface();
     MainForm = new TMainForm;
     formwel = new Tformwel;
     DM = new TDM;

@@ -38,7 +38,15 @@ TMainForm::TMainForm(QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
     FormCreate();
+    wireHandlers();
+}
+
+void TMainForm::wireHandlers()
+{
     ui::connectGuarded(BitBtn7, this, &TMainForm::BitBtn7Click);
+    ui::connectGuarded(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(); });
+    ui::connectGuarded(cbYear, &QComboBox::currentTextChanged, this, [this] { ComboBox1Change(); });
+    ui::connectGuarded(DBGrid1, &DBGrid::cellClicked, this, [this] { DBGrid1CellClick(); });
 }
 
 TMainForm::~TMainForm()
@@ -100,18 +108,15 @@ void TMainForm::FormShow()
 {
     if (formwel)
         ui::showModal(formwel);
-    Edit2->hide();
-    ComboBox5->hide();
-    ComboBox6->hide();
-    const bool registered = DM && DM->Tblunit->active() && !DM->Tblunit->isEmpty();
-    EnableUnitCommands(registered);
-    if (DM) {
-        DBGrid1->setDataSource(DM->DSQkjcg);
-        DBGrid1->setColumns({{"NO", QString::fromUtf8("序号"), 94},
-                             {"ITEM_120", QString::fromUtf8("成果管理编号"), 111},
-                             {"ITEM_3", QString::fromUtf8("成果名称"), 255},
-                             {"ITEM_9", QString::fromUtf8("成果完成单位"), 264}});
-    }
+    DBGrid1->setColumns({{"NO", QString::fromUtf8("序号"), 94},
+                         {"ITEM_120", QString::fromUtf8("成果管理编号"), 111},
+                         {"ITEM_3", QString::fromUtf8("成果名称"), 255},
+                         {"ITEM_9", QString::fromUtf8("成果完成单位"), 264}});
+    DBGrid1->setDataSource(DM->DSQkjcg);
+    FormShowList();
+    EnableUnitCommands(DM->Tblunit->active() && !DM->Tblunit->isEmpty());
+    RefreshRecordList();
+    RenumberList();
 }
 
 void TMainForm::BitBtn7Click()

@@ -11,6 +11,12 @@ class InstanceGuard;
 }
 
 extern QStringList TableNames;
+// The statement of the current record list, to return to after a query.
+extern QString ListSql;
+
+namespace db {
+class Query;
+}
 
 class TMainForm : public QWidget, public Ui::TMainForm
 {
@@ -29,11 +35,29 @@ public:
     QList<QWidget *> unitLockedControls() const;
     void EnableUnitCommands(bool enable);
 
+    // Record list, section marks and navigation lock
+    void RefreshRecordList();
+    void RenumberList();
+    void MarkSectionStatus();
+    bool UpdateNavigationLock();
+    void DeleteKjcgRecord(db::Query *query, const QString &column, const QString &value);
+    void ComboBox1Change();
+    void DBGrid1CellClick();
+    bool FormCloseQuery();
+
+    // Marks a section button complete or incomplete and writes its caption.
+    void SetSectionState(const QString &section, bool complete);
+    ui::BitBtn *SectionButton(const QString &section) const;
+
 protected:
     void showEvent(QShowEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
 
 private:
+    void FormShowList();
+    void wireHandlers();
+
     instance::InstanceGuard *m_instance = nullptr;
     bool m_shown = false;
 };

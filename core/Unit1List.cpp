@@ -1,0 +1,198 @@
+// The record list of the main window: listing by category and year, the
+// numbers in NO, the section marks and the navigation lock.
+#include "Sections.h"
+#include "SharedRoutines.h"
+#include "Unit1.h"
+#include "UnitDM.h"
+#include "ui/HandlerGuard.h"
+#include "ui/MessageBox.h"
+
+#include <QCloseEvent>
+
+QString ListSql;
+
+namespace {
+
+QString quoted(QString value)
+{
+    return "'" + value.replace('\'', "''") + "'";
+}
+
+// The required sections of a record of this category, in the order the
+// close question looks at them.
+QStringList requiredSections(const QString &category)
+{
+    if (category == "1")
+        return {"01", "02", "03", "04", "08"};
+    return {"01", "03", "04", "08"};
+}
+
+QString currentCategory()
+{
+    if (!DM->Qrykjcg->active() || DM->Qrykjcg->isEmpty())
+        return {};
+    return DM->Qrykjcg->fieldByName("item_cglb")->asString().trimmed();
+}
+
+} // namespace
+
+ui::BitBtn *TMainForm::SectionButton(const QString &section) const
+{
+    const SectionInfo *s = sectionByCode(section);
+    return s ? Panel8->findChild<ui::BitBtn *>(s->buttonName) : nullptr;
+}
+
+void TMainForm::SetSectionState(const QString &section, bool complete)
+{
+    ui::BitBtn *b = SectionButton(section);
+    if (!b)
+        return;
+    b->setKind(complete ? ui::BitBtn::bkYes : ui::BitBtn::bkHelp);
+    b->setText(sectionByCode(section)->caption);
+}
+
+void TMainForm::RefreshRecordList()
+{
+    const int category = ComboBox1->currentIndex();
+    if (category < 0)
+        return;
+    const QString year = cbYear->currentText().left(4).trimmed();
+    btn_page02->setVisible(category == 0);
+    const QString sql = QString("select * from kjcg where item_cglb='%1' and item_4 like %2")
+                            .arg(category + 1)
+                            .arg(quoted(year + "%"));
+    DM->Qrykjcg->close();
+    DM->Qrykjcg->setSql(sql);
+    DM->Qrykjcg->open();
+    ListSql = DM->Qrykjcg->sql();
+}
+
+void TMainForm::RenumberList()
+{
+    db::Query *list = DM->Qrykjcg;
+    DBGrid1->setDataSource(DM->DS_null);
+    list->first();
+    const int n = list->recordCount();
+    for (int i = 1; i <= n; ++i) {
+        list->edit();
+        list->fieldByName("NO")->setAsString(QString::number(i));
+        list->post();
+        list->next();
+    }
+    DBGrid1->setDataSource(DM->DSQkjcg);
+    list->first();
+}
+
+void TMainForm::MarkSectionStatus()
+{
+    for (ui::BitBtn *b : Panel8->findChildren<ui::BitBtn *>()) {
+        const QString caption = b->text();
+        b->setKind(ui::BitBtn::bkYes);
+        b->setText(caption);
+    }
+    db::Query *list = DM->Qrykjcg;
+    if (!list->active() || list->isEmpty())
+        return;
+    const QString filter = ComboBox1->currentIndex() == 0 ? "lb='a' or lb='1'" : "lb='a' or lb='2'";
+    DM->QryCheckUp->close();
+    DM->QryCheckUp->setSql(QStringList{"select * from checkup where ", filter});
+    DM->QryCheckUp->open();
+    for (DM->QryCheckUp->first(); !DM->QryCheckUp->eof(); DM->QryCheckUp->next()) {
+        const QString id = DM->QryCheckUp->fieldByName("id")->asString().trimmed();
+        const QString section = DM->QryCheckUp->fieldByName("button")->asString().trimmed();
+        if (list->fieldByName(id)->isNull())
+            SetSectionState(section, false);
+    }
+
+    db::Table *persons = DM->TblCgwcr;
+    persons->close();
+    persons->setFilter("item_4=" + quoted(list->fieldByName("ITEM_4")->asString()) + " and item_dqdm="
+                       + quoted(list->fieldByName("ITEM_DQDM")->asString()));
+    persons->setFiltered(true);
+    persons->open();
+    if (persons->isEmpty())
+        SetSectionState("08", false);
+}
+
+bool TMainForm::UpdateNavigationLock()
+{
+    bool complete = true;
+    for (const QString &s : requiredSections(currentCategory()))
+        complete = complete && SectionButton(s)->kind() == ui::BitBtn::bkYes;
+    for (QWidget *w : QList<QWidget *>{DBGrid1, ComboBox1, cbYear, SpeedButton16, SpeedButton26, Button1, Button5,
+                                       BitBtn1, BitBtn2, BitBtn4})
+        w->setEnabled(complete);
+    return complete;
+}
+
+void TMainForm::DeleteKjcgRecord(db::Query *query, const QString &column, const QString &value)
+{
+    query->close();
+    query->setSql("DELETE FROM kjcg WHERE " + column + "=" + quoted(value));
+    query->execSql();
+    RefreshRecordList();
+}
+
+void TMainForm::ComboBox1Change()
+{
+    RefreshRecordList();
+    MarkSectionStatus();
+    RenumberList();
+    UpdateNavigationLock();
+}
+
+void TMainForm::DBGrid1CellClick()
+{
+    if (!DM->Qrykjcg->active() || DM->Qrykjcg->isEmpty())
+        return;
+    MarkSectionStatus();
+    UpdateNavigationLock();
+    if (!DBGrid1->isEnabled())
+        ui::messageBox(QString::fromUtf8("当前项目有未完成栏目，请您填写完毕!"), QString::fromUtf8("提示信息"),
+                       ui::MB_OK | ui::MB_ICONINFORMATION);
+}
+
+bool TMainForm::FormCloseQuery()
+{
+    for (const QString &s : requiredSections(currentCategory())) {
+        if (SectionButton(s)->kind() == ui::BitBtn::bkYes)
+            continue;
+        return ui::messageBox(sectionByCode(s)->closeQuestion, QString::fromUtf8("提示信息"),
+                              ui::MB_OKCANCEL | ui::MB_ICONINFORMATION)
+               == ui::IDOK;
+    }
+    return true;
+}
+
+void TMainForm::closeEvent(QCloseEvent *e)
+{
+    bool allowed = true;
+    if (!ui::guarded([&] { allowed = FormCloseQuery(); }))
+        allowed = true; // an error while asking must not trap the user
+    if (allowed)
+        e->accept();
+    else
+        e->ignore();
+}
+
+void TMainForm::FormShowList()
+{
+    Edit2->hide();
+    ComboBox5->hide();
+    ComboBox6->hide();
+    const QSignalBlocker blockYear(cbYear), blockCategory(ComboBox1), blockField(ComboBox2);
+    FillComboDistinct(DM->tblzdxx1, ComboBox2, "Name");
+    ReopenQuery(DM->tempquery, "select item_4 from kjcg order by item_4 desc");
+    FillYearCombo(DM->tempquery, cbYear);
+    ComboBox1->setCurrentIndex(0);
+    if (cbYear->count() > 0)
+        cbYear->setCurrentIndex(0);
+    ComboBox2->setCurrentIndex(ComboBox2->count() > 0 ? 0 : -1);
+    if (ComboBox2->currentIndex() >= 0) {
+        DM->tblzdxx1->first();
+        DM->tblzdxx1->moveBy(ComboBox2->currentIndex());
+        FillComboFromDict(DM->Tblzdxx, DM->tblzdxx1->field(1)->asString().trimmed(), Combobox3, 0);
+    }
+    Combobox3->setCurrentIndex(Combobox3->count() > 0 ? 0 : -1);
+    ComboBox4->setCurrentIndex(0);
+}
