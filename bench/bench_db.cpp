@@ -1,5 +1,6 @@
 // Table engine over a generated large data folder: 10,000 records with every
 // column filled and 100,000 rows in each child table.
+#include "BenchData.h"
 #include "TableSchemas.h"
 #include "db/Query.h"
 #include "db/Table.h"
@@ -17,50 +18,6 @@ namespace {
 constexpr int kRecords = 10000;
 constexpr int kChildRows = 100000;
 
-QString key(int i)
-{
-    return QString("%1%2").arg(2001 + i % 5).arg(i + 1, 6, 10, QChar('0'));
-}
-
-Value sampleValue(const ColumnSpec &c, int i)
-{
-    switch (c.type) {
-    case 'D':
-        return Value::fromDate(QDate(2005, 1 + i % 12, 1 + i % 28));
-    case 'M':
-        return Value::fromString(QString::fromUtf8("简要技术说明与应用前景，第%1项。").repeated(1 + i % 20));
-    case 'N':
-        return Value::fromNumber(i * 1.25);
-    default: {
-        const QString s = QString::fromUtf8("科技成果%1").arg(i);
-        return Value::fromString(s.left(c.length / 2));
-    }
-    }
-}
-
-void fill(const QString &dir, const QString &name, int rows, int keys)
-{
-    const TableSchema *s = tableSchema(name);
-    DbfFile::create(dir, s->fileName, s->columns);
-    auto f = DbfFile::open(dir, s->fileName);
-    for (int r = 0; r < rows; ++r) {
-        QByteArray raw = f->blankRecord();
-        const int k = keys ? r % keys : r;
-        for (int c = 0; c < s->columns.size(); ++c) {
-            const QString col = s->columns[c].name;
-            Value v = sampleValue(s->columns[c], r);
-            if (col == "ITEM_4")
-                v = Value::fromString(key(k));
-            else if (col == "ITEM_DQDM")
-                v = Value::fromString(".");
-            else if (col == "ITEM_CGLB")
-                v = Value::fromString(QString::number(1 + r % 3));
-            f->encode(raw, c, v);
-        }
-        f->appendRecord(raw);
-    }
-}
-
 struct DataFolder
 {
     QTemporaryDir tmp;
@@ -68,9 +25,9 @@ struct DataFolder
     DataFolder()
     {
         dir = tmp.path();
-        fill(dir, "kjcg", kRecords, 0);
+        fillBenchTable(dir, "kjcg", kRecords, 0);
         for (const char *child : {"cgwcr", "cgwcdw", "jdwyhmd", "zlqk"})
-            fill(dir, child, kChildRows, kRecords);
+            fillBenchTable(dir, child, kChildRows, kRecords);
     }
 };
 
@@ -129,7 +86,7 @@ void BM_FilterChildToRecord(benchmark::State &state)
     Table t;
     t.setDatabaseName(folder().dir);
     t.setTableName("cgwcr");
-    t.setFilter("item_4='" + key(kRecords / 2) + "' and item_dqdm='.'");
+    t.setFilter("item_4='" + benchKey(kRecords / 2) + "' and item_dqdm='.'");
     t.setFiltered(true);
     for (auto _ : state) {
         t.open();
@@ -187,7 +144,7 @@ void BM_AppendRows(benchmark::State &state)
         state.ResumeTiming();
         for (int i = 0; i < n; ++i) {
             t.append();
-            t.fieldByName("item_4")->setAsString(key(i));
+            t.fieldByName("item_4")->setAsString(benchKey(i));
             t.fieldByName("item_dqdm")->setAsString(".");
             t.fieldByName("item_187")->setAsInteger(i);
             t.fieldByName("item_180")->setAsString(QString::fromUtf8("张三"));

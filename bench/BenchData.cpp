@@ -1,0 +1,55 @@
+#include "BenchData.h"
+
+#include "TableSchemas.h"
+#include "db/DbfFile.h"
+
+using namespace db;
+
+QString benchKey(int i, int years)
+{
+    return QString("%1%2").arg(2005 - i % years).arg(i + 1, 6, 10, QChar('0'));
+}
+
+namespace {
+
+Value sampleValue(const ColumnSpec &c, int i)
+{
+    switch (c.type) {
+    case 'D':
+        return Value::fromDate(QDate(2005, 1 + i % 12, 1 + i % 28));
+    case 'M':
+        return Value::fromString(QString::fromUtf8("简要技术说明与应用前景，第%1项。").repeated(1 + i % 20));
+    case 'N':
+        return Value::fromNumber(i * 1.25);
+    default: {
+        const QString s = QString::fromUtf8("科技成果%1").arg(i);
+        return Value::fromString(s.left(c.length / 2));
+    }
+    }
+}
+
+} // namespace
+
+void fillBenchTable(const QString &dir, const QString &name, int rows, int keys, int years, const QString &category)
+{
+    const TableSchema *s = tableSchema(name);
+    if (DbfFile::findFile(dir, s->fileName).isEmpty())
+        DbfFile::create(dir, s->fileName, s->columns);
+    auto f = DbfFile::open(dir, s->fileName);
+    for (int r = 0; r < rows; ++r) {
+        QByteArray raw = f->blankRecord();
+        const int k = keys ? r % keys : r;
+        for (int c = 0; c < s->columns.size(); ++c) {
+            const QString col = s->columns[c].name;
+            Value v = sampleValue(s->columns[c], r);
+            if (col == "ITEM_4")
+                v = Value::fromString(benchKey(k, years));
+            else if (col == "ITEM_DQDM")
+                v = Value::fromString(".");
+            else if (col == "ITEM_CGLB")
+                v = Value::fromString(category.isEmpty() ? QString::number(1 + r % 3) : category);
+            f->encode(raw, c, v);
+        }
+        f->appendRecord(raw);
+    }
+}
