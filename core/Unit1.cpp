@@ -37,6 +37,7 @@ InstanceExit setInstanceExit(InstanceExit exitFunction)
 TMainForm::TMainForm(QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
+    SetAllSectionsComplete(); // as designed
     FormCreate();
     wireHandlers();
 }

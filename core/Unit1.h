@@ -45,6 +45,8 @@ public:
     void DBGrid1CellClick();
     bool FormCloseQuery();
 
+    // Every section button complete, keeping its caption.
+    void SetAllSectionsComplete();
     // Marks a section button complete or incomplete and writes its caption.
     void SetSectionState(const QString &section, bool complete);
     ui::BitBtn *SectionButton(const QString &section) const;

@@ -83,13 +83,18 @@ void TMainForm::RenumberList()
     list->first();
 }
 
-void TMainForm::MarkSectionStatus()
+void TMainForm::SetAllSectionsComplete()
 {
     for (ui::BitBtn *b : Panel8->findChildren<ui::BitBtn *>()) {
         const QString caption = b->text();
         b->setKind(ui::BitBtn::bkYes);
         b->setText(caption);
     }
+}
+
+void TMainForm::MarkSectionStatus()
+{
+    SetAllSectionsComplete();
     db::Query *list = DM->Qrykjcg;
     if (!list->active() || list->isEmpty())
         return;
