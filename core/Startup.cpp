@@ -3,12 +3,25 @@
 #include "DataFolder.h"
 #include "Unit1.h"
 #include "Unit2.h"
+#include "Unitpage9.h"
 #include "UnitDM.h"
+#include "UnitNew.h"
+#include "Unittree.h"
 #include "Unitwel.h"
 #include "yyPrintUnit13.h"
 #include "db/DbfFile.h"
 #include "ui/Fonts.h"
 #include "ui/HandlerGuard.h"
+
+namespace {
+
+// The main window's section buttons open the forms of the sections.
+void wireSectionOpeners()
+{
+    ui::connectGuarded(MainForm->btn_page09, MainForm, [] { btn_page09Click(); });
+}
+
+} // namespace
 
 void createApplication(const QString &dataDir)
 {
@@ -20,8 +33,12 @@ void createApplication(const QString &dataDir)
         prepareDataFolder(dataDir);
         DM->DataModuleCreate(dataDir);
     });
+    FormTree = new TFormTree;
+    FormNew = new TFormNew;
+    Fpage9 = new TFpage9;
     HelpForm = new THelpForm;
     HelpForm_rj = new THelpForm_rj;
+    wireSectionOpeners();
 }
 
 void destroyApplication()
@@ -30,6 +47,12 @@ void destroyApplication()
     HelpForm_rj = nullptr;
     delete HelpForm;
     HelpForm = nullptr;
+    delete Fpage9;
+    Fpage9 = nullptr;
+    delete FormNew;
+    FormNew = nullptr;
+    delete FormTree;
+    FormTree = nullptr;
     delete DM;
     DM = nullptr;
     delete formwel;

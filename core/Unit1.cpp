@@ -45,6 +45,9 @@ TMainForm::TMainForm(QWidget *parent) : QWidget(parent)
 void TMainForm::wireHandlers()
 {
     ui::connectGuarded(BitBtn7, this, &TMainForm::BitBtn7Click);
+    ui::connectGuarded(Button1, this, &TMainForm::Button6Click);
+    ui::connectGuarded(Button5, this, &TMainForm::Button3Click);
+    ui::connectGuarded(Button4, this, &TMainForm::Button4Click);
     ui::connectGuarded(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(); });
     ui::connectGuarded(cbYear, &QComboBox::currentTextChanged, this, [this] { ComboBox1Change(); });
     ui::connectGuarded(DBGrid1, &DBGrid::cellClicked, this, [this] { DBGrid1CellClick(); });

@@ -45,6 +45,13 @@ public:
     void DBGrid1CellClick();
     bool FormCloseQuery();
 
+    // New, modify and delete of records
+    void Button6Click();
+    void Button3Click();
+    void Button4Click();
+    // Shows the new-record dialog's category and year in the list.
+    void SyncMainSelection();
+
     // Every section button complete, keeping its caption.
     void SetAllSectionsComplete();
     // Marks a section button complete or incomplete and writes its caption.

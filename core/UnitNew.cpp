@@ -1,0 +1,506 @@
+#include "UnitNew.h"
+
+#include "SharedRoutines.h"
+#include "Unit1.h"
+#include "UnitDM.h"
+#include "db/DbError.h"
+#include "text/Gbk.h"
+#include "ui/BitBtn.h"
+#include "ui/FixedSize.h"
+#include "ui/HandlerGuard.h"
+#include "ui/MessageBox.h"
+#include "ui/SilentAbort.h"
+
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QSignalBlocker>
+
+TFormNew *FormNew = nullptr;
+bool AllowClose = true;
+QString OldItem4;
+QString OldItemDqdm;
+QString OldItem3;
+QString CheckSql;
+
+namespace {
+
+const QString kLocalRegion = QStringLiteral(".");
+
+QString u(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+// What a record of a category keeps: the fields of the other category go, and
+// an evaluation form survives only when the category's code list has it.
+struct CategoryRule
+{
+    QStringList clearedFields;
+    QStringList keptEvaluationForms;
+};
+
+const CategoryRule &ruleFor(const QString &category)
+{
+    static const CategoryRule applied{{"ITEM_210", "ITEM_200"}, {"1", "2", "3", "5", "7", "9"}};
+    static const CategoryRule others{
+        {"ITEM_123", "ITEM_124_1", "ITEM_16", "ITEM_33", "ITEM_32", "ITEM_32_1", "ITEM_125_1"},
+        {"2", "4", "6", "9"}};
+    return category == "1" ? applied : others;
+}
+
+QString sqlText(const QString &value)
+{
+    return "'" + QuoteSql(value) + "'";
+}
+
+QString keyFilter(const QString &key, const QString &region)
+{
+    return "item_4=" + sqlText(key) + " and item_dqdm=" + sqlText(region);
+}
+
+QString trimmedField(db::Dataset *dataset, const char *name)
+{
+    return gbk::trim(dataset->fieldByName(name)->asString());
+}
+
+QList<db::Table *> childTables()
+{
+    return {DM->TblCgwcdw, DM->tblzlqk, DM->Tbljdwyhmd, DM->TblCgwcr};
+}
+
+void openFiltered(db::Table *table, const QString &filter)
+{
+    table->close();
+    table->setFilter(filter);
+    table->setFiltered(true);
+    table->open();
+}
+
+bool allDigits(const QString &text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+bool isTenDigitKey(const QString &key)
+{
+    return key.size() == 10 && allDigits(key);
+}
+
+void information(const QString &text)
+{
+    ui::messageBox(text, u("提示信息"), ui::MB_OK | ui::MB_ICONINFORMATION);
+}
+
+void addYearToMainList(const QString &year)
+{
+    QComboBox *years = MainForm->cbYear;
+    if (years->findText(year) >= 0)
+        return;
+    const QSignalBlocker block(years);
+    years->addItem(year);
+}
+
+// Whether a record other than the one being modified carries the title.
+bool titleTakenByOther(db::Dataset *sameTitle)
+{
+    for (sameTitle->first(); !sameTitle->eof(); sameTitle->next())
+        if (trimmedField(sameTitle, "item_4") != OldItem4 || trimmedField(sameTitle, "item_dqdm") != OldItemDqdm)
+            return true;
+    return false;
+}
+
+// A new record has nothing filled in: every section starts incomplete and the
+// list stays locked until the required ones are saved.
+void lockOnNewRecord()
+{
+    for (ui::BitBtn *b : MainForm->Panel8->findChildren<ui::BitBtn *>()) {
+        const QString caption = b->text();
+        b->setKind(ui::BitBtn::bkHelp);
+        b->setText(caption);
+    }
+    for (QWidget *w : QList<QWidget *>{MainForm->DBGrid1, MainForm->ComboBox1, MainForm->cbYear,
+                                       MainForm->SpeedButton16, MainForm->SpeedButton26, MainForm->Button1,
+                                       MainForm->Button5, MainForm->BitBtn1, MainForm->BitBtn2})
+        w->setEnabled(false);
+}
+
+} // namespace
+
+QString QuoteSql(const QString &text)
+{
+    return QString(text).replace('\'', "''");
+}
+
+bool IsAcceptedYear(const QString &text)
+{
+    return !text.isEmpty() && allDigits(text) && text.toInt() >= 1900 && text.toInt() <= 2050;
+}
+
+QString NextRecordKey(const QString &year)
+{
+    // Only ten-digit keys count: a stray key of another form must neither
+    // stop the numbering nor make it start again at "000001".
+    ReopenQuery(DM->tempquery, "select item_4 from kjcg where item_4 like'" + QuoteSql(year) + "%" + "'");
+    qlonglong largest = -1;
+    for (DM->tempquery->first(); !DM->tempquery->eof(); DM->tempquery->next()) {
+        const QString key = trimmedField(DM->tempquery, "item_4");
+        if (isTenDigitKey(key))
+            largest = std::max(largest, key.toLongLong());
+    }
+    return largest < 0 ? year + "000001" : QString::number(largest + 1);
+}
+
+void ClearFieldsOfOtherCategory(db::Dataset *record, const QString &category)
+{
+    const CategoryRule &rule = ruleFor(category);
+    for (const QString &field : rule.clearedFields)
+        record->fieldByName(field)->clear();
+    db::Field *form = record->fieldByName("ITEM_21");
+    if (!rule.keptEvaluationForms.contains(gbk::trim(form->asString())))
+        form->clear();
+}
+
+void MoveChildRows(const QString &oldKey, const QString &oldRegion, const QString &newKey)
+{
+    if (newKey == oldKey && oldRegion == kLocalRegion)
+        return;
+    for (db::Table *table : childTables()) {
+        openFiltered(table, keyFilter(oldKey, oldRegion));
+        // Each posted row leaves the filtered view; the cursor moves on.
+        for (table->first(); !table->eof();) {
+            table->edit();
+            table->fieldByName("item_4")->setAsString(newKey);
+            table->fieldByName("item_dqdm")->setAsString(kLocalRegion);
+            table->post();
+        }
+    }
+}
+
+void DeleteChildRows(const QString &key, const QString &region)
+{
+    for (db::Table *table : childTables()) {
+        openFiltered(table, keyFilter(key, region));
+        for (table->first(); !table->isEmpty();)
+            table->deleteRecord();
+    }
+}
+
+bool LocateRecord(db::Dataset *dataset, const QString &key, const QString &region)
+{
+    for (dataset->first(); !dataset->eof(); dataset->next())
+        if (trimmedField(dataset, "item_4") == key && trimmedField(dataset, "item_dqdm") == region)
+            return true;
+    dataset->first();
+    return false;
+}
+
+TFormNew::TFormNew(QWidget *parent) : QDialog(parent)
+{
+    setupUi(this);
+    ui::fixWindowSize(this, 480, 288);
+    edt_120->setValidator(new gbk::ByteLimitValidator(20, edt_120));
+    edt_3->setValidator(new gbk::ByteLimitValidator(140, edt_3));
+    edt_9->setValidator(new gbk::ByteLimitValidator(140, edt_9));
+    UpDown1->setValue(cbYear->text().toInt());
+    cbYear->installEventFilter(this);
+    wireHandlers();
+}
+
+QString TFormNew::newCaption()
+{
+    return u("请填写新项目！");
+}
+
+QString TFormNew::modifyCaption()
+{
+    return u("修改主要项目！");
+}
+
+void TFormNew::wireHandlers()
+{
+    ui::connectGuarded(Button1, this, &TFormNew::Button1Click);
+    ui::connectGuarded(Button2, this, &TFormNew::Button2Click);
+    ui::connectGuarded(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
+    ui::connectGuarded(cbYear, &QLineEdit::textChanged, this, [this] { cbYearChange(); });
+    ui::connectGuarded(edt_120, &QLineEdit::textChanged, this, [this] { edt_120Change(); });
+    ui::connectGuarded(edt_3, &QLineEdit::textChanged, this, [this] { edt_3Change(); });
+    ui::connectGuarded(edt_9, &QLineEdit::textChanged, this, [this] { edt_9Change(); });
+    connect(UpDown1, &QScrollBar::valueChanged, this, [this](int year) { cbYear->setText(QString::number(year)); });
+}
+
+void TFormNew::setCategoryIndex(int index)
+{
+    const QSignalBlocker block(ComboBox1);
+    ComboBox1->setCurrentIndex(index);
+}
+
+void TFormNew::setYearText(const QString &year)
+{
+    const QSignalBlocker block(cbYear);
+    cbYear->setText(year);
+    const QSignalBlocker blockSpin(UpDown1);
+    if (IsAcceptedYear(year))
+        UpDown1->setValue(year.toInt());
+}
+
+QString TFormNew::yearPrefix() const
+{
+    return gbk::trim(cbYear->text()).left(4);
+}
+
+void TFormNew::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    ui::guarded([this] { FormShow(); });
+}
+
+void TFormNew::closeEvent(QCloseEvent *e)
+{
+    if (FormCloseQuery())
+        QDialog::closeEvent(e);
+    else
+        e->ignore();
+}
+
+void TFormNew::reject()
+{
+    // Escape and the close box are refused alike while something is typed.
+    if (FormCloseQuery())
+        QDialog::reject();
+}
+
+bool TFormNew::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == cbYear && e->type() == QEvent::FocusOut) {
+        // Only the user moving on leaves the field; a box or another window
+        // taking the focus does not.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(e)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && isVisible())
+            ui::guarded([this] { cbYearExit(); });
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void TFormNew::FormShow()
+{
+    // A modified record keeps the category and year its opener set: the main
+    // list may come from a query across years and categories.
+    if (isNewMode()) {
+        db::Query *profile = DM->Qrydwqk;
+        if (profile->active() && !profile->isEmpty() && !profile->fieldByName("item_9")->isNull())
+            edt_9->setText(profile->fieldByName("item_9")->asString());
+        setCategoryIndex(MainForm->ComboBox1->currentIndex());
+        setYearText(MainForm->cbYear->currentText());
+    }
+    AllowClose = true;
+}
+
+void TFormNew::cbYearChange()
+{
+    AllowClose = false;
+    const QString text = cbYear->text();
+    if (IsAcceptedYear(text)) {
+        const QSignalBlocker block(UpDown1);
+        UpDown1->setValue(text.toInt());
+    }
+    if (!allDigits(text)) {
+        ShowWarning(u("不能输入非数字的字符！"));
+        cbYear->setFocus();
+        return;
+    }
+    QComboBox *years = MainForm->cbYear;
+    const int i = years->findText(gbk::trim(text));
+    if (i >= 0) {
+        const QSignalBlocker block(years);
+        years->setCurrentIndex(i);
+    }
+}
+
+void TFormNew::checkYearRange()
+{
+    if (IsAcceptedYear(gbk::trim(cbYear->text())))
+        return;
+    ShowWarning(u("不能输入1900到2050外的年份！"));
+    cbYear->setFocus();
+    ui::abortAction();
+}
+
+void TFormNew::cbYearExit()
+{
+    checkYearRange();
+}
+
+void TFormNew::ComboBox1Change()
+{
+    AllowClose = false;
+    if (ComboBox1->currentIndex() == MainForm->ComboBox1->currentIndex())
+        return;
+    {
+        const QSignalBlocker block(MainForm->ComboBox1);
+        MainForm->ComboBox1->setCurrentIndex(ComboBox1->currentIndex());
+    }
+    MainForm->RefreshRecordList();
+}
+
+void TFormNew::Button2Click()
+{
+    ListSql = DM->Qrykjcg->sql();
+    if (AllowClose) {
+        close();
+        return;
+    }
+    const bool hasTitle = !gbk::trim(edt_3->text()).isEmpty();
+    const bool hasUnit = !gbk::trim(edt_9->text()).isEmpty();
+    if (!hasTitle && !hasUnit) {
+        AllowClose = true;
+        close();
+    } else if (hasTitle && hasUnit) {
+        if (ui::messageBox(u("退出并储存？"), u("提示信息"), ui::MB_OKCANCEL | ui::MB_ICONINFORMATION) == ui::IDOK) {
+            Button1Click();
+        } else {
+            AllowClose = true;
+        }
+        close();
+    } else {
+        Button1Click(); // its checks name the empty one
+    }
+}
+
+void TFormNew::Button1Click()
+{
+    const QString year = gbk::trim(cbYear->text());
+    const QString title = gbk::trim(edt_3->text());
+    const QString unit = gbk::trim(edt_9->text());
+    if (title.isEmpty() && unit.isEmpty() && gbk::trim(edt_120->text()).isEmpty()) {
+        close();
+        return;
+    }
+    if (year.isEmpty()) {
+        ShowWarning(u("年份不能为空！"));
+        ui::abortAction();
+    }
+    // A refused year can still stand in the field when the store button is
+    // reached without leaving it.
+    checkYearRange();
+    if (title.isEmpty()) {
+        ShowWarning(u("成果名称不能为空！"));
+        ui::abortAction();
+    }
+    if (unit.isEmpty()) {
+        ShowWarning(u("成果第一完成单位不能为空！"));
+        ui::abortAction();
+    }
+    AllowClose = true;
+    if (isNewMode())
+        storeNew(title, unit);
+    else if (isModifyMode())
+        storeModified(title, unit);
+}
+
+void TFormNew::failStore(const QString &message)
+{
+    ui::messageBox(message, u("提示"), ui::MB_OK | ui::MB_ICONWARNING);
+    MainForm->SyncMainSelection();
+    ReopenQuery(DM->Qrykjcg, ListSql);
+    MainForm->MarkSectionStatus();
+    MainForm->UpdateNavigationLock();
+    AllowClose = false;
+    ui::abortAction();
+}
+
+void TFormNew::storeNew(const QString &title, const QString &unit)
+{
+    db::Query *list = DM->Qrykjcg;
+    ListSql = list->sql();
+    const int number = list->recordCount() + 1;
+
+    CheckSql = "select * from kjcg where item_3='" + QuoteSql(title) + "'";
+    ReopenQuery(list, CheckSql);
+    if (!list->isEmpty()) {
+        information(u("已有同名项目!"));
+        ReopenQuery(list, ListSql);
+        return;
+    }
+
+    const QString key = NextRecordKey(yearPrefix());
+    const QString storedTitle = RequireText(title, u("成果名称不能为空！"));
+    const QString storedUnit = RequireText(unit, u("成果第一完成单位名称不能为空！"));
+    db::Table *out = DM->T_temp_out;
+    try {
+        out->append();
+        out->fieldByName("no")->setAsString(QString::number(number));
+        out->fieldByName("item_cglb")->setAsString(QString::number(ComboBox1->currentIndex() + 1));
+        out->fieldByName("item_4")->setAsString(key);
+        out->fieldByName("item_dqdm")->setAsString(kLocalRegion);
+        out->fieldByName("item_120")->setAsString(edt_120->text());
+        out->fieldByName("item_3")->setAsString(storedTitle);
+        out->fieldByName("item_9")->setAsString(storedUnit);
+        out->post();
+    } catch (const db::DbError &e) {
+        if (out->state() != db::Dataset::Browse)
+            out->cancel();
+        failStore(e.message());
+    }
+    addYearToMainList(key.left(4));
+
+    MainForm->SyncMainSelection();
+    ReopenQuery(list, ListSql);
+    if (!list->locate("item_4", key, true))
+        list->first();
+    MainForm->MarkSectionStatus();
+    MainForm->UpdateNavigationLock();
+    lockOnNewRecord();
+    close();
+}
+
+void TFormNew::storeModified(const QString &title, const QString &unit)
+{
+    db::Query *list = DM->Qrykjcg;
+    ListSql = list->sql();
+    CheckSql = "select * from kjcg where item_3='" + QuoteSql(title) + "'";
+    ReopenQuery(DM->tempquery, CheckSql);
+    QString key = OldItem4;
+    QString region = OldItemDqdm;
+    if (titleTakenByOther(DM->tempquery)) {
+        information(u("已有同名项目!"));
+    } else {
+        if (yearPrefix() != OldItem4.left(4)) {
+            key = NextRecordKey(yearPrefix());
+            region = kLocalRegion;
+        }
+        db::Table *out = DM->T_temp_out;
+        openFiltered(out, keyFilter(OldItem4, OldItemDqdm));
+        out->first();
+        if (out->isEmpty())
+            throw db::DbError(u("找不到要修改的项目 %1").arg(OldItem4));
+        // The record first: should it fail, its child rows still carry its key.
+        try {
+            out->edit();
+            const QString category = QString::number(std::max(0, ComboBox1->currentIndex()) + 1);
+            out->fieldByName("item_cglb")->setAsString(category);
+            ClearFieldsOfOtherCategory(out, category);
+            out->fieldByName("item_4")->setAsString(key);
+            out->fieldByName("item_dqdm")->setAsString(region);
+            out->fieldByName("item_120")->setAsString(gbk::trim(edt_120->text()));
+            out->fieldByName("item_3")->setAsString(title);
+            out->fieldByName("item_9")->setAsString(unit);
+            out->post();
+        } catch (const db::DbError &e) {
+            if (out->state() != db::Dataset::Browse)
+                out->cancel();
+            failStore(e.message());
+        }
+        addYearToMainList(key.left(4));
+        if (key != OldItem4)
+            MoveChildRows(OldItem4, OldItemDqdm, key);
+    }
+
+    MainForm->SyncMainSelection();
+    ReopenQuery(list, ListSql);
+    LocateRecord(list, key, region);
+    MainForm->MarkSectionStatus();
+    MainForm->RenumberList();
+    MainForm->UpdateNavigationLock();
+    close();
+    LocateRecord(list, key, region);
+}

@@ -1,0 +1,115 @@
+#include "EntryControls.h"
+
+#include "SharedRoutines.h"
+#include "text/Gbk.h"
+#include "ui/Clock.h"
+#include "ui/HandlerGuard.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+namespace {
+
+// Swallows typed characters outside the allowed set; keys without text
+// (arrows, deletion) pass.
+class KeyFilter : public QObject
+{
+public:
+    KeyFilter(QObject *parent, QString allowed) : QObject(parent), m_allowed(std::move(allowed)) {}
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() != QEvent::KeyPress)
+            return false;
+        const QString text = static_cast<QKeyEvent *>(e)->text();
+        if (text.isEmpty() || text == "\b")
+            return false;
+        for (QChar c : text)
+            if (!m_allowed.contains(c))
+                return true;
+        return false;
+    }
+
+private:
+    QString m_allowed;
+};
+
+class ClickFilter : public QObject
+{
+public:
+    ClickFilter(QPlainTextEdit *memo) : QObject(memo), m_memo(memo) {}
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::MouseButtonPress && gbk::trim(m_memo->toPlainText()).isEmpty()
+            && !m_memo->toPlainText().isEmpty())
+            m_memo->clear();
+        return false;
+    }
+
+private:
+    QPlainTextEdit *m_memo;
+};
+
+bool isWholeNumber(const QString &s, int &value)
+{
+    bool ok = false;
+    value = s.trimmed().toInt(&ok);
+    return ok;
+}
+
+} // namespace
+
+void checkMoneyText(QLineEdit *edit)
+{
+    const QString text = edit->text();
+    if (gbk::trim(text).isEmpty())
+        return;
+    bool ok = false;
+    gbk::trim(text).toDouble(&ok);
+    if (ok)
+        return;
+    ShowWarning(text + QString::fromUtf8(" 不是正确的数据格式！现在已经置零"));
+    edit->setText("0");
+}
+
+void makeMoneyEdit(QLineEdit *edit, bool allowDot)
+{
+    edit->installEventFilter(new KeyFilter(edit, allowDot ? "0123456789." : "0123456789"));
+    ui::connectGuarded(edit, &QLineEdit::textChanged, edit, [edit] { checkMoneyText(edit); });
+}
+
+void checkYearEdit(QLineEdit *edit)
+{
+    int year = 0;
+    if (isWholeNumber(edit->text(), year) && year >= 1949 && year <= ui::today().year())
+        return;
+    ShowWarning(QString::fromUtf8("年份不合理，合理取值为1949年至今！"));
+    edit->setText("2004");
+}
+
+void checkMonthEdit(QLineEdit *edit)
+{
+    int month = 0;
+    if (!isWholeNumber(edit->text(), month) || month < 1 || month > 12) {
+        ShowWarning(QString::fromUtf8("月份数不合理！"));
+        edit->setText("12");
+        return;
+    }
+    edit->setText(QString("%1").arg(month, 2, 10, QChar('0')));
+}
+
+void makeYearEdit(QLineEdit *edit)
+{
+    ui::connectGuarded(edit, &QLineEdit::editingFinished, edit, [edit] { checkYearEdit(edit); });
+}
+
+void makeMonthEdit(QLineEdit *edit)
+{
+    ui::connectGuarded(edit, &QLineEdit::editingFinished, edit, [edit] { checkMonthEdit(edit); });
+}
+
+void emptyBlankMemoOnClick(QPlainTextEdit *memo)
+{
+    memo->viewport()->installEventFilter(new ClickFilter(memo));
+}

@@ -1,0 +1,195 @@
+#include "FieldBinding.h"
+
+#include "SharedRoutines.h"
+#include "TableSchemas.h"
+#include "db/Dataset.h"
+#include "text/Gbk.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+QString FieldBinding::stored(db::Dataset *record) const
+{
+    return record->fieldByName(m_field)->asString();
+}
+
+void FieldBinding::store(db::Dataset *record, const QString &value) const
+{
+    record->fieldByName(m_field)->setAsString(value);
+}
+
+namespace {
+
+int columnWidth(const QString &field)
+{
+    for (const db::ColumnSpec &c : tableSchema("kjcg")->columns)
+        if (c.name.compare(field, Qt::CaseInsensitive) == 0)
+            return c.type == 'C' ? c.length : 0;
+    return 0;
+}
+
+class TextBinding : public FieldBinding
+{
+public:
+    TextBinding(const QString &field, QLineEdit *edit) : FieldBinding(field), m_edit(edit)
+    {
+        if (const int width = columnWidth(field))
+            edit->setValidator(new gbk::ByteLimitValidator(width, edit));
+    }
+    void load(db::Dataset *r) override { m_edit->setText(stored(r)); }
+    void save(db::Dataset *r) override { store(r, m_edit->text()); }
+    bool unchanged(db::Dataset *r) const override { return gbk::trim(stored(r)) == gbk::trim(m_edit->text()); }
+
+private:
+    QLineEdit *m_edit;
+};
+
+class MemoBinding : public FieldBinding
+{
+public:
+    MemoBinding(const QString &field, QPlainTextEdit *memo) : FieldBinding(field), m_memo(memo) {}
+    void load(db::Dataset *r) override
+    {
+        m_memo->clear();
+        m_memo->setPlainText(stored(r));
+    }
+    void save(db::Dataset *r) override
+    {
+        const QString text = TabToBlank(m_memo->toPlainText());
+        if (text != m_memo->toPlainText())
+            m_memo->setPlainText(text);
+        store(r, text);
+    }
+    bool unchanged(db::Dataset *r) const override
+    {
+        return gbk::trim(stored(r)) == gbk::trim(m_memo->toPlainText());
+    }
+
+private:
+    QPlainTextEdit *m_memo;
+};
+
+class CodeBinding : public FieldBinding
+{
+public:
+    CodeBinding(const QString &field, QComboBox *combo, int codeChars, std::function<void(QComboBox *)> fill)
+        : FieldBinding(field), m_combo(combo), m_codeChars(codeChars), m_fill(std::move(fill))
+    {
+    }
+    void load(db::Dataset *r) override
+    {
+        m_fill(m_combo);
+        m_combo->setCurrentIndex(-1);
+        SelectComboByCode(gbk::trim(stored(r)), m_combo);
+    }
+    void save(db::Dataset *r) override { store(r, code()); }
+    bool unchanged(db::Dataset *r) const override { return gbk::trim(stored(r)) == code(); }
+
+private:
+    QString code() const
+    {
+        if (m_combo->currentIndex() < 0)
+            return {};
+        return gbk::trim(gbk::cutToBytes(m_combo->currentText(), m_codeChars));
+    }
+    QComboBox *m_combo;
+    int m_codeChars;
+    std::function<void(QComboBox *)> m_fill;
+};
+
+class ChoiceBinding : public FieldBinding
+{
+public:
+    ChoiceBinding(const QString &field, QWidget *form, QString panel, int codeWidth, QString itemName)
+        : FieldBinding(field), m_form(form), m_panel(std::move(panel)), m_codeWidth(codeWidth),
+          m_itemName(std::move(itemName))
+    {
+    }
+    void load(db::Dataset *r) override { CheckByCodeList(m_form, m_panel, stored(r), m_codeWidth); }
+    void save(db::Dataset *r) override { store(r, codes()); }
+    bool unchanged(db::Dataset *r) const override { return gbk::trim(stored(r)) == codes(); }
+
+private:
+    QString codes() const { return CodesFromChecks(m_form, m_panel, m_codeWidth, m_itemName); }
+    QWidget *m_form;
+    QString m_panel;
+    int m_codeWidth;
+    QString m_itemName;
+};
+
+class DotDateBinding : public FieldBinding
+{
+public:
+    DotDateBinding(const QString &field, QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder,
+                   std::function<QString(QString)> badDate)
+        : FieldBinding(field), m_picker(picker), m_clear(clear), m_placeholder(placeholder),
+          m_badDate(std::move(badDate))
+    {
+        picker->setDisplayFormat("yyyy.MM.dd");
+        picker->setMinimumDate(QDate(1950, 1, 1));
+    }
+    void load(db::Dataset *r) override
+    {
+        const QString text = gbk::trim(stored(r));
+        QDate date;
+        if (!text.isEmpty()) {
+            date = QDate::fromString(FormatDotDate(text), "yyyy-MM-dd");
+            if (!date.isValid())
+                ShowWarning(m_badDate(stored(r)));
+            else
+                m_picker->setDate(date);
+        }
+        // A date that does not load shows as no date, never as the date
+        // another record left in the picker.
+        m_clear->setChecked(!date.isValid());
+        showDateState(m_picker, m_clear, m_placeholder);
+    }
+    void save(db::Dataset *r) override { store(r, value()); }
+    bool unchanged(db::Dataset *r) const override { return gbk::trim(stored(r)) == value(); }
+
+private:
+    QString value() const { return m_clear->isChecked() ? QString() : m_picker->date().toString("yyyy.MM.dd"); }
+    QDateEdit *m_picker;
+    QCheckBox *m_clear;
+    QLineEdit *m_placeholder;
+    std::function<QString(QString)> m_badDate;
+};
+
+} // namespace
+
+void showDateState(QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder)
+{
+    picker->setVisible(!clear->isChecked());
+    placeholder->setVisible(clear->isChecked());
+}
+
+std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit)
+{
+    return std::make_unique<TextBinding>(field, edit);
+}
+
+std::unique_ptr<FieldBinding> memoBinding(const QString &field, QPlainTextEdit *memo)
+{
+    return std::make_unique<MemoBinding>(field, memo);
+}
+
+std::unique_ptr<FieldBinding> codeBinding(const QString &field, QComboBox *combo, int codeChars,
+                                          std::function<void(QComboBox *)> fill)
+{
+    return std::make_unique<CodeBinding>(field, combo, codeChars, std::move(fill));
+}
+
+std::unique_ptr<FieldBinding> choiceBinding(const QString &field, QWidget *form, const QString &panelName,
+                                            int codeWidth, const QString &itemName)
+{
+    return std::make_unique<ChoiceBinding>(field, form, panelName, codeWidth, itemName);
+}
+
+std::unique_ptr<FieldBinding> dotDateBinding(const QString &field, QDateEdit *picker, QCheckBox *clear,
+                                             QLineEdit *placeholder, std::function<QString(QString)> badDate)
+{
+    return std::make_unique<DotDateBinding>(field, picker, clear, placeholder, std::move(badDate));
+}

@@ -1,0 +1,59 @@
+#pragma once
+// How one control of a section form shows and stores one field of the
+// record: load fills the control, save writes it back (the record is in edit
+// mode), unchanged compares in the same conversion the save would use.
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLineEdit;
+class QPlainTextEdit;
+class QWidget;
+
+namespace db {
+class Dataset;
+}
+
+class FieldBinding
+{
+public:
+    explicit FieldBinding(QString field) : m_field(std::move(field)) {}
+    virtual ~FieldBinding() = default;
+    const QString &field() const { return m_field; }
+    virtual void load(db::Dataset *record) = 0;
+    virtual void save(db::Dataset *record) = 0;
+    virtual bool unchanged(db::Dataset *record) const = 0;
+
+protected:
+    QString stored(db::Dataset *record) const;
+    void store(db::Dataset *record, const QString &value) const;
+
+private:
+    QString m_field;
+};
+
+using FieldBindings = std::vector<std::unique_ptr<FieldBinding>>;
+
+// A plain edit, limited to the column's width in GBK bytes.
+std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit);
+// A memo: tabs become blanks when stored.
+std::unique_ptr<FieldBinding> memoBinding(const QString &field, QPlainTextEdit *memo);
+// A coded drop-down list: fill() lists its items; the code is the first
+// codeChars characters of the chosen item, trimmed.
+std::unique_ptr<FieldBinding> codeBinding(const QString &field, QComboBox *combo, int codeChars,
+                                          std::function<void(QComboBox *)> fill);
+// A panel of check boxes or radio buttons named after their codes.
+std::unique_ptr<FieldBinding> choiceBinding(const QString &field, QWidget *form, const QString &panelName,
+                                            int codeWidth, const QString &itemName);
+// A dotted date "yyyy.mm.dd" in a date picker, with a "清空" box standing for
+// no date and an edit shown in the picker's place while it is checked.
+// badDate(stored) gives the warning for a stored text that is no date.
+std::unique_ptr<FieldBinding> dotDateBinding(const QString &field, QDateEdit *picker, QCheckBox *clear,
+                                             QLineEdit *placeholder, std::function<QString(QString)> badDate);
+
+// Shows the picker or the placeholder edit as the "清空" box says.
+void showDateState(QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder);

@@ -1,0 +1,134 @@
+#include "SectionForm.h"
+
+#include "SharedRoutines.h"
+#include "Unit1.h"
+#include "Unit2.h"
+#include "UnitDM.h"
+#include "yyPrintUnit13.h"
+#include "ui/FixedSize.h"
+#include "ui/HandlerGuard.h"
+#include "ui/MessageBox.h"
+#include "ui/ModalWindows.h"
+#include "ui/SilentAbort.h"
+
+#include <QAbstractButton>
+
+SectionForm::SectionForm(const QString &section, QWidget *parent) : QDialog(parent), m_section(section)
+{
+    setModal(true);
+}
+
+void SectionForm::wireButtons(QAbstractButton *saveButton, QAbstractButton *helpButton, QAbstractButton *leaveButton)
+{
+    ui::connectGuarded(saveButton, this, [this] { save(); });
+    ui::connectGuarded(helpButton, this, [this] { showHelp(); });
+    ui::connectGuarded(leaveButton, this, [this] { leave(); });
+}
+
+bool SectionForm::openOnCurrentRecord()
+{
+    db::Query *record = DM->Qrykjcg;
+    if (record->isEmpty()) {
+        MainForm->Button1->click();
+        if (record->isEmpty())
+            return false;
+    }
+    if (clearsChecksOnOpen())
+        ClearChecks(this);
+    for (auto &b : m_bindings)
+        b->load(record);
+    loadOther();
+    setWindowTitle(QString::fromUtf8("成果名称：") + record->fieldByName("ITEM_3")->asString());
+    ui::showModal(this);
+    return true;
+}
+
+bool SectionForm::save()
+{
+    if (checksFields())
+        checkFields();
+    db::Query *record = DM->Qrykjcg;
+    try {
+        record->edit();
+        for (auto &b : m_bindings)
+            b->save(record);
+        saveOther(record);
+        record->post();
+    } catch (const ui::SilentAbort &) {
+        record->cancel();
+        throw;
+    } catch (const std::exception &e) {
+        // Out of edit mode again, so the next save elsewhere cannot post
+        // the values that were just refused.
+        record->cancel();
+        ui::messageBox(ui::errorText(e), QString::fromUtf8("提示"), ui::MB_OK);
+        saveFailed();
+        return false;
+    }
+    ShowWarning(QString::fromUtf8("存储成功！"));
+    MainForm->SetSectionState(m_section, true);
+    return true;
+}
+
+bool SectionForm::IsUnchanged()
+{
+    db::Query *record = DM->Qrykjcg;
+    for (auto &b : m_bindings)
+        if (!b->unchanged(record))
+            return false;
+    return otherUnchanged(record);
+}
+
+void SectionForm::leave()
+{
+    if (checksFields())
+        checkFields();
+    if (!IsUnchanged()
+        && ui::messageBox(QString::fromUtf8("记录已经更改,是否保存？"), QString::fromUtf8("请注意！"),
+                          ui::MB_YESNO | ui::MB_ICONQUESTION)
+               == ui::IDYES)
+        save(); // a refused check stops here and keeps the form open
+    close();
+}
+
+void SectionForm::showHelp()
+{
+    if (MainForm->ComboBox1->currentIndex() == 0)
+        ui::showModal(HelpForm);
+    else
+        ui::showModal(HelpForm_rj);
+}
+
+void SectionForm::FormShow()
+{
+    ui::fixWindowSize(this, 800, 600);
+}
+
+void SectionForm::FormResize()
+{
+    if (width() != 800 || height() != 600)
+        resize(800, 600);
+}
+
+void SectionForm::FormClose()
+{
+    MainForm->UpdateNavigationLock();
+}
+
+void SectionForm::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    FormShow();
+}
+
+void SectionForm::resizeEvent(QResizeEvent *e)
+{
+    QDialog::resizeEvent(e);
+    FormResize();
+}
+
+void SectionForm::done(int result)
+{
+    QDialog::done(result);
+    ui::guarded([this] { FormClose(); });
+}

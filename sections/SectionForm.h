@@ -1,0 +1,57 @@
+#pragma once
+// What every single-record section form shares: a fixed 800 × 600 modal
+// window on the current record of the list, opened from its main-window
+// button, loaded and saved through its field bindings, checked on saving
+// and on leaving, asking before unsaved changes are dropped.
+#include "FieldBinding.h"
+
+#include <QDialog>
+
+class QAbstractButton;
+
+class SectionForm : public QDialog
+{
+    Q_OBJECT
+
+public:
+    SectionForm(const QString &section, QWidget *parent = nullptr);
+
+    // Opens the form on the list's current record (first the new-record
+    // dialog when the list is empty). False when there is no record.
+    bool openOnCurrentRecord();
+
+    // Saves with the checks; true when the record was stored.
+    bool save();
+    void leave();
+    void showHelp();
+    bool IsUnchanged();
+    void FormShow();
+    void FormResize();
+    void FormClose();
+
+    const QString &section() const { return m_section; }
+
+protected:
+    // The form's checks: ShowWarning and the silent abort at the first failure.
+    virtual void checkFields() {}
+    virtual bool checksFields() const { return true; }
+    virtual bool clearsChecksOnOpen() const { return true; }
+    // Loading and saving beyond the bindings.
+    virtual void loadOther() {}
+    virtual void saveOther(db::Dataset *) {}
+    virtual bool otherUnchanged(db::Dataset *) { return true; }
+    virtual void saveFailed() {}
+
+    void addBinding(std::unique_ptr<FieldBinding> binding) { m_bindings.push_back(std::move(binding)); }
+    void wireButtons(QAbstractButton *saveButton, QAbstractButton *helpButton, QAbstractButton *leaveButton);
+
+    void showEvent(QShowEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+
+public:
+    void done(int result) override;
+
+private:
+    QString m_section;
+    FieldBindings m_bindings;
+};

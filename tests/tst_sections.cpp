@@ -1,0 +1,215 @@
+#include "AppFixture.h"
+#include "EntryControls.h"
+#include "Records.h"
+#include "SectionForm.h"
+#include "Unit1.h"
+#include "UnitDM.h"
+#include "Unitpage9.h"
+#include "ui/Clock.h"
+#include "ui/MessageBox.h"
+#include "ui/Seam.h"
+
+#include <QtTest>
+
+namespace {
+
+QString u(const char *s)
+{
+    return QString::fromUtf8(s);
+}
+
+QString stored(const char *field)
+{
+    db::Table t;
+    t.setDatabaseName(DataDir);
+    t.setTableName("kjcg");
+    t.open();
+    t.first();
+    return t.fieldByName(field)->asString();
+}
+
+void showOneRecord()
+{
+    registerUnit();
+    addRecord("2005000001", "1", u("新型材料"));
+    MainForm->show();
+}
+
+// A form with one amount, to make a post fail.
+class AmountForm : public SectionForm
+{
+public:
+    QLineEdit *amount = new QLineEdit(this);
+    AmountForm() : SectionForm("02") { addBinding(textBinding("ITEM_45", amount)); }
+
+protected:
+    bool checksFields() const override { return false; }
+};
+
+} // namespace
+
+class TestSections : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void section09SavesAndReloads();
+    void leavingAsksAboutChanges();
+    void failedPostLeavesNoEditMode();
+    void entryControls();
+};
+
+void TestSections::section09SavesAndReloads()
+{
+    AppFixture app;
+    showOneRecord();
+    MainForm->SetSectionState("09", false);
+    app.modals().then([](QDialog *) {
+        QVERIFY(Fpage9->CheckBox_302->isChecked()); // no date stored: 清空
+        QVERIFY(Fpage9->EDT_302->isVisibleTo(Fpage9) && !Fpage9->DTP_302->isVisibleTo(Fpage9));
+        QCOMPARE(Fpage9->windowTitle(), u("成果名称：新型材料"));
+        QCOMPARE(Fpage9->size(), QSize(800, 600));
+        Fpage9->Edt_301->setText(u("鉴字〔2005〕第001号"));
+        Fpage9->EDT_302Click(); // the picker comes back
+        Fpage9->DTP_302->setDate(QDate(2004, 5, 6));
+        Fpage9->Mo_13_2->setPlainText(u("推广\t前景\n第二行"));
+        Fpage9->Mo_303->setPlainText(u("同意通过鉴定。"));
+        Fpage9->btnSave01Click();
+        QCOMPARE(Fpage9->Mo_13_2->toPlainText(), u("推广 前景\n第二行")); // the memo shows what is stored
+        Fpage9->Button2Click();
+    });
+    MainForm->btn_page09->click();
+    QCOMPARE(app.modals().shown().last(), QString("TFpage9"));
+    QCOMPARE(app.boxes().texts(), QStringList({u("存储成功！")}));
+    QCOMPARE(MainForm->btn_page09->kind(), ui::BitBtn::bkYes);
+    QCOMPARE(MainForm->btn_page09->text(), u("鉴定证书内容"));
+    QCOMPARE(stored("ITEM_301"), u("鉴字〔2005〕第001号"));
+    QCOMPARE(stored("ITEM_302"), QString("2004.05.06"));
+    QCOMPARE(stored("ITEM_13_2"), u("推广 前景\n第二行"));
+    QCOMPARE(stored("ITEM_303"), u("同意通过鉴定。"));
+
+    // Reopened: everything comes back; 清空 then stores an empty date.
+    app.modals().then([](QDialog *) {
+        QVERIFY(!Fpage9->CheckBox_302->isChecked());
+        QCOMPARE(Fpage9->DTP_302->date(), QDate(2004, 5, 6));
+        QCOMPARE(Fpage9->Mo_13_2->toPlainText(), u("推广 前景\n第二行"));
+        Fpage9->CheckBox_302->click();
+        QVERIFY(!Fpage9->DTP_302->isVisibleTo(Fpage9));
+        Fpage9->btnSave01Click();
+    });
+    MainForm->btn_page09->click();
+    QCOMPARE(stored("ITEM_302"), QString());
+
+    // A stored date that is no date is reported and shows as no date, not
+    // as the date the picker held from the last record.
+    setRecordField("2005000001", "ITEM_302", "2004.13.40");
+    app.boxes().clear();
+    app.modals().then([](QDialog *) {
+        QVERIFY(Fpage9->CheckBox_302->isChecked());
+        QVERIFY(Fpage9->IsUnchanged() == false); // saving would clear the bad text
+    });
+    MainForm->btn_page09->click();
+    QCOMPARE(app.boxes().texts().value(0), u("本项登记日期：'2004.13.40'不是正确的时间格式！现在已经更换。"));
+}
+
+void TestSections::leavingAsksAboutChanges()
+{
+    AppFixture app;
+    showOneRecord();
+    // Unchanged: closes without a question.
+    app.modals().then([](QDialog *) { Fpage9->Button2Click(); });
+    MainForm->btn_page09->click();
+    QCOMPARE(app.boxes().count(), 0);
+
+    // Changed, answer No: closes, nothing stored.
+    app.boxes().answer(ui::IDNO);
+    app.modals().then([](QDialog *) {
+        Fpage9->Mo_133->setPlainText(u("测试报告"));
+        Fpage9->Button2Click();
+        QVERIFY(!Fpage9->isVisible());
+    });
+    MainForm->btn_page09->click();
+    QCOMPARE(app.boxes().last().text, u("记录已经更改,是否保存？"));
+    QCOMPARE(app.boxes().last().caption, u("请注意！"));
+    QCOMPARE(app.boxes().last().flags, ui::MB_YESNO | ui::MB_ICONQUESTION);
+    QCOMPARE(stored("ITEM_133"), QString());
+
+    // Yes: saved, then closed.
+    app.boxes().answer(ui::IDYES);
+    app.modals().then([](QDialog *) {
+        Fpage9->Mo_133->setPlainText(u("测试报告"));
+        Fpage9->Button2Click();
+    });
+    MainForm->btn_page09->click();
+    QCOMPARE(stored("ITEM_133"), u("测试报告"));
+    QVERIFY(app.boxes().texts().contains(u("存储成功！")));
+}
+
+void TestSections::failedPostLeavesNoEditMode()
+{
+    AppFixture app;
+    showOneRecord();
+    AmountForm form;
+    form.amount->setText("1e40"); // wider than its column
+    QVERIFY(!form.save());
+    QCOMPARE(app.boxes().last().caption, u("提示"));
+    QCOMPARE(DM->Qrykjcg->state(), db::Dataset::Browse);
+    QCOMPARE(MainForm->btn_page02->kind(), ui::BitBtn::bkYes); // not marked by the failed save
+    MainForm->SetSectionState("02", false);
+    QVERIFY(!form.save());
+    QCOMPARE(MainForm->btn_page02->kind(), ui::BitBtn::bkHelp);
+
+    // The next save of another section does not carry the refused value.
+    app.modals().then([](QDialog *) { Fpage9->btnSave01Click(); });
+    MainForm->btn_page09->click();
+    QCOMPARE(stored("ITEM_45"), QString());
+}
+
+void TestSections::entryControls()
+{
+    AppFixture app;
+    // Money edits: letters never arrive; a pasted non-number is reported and zeroed.
+    QLineEdit money, funding;
+    makeMoneyEdit(&money, false);
+    makeMoneyEdit(&funding, true);
+    QTest::keyClicks(&money, "12a.5");
+    QCOMPARE(money.text(), QString("125"));
+    QTest::keyClicks(&funding, "3.5x");
+    QCOMPARE(funding.text(), QString("3.5"));
+    money.setText("12a");
+    QCOMPARE(money.text(), QString("0"));
+    QCOMPARE(app.boxes().last().text, u("12a 不是正确的数据格式！现在已经置零"));
+
+    // Years of a period: 1949 to this year; months get two digits.
+    ui::HandlerOverride<ui::Clock> clock(ui::setClock, [] { return QDateTime(QDate(2006, 3, 1), QTime(9, 0)); });
+    QLineEdit year, month;
+    year.setText("1948");
+    checkYearEdit(&year);
+    QCOMPARE(year.text(), QString("2004"));
+    year.setText("2006");
+    checkYearEdit(&year);
+    QCOMPARE(year.text(), QString("2006"));
+    year.setText("2007");
+    checkYearEdit(&year);
+    QCOMPARE(app.boxes().last().text, u("年份不合理，合理取值为1949年至今！"));
+    month.setText("3");
+    checkMonthEdit(&month);
+    QCOMPARE(month.text(), QString("03"));
+    month.setText("13");
+    checkMonthEdit(&month);
+    QCOMPARE(month.text(), QString("12"));
+    QCOMPARE(app.boxes().last().text, u("月份数不合理！"));
+
+    // Edits hold at most their column's width in GBK bytes: 40 Chinese
+    // characters fill an 80-byte column, one byte more is refused.
+    const QString full = QString(40, QChar(0x9274));
+    Fpage9->Edt_301->clear();
+    for (QChar c : full + "a") {
+        QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(Fpage9->Edt_301, &typed);
+    }
+    QCOMPARE(Fpage9->Edt_301->text(), full);
+}
+
+QTEST_MAIN(TestSections)
+#include "tst_sections.moc"
