@@ -5,6 +5,9 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "Unitpage9.h"
+#include "UnitNew.h"
+#include "SharedRoutines.h"
+#include "ui/HandlerGuard.h"
 #include "ui/Clock.h"
 #include "ui/MessageBox.h"
 #include "ui/Seam.h"
@@ -46,6 +49,28 @@ protected:
     bool checksFields() const override { return false; }
 };
 
+// A form with a coded list and a choice panel.
+class ChoiceForm : public SectionForm
+{
+public:
+    QComboBox *level = new QComboBox(this);
+    QWidget *panel = new QWidget(this);
+    ChoiceForm() : SectionForm("01")
+    {
+        panel->setObjectName("Pl_125");
+        for (const char *code : {"01", "05", "07"})
+            (new QCheckBox(panel))->setObjectName(QString("cb_125_") + code);
+        addBinding(codeBinding("ITEM_2", level, 3, [](QComboBox *c) {
+            FillComboFromDict(DM->Tblzdxx, "item_2", c, 0);
+        }));
+        addBinding(choiceBinding("ITEM_125", this, "Pl_125", 2, QString::fromUtf8("成果应用行业")));
+    }
+    QCheckBox *box(const char *code) { return panel->findChild<QCheckBox *>(QString("cb_125_") + code); }
+
+protected:
+    bool checksFields() const override { return false; }
+};
+
 } // namespace
 
 class TestSections : public QObject
@@ -57,6 +82,8 @@ private slots:
     void leavingAsksAboutChanges();
     void failedPostLeavesNoEditMode();
     void entryControls();
+    void codesAndChoices();
+    void openingOnAnEmptyList();
 };
 
 void TestSections::section09SavesAndReloads()
@@ -209,6 +236,58 @@ void TestSections::entryControls()
         QApplication::sendEvent(Fpage9->Edt_301, &typed);
     }
     QCOMPARE(Fpage9->Edt_301->text(), full);
+}
+
+void TestSections::codesAndChoices()
+{
+    AppFixture app;
+    showOneRecord();
+    ChoiceForm form;
+    setRecordField("2005000001", "ITEM_2", "3");
+    setRecordField("2005000001", "ITEM_125", "07;01;");
+    app.modals().then([&](QDialog *) {
+        QVERIFY(form.level->currentText().startsWith("3  "));
+        QVERIFY(form.box("01")->isChecked() && form.box("07")->isChecked() && !form.box("05")->isChecked());
+        QVERIFY(form.IsUnchanged() == false); // stored out of order: a save would sort it
+        form.level->setCurrentIndex(0);
+        form.box("01")->setChecked(false);
+        form.box("05")->setChecked(true);
+        QVERIFY(form.save());
+    });
+    form.openOnCurrentRecord();
+    QCOMPARE(stored("ITEM_2"), QString("1"));
+    QCOMPARE(stored("ITEM_125"), QString("05;07;"));
+
+    // A third choice is refused before anything is written.
+    form.box("01")->setChecked(true);
+    QVERIFY(!ui::guarded([&] { form.save(); }));
+    QVERIFY(app.boxes().last().text.contains(QString::fromUtf8("至多选择二项")));
+    QCOMPARE(stored("ITEM_125"), QString("05;07;"));
+    QCOMPARE(DM->Qrykjcg->state(), db::Dataset::Browse);
+}
+
+void TestSections::openingOnAnEmptyList()
+{
+    AppFixture app;
+    registerUnit();
+    MainForm->show();
+    QVERIFY(DM->Qrykjcg->isEmpty());
+    // Cancelled: no record, no section form.
+    app.modals().then([](QDialog *d) { QCOMPARE(d->objectName(), QString("TFormNew")); });
+    MainForm->btn_page09->click();
+    QCOMPARE(app.modals().shown().last(), QString("TFormNew"));
+    QVERIFY(DM->Qrykjcg->isEmpty());
+
+    // Stored there: the section form opens on the new record at once.
+    app.modals().then([](QDialog *d) {
+        auto *dialog = static_cast<TFormNew *>(d);
+        dialog->edt_3->setText(u("新建成果"));
+        dialog->Button1Click();
+    });
+    app.modals().then([](QDialog *) { QCOMPARE(Fpage9->windowTitle(), u("成果名称：新建成果")); });
+    MainForm->btn_page09->click();
+    QCOMPARE(app.modals().shown().last(), QString("TFpage9"));
+    QCOMPARE(DM->Qrykjcg->recordCount(), 1);
 }
 
 QTEST_MAIN(TestSections)
