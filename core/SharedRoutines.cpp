@@ -94,24 +94,6 @@ void fillDict(db::Table *dict, const QString &fieldCode, QComboBox *combo, int n
     combo->setCurrentIndex(-1); // a fresh list has nothing chosen
 }
 
-void setControlText(QWidget *control, const QString &text)
-{
-    if (auto *edit = qobject_cast<QLineEdit *>(control)) {
-        edit->setText(text);
-    } else if (auto *combo = qobject_cast<QComboBox *>(control)) {
-        if (combo->isEditable()) {
-            combo->setEditText(text);
-            return;
-        }
-        int i = combo->findText(text);
-        if (i < 0 && !text.isEmpty()) {
-            combo->addItem(text);
-            i = combo->count() - 1;
-        }
-        combo->setCurrentIndex(i);
-    }
-}
-
 } // namespace
 
 void ShowWarning(const QString &text)
@@ -272,7 +254,7 @@ void ShowCodeName(db::Table *table, const QString &code, QWidget *control)
         table->first();
         text = table->field(1)->asString() + kCodeSep + table->field(2)->asString();
     }
-    setControlText(control, text);
+    SetControlText(control, text);
 }
 
 void CheckByCode(QWidget *form, const QString &panelName, const QString &code, int codeWidth)
@@ -342,4 +324,22 @@ void ReopenQuery(db::Query *query, const QString &sql)
     query->clearSql();
     query->addSql(sql);
     query->open();
+}
+
+void SetControlText(QWidget *control, const QString &text)
+{
+    if (auto *edit = qobject_cast<QLineEdit *>(control)) {
+        edit->setText(text);
+    } else if (auto *combo = qobject_cast<QComboBox *>(control)) {
+        if (combo->isEditable()) {
+            combo->setEditText(text);
+            return;
+        }
+        int i = combo->findText(text);
+        if (i < 0 && !text.isEmpty()) {
+            combo->addItem(text);
+            i = combo->count() - 1;
+        }
+        combo->setCurrentIndex(i);
+    }
 }

@@ -197,18 +197,5 @@ int pickTreeCode(TreeOwner owner, int slot)
 
 void fillTreeTarget(QWidget *target, const QString &text)
 {
-    if (auto *edit = qobject_cast<QLineEdit *>(target)) {
-        edit->setText(text);
-    } else if (auto *combo = qobject_cast<QComboBox *>(target)) {
-        if (combo->isEditable()) {
-            combo->setEditText(text);
-            return;
-        }
-        int i = combo->findText(text);
-        if (i < 0 && !text.isEmpty()) {
-            combo->addItem(text);
-            i = combo->count() - 1;
-        }
-        combo->setCurrentIndex(i);
-    }
+    SetControlText(target, text);
 }

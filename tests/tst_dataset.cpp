@@ -344,19 +344,24 @@ void TestDataset::cachedUpdatesApplyAndCancel()
         return names(s);
     };
 
+    // One change of each kind: modify the first row, delete the second, add one.
+    auto change = [&] {
+        q.first();
+        q.edit();
+        q.fieldByName("item_180")->setAsString(u("甲改"));
+        q.post();
+        q.next();
+        q.deleteRecord();
+        q.append();
+        q.fieldByName("item_4")->setAsString("2005000001");
+        q.fieldByName("item_dqdm")->setAsString(".");
+        q.fieldByName("item_187")->setAsInteger(4);
+        q.fieldByName("item_180")->setAsString(u("丁"));
+        q.post();
+    };
+
     // Held back until applied.
-    q.first();
-    q.edit();
-    q.fieldByName("item_180")->setAsString(u("甲改"));
-    q.post();
-    q.next();
-    q.deleteRecord();
-    q.append();
-    q.fieldByName("item_4")->setAsString("2005000001");
-    q.fieldByName("item_dqdm")->setAsString(".");
-    q.fieldByName("item_187")->setAsInteger(4);
-    q.fieldByName("item_180")->setAsString(u("丁"));
-    q.post();
+    change();
     QVERIFY(q.updatesPending());
     QCOMPARE(names(q), QStringList({u("甲改"), u("丙"), u("丁")}));
     QCOMPARE(stored(), QStringList({u("甲"), u("乙"), u("丙")}));
@@ -367,18 +372,7 @@ void TestDataset::cachedUpdatesApplyAndCancel()
     QCOMPARE(names(q), QStringList({u("甲"), u("乙"), u("丙")}));
 
     // Applied: through the three statements.
-    q.first();
-    q.edit();
-    q.fieldByName("item_180")->setAsString(u("甲改"));
-    q.post();
-    q.next();
-    q.deleteRecord();
-    q.append();
-    q.fieldByName("item_4")->setAsString("2005000001");
-    q.fieldByName("item_dqdm")->setAsString(".");
-    q.fieldByName("item_187")->setAsInteger(4);
-    q.fieldByName("item_180")->setAsString(u("丁"));
-    q.post();
+    change();
     q.applyUpdates();
     QVERIFY(!q.updatesPending());
     QCOMPARE(stored(), QStringList({u("甲改"), u("丙"), u("丁")}));
