@@ -143,10 +143,17 @@ void TestSections::leavingAsksAboutChanges()
 {
     AppFixture app;
     showOneRecord();
-    // Unchanged: closes without a question.
-    app.modals().then([](QDialog *) { Fpage9->Button2Click(); });
+    // Help follows the category; unchanged, the form closes without a question.
+    app.modals().then([](QDialog *) {
+        Fpage9->Button1Click();
+        MainForm->ComboBox1->setCurrentIndex(1);
+        Fpage9->Button1Click();
+        MainForm->ComboBox1->setCurrentIndex(0);
+        Fpage9->Button2Click();
+    });
     MainForm->btn_page09->click();
     QCOMPARE(app.boxes().count(), 0);
+    QCOMPARE(app.modals().shown().mid(2), QStringList({"THelpForm", "THelpForm_rj"}));
 
     // Changed, answer No: closes, nothing stored.
     app.boxes().answer(ui::IDNO);
