@@ -25,12 +25,6 @@ QString midBytes(const QString &text, qsizetype pos, qsizetype len)
     return gbk::decode(gbk::encode(text).mid(pos, len));
 }
 
-// A value inside a quoted filter term; a quote of its own is doubled.
-QString quoted(const QString &value)
-{
-    return QLatin1Char('\'') + QString(value).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
-}
-
 // Every descendant of root, parents before their children, in creation order.
 void forEachDescendant(QObject *root, const std::function<void(QObject *)> &visit)
 {
@@ -76,7 +70,7 @@ int codeNumber(const QString &code)
 void fillDict(db::Table *dict, const QString &fieldCode, QComboBox *combo, int noBlank, bool withOld)
 {
     dict->setFiltered(false);
-    dict->setFilter(QStringLiteral("zddm =") + quoted(fieldCode));
+    dict->setFilter(QStringLiteral("zddm =") + SqlLiteral(fieldCode));
     dict->setFiltered(true);
     dict->open();
     combo->clear();
@@ -246,7 +240,7 @@ void ParseDateRange(const QString &text, QLineEdit *startYear, QLineEdit *startM
 void ShowCodeName(db::Table *table, const QString &code, QWidget *control)
 {
     table->close();
-    table->setFilter(QStringLiteral("xxdm=") + quoted(code));
+    table->setFilter(QStringLiteral("xxdm=") + SqlLiteral(code));
     table->setFiltered(true); // a filter that is set but off would show the first row
     table->open();
     QString text;
@@ -342,4 +336,14 @@ void SetControlText(QWidget *control, const QString &text)
         }
         combo->setCurrentIndex(i);
     }
+}
+
+QString QuoteSql(const QString &text)
+{
+    return QString(text).replace(QLatin1Char('\''), QStringLiteral("''"));
+}
+
+QString SqlLiteral(const QString &value)
+{
+    return QLatin1Char('\'') + QuoteSql(value) + QLatin1Char('\'');
 }

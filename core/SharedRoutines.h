@@ -68,3 +68,8 @@ QString CodesFromChecks(QWidget *form, const QString &panelName, int codeWidth, 
 QString RequireText(const QString &text, const QString &message);
 
 void ReopenQuery(db::Query *query, const QString &sql);
+
+// Every single quote doubled, for a text inside a quoted SQL literal.
+QString QuoteSql(const QString &text);
+// The value as a quoted literal of a statement or filter.
+QString SqlLiteral(const QString &value);

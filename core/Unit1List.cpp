@@ -18,11 +18,6 @@ QString ListSql;
 
 namespace {
 
-QString quoted(QString value)
-{
-    return "'" + value.replace('\'', "''") + "'";
-}
-
 // The required sections of a record of this category, in the order the
 // close question looks at them.
 QStringList requiredSections(const QString &category)
@@ -65,7 +60,7 @@ void TMainForm::RefreshRecordList()
     btn_page02->setVisible(category == 0);
     const QString sql = QString("select * from kjcg where item_cglb='%1' and item_4 like %2")
                             .arg(category + 1)
-                            .arg(quoted(year + "%"));
+                            .arg(SqlLiteral(year + "%"));
     DM->Qrykjcg->close();
     DM->Qrykjcg->setSql(sql);
     DM->Qrykjcg->open();
@@ -116,8 +111,8 @@ void TMainForm::MarkSectionStatus()
 
     db::Table *persons = DM->TblCgwcr;
     persons->close();
-    persons->setFilter("item_4=" + quoted(list->fieldByName("ITEM_4")->asString()) + " and item_dqdm="
-                       + quoted(list->fieldByName("ITEM_DQDM")->asString()));
+    persons->setFilter("item_4=" + SqlLiteral(list->fieldByName("ITEM_4")->asString()) + " and item_dqdm="
+                       + SqlLiteral(list->fieldByName("ITEM_DQDM")->asString()));
     persons->setFiltered(true);
     persons->open();
     if (persons->isEmpty())
@@ -138,7 +133,7 @@ bool TMainForm::UpdateNavigationLock()
 void TMainForm::DeleteKjcgRecord(db::Query *query, const QString &column, const QString &value)
 {
     query->close();
-    query->setSql("DELETE FROM kjcg WHERE " + column + "=" + quoted(value));
+    query->setSql("DELETE FROM kjcg WHERE " + column + "=" + SqlLiteral(value));
     query->execSql();
     RefreshRecordList();
 }
@@ -281,7 +276,7 @@ void TMainForm::Button4Click()
     // stays.
     db::Query *statement = DM->tempquery;
     statement->close();
-    statement->setSql("DELETE FROM kjcg WHERE item_4=" + quoted(key) + " and item_dqdm=" + quoted(region));
+    statement->setSql("DELETE FROM kjcg WHERE item_4=" + SqlLiteral(key) + " and item_dqdm=" + SqlLiteral(region));
     statement->execSql();
     RefreshRecordList();
     DeleteChildRows(key, region);

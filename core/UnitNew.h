@@ -3,6 +3,7 @@
 // the other it changes the main items of the current record (category, year,
 // management number, title, first unit). The record routines beneath it work
 // on the data module alone, so the main window's delete uses them too.
+#include "RecordRoutines.h"
 #include "ui_UnitNew.h"
 
 #include <QDialog>
@@ -21,22 +22,6 @@ extern QString OldItem3;
 // The last duplicate-title statement.
 extern QString CheckSql;
 
-// Every single quote doubled, for a text inside a quoted SQL literal.
-QString QuoteSql(const QString &text);
-// A four-digit year within 1900 to 2050.
-bool IsAcceptedYear(const QString &text);
-// The next key of a year: the year's largest key plus one, or the year
-// followed by "000001". A ten-character largest key that is no number is an
-// error of the engine's kind.
-QString NextRecordKey(const QString &year);
-// Empties the fields the category does not use ("1" applied technology,
-// anything else soft science or basic theory); the record is being edited.
-void ClearFieldsOfOtherCategory(db::Dataset *record, const QString &category);
-// Moves every child row of the old key to the new key with region ".".
-void MoveChildRows(const QString &oldKey, const QString &oldRegion, const QString &newKey);
-void DeleteChildRows(const QString &key, const QString &region);
-// Goes to the row with this key and region; to the first row when none.
-bool LocateRecord(db::Dataset *dataset, const QString &key, const QString &region);
 
 class TFormNew : public QDialog, public Ui::TFormNew
 {

@@ -1,0 +1,126 @@
+#include "RecordRoutines.h"
+
+#include "SharedRoutines.h"
+#include "UnitDM.h"
+#include "text/Gbk.h"
+
+#include <algorithm>
+
+const QString kLocalRegion = QStringLiteral(".");
+
+namespace {
+
+// What a record of a category keeps: the fields of the other category go, and
+// an evaluation form survives only when the category's code list has it.
+struct CategoryRule
+{
+    QStringList clearedFields;
+    QStringList keptEvaluationForms;
+};
+
+const CategoryRule &ruleFor(const QString &category)
+{
+    static const CategoryRule applied{{"ITEM_210", "ITEM_200"}, {"1", "2", "3", "5", "7", "9"}};
+    static const CategoryRule others{
+        {"ITEM_123", "ITEM_124_1", "ITEM_16", "ITEM_33", "ITEM_32", "ITEM_32_1", "ITEM_125_1"},
+        {"2", "4", "6", "9"}};
+    return category == "1" ? applied : others;
+}
+
+QList<db::Table *> childTables()
+{
+    return {DM->TblCgwcdw, DM->tblzlqk, DM->Tbljdwyhmd, DM->TblCgwcr};
+}
+
+bool isTenDigitKey(const QString &key)
+{
+    return key.size() == 10 && allDigits(key);
+}
+
+} // namespace
+
+QString keyFilter(const QString &key, const QString &region)
+{
+    return "item_4=" + SqlLiteral(key) + " and item_dqdm=" + SqlLiteral(region);
+}
+
+QString trimmedField(db::Dataset *dataset, const char *name)
+{
+    return gbk::trim(dataset->fieldByName(name)->asString());
+}
+
+void openFiltered(db::Table *table, const QString &filter)
+{
+    table->close();
+    table->setFilter(filter);
+    table->setFiltered(true);
+    table->open();
+}
+
+bool allDigits(const QString &text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+bool IsAcceptedYear(const QString &text)
+{
+    return !text.isEmpty() && allDigits(text) && text.toInt() >= 1900 && text.toInt() <= 2050;
+}
+
+QString NextRecordKey(const QString &year)
+{
+    // Only ten-digit keys count: a stray key of another form must neither
+    // stop the numbering nor make it start again at "000001".
+    ReopenQuery(DM->tempquery, "select item_4 from kjcg where item_4 like'" + QuoteSql(year) + "%" + "'");
+    qlonglong largest = -1;
+    for (DM->tempquery->first(); !DM->tempquery->eof(); DM->tempquery->next()) {
+        const QString key = trimmedField(DM->tempquery, "item_4");
+        if (isTenDigitKey(key))
+            largest = std::max(largest, key.toLongLong());
+    }
+    return largest < 0 ? year + "000001" : QString::number(largest + 1);
+}
+
+void ClearFieldsOfOtherCategory(db::Dataset *record, const QString &category)
+{
+    const CategoryRule &rule = ruleFor(category);
+    for (const QString &field : rule.clearedFields)
+        record->fieldByName(field)->clear();
+    db::Field *form = record->fieldByName("ITEM_21");
+    if (!rule.keptEvaluationForms.contains(gbk::trim(form->asString())))
+        form->clear();
+}
+
+void MoveChildRows(const QString &oldKey, const QString &oldRegion, const QString &newKey)
+{
+    if (newKey == oldKey && oldRegion == kLocalRegion)
+        return;
+    for (db::Table *table : childTables()) {
+        openFiltered(table, keyFilter(oldKey, oldRegion));
+        // Each posted row leaves the filtered view; the cursor moves on.
+        for (table->first(); !table->eof();) {
+            table->edit();
+            table->fieldByName("item_4")->setAsString(newKey);
+            table->fieldByName("item_dqdm")->setAsString(kLocalRegion);
+            table->post();
+        }
+    }
+}
+
+void DeleteChildRows(const QString &key, const QString &region)
+{
+    for (db::Table *table : childTables()) {
+        openFiltered(table, keyFilter(key, region));
+        for (table->first(); !table->isEmpty();)
+            table->deleteRecord();
+    }
+}
+
+bool LocateRecord(db::Dataset *dataset, const QString &key, const QString &region)
+{
+    for (dataset->first(); !dataset->eof(); dataset->next())
+        if (trimmedField(dataset, "item_4") == key && trimmedField(dataset, "item_dqdm") == region)
+            return true;
+    dataset->first();
+    return false;
+}
