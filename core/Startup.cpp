@@ -3,6 +3,7 @@
 #include "DataFolder.h"
 #include "Unit1.h"
 #include "Unit2.h"
+#include "UnitPage1.h"
 #include "Unitpage9.h"
 #include "UnitDM.h"
 #include "UnitNew.h"
@@ -18,6 +19,7 @@ namespace {
 // The main window's section buttons open the forms of the sections.
 void wireSectionOpeners()
 {
+    ui::connectGuarded(MainForm->btn_page01, MainForm, [] { btn_page01Click(); });
     ui::connectGuarded(MainForm->btn_page09, MainForm, [] { btn_page09Click(); });
 }
 
@@ -35,6 +37,7 @@ void createApplication(const QString &dataDir)
     });
     FormTree = new TFormTree;
     FormNew = new TFormNew;
+    Fpage1 = new TFpage1;
     Fpage9 = new TFpage9;
     HelpForm = new THelpForm;
     HelpForm_rj = new THelpForm_rj;
@@ -49,6 +52,8 @@ void destroyApplication()
     HelpForm = nullptr;
     delete Fpage9;
     Fpage9 = nullptr;
+    delete Fpage1;
+    Fpage1 = nullptr;
     delete FormNew;
     FormNew = nullptr;
     delete FormTree;
