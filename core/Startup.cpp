@@ -5,6 +5,10 @@
 #include "Unit2.h"
 #include "UnitPage1.h"
 #include "Unitpage9.h"
+#include "Unitpage4a.h"
+#include "Unitpage4a1.h"
+#include "Unitpage4a3.h"
+#include "Unitpage4a5.h"
 #include "UnitDM.h"
 #include "UnitNew.h"
 #include "Unittree.h"
@@ -21,6 +25,8 @@ void wireSectionOpeners()
 {
     ui::connectGuarded(MainForm->btn_page01, MainForm, [] { btn_page01Click(); });
     ui::connectGuarded(MainForm->btn_page09, MainForm, [] { btn_page09Click(); });
+    ui::connectGuarded(MainForm->Button2, MainForm, [] { OpenUnitProfile(); });
+    MainForm->FirstRunRegistration = [] { OpenUnitProfile(); };
 }
 
 } // namespace
@@ -41,11 +47,23 @@ void createApplication(const QString &dataDir)
     Fpage9 = new TFpage9;
     HelpForm = new THelpForm;
     HelpForm_rj = new THelpForm_rj;
+    Fpage4a = new TFpage4a;
+    formadvantage = new Tformadvantage;
+    formunitintrod = new Tformunitintrod;
+    Formstudy = new TFormstudy;
     wireSectionOpeners();
 }
 
 void destroyApplication()
 {
+    delete Formstudy;
+    Formstudy = nullptr;
+    delete formunitintrod;
+    formunitintrod = nullptr;
+    delete formadvantage;
+    formadvantage = nullptr;
+    delete Fpage4a;
+    Fpage4a = nullptr;
     delete HelpForm_rj;
     HelpForm_rj = nullptr;
     delete HelpForm;

@@ -112,6 +112,11 @@ void TMainForm::FormShow()
 {
     if (formwel)
         ui::showModal(formwel);
+    if (DM->Tblunit->active() && DM->Tblunit->isEmpty() && FirstRunRegistration) {
+        ui::guarded(FirstRunRegistration); // a failure there must not stop the start-up
+        if (formwel)
+            formwel->close();
+    }
     DBGrid1->setColumns({{"NO", QString::fromUtf8("序号"), 94},
                          {"ITEM_120", QString::fromUtf8("成果管理编号"), 111},
                          {"ITEM_3", QString::fromUtf8("成果名称"), 255},

@@ -5,6 +5,7 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 
 namespace instance {
 class InstanceGuard;
@@ -34,6 +35,9 @@ public:
     // The commands that stay disabled while the own unit is not registered.
     QList<QWidget *> unitLockedControls() const;
     void EnableUnitCommands(bool enable);
+    // Registers the own unit on a first run (the unit profile, shown
+    // modally); the application sets it, since the core knows no sections.
+    std::function<void()> FirstRunRegistration;
 
     // Record list, section marks and navigation lock
     void RefreshRecordList();

@@ -23,9 +23,9 @@ void FieldBinding::store(db::Dataset *record, const QString &value) const
 
 namespace {
 
-int columnWidth(const QString &field)
+int columnWidth(const QString &table, const QString &field)
 {
-    for (const db::ColumnSpec &c : tableSchema("kjcg")->columns)
+    for (const db::ColumnSpec &c : tableSchema(table)->columns)
         if (c.name.compare(field, Qt::CaseInsensitive) == 0)
             return c.type == 'C' ? c.length : 0;
     return 0;
@@ -34,9 +34,9 @@ int columnWidth(const QString &field)
 class TextBinding : public FieldBinding
 {
 public:
-    TextBinding(const QString &field, QLineEdit *edit) : FieldBinding(field), m_edit(edit)
+    TextBinding(const QString &field, QLineEdit *edit, const QString &table) : FieldBinding(field), m_edit(edit)
     {
-        if (const int width = columnWidth(field))
+        if (const int width = columnWidth(table, field))
             edit->setValidator(new gbk::ByteLimitValidator(width, edit));
     }
     void load(db::Dataset *r) override { m_edit->setText(stored(r)); }
@@ -166,9 +166,9 @@ void showDateState(QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder)
     placeholder->setVisible(clear->isChecked());
 }
 
-std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit)
+std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit, const QString &table)
 {
-    return std::make_unique<TextBinding>(field, edit);
+    return std::make_unique<TextBinding>(field, edit, table);
 }
 
 std::unique_ptr<FieldBinding> memoBinding(const QString &field, QPlainTextEdit *memo)

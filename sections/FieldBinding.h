@@ -38,8 +38,8 @@ private:
 
 using FieldBindings = std::vector<std::unique_ptr<FieldBinding>>;
 
-// A plain edit, limited to the column's width in GBK bytes.
-std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit);
+// A plain edit, limited to the width in GBK bytes of the table's column.
+std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit, const QString &table = "kjcg");
 // A memo: tabs become blanks when stored.
 std::unique_ptr<FieldBinding> memoBinding(const QString &field, QPlainTextEdit *memo);
 // A coded drop-down list: fill() lists its items; the code is the first

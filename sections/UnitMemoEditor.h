@@ -1,0 +1,33 @@
+#pragma once
+// A full-size editor of one long text of the unit profile. "保存" stores the
+// text in the own unit's row at once and hands it back to the profile's memo;
+// "退出" closes the editor.
+#include <QDialog>
+#include <QPointer>
+
+class QAbstractButton;
+class QPlainTextEdit;
+
+class UnitMemoEditor : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit UnitMemoEditor(QWidget *parent = nullptr);
+
+    // Shows the profile memo's text modally; a save writes it back there.
+    void editMemo(QPlainTextEdit *profileMemo);
+    void Button1Click(); // 保存
+    void Button2Click(); // 退出
+
+    const QString &column() const { return m_column; }
+
+protected:
+    void setUp(const QString &column, QPlainTextEdit *memo, QAbstractButton *saveButton,
+               QAbstractButton *quitButton);
+
+private:
+    QString m_column;
+    QPlainTextEdit *m_memo = nullptr;
+    QPointer<QPlainTextEdit> m_profileMemo;
+};

@@ -1,0 +1,392 @@
+#include "Unitpage4a.h"
+
+#include "SharedRoutines.h"
+#include "TableSchemas.h"
+#include "TreeRequests.h"
+#include "Unit1.h"
+#include "UnitDM.h"
+#include "UnitRow.h"
+#include "Unitpage4a1.h"
+#include "Unitpage4a3.h"
+#include "Unitpage4a5.h"
+#include "text/Gbk.h"
+#include "ui/FixedSize.h"
+#include "ui/HandlerGuard.h"
+#include "ui/MessageBox.h"
+#include "ui/ModalWindows.h"
+#include "ui/SilentAbort.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+
+TFpage4a *Fpage4a = nullptr;
+
+namespace {
+
+QString u(const char *s)
+{
+    return QString::fromUtf8(s);
+}
+
+QString storedText(const char *column)
+{
+    return gbk::trim(DM->Tblunit->fieldByName(QString::fromLatin1(column))->asString());
+}
+
+int unitColumnWidth(const QString &column)
+{
+    for (const db::ColumnSpec &c : tableSchema("unit")->columns)
+        if (c.name.compare(column, Qt::CaseInsensitive) == 0)
+            return c.length;
+    return 0;
+}
+
+db::Table *classificationOf(const UnitCodeRow &row)
+{
+    if (!row.disciplines)
+        return DM->Tblgxjs;
+    return HasXkfl ? DM->Txkfl2 : nullptr;
+}
+
+// Same codes in the same order; empty entries of an old list count for nothing.
+bool sameCodes(const QString &stored, const QString &shown)
+{
+    return unitCodes(stored) == unitCodes(shown);
+}
+
+} // namespace
+
+TFpage4a::TFpage4a(QWidget *parent) : QDialog(parent)
+{
+    setupUi(this);
+    setModal(true);
+    // Left through 退出 only.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+
+    for (const auto &[column, edit] :
+         {std::pair{"item_9", edt_9}, std::pair{"item_420", edt_420}, std::pair{"item_37", Edt_37},
+          std::pair{"item_38", Edt_38}, std::pair{"item_39", Edt_39}, std::pair{"item_40", Edt_40},
+          std::pair{"item_60", Edt_60}, std::pair{"item_41", Edt_41}, std::pair{"item_61", Edt_61},
+          std::pair{"item_41_2", Edt_41_2}})
+        m_bindings.push_back(textBinding(column, edit, "unit"));
+    m_bindings.push_back(memoBinding("unitintrod", Memo3));
+    m_bindings.push_back(memoBinding("advantage", Memo2));
+    m_bindings.push_back(memoBinding("studydirec", Memo1));
+    m_bindings.push_back(codeBinding("item_62", cb_62, 3, [](QComboBox *c) {
+        FillComboFromDict(DM->Tblzdxx, "item_62", c, 1);
+    }));
+    m_bindings.push_back(codeBinding("item_64", cb_64, 3, [](QComboBox *c) {
+        FillComboCodeName(DM->tblProvince, c, "Province_i", "Province_n", 1);
+    }));
+
+    for (const UnitCodeRow &row : kUnitCodeRows) {
+        for (int k = 1; k <= kUnitCodeEdits; ++k) {
+            QLineEdit *edit = codeEdit(row, k);
+            connect(edit, &QLineEdit::textChanged, this, [this, edit] {
+                Edit1->setText(edit->objectName().replace("edt", "item"));
+            });
+            const int slot = row.firstSlot + k - 1;
+            if (auto *dropDown = findChild<QComboBox *>(treeDropDownNameOf(TreeOwner::Page4a, slot)))
+                dropDown->installEventFilter(this);
+        }
+    }
+    setTreeTargets(TreeOwner::Page4a, this);
+
+    for (QPlainTextEdit *memo : {Memo1, Memo2, Memo3})
+        memo->viewport()->installEventFilter(this);
+
+    ui::connectGuarded(btnSave01, this, &TFpage4a::btnSave01Click);
+    ui::connectGuarded(Button2, this, &TFpage4a::Button2Click);
+    ui::connectGuarded(quit01, this, &TFpage4a::quit01Click);
+    ui::connectGuarded(cb_62, &QComboBox::activated, this, [this] { cb_62Change(); });
+}
+
+QLineEdit *TFpage4a::codeEdit(const UnitCodeRow &row, int k) const
+{
+    return findChild<QLineEdit *>(QString::fromLatin1(row.editPrefix) + QString::number(k));
+}
+
+QStringList TFpage4a::codeTexts(const UnitCodeRow &row) const
+{
+    QStringList texts;
+    for (int k = 1; k <= kUnitCodeEdits; ++k)
+        texts << codeEdit(row, k)->text();
+    return texts;
+}
+
+void TFpage4a::LoadUnitProfile()
+{
+    db::Table *unit = DM->Tblunit;
+    for (auto &b : m_bindings)
+        b->load(unit);
+
+    const bool enterprise = storedText("item_62") == "3";
+    FillComboFromDict(DM->Tblzdxx, "item_41_3", CB_41_3, 1);
+    CB_41_3->setCurrentIndex(-1);
+    SelectComboByCode(storedText("item_41_3"), CB_41_3);
+    CB_41_3->setEnabled(enterprise);
+    cb_163->setEnabled(enterprise);
+    cb_163->setChecked(enterprise && storedText("item_163") == "1");
+
+    for (const UnitCodeRow &row : kUnitCodeRows) {
+        const QStringList codes = unitCodes(unit->fieldByName(row.column)->asString());
+        db::Table *classification = classificationOf(row);
+        for (int k = 1; k <= kUnitCodeEdits; ++k)
+            codeEdit(row, k)->setText(k <= codes.size() ? unitCodeText(classification, codes[k - 1]) : QString());
+    }
+}
+
+void TFpage4a::FormShow()
+{
+    ui::fixWindowSize(this, 800, 600);
+    Edit1->clear();
+}
+
+void TFpage4a::FormResize()
+{
+    if (width() != 800 || height() != 600)
+        resize(800, 600);
+}
+
+bool TFpage4a::isEnterprise() const
+{
+    return cb_62->currentIndex() >= 0 && gbk::trim(gbk::cutToBytes(cb_62->currentText(), 3)) == "3";
+}
+
+QString TFpage4a::enterpriseCode() const
+{
+    if (!isEnterprise() || CB_41_3->currentIndex() < 0)
+        return {};
+    return gbk::trim(gbk::cutToBytes(CB_41_3->currentText(), 3));
+}
+
+QString TFpage4a::conversionMark() const
+{
+    if (!isEnterprise())
+        return {};
+    return cb_163->isChecked() ? "1" : "0";
+}
+
+void TFpage4a::cb_62Change()
+{
+    FillComboFromDict(DM->Tblzdxx, "item_41_3", CB_41_3, 1);
+    if (isEnterprise()) {
+        cb_163->setEnabled(true);
+        CB_41_3->setEnabled(true);
+    } else {
+        cb_163->setChecked(false);
+        cb_163->setEnabled(false);
+        CB_41_3->clear();
+        CB_41_3->setEnabled(false);
+    }
+}
+
+void TFpage4a::CollectCodeList(const UnitCodeRow &row)
+{
+    DM->Tblunit->fieldByName(row.column)->setAsString(unitCodeList(codeTexts(row)));
+}
+
+void TFpage4a::checkCodeListLengths()
+{
+    // The column would cut the list silently, losing the codes at its end.
+    for (const UnitCodeRow &row : kUnitCodeRows) {
+        const int width = unitColumnWidth(row.column);
+        if (gbk::byteLength(unitCodeList(codeTexts(row))) > width) {
+            ShowWarning(u("\"%1\"的代码太长，最多只能存储%2个字节！").arg(u(row.label)).arg(width));
+            ui::abortAction();
+        }
+    }
+}
+
+bool TFpage4a::storeProfile()
+{
+    checkCodeListLengths();
+    db::Table *unit = DM->Tblunit;
+    try {
+        if (!unit->active())
+            unit->open();
+        unit->edit();
+        for (auto &b : m_bindings)
+            b->save(unit);
+        unit->fieldByName("item_9")->setAsString(gbk::trim(edt_9->text()));
+        writeOwnUnitIdentity(unit);
+        unit->fieldByName("item_41_3")->setAsString(enterpriseCode());
+        unit->fieldByName("item_163")->setAsString(conversionMark());
+        for (const UnitCodeRow &row : kUnitCodeRows)
+            CollectCodeList(row);
+        unit->post();
+    } catch (const ui::SilentAbort &) {
+        unit->cancel();
+        throw;
+    } catch (const std::exception &e) {
+        // Out of edit state again, so a later post elsewhere cannot store
+        // the refused values.
+        unit->cancel();
+        ui::messageBox(ui::errorText(e), u("提示"), ui::MB_OK);
+        return false;
+    }
+    // The unit is no part of the record: its sections keep the marks the
+    // record gives them.
+    MainForm->MarkSectionStatus();
+    MainForm->UpdateNavigationLock();
+    return true;
+}
+
+void TFpage4a::btnSave01Click()
+{
+    if (!storeProfile())
+        return;
+    ShowWarning(u("存储成功！"));
+    Edit1->clear();
+}
+
+void TFpage4a::Button2Click()
+{
+    storeProfile();
+}
+
+bool TFpage4a::CheckUnitInput()
+{
+    const std::pair<QString, const char *> required[] = {
+        {edt_9->text(), "\"单位名称\"不能为空！"},       {Edt_37->text(), "\"通讯地址\"不能为空！"},
+        {Edt_38->text(), "\"邮政编码\"不能为空！"},      {edt_420->text(), "\"单位法人\"不能为空！"},
+        {Edt_39->text(), "\"单位电话\"不能为空！"},      {Edt_40->text(), "\"单位传真\"不能为空！"},
+        {Memo3->toPlainText(), "\"单位简介\"不能为空！"}, {Edt_41->text(), "\"联系部门\"不能为空！"},
+        {Edt_41_2->text(), "\"联系部门电话\"不能为空！"},
+    };
+    for (const auto &[text, message] : required) {
+        if (text.isEmpty()) {
+            ShowWarning(u(message));
+            ui::abortAction();
+        }
+    }
+    return true;
+}
+
+bool TFpage4a::IsUnchanged()
+{
+    db::Table *unit = DM->Tblunit;
+    for (auto &b : m_bindings)
+        if (!b->unchanged(unit))
+            return false;
+    if (storedText("item_41_3") != enterpriseCode() || storedText("item_163") != conversionMark())
+        return false;
+    for (const UnitCodeRow &row : kUnitCodeRows)
+        if (!sameCodes(unit->fieldByName(row.column)->asString(), unitCodeList(codeTexts(row))))
+            return false;
+    return true;
+}
+
+void TFpage4a::quit01Click()
+{
+    CheckUnitInput();
+    if (!IsUnchanged()
+        && ui::messageBox(u("记录已经更改,是否保存？"), u("请注意！"), ui::MB_YESNO | ui::MB_ICONQUESTION)
+               == ui::IDYES)
+        btnSave01Click();
+    Edit1->clear();
+    m_leaving = true;
+    close();
+    m_leaving = false;
+    // A first run ends only with the own unit stored; otherwise the commands
+    // stay locked, as the next start would find them.
+    if (ownUnitStored()) {
+        MainForm->EnableUnitCommands(true);
+        MainForm->UpdateNavigationLock();
+    }
+}
+
+void TFpage4a::Memo1Click()
+{
+    Formstudy->editMemo(Memo1);
+}
+
+void TFpage4a::Memo2Click()
+{
+    formadvantage->editMemo(Memo2);
+}
+
+void TFpage4a::Memo3Click()
+{
+    formunitintrod->editMemo(Memo3);
+}
+
+void TFpage4a::CodeDropDown(int slot)
+{
+    // Another window may have taken the slots since.
+    setTreeTargets(TreeOwner::Page4a, this);
+    pickTreeCode(TreeOwner::Page4a, slot);
+}
+
+void TFpage4a::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    FormShow();
+}
+
+void TFpage4a::resizeEvent(QResizeEvent *e)
+{
+    QDialog::resizeEvent(e);
+    FormResize();
+}
+
+void TFpage4a::closeEvent(QCloseEvent *e)
+{
+    if (!m_leaving) {
+        e->ignore();
+        return;
+    }
+    QDialog::closeEvent(e);
+}
+
+void TFpage4a::keyPressEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_Escape) // no way around the checks of 退出
+        return;
+    QDialog::keyPressEvent(e);
+}
+
+bool TFpage4a::eventFilter(QObject *watched, QEvent *e)
+{
+    const bool press = e->type() == QEvent::MouseButtonPress;
+    if (press) {
+        for (const auto &[memo, click] : {std::pair{Memo1, &TFpage4a::Memo1Click},
+                                          std::pair{Memo2, &TFpage4a::Memo2Click},
+                                          std::pair{Memo3, &TFpage4a::Memo3Click}}) {
+            if (watched == memo->viewport()) {
+                ui::guarded([this, click] { (this->*click)(); });
+                return true;
+            }
+        }
+    }
+
+    const bool input = press || e->type() == QEvent::KeyPress || e->type() == QEvent::Wheel;
+    if (auto *dropDown = qobject_cast<QComboBox *>(watched); dropDown && input) {
+        const int slot = treeSlotOfDropDown(TreeOwner::Page4a, dropDown->objectName());
+        bool opens = press;
+        if (e->type() == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(e);
+            opens = key->key() == Qt::Key_F4 || key->key() == Qt::Key_Space
+                    || (key->key() == Qt::Key_Down && (key->modifiers() & Qt::AltModifier));
+        }
+        if (slot >= 0 && opens) {
+            ui::guarded([this, slot] { CodeDropDown(slot); });
+            return true;
+        }
+        // The drop-downs list nothing: wheel and arrow keys change nothing either.
+        if (slot >= 0 && (e->type() == QEvent::Wheel || e->type() == QEvent::KeyPress))
+            return true;
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void LoadUnitProfile()
+{
+    Fpage4a->LoadUnitProfile();
+}
+
+void OpenUnitProfile()
+{
+    LoadUnitProfile();
+    ui::showModal(Fpage4a);
+}

@@ -1,0 +1,68 @@
+#pragma once
+// The unit profile: the own unit's registration, the current row of the
+// table unit. It registers the unit on a first run and keeps it up to date
+// from the main window's "单位情况"; it stores without checks but cannot be
+// left until its required fields are filled.
+#include "FieldBinding.h"
+#include "UnitCodeList.h"
+#include "ui_Unitpage4a.h"
+
+#include <QDialog>
+
+class TFpage4a : public QDialog, public Ui::TFpage4a
+{
+    Q_OBJECT
+
+public:
+    explicit TFpage4a(QWidget *parent = nullptr);
+
+    // Copies the current row of the unit table into the window.
+    void LoadUnitProfile();
+
+    void FormShow();
+    void FormResize();
+    void btnSave01Click(); // 存储
+    void Button2Click();   // the hidden save: no message, Edit1 kept
+    void quit01Click();    // 退出
+    void cb_62Change();
+    void Memo1Click();
+    void Memo2Click();
+    void Memo3Click();
+    // The drop-down beside the code edit of a picker slot (0..39).
+    void CodeDropDown(int slot);
+
+    // The required fields: ShowWarning and the silent abort at the first empty one.
+    bool CheckUnitInput();
+    // Whether the window shows what the row holds, field by field as a save would store it.
+    bool IsUnchanged();
+    // Writes the row's code list into its column; the unit row is in edit state.
+    void CollectCodeList(const UnitCodeRow &row);
+
+    QLineEdit *codeEdit(const UnitCodeRow &row, int k) const;
+    QStringList codeTexts(const UnitCodeRow &row) const;
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
+private:
+    // The save without its message; false when the post failed (already told).
+    bool storeProfile();
+    void checkCodeListLengths();
+    bool isEnterprise() const;
+    QString enterpriseCode() const;
+    QString conversionMark() const;
+
+    FieldBindings m_bindings;
+    bool m_leaving = false;
+};
+
+extern TFpage4a *Fpage4a;
+
+void LoadUnitProfile();
+// The main window's "单位情况", also the first-run registration: the
+// profile loaded and shown modally.
+void OpenUnitProfile();

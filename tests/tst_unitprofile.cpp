@@ -1,0 +1,346 @@
+#include "AppFixture.h"
+#include "Records.h"
+#include "Unit1.h"
+#include "UnitDM.h"
+#include "Unitpage4a.h"
+#include "Unitpage4a1.h"
+#include "Unitpage4a3.h"
+#include "Unitpage4a5.h"
+#include "Unittree.h"
+#include "db/Table.h"
+#include "ui/HandlerGuard.h"
+#include "ui/MessageBox.h"
+
+#include <QtTest>
+
+namespace {
+
+QString u(const char *s)
+{
+    return QString::fromUtf8(s);
+}
+
+// The unit row as stored in the file.
+QString stored(const char *column)
+{
+    db::Table t;
+    t.setDatabaseName(DataDir);
+    t.setTableName("unit");
+    t.open();
+    t.first();
+    return t.isEmpty() ? QString("<no row>") : t.fieldByName(column)->asString();
+}
+
+int storedRows()
+{
+    db::Table t;
+    t.setDatabaseName(DataDir);
+    t.setTableName("unit");
+    t.open();
+    return t.recordCount();
+}
+
+void fillRequired()
+{
+    Fpage4a->edt_9->setText(u("  示范研究院  "));
+    Fpage4a->Edt_37->setText(u("北京市海淀区一号"));
+    Fpage4a->Edt_38->setText("100080");
+    Fpage4a->edt_420->setText("12345678-9");
+    Fpage4a->Edt_39->setText("010-12345678");
+    Fpage4a->Edt_40->setText("010-87654321");
+    Fpage4a->Memo3->setPlainText(u("一家研究院。"));
+    Fpage4a->Edt_41->setText(u("科技处"));
+    Fpage4a->Edt_41_2->setText("010-11112222");
+}
+
+void selectItem(QComboBox *combo, const QString &code)
+{
+    for (int i = 0; i < combo->count(); ++i)
+        if (combo->itemText(i).startsWith(code + "  "))
+            combo->setCurrentIndex(i);
+}
+
+// "code  name" of the first count rows of a classification table.
+QStringList codeTexts(const QString &table, int count)
+{
+    db::Table t;
+    t.setDatabaseName(DataDir);
+    t.setTableName(table);
+    t.open();
+    QStringList out;
+    for (t.first(); !t.eof() && out.size() < count; t.next())
+        out << t.field(1)->asString().trimmed() + "  " + t.field(2)->asString().trimmed();
+    return out;
+}
+
+const UnitCodeRow &rowOf(const char *column)
+{
+    for (const UnitCodeRow &row : kUnitCodeRows)
+        if (QString(row.column) == column)
+            return row;
+    throw std::logic_error("no row");
+}
+
+// Types text into a long-text editor and stores it there.
+ui::ScriptedModals::Script editorSaves(const QString &text)
+{
+    return [text](QDialog *d) {
+        auto *editor = static_cast<UnitMemoEditor *>(d);
+        editor->findChild<QPlainTextEdit *>("Memo1")->setPlainText(text);
+        editor->findChild<QPushButton *>("Button1")->click();
+        editor->findChild<QPushButton *>("Button2")->click();
+    };
+}
+
+} // namespace
+
+class TestUnitProfile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void firstRunRegistration();
+    void savesAndReloadsEveryField();
+    void unchangedComparisonAndMarks();
+    void codeListsKeepWhatTheyCannotName();
+};
+
+void TestUnitProfile::firstRunRegistration()
+{
+    AppFixture app;
+    app.modals().then([](QDialog *) {}); // the splash
+    app.modals().then([&](QDialog *d) {
+        QCOMPARE(d, static_cast<QDialog *>(Fpage4a));
+        QCOMPARE(Fpage4a->size(), QSize(800, 600));
+        QVERIFY(Fpage4a->edt_9->text().isEmpty() && Fpage4a->Memo3->toPlainText().isEmpty());
+        // An empty name: told, and the window stays.
+        Fpage4a->quit01->click();
+        QCOMPARE(app.boxes().last().text, u("\"单位名称\"不能为空！"));
+        QVERIFY(Fpage4a->isVisible());
+        // Valid, but left without saving: nothing is registered.
+        fillRequired();
+        app.boxes().answer(ui::IDNO);
+        Fpage4a->quit01->click();
+        QCOMPARE(app.boxes().last().text, u("记录已经更改,是否保存？"));
+        QVERIFY(!Fpage4a->isVisible());
+    });
+    MainForm->show();
+    QCOMPARE(app.modals().shown(), QStringList({"Tformwel", "TFpage4a"}));
+    QCOMPARE(storedRows(), 0);
+    for (QWidget *w : MainForm->unitLockedControls())
+        QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+
+    // From 单位情况, left valid but unsaved: still locked.
+    app.modals().then([&](QDialog *) {
+        fillRequired();
+        app.boxes().answer(ui::IDNO);
+        Fpage4a->quit01->click();
+        QVERIFY(!Fpage4a->isVisible());
+    });
+    MainForm->Button2->click();
+    QCOMPARE(storedRows(), 0);
+    for (QWidget *w : MainForm->unitLockedControls())
+        QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+
+    // Saved: the main window unlocks on leaving.
+    app.modals().then([&](QDialog *) {
+        QVERIFY(Fpage4a->edt_9->text().isEmpty()); // reloaded from the empty table
+        fillRequired();
+        Fpage4a->btnSave01->click();
+        QCOMPARE(app.boxes().last().text, u("存储成功！"));
+        const int boxes = app.boxes().count();
+        Fpage4a->quit01->click();
+        QCOMPARE(app.boxes().count(), boxes); // nothing left to ask
+        QVERIFY(!Fpage4a->isVisible());
+    });
+    MainForm->Button2->click();
+    for (QWidget *w : MainForm->unitLockedControls())
+        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    QCOMPARE(stored("item_9"), u("示范研究院"));
+    QCOMPARE(stored("unitcode"), QString("9990001000"));
+    QCOMPARE(stored("unitlevel"), QString("1"));
+    QCOMPARE(stored("endlevel").toInt(), 1);
+    QCOMPARE(stored("chiefexper"), QString("   9999999999"));
+}
+
+void TestUnitProfile::savesAndReloadsEveryField()
+{
+    AppFixture app;
+    const QStringList fields = codeTexts("gxjs", 10), disciplines = codeTexts("xkfl", 20);
+    QCOMPARE(disciplines.size(), 20);
+
+    // A long text stored by its editor on an empty table makes the own unit's row.
+    app.modals().then(editorSaves(u("研究\t方向")));
+    LoadUnitProfile();
+    Fpage4a->Memo1Click();
+    QCOMPARE(Fpage4a->Memo1->toPlainText(), u("研究 方向"));
+    QCOMPARE(stored("studydirec"), u("研究 方向"));
+    QCOMPARE(stored("unitcode"), QString("9990001000"));
+
+    app.modals().then([&](QDialog *) {
+        fillRequired();
+        Fpage4a->Edt_60->setText("www.example.cn");
+        Fpage4a->Edt_61->setText("kjc@example.cn");
+        selectItem(Fpage4a->cb_62, "3");
+        Fpage4a->cb_62Change();
+        QVERIFY(Fpage4a->CB_41_3->isEnabled() && Fpage4a->cb_163->isEnabled());
+        selectItem(Fpage4a->CB_41_3, "05");
+        Fpage4a->cb_163->setChecked(true);
+        Fpage4a->cb_64->setCurrentIndex(Fpage4a->cb_64->findText(u("11  (北京市)")));
+        for (int k = 1; k <= 10; ++k) {
+            Fpage4a->codeEdit(rowOf("item_124_2"), k)->setText(fields[k - 1]);
+            Fpage4a->codeEdit(rowOf("item_124_1"), k)->setText(fields[10 - k]);
+            Fpage4a->codeEdit(rowOf("item_15_1"), k)->setText(disciplines[k - 1]);
+            Fpage4a->codeEdit(rowOf("item_15"), k)->setText(disciplines[9 + k]);
+        }
+        // Research field 3 through the picker.
+        app.modals().then([](QDialog *) {
+            const auto found = FormTree->TreeView1->findItems(u("0101  计算机及外部设备"),
+                                                              Qt::MatchExactly | Qt::MatchRecursive);
+            QVERIFY(!found.isEmpty());
+            found.first()->setSelected(true);
+            FormTree->Button1Click();
+        });
+        QTest::mouseClick(Fpage4a->cb_124_2_3, Qt::LeftButton); // slot 2
+        QCOMPARE(Fpage4a->edt_124_2_3->text(), u("0101  计算机及外部设备"));
+        QCOMPARE(Fpage4a->Edit1->text(), QString("item_124_2_3"));
+        app.modals().then(editorSaves(u("优势明显")));
+        Fpage4a->Memo2Click();
+        app.modals().then(editorSaves(u("一家研究院，始建于1950年。")));
+        Fpage4a->Memo3Click();
+        Fpage4a->btnSave01->click();
+        QVERIFY(Fpage4a->Edit1->text().isEmpty());
+        QVERIFY(Fpage4a->IsUnchanged());
+    });
+    OpenUnitProfile();
+    QCOMPARE(storedRows(), 1);
+    QCOMPARE(stored("item_9"), u("示范研究院"));
+    QCOMPARE(stored("item_420"), QString("12345678-9"));
+    QCOMPARE(stored("item_38"), QString("100080"));
+    QCOMPARE(stored("item_60"), QString("www.example.cn"));
+    QCOMPARE(stored("item_61"), QString("kjc@example.cn"));
+    QCOMPARE(stored("item_41_2"), QString("010-11112222"));
+    QCOMPARE(stored("item_62"), QString("3"));
+    QCOMPARE(stored("item_41_3"), QString("05"));
+    QCOMPARE(stored("item_163"), QString("1"));
+    QCOMPARE(stored("item_64"), QString("11"));
+    QCOMPARE(stored("advantage"), u("优势明显"));
+    QCOMPARE(stored("unitintrod"), u("一家研究院，始建于1950年。"));
+    QCOMPARE(stored("studydirec"), u("研究 方向"));
+    QString expected;
+    for (int k = 0; k < 10; ++k)
+        expected += (k == 2 ? QString("0101") : fields[k].section("  ", 0, 0)) + " ;";
+    QCOMPARE(stored("item_124_2"), expected);
+    QCOMPARE(stored("item_15").count(';'), 10);
+
+    // Reopened over other contents: everything comes back as stored.
+    QStringList before;
+    for (const UnitCodeRow &row : kUnitCodeRows)
+        before += Fpage4a->codeTexts(row);
+    for (QLineEdit *e : Fpage4a->findChildren<QLineEdit *>())
+        e->setText("x");
+    for (QPlainTextEdit *m : Fpage4a->findChildren<QPlainTextEdit *>())
+        m->setPlainText("x");
+    app.modals().then([&](QDialog *) {
+        QStringList after;
+        for (const UnitCodeRow &row : kUnitCodeRows)
+            after += Fpage4a->codeTexts(row);
+        QCOMPARE(after, before);
+        QCOMPARE(Fpage4a->edt_9->text(), u("示范研究院"));
+        QCOMPARE(Fpage4a->cb_62->currentText(), u("3  企业"));
+        QVERIFY(Fpage4a->CB_41_3->currentText().startsWith("05  "));
+        QVERIFY(Fpage4a->cb_163->isChecked() && Fpage4a->cb_163->isEnabled());
+        QCOMPARE(Fpage4a->cb_64->currentText(), u("11  (北京市)"));
+        QCOMPARE(Fpage4a->Memo2->toPlainText(), u("优势明显"));
+        QVERIFY(Fpage4a->Edit1->text().isEmpty());
+        QVERIFY(Fpage4a->IsUnchanged());
+        // No longer an enterprise: the enterprise answers go, though ticked before.
+        selectItem(Fpage4a->cb_62, "1");
+        Fpage4a->cb_62Change();
+        QVERIFY(!Fpage4a->cb_163->isEnabled() && Fpage4a->CB_41_3->count() == 0);
+        Fpage4a->btnSave01Click();
+    });
+    OpenUnitProfile();
+    QCOMPARE(stored("item_62"), QString("1"));
+    QCOMPARE(stored("item_41_3"), QString());
+    QCOMPARE(stored("item_163"), QString());
+}
+
+void TestUnitProfile::unchangedComparisonAndMarks()
+{
+    AppFixture app;
+    registerUnit();
+    addRecord("2005000001", "1", u("新型材料"));
+    MainForm->show();
+    MainForm->MarkSectionStatus();
+    MainForm->UpdateNavigationLock();
+    QCOMPARE(MainForm->btn_page04->kind(), ui::BitBtn::bkHelp); // the record lacks section 04
+    QVERIFY(!MainForm->DBGrid1->isEnabled());
+
+    app.modals().then([&](QDialog *) {
+        fillRequired();
+        selectItem(Fpage4a->cb_62, "3");
+        Fpage4a->cb_62Change();
+        Fpage4a->btnSave01Click();
+        QVERIFY(Fpage4a->IsUnchanged());
+        // Any edited field counts, also those a first look might leave out.
+        const std::function<void()> changes[] = {
+            [] { Fpage4a->edt_420->setText("87654321-0"); },
+            [] { Fpage4a->Memo1->setPlainText(u("补充")); },
+            [] { Fpage4a->Memo3->setPlainText(u("另一简介")); },
+            [] { selectItem(Fpage4a->CB_41_3, "01"); },
+            [] { Fpage4a->cb_163->setChecked(true); },
+            [] { Fpage4a->edt_15_3->setText("110"); },
+        };
+        for (const auto &change : changes) {
+            LoadUnitProfile();
+            QVERIFY(Fpage4a->IsUnchanged());
+            change();
+            QVERIFY(!Fpage4a->IsUnchanged());
+        }
+        LoadUnitProfile();
+        Fpage4a->quit01->click();
+    });
+    const int boxes = app.boxes().count();
+    MainForm->Button2->click();
+    QCOMPARE(app.boxes().texts().mid(boxes), QStringList({u("存储成功！")})); // left unchanged: no question
+    // The unit is no part of the record: section 04 stays incomplete and the list locked.
+    QCOMPARE(MainForm->btn_page04->kind(), ui::BitBtn::bkHelp);
+    QCOMPARE(MainForm->btn_page04->text(), u("第一完成单位情况"));
+    QVERIFY(!MainForm->DBGrid1->isEnabled());
+    QVERIFY(MainForm->btn_page04->isEnabled());
+}
+
+void TestUnitProfile::codeListsKeepWhatTheyCannotName()
+{
+    AppFixture app;
+    registerUnit();
+    db::Table *unit = DM->Tblunit;
+    unit->edit();
+    // An unknown discipline, an old empty entry, a known one.
+    unit->fieldByName("item_15")->setAsString("9999999 ;;110 ;");
+    unit->post();
+
+    LoadUnitProfile();
+    QCOMPARE(Fpage4a->edt_15_1->text(), QString("9999999"));
+    QCOMPARE(Fpage4a->edt_15_2->text(), u("110  数学"));
+    QVERIFY(Fpage4a->edt_15_3->text().isEmpty());
+    QVERIFY(Fpage4a->IsUnchanged());
+    Fpage4a->edt_124_2_1->setText("0101"); // typed without its name
+    Fpage4a->Button2Click();
+    QCOMPARE(stored("item_15"), QString("9999999 ;110 ;"));
+    QCOMPARE(stored("item_124_2"), QString("0101 ;"));
+    LoadUnitProfile();
+    QCOMPARE(Fpage4a->edt_124_2_1->text(), u("0101  计算机及外部设备"));
+
+    // More than the column holds: told, nothing stored.
+    for (int k = 1; k <= 10; ++k)
+        Fpage4a->codeEdit(rowOf("item_124_1"), k)->setText("ABCDEFGHIJK");
+    QVERIFY(!ui::guarded([] { Fpage4a->btnSave01Click(); }));
+    QVERIFY(app.boxes().last().text.contains(u("优势领域")));
+    QCOMPARE(stored("item_124_1"), QString());
+    QCOMPARE(unit->state(), db::Dataset::Browse);
+}
+
+QTEST_MAIN(TestUnitProfile)
+#include "tst_unitprofile.moc"
