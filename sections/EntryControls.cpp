@@ -2,7 +2,6 @@
 
 #include "SharedRoutines.h"
 #include "text/Gbk.h"
-#include "ui/Clock.h"
 #include "ui/HandlerGuard.h"
 
 #include <QEvent>
@@ -51,13 +50,6 @@ private:
     QPlainTextEdit *m_memo;
 };
 
-bool isWholeNumber(const QString &s, int &value)
-{
-    bool ok = false;
-    value = s.trimmed().toInt(&ok);
-    return ok;
-}
-
 } // namespace
 
 void checkMoneyText(QLineEdit *edit)
@@ -77,36 +69,6 @@ void makeMoneyEdit(QLineEdit *edit, bool allowDot)
 {
     edit->installEventFilter(new KeyFilter(edit, allowDot ? "0123456789." : "0123456789"));
     ui::connectGuarded(edit, &QLineEdit::textChanged, edit, [edit] { checkMoneyText(edit); });
-}
-
-void checkYearEdit(QLineEdit *edit)
-{
-    int year = 0;
-    if (isWholeNumber(edit->text(), year) && year >= 1949 && year <= ui::today().year())
-        return;
-    ShowWarning(QString::fromUtf8("年份不合理，合理取值为1949年至今！"));
-    edit->setText("2004");
-}
-
-void checkMonthEdit(QLineEdit *edit)
-{
-    int month = 0;
-    if (!isWholeNumber(edit->text(), month) || month < 1 || month > 12) {
-        ShowWarning(QString::fromUtf8("月份数不合理！"));
-        edit->setText("12");
-        return;
-    }
-    edit->setText(QString("%1").arg(month, 2, 10, QChar('0')));
-}
-
-void makeYearEdit(QLineEdit *edit)
-{
-    ui::connectGuarded(edit, &QLineEdit::editingFinished, edit, [edit] { checkYearEdit(edit); });
-}
-
-void makeMonthEdit(QLineEdit *edit)
-{
-    ui::connectGuarded(edit, &QLineEdit::editingFinished, edit, [edit] { checkMonthEdit(edit); });
 }
 
 void emptyBlankMemoOnClick(QPlainTextEdit *memo)

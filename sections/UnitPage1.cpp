@@ -4,7 +4,6 @@
 #include "TreeRequests.h"
 #include "Unit1.h"
 #include "UnitDM.h"
-#include "db/DbfFile.h"
 #include "db/Query.h"
 #include "text/Gbk.h"
 #include "ui/Clock.h"
@@ -40,28 +39,6 @@ void clearFields(db::Dataset *record, std::initializer_list<const char *> fields
 {
     for (const char *f : fields)
         record->fieldByName(QString::fromLatin1(f))->setAsString(QString());
-}
-
-// The text a field holds in the table file, for a stored value the engine
-// cannot read as what its column says (a date field holding no date).
-QString rawStoredText(db::Dataset *record, const QString &field)
-{
-    const std::shared_ptr<db::DbfFile> file = db::DbfFile::open(DataDir, "kjcg");
-    const int column = file->fieldIndex(field);
-    const int key = file->fieldIndex("ITEM_4");
-    const int region = file->fieldIndex("ITEM_DQDM");
-    if (column < 0 || key < 0 || region < 0)
-        return {};
-    const QByteArray wantKey = gbk::encode(gbk::trimRight(record->fieldByName("ITEM_4")->asString()));
-    const QByteArray wantRegion = gbk::encode(gbk::trimRight(record->fieldByName("ITEM_DQDM")->asString()));
-    for (int rec = 0; rec < file->recordCount(); ++rec) {
-        if (file->isDeleted(rec))
-            continue;
-        const char *row = file->record(rec);
-        if (file->textBytes(row, key) == wantKey && file->textBytes(row, region) == wantRegion)
-            return gbk::decode(file->textBytes(row, column));
-    }
-    return {};
 }
 
 // A year of four digits and a month from 1 to 12, as the period edits hold them.
@@ -224,7 +201,7 @@ void TFpage1::loadRegistrationDate(db::Dataset *record)
     } else {
         // The engine reads a date column that holds no date as empty; the
         // file tells whether the field is blank or unreadable.
-        badText = gbk::trim(rawStoredText(record, "ITEM_121"));
+        badText = gbk::trim(record->fieldByName("ITEM_121")->storedText());
     }
     const bool bad = !badText.isEmpty();
     if (bad)

@@ -214,26 +214,6 @@ void TestSections::entryControls()
     QCOMPARE(money.text(), QString("0"));
     QCOMPARE(app.boxes().last().text, u("12a 不是正确的数据格式！现在已经置零"));
 
-    // Years of a period: 1949 to this year; months get two digits.
-    ui::HandlerOverride<ui::Clock> clock(ui::setClock, [] { return QDateTime(QDate(2006, 3, 1), QTime(9, 0)); });
-    QLineEdit year, month;
-    year.setText("1948");
-    checkYearEdit(&year);
-    QCOMPARE(year.text(), QString("2004"));
-    year.setText("2006");
-    checkYearEdit(&year);
-    QCOMPARE(year.text(), QString("2006"));
-    year.setText("2007");
-    checkYearEdit(&year);
-    QCOMPARE(app.boxes().last().text, u("年份不合理，合理取值为1949年至今！"));
-    month.setText("3");
-    checkMonthEdit(&month);
-    QCOMPARE(month.text(), QString("03"));
-    month.setText("13");
-    checkMonthEdit(&month);
-    QCOMPARE(month.text(), QString("12"));
-    QCOMPARE(app.boxes().last().text, u("月份数不合理！"));
-
     // Edits hold at most their column's width in GBK bytes: 40 Chinese
     // characters fill an 80-byte column, one byte more is refused.
     const QString full = QString(40, QChar(0x9274));

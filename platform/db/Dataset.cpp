@@ -449,6 +449,17 @@ Value Dataset::currentValue(int col) const
     return rowValue(m_current, col);
 }
 
+QString Dataset::storedText(int col) const
+{
+    if (!active() || m_current < 0 || m_state == Insert || col >= m_dataColumns)
+        return {};
+    const Row &r = baseRow(m_current);
+    const int field = m_columns[col].sourceField;
+    if (r.rec < 0 || field < 0)
+        return {};
+    return gbk::decode(m_file->textBytes(m_file->record(r.rec), field));
+}
+
 Value Dataset::normalise(int col, const Value &v) const
 {
     const Column &c = m_columns[col];

@@ -125,6 +125,7 @@ public:
 
     // Used by Field
     Value currentValue(int col) const;
+    QString storedText(int col) const;
     void setCurrentValue(int col, const Value &v);
 
 signals:

@@ -62,6 +62,11 @@ double Field::asFloat() const
     return value().toNumber();
 }
 
+QString Field::storedText() const
+{
+    return m_dataset->storedText(m_index);
+}
+
 QDate Field::asDate() const
 {
     return value().toDate();

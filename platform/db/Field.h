@@ -36,6 +36,10 @@ public:
     QDate asDate() const;
     void setAsDate(const QDate &d) { setValue(Value::fromDate(d)); }
     void clear() { setValue(Value()); }
+    // The text the file holds for this field of the current row, as stored:
+    // shows what a value that does not read as its type (a date that is no
+    // date) really is. Empty for computed rows.
+    QString storedText() const;
 
 private:
     Dataset *m_dataset;
