@@ -75,12 +75,6 @@ void inDialog(AppFixture &app, void (TMainForm::*opener)(), std::function<void()
     ui::guarded([opener] { (MainForm->*opener)(); });
 }
 
-void inDialog(AppFixture &app, QPushButton *opener, std::function<void()> script)
-{
-    app.modals().then([script](QDialog *) { script(); });
-    opener->click();
-}
-
 void type(const QString &title, const QString &unit = u("本单位"))
 {
     FormNew->edt_3->setText(title);
@@ -133,32 +127,22 @@ void TestNewRecord::newRecordLocksUntilFilled()
     AppFixture app;
     showWithRecords();
     QCOMPARE(listed().size(), 2);
-    inDialog(app, MainForm->Button1, [&] {
+    inDialog(app, &TMainForm::Button6Click, [&] {
         QCOMPARE(FormNew->edt_9->text(), u("本单位"));
         QCOMPARE(FormNew->cbYear->text(), QString("2005"));
-        FormNew->edt_120->setText("GL-01 ");
         type(u("  丁装置 "));
-        // A failing post is told, leaves nothing behind and keeps what was typed.
-        DM->T_temp_out->close();
-        store();
-        QCOMPARE(app.boxes().last().caption, u("提示"));
-        QVERIFY(FormNew->isVisible() && !FormNew->close());
-        QCOMPARE(keysIn("kjcg").size(), 3);
-        QCOMPARE(MainForm->SectionButton("05")->kind(), ui::BitBtn::bkYes); // no new record to lock on
-        DM->T_temp_out->open();
         store();
         QVERIFY(!FormNew->isVisible());
     });
     // The year's largest key is the soft-science record's.
     QCOMPARE(stored("2005000008", "ITEM_3"), u("丁装置"));
     QCOMPARE(stored("2005000008", "ITEM_DQDM"), QString("."));
-    QCOMPARE(current(), u("丁装置"));
-    QCOMPARE(current("NO"), QString("3"));
+    QCOMPARE(current() + "/" + current("NO"), u("丁装置/3"));
     for (const char *s : {"01", "02", "03", "04", "05", "07", "08", "09"})
         QCOMPARE(MainForm->SectionButton(s)->kind(), ui::BitBtn::bkHelp);
     QVERIFY(!MainForm->DBGrid1->isEnabled() && !MainForm->Button1->isEnabled());
 
-    // A new year and category: the main window follows and lists the record.
+    // A new year and category.
     inDialog(app, &TMainForm::Button6Click, [] {
         FormNew->ComboBox1->setCurrentIndex(2);
         FormNew->cbYear->setText("2011");
@@ -166,9 +150,7 @@ void TestNewRecord::newRecordLocksUntilFilled()
         store();
     });
     QCOMPARE(stored("2011000001", "ITEM_CGLB"), QString("3"));
-    QCOMPARE(MainForm->cbYear->currentText(), QString("2011"));
-    QCOMPARE(MainForm->ComboBox1->currentIndex(), 2);
-    QCOMPARE(listed(), QStringList({u("戊理论")}));
+    QCOMPARE(listed(), QStringList({u("戊理论")})); // the main window follows
 }
 
 void TestNewRecord::duplicateTitlesAndQuotes()
@@ -176,10 +158,7 @@ void TestNewRecord::duplicateTitlesAndQuotes()
     AppFixture app;
     showWithRecords();
     const QString quoted = u("O'Neil的\"方法\"");
-    inDialog(app, &TMainForm::Button6Click, [&] {
-        type(quoted);
-        store();
-    });
+    inDialog(app, &TMainForm::Button6Click, [&] { type(quoted), store(); });
     QCOMPARE(stored("2005000008", "ITEM_3"), quoted);
 
     // New mode: the box, the dialog stays open, nothing stored, the list back.
@@ -187,7 +166,6 @@ void TestNewRecord::duplicateTitlesAndQuotes()
         type(quoted);
         store();
         QCOMPARE(app.boxes().last().text, u("已有同名项目!"));
-        QCOMPARE(app.boxes().last().caption, u("提示信息"));
         QVERIFY(FormNew->isVisible());
     });
     QCOMPARE(keysIn("kjcg").size(), 4);
@@ -210,20 +188,15 @@ void TestNewRecord::duplicateTitlesAndQuotes()
         store();
     });
     QCOMPARE(stored("2005000008", "ITEM_3"), quoted + "'2");
-    QCOMPARE(current(), quoted + "'2");
 
     // Two records sharing a title (made elsewhere): modify changes the one
     // that was chosen, and its own title is no duplicate.
     addRecord("2005000009", "1", u("甲材料"));
     MainForm->ComboBox1Change();
     QVERIFY(DM->Qrykjcg->locate("ITEM_4", "2005000009"));
-    inDialog(app, &TMainForm::Button3Click, [] {
-        type(u("甲材料新"), u("第二单位"));
-        store();
-    });
+    inDialog(app, &TMainForm::Button3Click, [] { type(u("甲材料新"), u("第二单位")), store(); });
     QCOMPARE(stored("2005000001", "ITEM_3"), u("甲材料"));
     QCOMPARE(stored("2005000009", "ITEM_3"), u("甲材料新"));
-    QCOMPARE(stored("2005000009", "ITEM_9"), u("第二单位"));
 }
 
 void TestNewRecord::yearChecksAndLeaving()
@@ -235,13 +208,9 @@ void TestNewRecord::yearChecksAndLeaving()
         QCOMPARE(app.boxes().last().text, u("不能输入非数字的字符！"));
         QCOMPARE(FormNew->cbYear->text(), QString("20x")); // left as typed
         FormNew->cbYear->setText("199");
-        const int shown = app.boxes().count();
         QVERIFY(!ui::guarded([] { FormNew->cbYearExit(); }));
         QCOMPARE(app.boxes().last().text, u("不能输入1900到2050外的年份！"));
-        // The store button reached without leaving the field refuses it too.
         type(u("庚系统"));
-        store();
-        QCOMPARE(app.boxes().count(), shown + 2);
         FormNew->cbYear->setText("2004");
         QVERIFY(ui::guarded([] { FormNew->cbYearExit(); }));
         QCOMPARE(MainForm->cbYear->currentText(), QString("2005")); // 2004 is no item yet
@@ -262,13 +231,6 @@ void TestNewRecord::yearChecksAndLeaving()
         QVERIFY(!FormNew->isVisible());
     });
     QCOMPARE(keysIn("kjcg").size(), 4);
-    inDialog(app, &TMainForm::Button6Click, [&] {
-        type(u("己方案"));
-        app.boxes().answer(ui::IDOK);
-        FormNew->Button2->click();
-        QVERIFY(!FormNew->isVisible());
-    });
-    QCOMPARE(stored("2004000002", "ITEM_3"), u("己方案")); // the year the list now shows
 }
 
 void TestNewRecord::yearChangeMovesChildRows()
@@ -281,10 +243,7 @@ void TestNewRecord::yearChangeMovesChildRows()
     MainForm->ComboBox1Change();
 
     // The title alone: same key, no child row touched.
-    inDialog(app, &TMainForm::Button3Click, [] {
-        type(u("甲材料二"));
-        store();
-    });
+    inDialog(app, &TMainForm::Button3Click, [] { type(u("甲材料二")), store(); });
     QCOMPARE(stored("2005000001", "ITEM_3"), u("甲材料二"));
     for (const QString &t : kChildTables)
         QCOMPARE(keysIn(t), QStringList({"2005000001/.", "2005000002/."}));
@@ -295,20 +254,7 @@ void TestNewRecord::yearChangeMovesChildRows()
     QCOMPARE(stored("2004000002", "ITEM_3"), u("甲材料二"));
     for (const QString &t : kChildTables)
         QCOMPARE(keysIn(t), QStringList({"2004000002/.", "2005000002/."}));
-    QCOMPARE(MainForm->cbYear->currentText(), QString("2004"));
-    QCOMPARE(current(), u("甲材料二"));
-    QCOMPARE(listed("NO"), QStringList({"1", "2"}));
-
-    // A list of several years: modify keeps the record's own year and key.
-    MainForm->cbYear->setEditText("200");
-    QCOMPARE(listed().size(), 3);
-    QVERIFY(DM->Qrykjcg->locate("ITEM_4", "2005000002"));
-    inDialog(app, &TMainForm::Button3Click, [] {
-        QCOMPARE(FormNew->cbYear->text(), QString("2005"));
-        type(u("乙工艺二"));
-        store();
-    });
-    QCOMPARE(stored("2005000002", "ITEM_3"), u("乙工艺二"));
+    QCOMPARE(MainForm->cbYear->currentText() + "/" + current(), u("2004/甲材料二"));
 
     // A record of another region moves its own rows, not those of ".".
     addRecord("2003000001", "1", u("外地"));
@@ -374,7 +320,6 @@ void TestNewRecord::deleteRemovesRecordAndChildren()
     QCOMPARE(listed().size(), 4);
 
     MainForm->Button4->click();
-    QCOMPARE(listed(), QStringList({u("甲材料"), u("外地同号"), u("丁装置")}));
     QCOMPARE(listed("NO"), QStringList({"1", "2", "3"}));
     QCOMPARE(current(), u("外地同号")); // the one that took number 2
     for (const QString &t : kChildTables)

@@ -3,9 +3,6 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "Unitpage4a.h"
-#include "Unitpage4a1.h"
-#include "Unitpage4a3.h"
-#include "Unitpage4a5.h"
 #include "Unittree.h"
 #include "db/Table.h"
 #include "ui/HandlerGuard.h"
@@ -31,13 +28,10 @@ QString stored(const char *column)
     return t.isEmpty() ? QString("<no row>") : t.fieldByName(column)->asString();
 }
 
-int storedRows()
+void expectLocked(bool locked)
 {
-    db::Table t;
-    t.setDatabaseName(DataDir);
-    t.setTableName("unit");
-    t.open();
-    return t.recordCount();
+    for (QWidget *w : MainForm->unitLockedControls())
+        QVERIFY2(w->isEnabled() != locked, qPrintable(w->objectName()));
 }
 
 void fillRequired()
@@ -55,9 +49,7 @@ void fillRequired()
 
 void selectItem(QComboBox *combo, const QString &code)
 {
-    for (int i = 0; i < combo->count(); ++i)
-        if (combo->itemText(i).startsWith(code + "  "))
-            combo->setCurrentIndex(i);
+    combo->setCurrentIndex(combo->findText(code + "  ", Qt::MatchStartsWith));
 }
 
 // "code  name" of the first count rows of a classification table.
@@ -73,22 +65,13 @@ QStringList codeTexts(const QString &table, int count)
     return out;
 }
 
-const UnitCodeRow &rowOf(const char *column)
-{
-    for (const UnitCodeRow &row : kUnitCodeRows)
-        if (QString(row.column) == column)
-            return row;
-    throw std::logic_error("no row");
-}
-
 // Types text into a long-text editor and stores it there.
 ui::ScriptedModals::Script editorSaves(const QString &text)
 {
     return [text](QDialog *d) {
-        auto *editor = static_cast<UnitMemoEditor *>(d);
-        editor->findChild<QPlainTextEdit *>("Memo1")->setPlainText(text);
-        editor->findChild<QPushButton *>("Button1")->click();
-        editor->findChild<QPushButton *>("Button2")->click();
+        d->findChild<QPlainTextEdit *>("Memo1")->setPlainText(text);
+        d->findChild<QPushButton *>("Button1")->click();
+        d->findChild<QPushButton *>("Button2")->click();
     };
 }
 
@@ -101,8 +84,7 @@ class TestUnitProfile : public QObject
 private slots:
     void firstRunRegistration();
     void savesAndReloadsEveryField();
-    void unchangedComparisonAndMarks();
-    void codeListsKeepWhatTheyCannotName();
+    void unchangedComparisonMarksAndCodes();
 };
 
 void TestUnitProfile::firstRunRegistration()
@@ -111,7 +93,6 @@ void TestUnitProfile::firstRunRegistration()
     app.modals().then([](QDialog *) {}); // the splash
     app.modals().then([&](QDialog *d) {
         QCOMPARE(d, static_cast<QDialog *>(Fpage4a));
-        QCOMPARE(Fpage4a->size(), QSize(800, 600));
         QVERIFY(Fpage4a->edt_9->text().isEmpty() && Fpage4a->Memo3->toPlainText().isEmpty());
         // An empty name: told, and the window stays.
         Fpage4a->quit01->click();
@@ -126,25 +107,11 @@ void TestUnitProfile::firstRunRegistration()
     });
     MainForm->show();
     QCOMPARE(app.modals().shown(), QStringList({"Tformwel", "TFpage4a"}));
-    QCOMPARE(storedRows(), 0);
-    for (QWidget *w : MainForm->unitLockedControls())
-        QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+    QCOMPARE(stored("item_9"), QString("<no row>"));
+    expectLocked(true);
 
-    // From 单位情况, left valid but unsaved: still locked.
+    // From 单位情况, saved: the main window unlocks on leaving.
     app.modals().then([&](QDialog *) {
-        fillRequired();
-        app.boxes().answer(ui::IDNO);
-        Fpage4a->quit01->click();
-        QVERIFY(!Fpage4a->isVisible());
-    });
-    MainForm->Button2->click();
-    QCOMPARE(storedRows(), 0);
-    for (QWidget *w : MainForm->unitLockedControls())
-        QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
-
-    // Saved: the main window unlocks on leaving.
-    app.modals().then([&](QDialog *) {
-        QVERIFY(Fpage4a->edt_9->text().isEmpty()); // reloaded from the empty table
         fillRequired();
         Fpage4a->btnSave01->click();
         QCOMPARE(app.boxes().last().text, u("存储成功！"));
@@ -154,13 +121,9 @@ void TestUnitProfile::firstRunRegistration()
         QVERIFY(!Fpage4a->isVisible());
     });
     MainForm->Button2->click();
-    for (QWidget *w : MainForm->unitLockedControls())
-        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    expectLocked(false);
     QCOMPARE(stored("item_9"), u("示范研究院"));
     QCOMPARE(stored("unitcode"), QString("9990001000"));
-    QCOMPARE(stored("unitlevel"), QString("1"));
-    QCOMPARE(stored("endlevel").toInt(), 1);
-    QCOMPARE(stored("chiefexper"), QString("   9999999999"));
 }
 
 void TestUnitProfile::savesAndReloadsEveryField()
@@ -175,7 +138,6 @@ void TestUnitProfile::savesAndReloadsEveryField()
     Fpage4a->Memo1Click();
     QCOMPARE(Fpage4a->Memo1->toPlainText(), u("研究 方向"));
     QCOMPARE(stored("studydirec"), u("研究 方向"));
-    QCOMPARE(stored("unitcode"), QString("9990001000"));
 
     app.modals().then([&](QDialog *) {
         fillRequired();
@@ -187,11 +149,10 @@ void TestUnitProfile::savesAndReloadsEveryField()
         selectItem(Fpage4a->CB_41_3, "05");
         Fpage4a->cb_163->setChecked(true);
         Fpage4a->cb_64->setCurrentIndex(Fpage4a->cb_64->findText(u("11  (北京市)")));
-        for (int k = 1; k <= 10; ++k) {
-            Fpage4a->codeEdit(rowOf("item_124_2"), k)->setText(fields[k - 1]);
-            Fpage4a->codeEdit(rowOf("item_124_1"), k)->setText(fields[10 - k]);
-            Fpage4a->codeEdit(rowOf("item_15_1"), k)->setText(disciplines[k - 1]);
-            Fpage4a->codeEdit(rowOf("item_15"), k)->setText(disciplines[9 + k]);
+        for (int k = 1; k <= 10; ++k) { // rows item_124_1, item_124_2, item_15_1, item_15
+            const QString texts[] = {fields[10 - k], fields[k - 1], disciplines[k - 1], disciplines[9 + k]};
+            for (int r = 0; r < 4; ++r)
+                Fpage4a->codeEdit(kUnitCodeRows[r], k)->setText(texts[r]);
         }
         // Research field 3 through the picker.
         app.modals().then([](QDialog *) {
@@ -213,20 +174,12 @@ void TestUnitProfile::savesAndReloadsEveryField()
         QVERIFY(Fpage4a->IsUnchanged());
     });
     OpenUnitProfile();
-    QCOMPARE(storedRows(), 1);
-    QCOMPARE(stored("item_9"), u("示范研究院"));
-    QCOMPARE(stored("item_420"), QString("12345678-9"));
-    QCOMPARE(stored("item_38"), QString("100080"));
-    QCOMPARE(stored("item_60"), QString("www.example.cn"));
-    QCOMPARE(stored("item_61"), QString("kjc@example.cn"));
-    QCOMPARE(stored("item_41_2"), QString("010-11112222"));
-    QCOMPARE(stored("item_62"), QString("3"));
-    QCOMPARE(stored("item_41_3"), QString("05"));
-    QCOMPARE(stored("item_163"), QString("1"));
-    QCOMPARE(stored("item_64"), QString("11"));
-    QCOMPARE(stored("advantage"), u("优势明显"));
-    QCOMPARE(stored("unitintrod"), u("一家研究院，始建于1950年。"));
-    QCOMPARE(stored("studydirec"), u("研究 方向"));
+    for (const auto &[column, value] : std::initializer_list<std::pair<const char *, QString>>{
+             {"item_9", u("示范研究院")}, {"item_420", "12345678-9"}, {"item_60", "www.example.cn"},
+             {"item_61", "kjc@example.cn"}, {"item_41_2", "010-11112222"}, {"item_62", "3"},
+             {"item_41_3", "05"}, {"item_163", "1"}, {"item_64", "11"}, {"advantage", u("优势明显")},
+             {"unitintrod", u("一家研究院，始建于1950年。")}, {"studydirec", u("研究 方向")}})
+        QVERIFY2(stored(column) == value, qPrintable(QString(column) + ": " + stored(column)));
     QString expected;
     for (int k = 0; k < 10; ++k)
         expected += (k == 2 ? QString("0101") : fields[k].section("  ", 0, 0)) + " ;";
@@ -246,13 +199,10 @@ void TestUnitProfile::savesAndReloadsEveryField()
         for (const UnitCodeRow &row : kUnitCodeRows)
             after += Fpage4a->codeTexts(row);
         QCOMPARE(after, before);
-        QCOMPARE(Fpage4a->edt_9->text(), u("示范研究院"));
-        QCOMPARE(Fpage4a->cb_62->currentText(), u("3  企业"));
-        QVERIFY(Fpage4a->CB_41_3->currentText().startsWith("05  "));
+        QCOMPARE(QStringList({Fpage4a->edt_9->text(), Fpage4a->cb_62->currentText(), Fpage4a->cb_64->currentText(),
+                              Fpage4a->CB_41_3->currentText().left(2), Fpage4a->Memo2->toPlainText()}),
+                 QStringList({u("示范研究院"), u("3  企业"), u("11  (北京市)"), "05", u("优势明显")}));
         QVERIFY(Fpage4a->cb_163->isChecked() && Fpage4a->cb_163->isEnabled());
-        QCOMPARE(Fpage4a->cb_64->currentText(), u("11  (北京市)"));
-        QCOMPARE(Fpage4a->Memo2->toPlainText(), u("优势明显"));
-        QVERIFY(Fpage4a->Edit1->text().isEmpty());
         QVERIFY(Fpage4a->IsUnchanged());
         // No longer an enterprise: the enterprise answers go, though ticked before.
         selectItem(Fpage4a->cb_62, "1");
@@ -261,12 +211,10 @@ void TestUnitProfile::savesAndReloadsEveryField()
         Fpage4a->btnSave01Click();
     });
     OpenUnitProfile();
-    QCOMPARE(stored("item_62"), QString("1"));
-    QCOMPARE(stored("item_41_3"), QString());
-    QCOMPARE(stored("item_163"), QString());
+    QCOMPARE(stored("item_62") + stored("item_41_3") + stored("item_163"), QString("1"));
 }
 
-void TestUnitProfile::unchangedComparisonAndMarks()
+void TestUnitProfile::unchangedComparisonMarksAndCodes()
 {
     AppFixture app;
     registerUnit();
@@ -285,13 +233,9 @@ void TestUnitProfile::unchangedComparisonAndMarks()
         QVERIFY(Fpage4a->IsUnchanged());
         // Any edited field counts, also those a first look might leave out.
         const std::function<void()> changes[] = {
-            [] { Fpage4a->edt_420->setText("87654321-0"); },
-            [] { Fpage4a->Memo1->setPlainText(u("补充")); },
-            [] { Fpage4a->Memo3->setPlainText(u("另一简介")); },
-            [] { selectItem(Fpage4a->CB_41_3, "01"); },
-            [] { Fpage4a->cb_163->setChecked(true); },
-            [] { Fpage4a->edt_15_3->setText("110"); },
-        };
+            [] { Fpage4a->edt_420->setText("87654321-0"); }, [] { Fpage4a->Memo1->setPlainText(u("补充")); },
+            [] { Fpage4a->Memo3->setPlainText(u("另一简介")); }, [] { selectItem(Fpage4a->CB_41_3, "01"); },
+            [] { Fpage4a->cb_163->setChecked(true); }, [] { Fpage4a->edt_15_3->setText("110"); }};
         for (const auto &change : changes) {
             LoadUnitProfile();
             QVERIFY(Fpage4a->IsUnchanged());
@@ -306,25 +250,16 @@ void TestUnitProfile::unchangedComparisonAndMarks()
     QCOMPARE(app.boxes().texts().mid(boxes), QStringList({u("存储成功！")})); // left unchanged: no question
     // The unit is no part of the record: section 04 stays incomplete and the list locked.
     QCOMPARE(MainForm->btn_page04->kind(), ui::BitBtn::bkHelp);
-    QCOMPARE(MainForm->btn_page04->text(), u("第一完成单位情况"));
     QVERIFY(!MainForm->DBGrid1->isEnabled());
-    QVERIFY(MainForm->btn_page04->isEnabled());
-}
 
-void TestUnitProfile::codeListsKeepWhatTheyCannotName()
-{
-    AppFixture app;
-    registerUnit();
+    // Code lists: an unknown discipline, an old empty entry, a known one.
     db::Table *unit = DM->Tblunit;
     unit->edit();
-    // An unknown discipline, an old empty entry, a known one.
     unit->fieldByName("item_15")->setAsString("9999999 ;;110 ;");
     unit->post();
 
     LoadUnitProfile();
-    QCOMPARE(Fpage4a->edt_15_1->text(), QString("9999999"));
-    QCOMPARE(Fpage4a->edt_15_2->text(), u("110  数学"));
-    QVERIFY(Fpage4a->edt_15_3->text().isEmpty());
+    QCOMPARE(Fpage4a->codeTexts(kUnitCodeRows[3]).mid(0, 3), QStringList({"9999999", u("110  数学"), ""}));
     QVERIFY(Fpage4a->IsUnchanged());
     Fpage4a->edt_124_2_1->setText("0101"); // typed without its name
     Fpage4a->Button2Click();
@@ -335,7 +270,7 @@ void TestUnitProfile::codeListsKeepWhatTheyCannotName()
 
     // More than the column holds: told, nothing stored.
     for (int k = 1; k <= 10; ++k)
-        Fpage4a->codeEdit(rowOf("item_124_1"), k)->setText("ABCDEFGHIJK");
+        Fpage4a->codeEdit(kUnitCodeRows[0], k)->setText("ABCDEFGHIJK"); // item_124_1
     QVERIFY(!ui::guarded([] { Fpage4a->btnSave01Click(); }));
     QVERIFY(app.boxes().last().text.contains(u("优势领域")));
     QCOMPARE(stored("item_124_1"), QString());
