@@ -301,7 +301,7 @@ void TFormNew::storeNew(const QString &title, const QString &unit)
     const QString storedTitle = RequireText(title, u("成果名称不能为空！"));
     const QString storedUnit = RequireText(unit, u("成果第一完成单位名称不能为空！"));
     db::Table *out = DM->T_temp_out;
-    try {
+    writeRecord(out, [&] {
         out->append();
         out->fieldByName("no")->setAsString(QString::number(number));
         out->fieldByName("item_cglb")->setAsString(QString::number(ComboBox1->currentIndex() + 1));
@@ -310,12 +310,7 @@ void TFormNew::storeNew(const QString &title, const QString &unit)
         out->fieldByName("item_120")->setAsString(edt_120->text());
         out->fieldByName("item_3")->setAsString(storedTitle);
         out->fieldByName("item_9")->setAsString(storedUnit);
-        out->post();
-    } catch (const db::DbError &e) {
-        if (out->state() != db::Dataset::Browse)
-            out->cancel();
-        failStore(e.message());
-    }
+    });
     addYearToMainList(key.left(4));
 
     MainForm->SyncMainSelection();
@@ -326,6 +321,18 @@ void TFormNew::storeNew(const QString &title, const QString &unit)
     MainForm->UpdateNavigationLock();
     lockOnNewRecord();
     close();
+}
+
+void TFormNew::writeRecord(db::Table *out, const std::function<void()> &fill)
+{
+    try {
+        fill();
+        out->post();
+    } catch (const db::DbError &e) {
+        if (out->state() != db::Dataset::Browse)
+            out->cancel();
+        failStore(e.message());
+    }
 }
 
 void TFormNew::storeModified(const QString &title, const QString &unit)
@@ -349,7 +356,7 @@ void TFormNew::storeModified(const QString &title, const QString &unit)
         if (out->isEmpty())
             throw db::DbError(u("找不到要修改的项目 %1").arg(OldItem4));
         // The record first: should it fail, its child rows still carry its key.
-        try {
+        writeRecord(out, [&] {
             out->edit();
             const QString category = QString::number(std::max(0, ComboBox1->currentIndex()) + 1);
             out->fieldByName("item_cglb")->setAsString(category);
@@ -359,12 +366,7 @@ void TFormNew::storeModified(const QString &title, const QString &unit)
             out->fieldByName("item_120")->setAsString(gbk::trim(edt_120->text()));
             out->fieldByName("item_3")->setAsString(title);
             out->fieldByName("item_9")->setAsString(unit);
-            out->post();
-        } catch (const db::DbError &e) {
-            if (out->state() != db::Dataset::Browse)
-                out->cancel();
-            failStore(e.message());
-        }
+        });
         addYearToMainList(key.left(4));
         if (key != OldItem4)
             MoveChildRows(OldItem4, OldItemDqdm, key);

@@ -8,6 +8,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 
 namespace db {
 class Dataset;
@@ -66,6 +67,8 @@ private:
     // After an engine failure: the main list as the dialog's choice shows it,
     // the dialog open with what was typed.
     [[noreturn]] void failStore(const QString &message);
+    // Fills the record's row and posts it; an engine failure goes to failStore.
+    void writeRecord(db::Table *out, const std::function<void()> &fill);
     void wireHandlers();
 };
 
