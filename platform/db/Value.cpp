@@ -4,6 +4,7 @@
 #include "text/Gbk.h"
 
 #include <QRegularExpression>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -52,7 +53,12 @@ QString formatNumber(double v)
 {
     if (v == 0)
         return QStringLiteral("0");
-    return QString::number(v, 'g', 15);
+    // Whole numbers are the common case (counts, sequence numbers).
+    if (std::abs(v) < 1e15 && v == std::trunc(v))
+        return QString::number(qint64(v));
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+    return QString::fromLatin1(buf, r.ptr - buf);
 }
 
 QString Value::toString() const
