@@ -37,7 +37,7 @@ InstanceExit setInstanceExit(InstanceExit exitFunction)
 TMainForm::TMainForm(QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
-    SetAllSectionsComplete(); // as designed
+    SetAllSectionKinds(ui::BitBtn::bkYes); // as designed
     FormCreate();
     wireHandlers();
 }

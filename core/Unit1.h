@@ -56,8 +56,8 @@ public:
     // Shows the new-record dialog's category and year in the list.
     void SyncMainSelection();
 
-    // Every section button complete, keeping its caption.
-    void SetAllSectionsComplete();
+    // Every section button of one kind, keeping its caption.
+    void SetAllSectionKinds(ui::BitBtn::Kind kind);
     // Marks a section button complete or incomplete and writes its caption.
     void SetSectionState(const QString &section, bool complete);
     ui::BitBtn *SectionButton(const QString &section) const;

@@ -83,18 +83,18 @@ void TMainForm::RenumberList()
     list->first();
 }
 
-void TMainForm::SetAllSectionsComplete()
+void TMainForm::SetAllSectionKinds(ui::BitBtn::Kind kind)
 {
     for (ui::BitBtn *b : Panel8->findChildren<ui::BitBtn *>()) {
         const QString caption = b->text();
-        b->setKind(ui::BitBtn::bkYes);
+        b->setKind(kind);
         b->setText(caption);
     }
 }
 
 void TMainForm::MarkSectionStatus()
 {
-    SetAllSectionsComplete();
+    SetAllSectionKinds(ui::BitBtn::bkYes);
     db::Query *list = DM->Qrykjcg;
     if (!list->active() || list->isEmpty())
         return;

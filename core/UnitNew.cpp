@@ -56,11 +56,7 @@ bool titleTakenByOther(db::Dataset *sameTitle)
 // list stays locked until the required ones are saved.
 void lockOnNewRecord()
 {
-    for (ui::BitBtn *b : MainForm->Panel8->findChildren<ui::BitBtn *>()) {
-        const QString caption = b->text();
-        b->setKind(ui::BitBtn::bkHelp);
-        b->setText(caption);
-    }
+    MainForm->SetAllSectionKinds(ui::BitBtn::bkHelp);
     for (QWidget *w : QList<QWidget *>{MainForm->DBGrid1, MainForm->ComboBox1, MainForm->cbYear,
                                        MainForm->SpeedButton16, MainForm->SpeedButton26, MainForm->Button1,
                                        MainForm->Button5, MainForm->BitBtn1, MainForm->BitBtn2})
