@@ -44,17 +44,10 @@ bool complete(const char *section)
     return MainForm->SectionButton(section)->kind() == ui::BitBtn::bkYes;
 }
 
-// Records of three categories and two years; a unit is registered.
-void showWithRecords(AppFixture &)
-{
-    registerUnit();
-    addRecord("2005000001", "1", u("甲材料"));
-    addRecord("2005000002", "1", u("乙工艺"));
-    addRecord("2005000003", "2", u("丙对策"));
-    addRecord("2004000001", "1", u("丁装置"));
-    addRecord("abcd000001", "1", u("无年份"));
-    MainForm->show();
-}
+// Records of three categories and two years.
+const QList<QStringList> kRecords = {{"2005000001", "1", u("甲材料")}, {"2005000002", "1", u("乙工艺")},
+                                     {"2005000003", "2", u("丙对策")}, {"2004000001", "1", u("丁装置")},
+                                     {"abcd000001", "1", u("无年份")}};
 
 } // namespace
 
@@ -71,7 +64,7 @@ private slots:
 void TestMainWindow::listsByCategoryAndYear()
 {
     AppFixture app;
-    showWithRecords(app);
+    showWithRecords(kRecords);
     QCOMPARE(comboItems(MainForm->cbYear), QStringList({"2005", "2004"})); // "abcd" is no year
     QCOMPARE(MainForm->cbYear->currentText(), QString("2005"));
     QCOMPARE(listed(), QStringList({u("甲材料"), u("乙工艺")}));

@@ -14,26 +14,12 @@
 
 namespace {
 
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
+QString u(const char *s) { return QString::fromUtf8(s); }
 
 const QDate kToday(2006, 3, 15);
 
-QDateTime fixedNow()
-{
-    return QDateTime(kToday, QTime(9, 0));
-}
-
-QString stored(const QString &key, const char *field)
-{
-    db::Table t;
-    t.setDatabaseName(DataDir);
-    t.setTableName("kjcg");
-    t.open();
-    return t.locate("ITEM_4", key) ? t.fieldByName(field)->asString() : "<no record>";
-}
+QDateTime fixedNow() { return QDateTime(kToday, QTime(9, 0)); }
+QString stored(const QString &key, const char *field) { return storedField("kjcg", field, key); }
 
 void expectStored(const QString &key, const QList<std::pair<const char *, QString>> &expected)
 {
@@ -41,10 +27,7 @@ void expectStored(const QString &key, const QList<std::pair<const char *, QStrin
         QVERIFY2(stored(key, field) == value, qPrintable(QString(field) + ": " + stored(key, field)));
 }
 
-QAbstractButton *box(const char *name)
-{
-    return Fpage1->findChild<QAbstractButton *>(name);
-}
+QAbstractButton *box(const char *name) { return Fpage1->findChild<QAbstractButton *>(name); }
 
 QStringList period()
 {
@@ -126,211 +109,196 @@ class TestSection01 : public QObject
     Q_OBJECT
 
 private slots:
-    void savesAndReloads();
-    void checksAndControlsByCategory();
-    void damagedDataFolder();
-};
-
-void TestSection01::savesAndReloads()
-{
-    AppFixture app;
-    ui::HandlerOverride<ui::Clock> clock(ui::setClock, fixedNow);
-    const QString key = "2005000001";
-    showRecord(key, "1");
-    setRecordField(key, "ITEM_210", "1"); // left from another category
-    setRecordField(key, "ITEM_200", "01;");
-    openSection(app, [&] {
-        QCOMPARE(Fpage1->DTP_121->date(), kToday); // nothing stored: today
-        QCOMPARE(period(), QStringList({"2006", "03", "2006", "03"}));
-        fillValid();
-        Fpage1->edt_8_y_e->setText("2005"), Fpage1->edt_8_m_e->setText("06"); // the registration month passes
-        Fpage1->Edt_120->setText("GL-2005-001"), Fpage1->Edt_128->setText(u("省科技厅"));
-        Fpage1->Edt_15->setText(u("1101410  演绎逻辑学")), Fpage1->edt_15_1->setText(u("110  数学"));
-        Fpage1->edt_12->setText(u("TP  自动化技术、计算机技术")), Fpage1->edt_12_1->setText(u("O1  数学"));
-        Fpage1->btnSave01Click();
-        Fpage1->quit01Click(); // unchanged after the save: no question
-    });
-    QCOMPARE(app.boxes().texts(), QStringList{u("存储成功！")});
-    expectStored(key, {{"ITEM_120", "GL-2005-001"}, {"ITEM_128", u("省科技厅")}, {"ITEM_121", "2005-06-01"},
-                       {"ITEM_8", u("2003.01   至2005.06")}, {"ITEM_1", "1"}, {"ITEM_14", u("纳米;材料;涂层")},
-                       {"ITEM_16", "3"}, {"ITEM_33", "2"}, {"ITEM_123", "3"}, {"ITEM_125_1", "1"},
-                       {"ITEM_124_1", "07;"}, {"ITEM_201", "2"}, {"ITEM_2", "3"}, {"ITEM_125", "23;"},
-                       {"ITEM_13_1", u("技术 说明")}, {"ITEM_13", u("公告内容")}, {"ITEM_15", "1101410"},
-                       {"ITEM_15_1", "110"}, {"ITEM_12", "TP"}, {"ITEM_12_1", "O1"}, {"OUTCOMEB", "9990001000"},
-                       {"ITEM_210", ""}, {"ITEM_200", ""}});
-    expectMarkedComplete(key);
-
-    // Two stored industries come back checked and are stored in ascending order.
-    setRecordField(key, "ITEM_125", "23;03;");
-    setRecordField(key, "ITEM_14", u("纳米;材料"));
-    MainForm->RefreshRecordList();
-    openSection(app, [&] {
-        QCOMPARE(Fpage1->DTP_121->date(), QDate(2005, 6, 1));
-        QCOMPARE(period(), QStringList({"2003", "01", "2005", "06"}));
-        QCOMPARE(QStringList({Fpage1->edt_14_1->text(), Fpage1->edt_14_2->text(), Fpage1->edt_14_3->text(),
-                              Fpage1->CB_1->currentText(), Fpage1->cb_16->currentText(), Fpage1->cb_33->currentText(),
-                              Fpage1->Cb_125_1->currentText(), Fpage1->Edt_15->text(), Fpage1->edt_12_1->text(),
-                              Fpage1->Mo_13_1->toPlainText()}),
-                 QStringList({u("纳米"), u("材料"), "", u("1  非密"), u("3  成熟应用阶段"), u("2  限国内转让"),
-                              u("1  原始性创新"), u("1101410  演绎逻辑学"), u("O1  数学"), u("技术 说明")}));
-        for (const char *name : {"RB_123_3", "CB_124_1_07", "CB_125_03", "CB_125_23"})
-            QVERIFY2(box(name)->isChecked(), name);
-        QVERIFY(!Fpage1->IsUnchanged()); // the industries would be sorted
-        Fpage1->btnSave01Click();
-        QVERIFY(Fpage1->IsUnchanged());
-    });
-    QCOMPARE(stored(key, "ITEM_125"), QString("03;23;"));
-    QCOMPARE(stored(key, "ITEM_14"), u("纳米;材料"));
-
-    // Soft science: the applied-technology fields are emptied, outcomeb is kept.
-    const QString soft = "2005000002";
-    showRecord(soft, "2");
-    for (const auto &[field, value] : {std::pair{"ITEM_123", "3"}, {"ITEM_124_1", "07;"}, {"ITEM_16", "1"},
-                                       {"ITEM_33", "1"}, {"ITEM_125_1", "2"}, {"OUTCOMEB", "1234567890"},
-                                       {"ITEM_200", "09;03;"}})
-        setRecordField(soft, field, value);
-    MainForm->RefreshRecordList();
-    const QString longest = QString(50, QChar(0x7EB3)), rest = QString(48, QChar(0x7EB3)); // 196 bytes in all
-    app.boxes().clear();
-    openSection(app, [&] {
-        QVERIFY(box("cb_200_03")->isChecked() && box("cb_200_09")->isChecked());
-        QVERIFY(!Fpage1->IsUnchanged());
-        fillValid();
-        box("cb_200_03")->setChecked(true);
-        Fpage1->edt_14_1->setText(longest), Fpage1->edt_14_2->setText(rest), Fpage1->edt_14_3->clear();
-        Fpage1->btnSave01Click();
-    });
-    QCOMPARE(app.boxes().texts(), QStringList{u("存储成功！")});
-    expectStored(soft, {{"ITEM_210", "2"}, {"ITEM_200", "03;09;"}, {"ITEM_123", ""}, {"ITEM_124_1", ""},
-                        {"ITEM_16", ""}, {"ITEM_33", ""}, {"ITEM_125_1", ""}, {"OUTCOMEB", "1234567890"},
-                        {"ITEM_14", longest + ";" + rest}, {"ITEM_8", u("2003.01   至2004.12")}, {"ITEM_125", "23;"},
-                        {"ITEM_121", "2005-06-01"}, {"ITEM_15", ""}, {"ITEM_12", ""}});
-    expectMarkedComplete(soft);
-    openSection(app, [&] {
-        QCOMPARE(Fpage1->cb_210->currentText(), u("2  著作"));
-        QVERIFY(box("cb_200_03")->isChecked() && box("cb_200_09")->isChecked());
-        QVERIFY(Fpage1->IsUnchanged());
-    });
-}
-
-// Per category: the controls shown, then each check breaks its field and
-// those of every check after it (the period ones apart, which exclude each
-// other), so the message shows the order. Nothing is ever stored.
-void TestSection01::checksAndControlsByCategory()
-{
-    AppFixture app;
-    ui::HandlerOverride<ui::Clock> clock(ui::setClock, fixedNow);
-    showRecord("2005000001", "1");
-    addRecord("2005000002", "2", u("软课题"));
-    const auto kjcgBytes = [] { QFile f(db::DbfFile::findFile(DataDir, "kjcg.dbf")); return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(); };
-    struct Check { bool applied; const char *message; std::function<void()> breaks; };
-    const QList<Check> checks = {
-        {true, "研究起止时间为必填项！", [] { Fpage1->edt_8_m_s->setText(" "); }},
-        {true, "所填写的研究终止时间不应大于登记日期！", [] { Fpage1->edt_8_y_e->setText("2005"), Fpage1->edt_8_m_e->setText("07"); }},
-        {true, "所填写的研究起始时间不应大于研究终止时间！", [] { Fpage1->edt_8_y_s->setText("2005"); }},
-        {true, "所填写的研究起始时间不应等于研究终止时间！", [] { Fpage1->edt_8_y_s->setText("2004"), Fpage1->edt_8_m_s->setText("12"); }},
-        {true, "\"成果密级\"不能为空！", [] { Fpage1->CB_1->setCurrentIndex(-1); }},
-        {true, "\"关键词\"三栏总字数不要超过98字",
-         [] {
-             for (QLineEdit *e : {Fpage1->edt_14_1, Fpage1->edt_14_2, Fpage1->edt_14_3})
-                 e->setText(QString(66, QChar(0x7EB3)));
-         }},
-        {true, "\"成果所处阶段\"不能为空！", [] { Fpage1->cb_16->setCurrentIndex(-1); }},
-        {true, "\"转让范围\"不能为空！", [] { Fpage1->cb_33->setCurrentIndex(-1); }},
-        {true, "\"成果体现形式\"不能为空！", [] { ClearChecks(Fpage1->PL_123); }},
-        {false, "\"成果体现形式\"不能为空！", [] { Fpage1->cb_210->setCurrentIndex(-1); }},
-        {false, "\"社会经济目标\"不能为空！", [] { ClearChecks(Fpage1->PL_200); }},
-        {true, "\"成果属性\"不能为空！", [] { Fpage1->Cb_125_1->setCurrentIndex(-1); }},
-        {true, "\"研究形式\"不能为空！", [] { Fpage1->cb_201->setCurrentIndex(-1); }},
-        {true, "\"成果水平\"不能为空！", [] { Fpage1->cb_2->setCurrentIndex(-1); }},
-        {true, "\"成果应用行业\"不能为空！", [] { ClearChecks(Fpage1->PL_125); }},
-        {true, "\"简要技术说明与应用前景\"不能为空！", [] { Fpage1->Mo_13_1->setPlainText(" \n "); }},
-        {true, "\"成果公告内容\"不能为空！", [] { Fpage1->Mo_13->setPlainText(" "); }},
-    };
-    const QList<QWidget *> appliedOnly = {Fpage1->Lb_125_1, Fpage1->Cb_125_1, Fpage1->PL_123, Fpage1->Label18,
-                                          Fpage1->Label20, Fpage1->cb_16, Fpage1->cb_33, Fpage1->Pl_124_1};
-    for (const bool applied : {true, false}) {
-        if (!applied) {
-            MainForm->ComboBox1->setCurrentIndex(1);
-            MainForm->ComboBox1Change();
-        }
-        const QByteArray before = kjcgBytes();
+    void savesAndReloads()
+    {
+        AppFixture app;
+        ui::HandlerOverride<ui::Clock> clock(ui::setClock, fixedNow);
+        const QString key = "2005000001";
+        showRecord(key, "1");
+        setRecordField(key, "ITEM_210", "1"); // left from another category
+        setRecordField(key, "ITEM_200", "01;");
         openSection(app, [&] {
-            for (QWidget *w : appliedOnly + QList<QWidget *>{Fpage1->cb_210, Fpage1->PL_200})
-                QVERIFY2(w->isVisibleTo(Fpage1) == (applied == appliedOnly.contains(w)), qPrintable(w->objectName()));
-            QCOMPARE(Fpage1->Label22->text(), applied ? u("所属高新科技领域") : u("社会经济目标"));
-            QCOMPARE(Fpage1->cb_16->count(), applied ? 3 : 0); // nothing of the earlier record
-            for (int step = 0; step < checks.size(); ++step) {
-                if (checks[step].applied != applied && step >= 4)
-                    continue;
-                fillValid();
-                checks[step].breaks();
-                for (int later = std::max(step + 1, 4); later < checks.size(); ++later)
-                    checks[later].breaks();
-                app.boxes().clear();
-                QVERIFY(!ui::guarded([] { Fpage1->btnSave01Click(); }));
-                // Leaving runs the same checks and keeps the form open.
-                QVERIFY(!ui::guarded([] { Fpage1->quit01Click(); }));
-                QVERIFY(Fpage1->isVisible());
-                QCOMPARE(app.boxes().texts(), QStringList({u(checks[step].message), u(checks[step].message)}));
-            }
+            QCOMPARE(Fpage1->DTP_121->date(), kToday); // nothing stored: today
+            QCOMPARE(period(), QStringList({"2006", "03", "2006", "03"}));
+            fillValid();
+            Fpage1->edt_8_y_e->setText("2005"), Fpage1->edt_8_m_e->setText("06"); // the registration month passes
+            Fpage1->Edt_15->setText(u("1101410  演绎逻辑学")), Fpage1->edt_15_1->setText(u("110  数学"));
+            Fpage1->edt_12->setText(u("TP  自动化技术、计算机技术")), Fpage1->edt_12_1->setText(u("O1  数学"));
+            Fpage1->btnSave01Click();
+            Fpage1->quit01Click(); // unchanged after the save: no question
         });
-        QCOMPARE(kjcgBytes(), before);
-        QCOMPARE(DM->Qrykjcg->state(), db::Dataset::Browse);
-    }
-}
+        QCOMPARE(app.boxes().texts(), QStringList{u("存储成功！")});
+        expectStored(key, {{"ITEM_121", "2005-06-01"}, {"ITEM_8", u("2003.01   至2005.06")}, {"ITEM_1", "1"},
+                           {"ITEM_14", u("纳米;材料;涂层")}, {"ITEM_16", "3"}, {"ITEM_123", "3"}, {"ITEM_124_1", "07;"},
+                           {"ITEM_125", "23;"}, {"ITEM_13_1", u("技术 说明")}, {"ITEM_15", "1101410"}, {"ITEM_15_1", "110"},
+                           {"ITEM_12", "TP"}, {"ITEM_12_1", "O1"}, {"OUTCOMEB", "9990001000"}, {"ITEM_210", ""}, {"ITEM_200", ""}});
+        expectMarkedComplete(key);
 
-// A data folder left by others: a stored date or period that cannot be read
-// is reported and shown as a blank one would be, never as what the previous
-// record left in the form; without the classification tables the pickers
-// are hidden and codes are typed.
-void TestSection01::damagedDataFolder()
-{
-    AppFixture app;
-    ui::HandlerOverride<ui::Clock> clock(ui::setClock, fixedNow);
-    const auto pickers = [] { return QList<QWidget *>{Fpage1->cb_15, Fpage1->cb_15_1, Fpage1->CB_12, Fpage1->CB_12_1}; };
-    showRecord("2005000001", "1");
-    addRecord("2005000002", "1", u("第二项"));
-    MainForm->RefreshRecordList();
-    QVERIFY(DM->Qrykjcg->locate("ITEM_4", "2005000001"));
-    openSection(app, [&] {
-        for (QWidget *w : pickers())
-            QVERIFY(w->isVisibleTo(Fpage1));
-        fillValid();
-        Fpage1->btnSave01Click();
-    });
-    setRecordField("2005000002", "ITEM_8", u("abcd.ef   至ghij.kl"));
-    setRecordField("2005000002", "ITEM_15", "1101410");
-    destroyApplication();
-    patchField("2005000002", "ITEM_121", "20041340");
-    for (const char *name : {"xkfl.dbf", "ztflh.dbf"})
-        QVERIFY(QFile::remove(db::DbfFile::findFile(app.dataDir(), name)));
-    createApplication(app.dataDir());
-    MainForm->show();
-    QVERIFY(DM->Qrykjcg->locate("ITEM_4", "2005000001"));
-    openSection(app, [] { QCOMPARE(Fpage1->DTP_121->date(), QDate(2005, 6, 1)); });
-    QVERIFY(DM->Qrykjcg->locate("ITEM_4", "2005000002"));
-    app.boxes().clear();
-    openSection(app, [&] {
-        QCOMPARE(Fpage1->DTP_121->date(), kToday);
-        QCOMPARE(period(), QStringList({"2006", "03", "2006", "03"}));
-        for (QWidget *w : pickers())
-            QVERIFY(!w->isVisibleTo(Fpage1));
-        QCOMPARE(Fpage1->Edt_15->text(), QString("1101410")); // as stored, and typed over
-        QVERIFY(!Fpage1->Edt_15->isReadOnly() && !Fpage1->edt_12_1->isReadOnly());
-        fillValid();
-        Fpage1->DTP_121->setDate(kToday); // kept as shown
-        Fpage1->edt_12->setText("TP311.1234567"); // ten characters stored
-        Fpage1->btnSave01Click();
-    });
-    QCOMPARE(app.boxes().texts(), QStringList({u("'20041340'不是正确的时间格式！现在已经更换。"),
-                                               u("项目中”起止时间“不是正确的时间格式！现在已经更换。"),
-                                               u("存储成功！")}));
-    QCOMPARE(stored("2005000002", "ITEM_121"), QString("2006-03-15"));
-    QCOMPARE(stored("2005000001", "ITEM_121"), QString("2005-06-01"));
-    QCOMPARE(stored("2005000002", "ITEM_15"), QString("1101410"));
-    QCOMPARE(stored("2005000002", "ITEM_12"), QString("TP311.1234"));
-}
+        // Two stored industries come back checked and are stored in ascending order.
+        setRecordField(key, "ITEM_125", "23;03;");
+        setRecordField(key, "ITEM_14", u("纳米;材料"));
+        MainForm->RefreshRecordList();
+        openSection(app, [&] {
+            QCOMPARE(Fpage1->DTP_121->date(), QDate(2005, 6, 1));
+            QCOMPARE(period(), QStringList({"2003", "01", "2005", "06"}));
+            QCOMPARE(QStringList({Fpage1->edt_14_1->text(), Fpage1->edt_14_2->text(), Fpage1->edt_14_3->text(),
+                                  Fpage1->cb_16->currentText(), Fpage1->Edt_15->text()}),
+                     QStringList({u("纳米"), u("材料"), "", u("3  成熟应用阶段"), u("1101410  演绎逻辑学")}));
+            for (const char *name : {"RB_123_3", "CB_124_1_07", "CB_125_03", "CB_125_23"})
+                QVERIFY2(box(name)->isChecked(), name);
+            QVERIFY(!Fpage1->IsUnchanged()); // the industries would be sorted
+            Fpage1->btnSave01Click();
+            QVERIFY(Fpage1->IsUnchanged());
+        });
+        QCOMPARE(stored(key, "ITEM_125"), QString("03;23;"));
+        QCOMPARE(stored(key, "ITEM_14"), u("纳米;材料"));
+
+        // Soft science: the applied-technology fields are emptied, outcomeb is kept.
+        const QString soft = "2005000002";
+        showRecord(soft, "2");
+        for (const auto &[field, value] : {std::pair{"ITEM_123", "3"}, {"ITEM_124_1", "07;"}, {"ITEM_16", "1"}, {"ITEM_33", "1"},
+                                           {"ITEM_125_1", "2"}, {"OUTCOMEB", "1234567890"}, {"ITEM_200", "09;03;"}})
+            setRecordField(soft, field, value);
+        MainForm->RefreshRecordList();
+        const QString longest = QString(50, QChar(0x7EB3)), rest = QString(48, QChar(0x7EB3)); // 196 bytes in all
+        app.boxes().clear();
+        openSection(app, [&] {
+            QVERIFY(box("cb_200_03")->isChecked() && box("cb_200_09")->isChecked());
+            QVERIFY(!Fpage1->IsUnchanged());
+            fillValid();
+            box("cb_200_03")->setChecked(true);
+            Fpage1->edt_14_1->setText(longest), Fpage1->edt_14_2->setText(rest), Fpage1->edt_14_3->clear();
+            Fpage1->btnSave01Click();
+        });
+        QCOMPARE(app.boxes().texts(), QStringList{u("存储成功！")});
+        expectStored(soft, {{"ITEM_210", "2"}, {"ITEM_200", "03;09;"}, {"ITEM_123", ""}, {"ITEM_124_1", ""},
+                            {"ITEM_16", ""}, {"ITEM_33", ""}, {"ITEM_125_1", ""}, {"OUTCOMEB", "1234567890"},
+                            {"ITEM_14", longest + ";" + rest}, {"ITEM_8", u("2003.01   至2004.12")}});
+        expectMarkedComplete(soft);
+        openSection(app, [&] {
+            QCOMPARE(Fpage1->cb_210->currentText(), u("2  著作"));
+            QVERIFY(box("cb_200_03")->isChecked() && box("cb_200_09")->isChecked());
+            QVERIFY(Fpage1->IsUnchanged());
+        });
+    }
+
+    // Per category: the controls shown, then each check breaks its field and
+    // those of every check after it (the period ones apart, which exclude each
+    // other), so the message shows the order. Nothing is ever stored.
+    void checksAndControlsByCategory()
+    {
+        AppFixture app;
+        ui::HandlerOverride<ui::Clock> clock(ui::setClock, fixedNow);
+        showRecord("2005000001", "1");
+        addRecord("2005000002", "2", u("软课题"));
+        const auto kjcgBytes = [] { QFile f(db::DbfFile::findFile(DataDir, "kjcg.dbf")); return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(); };
+        struct Check { bool applied; const char *message; std::function<void()> breaks; };
+        const QList<Check> checks = {
+            {true, "研究起止时间为必填项！", [] { Fpage1->edt_8_m_s->setText(" "); }},
+            {true, "所填写的研究终止时间不应大于登记日期！", [] { Fpage1->edt_8_y_e->setText("2005"), Fpage1->edt_8_m_e->setText("07"); }},
+            {true, "所填写的研究起始时间不应大于研究终止时间！", [] { Fpage1->edt_8_y_s->setText("2005"); }},
+            {true, "所填写的研究起始时间不应等于研究终止时间！", [] { Fpage1->edt_8_y_s->setText("2004"), Fpage1->edt_8_m_s->setText("12"); }},
+            {true, "\"成果密级\"不能为空！", [] { Fpage1->CB_1->setCurrentIndex(-1); }},
+            {true, "\"关键词\"三栏总字数不要超过98字",
+             [] {
+                 for (QLineEdit *e : {Fpage1->edt_14_1, Fpage1->edt_14_2, Fpage1->edt_14_3})
+                     e->setText(QString(66, QChar(0x7EB3)));
+             }},
+            {true, "\"成果所处阶段\"不能为空！", [] { Fpage1->cb_16->setCurrentIndex(-1); }},
+            {true, "\"转让范围\"不能为空！", [] { Fpage1->cb_33->setCurrentIndex(-1); }},
+            {true, "\"成果体现形式\"不能为空！", [] { ClearChecks(Fpage1->PL_123); }},
+            {false, "\"成果体现形式\"不能为空！", [] { Fpage1->cb_210->setCurrentIndex(-1); }},
+            {false, "\"社会经济目标\"不能为空！", [] { ClearChecks(Fpage1->PL_200); }},
+            {true, "\"成果属性\"不能为空！", [] { Fpage1->Cb_125_1->setCurrentIndex(-1); }},
+            {true, "\"研究形式\"不能为空！", [] { Fpage1->cb_201->setCurrentIndex(-1); }},
+            {true, "\"成果水平\"不能为空！", [] { Fpage1->cb_2->setCurrentIndex(-1); }},
+            {true, "\"成果应用行业\"不能为空！", [] { ClearChecks(Fpage1->PL_125); }},
+            {true, "\"简要技术说明与应用前景\"不能为空！", [] { Fpage1->Mo_13_1->setPlainText(" \n "); }},
+            {true, "\"成果公告内容\"不能为空！", [] { Fpage1->Mo_13->setPlainText(" "); }},
+        };
+        const QList<QWidget *> appliedOnly = {Fpage1->Lb_125_1, Fpage1->Cb_125_1, Fpage1->PL_123, Fpage1->Label18,
+                                              Fpage1->Label20, Fpage1->cb_16, Fpage1->cb_33, Fpage1->Pl_124_1};
+        for (const bool applied : {true, false}) {
+            if (!applied) {
+                MainForm->ComboBox1->setCurrentIndex(1);
+                MainForm->ComboBox1Change();
+            }
+            const QByteArray before = kjcgBytes();
+            openSection(app, [&] {
+                for (QWidget *w : appliedOnly + QList<QWidget *>{Fpage1->cb_210, Fpage1->PL_200})
+                    QVERIFY2(w->isVisibleTo(Fpage1) == (applied == appliedOnly.contains(w)), qPrintable(w->objectName()));
+                QCOMPARE(Fpage1->Label22->text(), applied ? u("所属高新科技领域") : u("社会经济目标"));
+                QCOMPARE(Fpage1->cb_16->count(), applied ? 3 : 0); // nothing of the earlier record
+                for (int step = 0; step < checks.size(); ++step) {
+                    if (checks[step].applied != applied && step >= 4)
+                        continue;
+                    fillValid();
+                    checks[step].breaks();
+                    for (int later = std::max(step + 1, 4); later < checks.size(); ++later)
+                        checks[later].breaks();
+                    app.boxes().clear();
+                    QVERIFY(!ui::guarded([] { Fpage1->btnSave01Click(); }));
+                    // Leaving runs the same checks and keeps the form open.
+                    QVERIFY(!ui::guarded([] { Fpage1->quit01Click(); }));
+                    QVERIFY(Fpage1->isVisible());
+                    QCOMPARE(app.boxes().texts(), QStringList({u(checks[step].message), u(checks[step].message)}));
+                }
+            });
+            QCOMPARE(kjcgBytes(), before);
+            QCOMPARE(DM->Qrykjcg->state(), db::Dataset::Browse);
+        }
+    }
+
+    // A data folder left by others: a stored date or period that cannot be read
+    // is reported and shown as a blank one would be, never as what the previous
+    // record left in the form; without the classification tables the pickers
+    // are hidden and codes are typed.
+    void damagedDataFolder()
+    {
+        AppFixture app;
+        ui::HandlerOverride<ui::Clock> clock(ui::setClock, fixedNow);
+        const auto pickers = [] { return QList<QWidget *>{Fpage1->cb_15, Fpage1->cb_15_1, Fpage1->CB_12, Fpage1->CB_12_1}; };
+        showRecord("2005000001", "1");
+        addRecord("2005000002", "1", u("第二项"));
+        MainForm->RefreshRecordList();
+        QVERIFY(DM->Qrykjcg->locate("ITEM_4", "2005000001"));
+        openSection(app, [&] {
+            for (QWidget *w : pickers())
+                QVERIFY(w->isVisibleTo(Fpage1));
+            fillValid();
+            Fpage1->btnSave01Click();
+        });
+        setRecordField("2005000002", "ITEM_8", u("abcd.ef   至ghij.kl"));
+        setRecordField("2005000002", "ITEM_15", "1101410");
+        destroyApplication();
+        patchField("2005000002", "ITEM_121", "20041340");
+        for (const char *name : {"xkfl.dbf", "ztflh.dbf"})
+            QVERIFY(QFile::remove(db::DbfFile::findFile(app.dataDir(), name)));
+        createApplication(app.dataDir());
+        MainForm->show();
+        QVERIFY(DM->Qrykjcg->locate("ITEM_4", "2005000001"));
+        openSection(app, [] { QCOMPARE(Fpage1->DTP_121->date(), QDate(2005, 6, 1)); });
+        QVERIFY(DM->Qrykjcg->locate("ITEM_4", "2005000002"));
+        app.boxes().clear();
+        openSection(app, [&] {
+            QCOMPARE(Fpage1->DTP_121->date(), kToday);
+            QCOMPARE(period(), QStringList({"2006", "03", "2006", "03"}));
+            for (QWidget *w : pickers())
+                QVERIFY(!w->isVisibleTo(Fpage1));
+            QCOMPARE(Fpage1->Edt_15->text(), QString("1101410")); // as stored, and typed over
+            QVERIFY(!Fpage1->Edt_15->isReadOnly() && !Fpage1->edt_12_1->isReadOnly());
+            fillValid();
+            Fpage1->DTP_121->setDate(kToday); // kept as shown
+            Fpage1->edt_12->setText("TP311.1234567"); // ten characters stored
+            Fpage1->btnSave01Click();
+        });
+        QCOMPARE(app.boxes().texts(), QStringList({u("'20041340'不是正确的时间格式！现在已经更换。"),
+                                                   u("项目中”起止时间“不是正确的时间格式！现在已经更换。"),
+                                                   u("存储成功！")}));
+        expectStored("2005000002", {{"ITEM_121", "2006-03-15"}, {"ITEM_15", "1101410"}, {"ITEM_12", "TP311.1234"}});
+        QCOMPARE(stored("2005000001", "ITEM_121"), QString("2005-06-01"));
+    }
+};
 
 QTEST_MAIN(TestSection01)
 #include "tst_section01.moc"

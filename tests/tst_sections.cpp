@@ -21,21 +21,9 @@ QString u(const char *s)
     return QString::fromUtf8(s);
 }
 
-QString stored(const char *field)
-{
-    db::Table t;
-    t.setDatabaseName(DataDir);
-    t.setTableName("kjcg");
-    t.open();
-    t.first();
-    return t.fieldByName(field)->asString();
-}
-
 void showOneRecord()
 {
-    registerUnit();
-    addRecord("2005000001", "1", u("新型材料"));
-    MainForm->show();
+    showWithRecords({{"2005000001", "1", u("新型材料")}});
 }
 
 // A form with one amount, to make a post fail.
@@ -110,10 +98,10 @@ void TestSections::section09SavesAndReloads()
     QCOMPARE(app.boxes().texts(), QStringList({u("存储成功！")}));
     QCOMPARE(MainForm->btn_page09->kind(), ui::BitBtn::bkYes);
     QCOMPARE(MainForm->btn_page09->text(), u("鉴定证书内容"));
-    QCOMPARE(stored("ITEM_301"), u("鉴字〔2005〕第001号"));
-    QCOMPARE(stored("ITEM_302"), QString("2004.05.06"));
-    QCOMPARE(stored("ITEM_13_2"), u("推广 前景\n第二行"));
-    QCOMPARE(stored("ITEM_303"), u("同意通过鉴定。"));
+    QCOMPARE(storedField("kjcg", "ITEM_301"), u("鉴字〔2005〕第001号"));
+    QCOMPARE(storedField("kjcg", "ITEM_302"), QString("2004.05.06"));
+    QCOMPARE(storedField("kjcg", "ITEM_13_2"), u("推广 前景\n第二行"));
+    QCOMPARE(storedField("kjcg", "ITEM_303"), u("同意通过鉴定。"));
 
     // Reopened: everything comes back; 清空 then stores an empty date.
     app.modals().then([](QDialog *) {
@@ -125,7 +113,7 @@ void TestSections::section09SavesAndReloads()
         Fpage9->btnSave01Click();
     });
     MainForm->btn_page09->click();
-    QCOMPARE(stored("ITEM_302"), QString());
+    QCOMPARE(storedField("kjcg", "ITEM_302"), QString());
 
     // A stored date that is no date is reported and shows as no date, not
     // as the date the picker held from the last record.
@@ -166,7 +154,7 @@ void TestSections::leavingAsksAboutChanges()
     QCOMPARE(app.boxes().last().text, u("记录已经更改,是否保存？"));
     QCOMPARE(app.boxes().last().caption, u("请注意！"));
     QCOMPARE(app.boxes().last().flags, ui::MB_YESNO | ui::MB_ICONQUESTION);
-    QCOMPARE(stored("ITEM_133"), QString());
+    QCOMPARE(storedField("kjcg", "ITEM_133"), QString());
 
     // Yes: saved, then closed.
     app.boxes().answer(ui::IDYES);
@@ -175,7 +163,7 @@ void TestSections::leavingAsksAboutChanges()
         Fpage9->Button2Click();
     });
     MainForm->btn_page09->click();
-    QCOMPARE(stored("ITEM_133"), u("测试报告"));
+    QCOMPARE(storedField("kjcg", "ITEM_133"), u("测试报告"));
     QVERIFY(app.boxes().texts().contains(u("存储成功！")));
 }
 
@@ -196,7 +184,7 @@ void TestSections::failedPostLeavesNoEditMode()
     // The next save of another section does not carry the refused value.
     app.modals().then([](QDialog *) { Fpage9->btnSave01Click(); });
     MainForm->btn_page09->click();
-    QCOMPARE(stored("ITEM_45"), QString());
+    QCOMPARE(storedField("kjcg", "ITEM_45"), QString());
 }
 
 void TestSections::entryControls()
@@ -242,14 +230,14 @@ void TestSections::codesAndChoices()
         QVERIFY(form.save());
     });
     form.openOnCurrentRecord();
-    QCOMPARE(stored("ITEM_2"), QString("1"));
-    QCOMPARE(stored("ITEM_125"), QString("05;07;"));
+    QCOMPARE(storedField("kjcg", "ITEM_2"), QString("1"));
+    QCOMPARE(storedField("kjcg", "ITEM_125"), QString("05;07;"));
 
     // A third choice is refused before anything is written.
     form.box("01")->setChecked(true);
     QVERIFY(!ui::guarded([&] { form.save(); }));
     QVERIFY(app.boxes().last().text.contains(QString::fromUtf8("至多选择二项")));
-    QCOMPARE(stored("ITEM_125"), QString("05;07;"));
+    QCOMPARE(storedField("kjcg", "ITEM_125"), QString("05;07;"));
     QCOMPARE(DM->Qrykjcg->state(), db::Dataset::Browse);
 }
 

@@ -17,17 +17,6 @@ QString u(const char *s)
     return QString::fromUtf8(s);
 }
 
-// The unit row as stored in the file.
-QString stored(const char *column)
-{
-    db::Table t;
-    t.setDatabaseName(DataDir);
-    t.setTableName("unit");
-    t.open();
-    t.first();
-    return t.isEmpty() ? QString("<no row>") : t.fieldByName(column)->asString();
-}
-
 void expectLocked(bool locked)
 {
     for (QWidget *w : MainForm->unitLockedControls())
@@ -107,7 +96,7 @@ void TestUnitProfile::firstRunRegistration()
     });
     MainForm->show();
     QCOMPARE(app.modals().shown(), QStringList({"Tformwel", "TFpage4a"}));
-    QCOMPARE(stored("item_9"), QString("<no row>"));
+    QCOMPARE(storedField("unit", "item_9"), QString("<no row>"));
     expectLocked(true);
 
     // From 单位情况, saved: the main window unlocks on leaving.
@@ -122,8 +111,8 @@ void TestUnitProfile::firstRunRegistration()
     });
     MainForm->Button2->click();
     expectLocked(false);
-    QCOMPARE(stored("item_9"), u("示范研究院"));
-    QCOMPARE(stored("unitcode"), QString("9990001000"));
+    QCOMPARE(storedField("unit", "item_9"), u("示范研究院"));
+    QCOMPARE(storedField("unit", "unitcode"), QString("9990001000"));
 }
 
 void TestUnitProfile::savesAndReloadsEveryField()
@@ -137,7 +126,7 @@ void TestUnitProfile::savesAndReloadsEveryField()
     LoadUnitProfile();
     Fpage4a->Memo1Click();
     QCOMPARE(Fpage4a->Memo1->toPlainText(), u("研究 方向"));
-    QCOMPARE(stored("studydirec"), u("研究 方向"));
+    QCOMPARE(storedField("unit", "studydirec"), u("研究 方向"));
 
     app.modals().then([&](QDialog *) {
         fillRequired();
@@ -179,12 +168,12 @@ void TestUnitProfile::savesAndReloadsEveryField()
              {"item_61", "kjc@example.cn"}, {"item_41_2", "010-11112222"}, {"item_62", "3"},
              {"item_41_3", "05"}, {"item_163", "1"}, {"item_64", "11"}, {"advantage", u("优势明显")},
              {"unitintrod", u("一家研究院，始建于1950年。")}, {"studydirec", u("研究 方向")}})
-        QVERIFY2(stored(column) == value, qPrintable(QString(column) + ": " + stored(column)));
+        QVERIFY2(storedField("unit", column) == value, qPrintable(QString(column) + ": " + storedField("unit", column)));
     QString expected;
     for (int k = 0; k < 10; ++k)
         expected += (k == 2 ? QString("0101") : fields[k].section("  ", 0, 0)) + " ;";
-    QCOMPARE(stored("item_124_2"), expected);
-    QCOMPARE(stored("item_15").count(';'), 10);
+    QCOMPARE(storedField("unit", "item_124_2"), expected);
+    QCOMPARE(storedField("unit", "item_15").count(';'), 10);
 
     // Reopened over other contents: everything comes back as stored.
     QStringList before;
@@ -211,7 +200,7 @@ void TestUnitProfile::savesAndReloadsEveryField()
         Fpage4a->btnSave01Click();
     });
     OpenUnitProfile();
-    QCOMPARE(stored("item_62") + stored("item_41_3") + stored("item_163"), QString("1"));
+    QCOMPARE(storedField("unit", "item_62") + storedField("unit", "item_41_3") + storedField("unit", "item_163"), QString("1"));
 }
 
 void TestUnitProfile::unchangedComparisonMarksAndCodes()
@@ -263,8 +252,8 @@ void TestUnitProfile::unchangedComparisonMarksAndCodes()
     QVERIFY(Fpage4a->IsUnchanged());
     Fpage4a->edt_124_2_1->setText("0101"); // typed without its name
     Fpage4a->Button2Click();
-    QCOMPARE(stored("item_15"), QString("9999999 ;110 ;"));
-    QCOMPARE(stored("item_124_2"), QString("0101 ;"));
+    QCOMPARE(storedField("unit", "item_15"), QString("9999999 ;110 ;"));
+    QCOMPARE(storedField("unit", "item_124_2"), QString("0101 ;"));
     LoadUnitProfile();
     QCOMPARE(Fpage4a->edt_124_2_1->text(), u("0101  计算机及外部设备"));
 
@@ -273,7 +262,7 @@ void TestUnitProfile::unchangedComparisonMarksAndCodes()
         Fpage4a->codeEdit(kUnitCodeRows[0], k)->setText("ABCDEFGHIJK"); // item_124_1
     QVERIFY(!ui::guarded([] { Fpage4a->btnSave01Click(); }));
     QVERIFY(app.boxes().last().text.contains(u("优势领域")));
-    QCOMPARE(stored("item_124_1"), QString());
+    QCOMPARE(storedField("unit", "item_124_1"), QString());
     QCOMPARE(unit->state(), db::Dataset::Browse);
 }
 
