@@ -14,15 +14,6 @@ QString u(const char *s)
     return QString::fromUtf8(s);
 }
 
-QStringList listed(const QString &field = "ITEM_3")
-{
-    QStringList out;
-    db::Query *q = DM->Qrykjcg;
-    for (int r = 0; r < q->rowCount(); ++r)
-        out << q->rowValue(r, q->fieldByName(field)->index()).toString();
-    return out;
-}
-
 QStringList comboItems(QComboBox *c)
 {
     QStringList out;

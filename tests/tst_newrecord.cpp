@@ -39,15 +39,6 @@ void addChildRows(const QString &key, const QString &region = ".")
     }
 }
 
-QStringList listed(const QString &field = "ITEM_3")
-{
-    QStringList out;
-    db::Query *q = DM->Qrykjcg;
-    for (int r = 0; r < q->rowCount(); ++r)
-        out << q->rowValue(r, q->fieldByName(field)->index()).toString();
-    return out;
-}
-
 QString current(const QString &field = "ITEM_3") { return DM->Qrykjcg->fieldByName(field)->asString(); }
 
 // Opens the dialog as the main window's button does and works it.
