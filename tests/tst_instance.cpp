@@ -1,7 +1,6 @@
 #include "instance/InstanceGuard.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QtTest>
 
@@ -75,11 +74,9 @@ private slots:
         QVERIFY2(grandchild > 0, "the holder did not take the lock");
         auto killGrandchild = qScopeGuard([grandchild] { ::kill(pid_t(grandchild), SIGKILL); });
 
+        // A lock that waited would hang here until the test's time runs out.
         InstanceGuard guard;
-        QElapsedTimer timer;
-        timer.start();
         QCOMPARE(guard.acquire(Name), InstanceGuard::HeldElsewhere);
-        QVERIFY2(timer.elapsed() < 500, "a held lock must refuse without waiting");
 
         // SIGKILL runs no clean-up; the lock must drop even while the program
         // the holder started still runs.
