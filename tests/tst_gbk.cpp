@@ -1,6 +1,7 @@
 #include "text/Gbk.h"
 
 #include <QLineEdit>
+#include <QStringDecoder>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -18,6 +19,17 @@ private slots:
 
 void TestGbk::encodeDecode()
 {
+    // Every double-byte character decodes as the converter decodes it, also
+    // amid ASCII and after a lead byte without its trail.
+    QStringDecoder reference("GBK");
+    for (int lead = 0x81; lead <= 0xFE; ++lead)
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            const QByteArray text = QByteArray("a") + char(lead) + char(trail) + "b";
+            reference.resetState();
+            QCOMPARE(gbk::decode(text), reference.decode(text));
+        }
+    reference.resetState();
+    QCOMPARE(gbk::decode(QByteArray("x\xb0")), reference.decode(QByteArray("x\xb0")));
     // Fixed bytes, so a wrong code page cannot pass by decoding its own output.
     QCOMPARE(gbk::encode(u"中文abc"_s), QByteArray("\xD6\xD0\xCE\xC4" "abc"));
     QCOMPARE(gbk::decode(QByteArray("\xBF\xC6\xBC\xBC\xB3\xC9\xB9\xFB")), u"科技成果"_s);
