@@ -347,3 +347,10 @@ QString SqlLiteral(const QString &value)
 {
     return QLatin1Char('\'') + QuoteSql(value) + QLatin1Char('\'');
 }
+
+QString ComboCode(const QComboBox *combo, int chars)
+{
+    if (combo->currentIndex() < 0)
+        return {};
+    return gbk::trim(gbk::cutToBytes(combo->currentText(), chars));
+}

@@ -42,6 +42,9 @@ void FillComboCodeName(db::Table *table, QComboBox *combo, const QString &codeFi
 void FillComboFromDict(db::Table *dict, const QString &fieldCode, QComboBox *combo, int noBlank);
 // As FillComboFromDict, old "**" values included (the query builder).
 void FillQueryValueCombo(db::Table *dict, const QString &fieldCode, QComboBox *combo, int noBlank);
+// The code of a coded list's chosen item: its first chars characters,
+// trimmed; empty when nothing is chosen.
+QString ComboCode(const QComboBox *combo, int chars);
 // Selects the last item whose code equals code; no match keeps the selection.
 void SelectComboByCode(const QString &code, QComboBox *combo);
 

@@ -119,3 +119,12 @@ const TableSchema *tableSchema(const QString &name)
             return &s;
     return nullptr;
 }
+
+int textColumnWidth(const QString &table, const QString &column)
+{
+    if (const TableSchema *s = tableSchema(table))
+        for (const db::ColumnSpec &c : s->columns)
+            if (c.name.compare(column, Qt::CaseInsensitive) == 0)
+                return c.type == 'C' ? c.length : 0;
+    return 0;
+}

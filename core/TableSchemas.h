@@ -15,3 +15,5 @@ struct TableSchema
 const QVector<TableSchema> &allTableSchemas();
 // The schema of a table by file or table name, any case; nullptr if unknown.
 const TableSchema *tableSchema(const QString &name);
+// The width in bytes of a text column of a table; 0 for any other column.
+int textColumnWidth(const QString &table, const QString &column);

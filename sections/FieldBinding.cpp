@@ -4,6 +4,9 @@
 #include "TableSchemas.h"
 #include "db/Dataset.h"
 #include "text/Gbk.h"
+#include "ui/HandlerGuard.h"
+#include "ui/MessageBox.h"
+#include "ui/SilentAbort.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,20 +26,12 @@ void FieldBinding::store(db::Dataset *record, const QString &value) const
 
 namespace {
 
-int columnWidth(const QString &table, const QString &field)
-{
-    for (const db::ColumnSpec &c : tableSchema(table)->columns)
-        if (c.name.compare(field, Qt::CaseInsensitive) == 0)
-            return c.type == 'C' ? c.length : 0;
-    return 0;
-}
-
 class TextBinding : public FieldBinding
 {
 public:
     TextBinding(const QString &field, QLineEdit *edit, const QString &table) : FieldBinding(field), m_edit(edit)
     {
-        if (const int width = columnWidth(table, field))
+        if (const int width = textColumnWidth(table, field))
             edit->setValidator(new gbk::ByteLimitValidator(width, edit));
     }
     void load(db::Dataset *r) override { m_edit->setText(stored(r)); }
@@ -89,12 +84,7 @@ public:
     bool unchanged(db::Dataset *r) const override { return gbk::trim(stored(r)) == code(); }
 
 private:
-    QString code() const
-    {
-        if (m_combo->currentIndex() < 0)
-            return {};
-        return gbk::trim(gbk::cutToBytes(m_combo->currentText(), m_codeChars));
-    }
+    QString code() const { return ComboCode(m_combo, m_codeChars); }
     QComboBox *m_combo;
     int m_codeChars;
     std::function<void(QComboBox *)> m_fill;
@@ -192,4 +182,34 @@ std::unique_ptr<FieldBinding> dotDateBinding(const QString &field, QDateEdit *pi
                                              QLineEdit *placeholder, std::function<QString(QString)> badDate)
 {
     return std::make_unique<DotDateBinding>(field, picker, clear, placeholder, std::move(badDate));
+}
+
+bool storeBindings(db::Dataset *record, const FieldBindings &bindings, const std::function<void()> &more)
+{
+    try {
+        if (!record->active())
+            record->open();
+        record->edit();
+        for (const auto &b : bindings)
+            b->save(record);
+        if (more)
+            more();
+        record->post();
+    } catch (const ui::SilentAbort &) {
+        record->cancel();
+        throw;
+    } catch (const std::exception &e) {
+        record->cancel();
+        ui::messageBox(ui::errorText(e), QString::fromUtf8("提示"), ui::MB_OK);
+        return false;
+    }
+    return true;
+}
+
+bool bindingsUnchanged(db::Dataset *record, const FieldBindings &bindings)
+{
+    for (const auto &b : bindings)
+        if (!b->unchanged(record))
+            return false;
+    return true;
 }

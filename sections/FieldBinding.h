@@ -38,6 +38,13 @@ private:
 
 using FieldBindings = std::vector<std::unique_ptr<FieldBinding>>;
 
+// Writes every binding and then `more` into the record and posts it. A check
+// that abandons the action is passed on; any other failure is shown under
+// "提示" and gives false. Either way the record leaves edit mode, so a later
+// post cannot store the refused values.
+bool storeBindings(db::Dataset *record, const FieldBindings &bindings, const std::function<void()> &more = {});
+bool bindingsUnchanged(db::Dataset *record, const FieldBindings &bindings);
+
 // A plain edit, limited to the width in GBK bytes of the table's column.
 std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit, const QString &table = "kjcg");
 // A memo: tabs become blanks when stored.

@@ -1,4 +1,4 @@
-// The checks of section 01 before a save or a leave, in the Part's order.
+// The checks of section 01 before a save or a leave, in their fixed order.
 #include "UnitPage1.h"
 
 #include "SharedRoutines.h"
@@ -11,12 +11,6 @@ namespace {
 {
     ShowWarning(QString::fromUtf8(message));
     ui::abortAction();
-}
-
-// The code of a coded list: its first n characters, trimmed.
-QString codeOf(const QComboBox *combo, int n)
-{
-    return gbk::trim(gbk::cutToBytes(combo->currentText(), n));
 }
 
 // Texts compared byte by byte on their first seven characters ("yyyy.mm").
@@ -52,19 +46,19 @@ void TFpage1::CheckOverviewInput()
 
     const bool tech = applied();
     if (tech) {
-        if (codeOf(cb_16, 3).isEmpty())
+        if (ComboCode(cb_16, 3).isEmpty())
             refuse("\"成果所处阶段\"不能为空！");
-        if (codeOf(cb_33, 3).isEmpty())
+        if (ComboCode(cb_33, 3).isEmpty())
             refuse("\"转让范围\"不能为空！");
         if (CodesFromChecks(this, QStringLiteral("PL_123"), 1, QString::fromUtf8("成果体现形式")).isEmpty())
             refuse("\"成果体现形式\"不能为空！");
     } else {
-        if (codeOf(cb_210, 3).isEmpty())
+        if (ComboCode(cb_210, 3).isEmpty())
             refuse("\"成果体现形式\"不能为空！");
         if (CodesFromChecks(this, QStringLiteral("PL_200"), 2, QString::fromUtf8("社会经济目标")).isEmpty())
             refuse("\"社会经济目标\"不能为空！");
     }
-    if (tech && codeOf(Cb_125_1, 2).isEmpty())
+    if (tech && ComboCode(Cb_125_1, 2).isEmpty())
         refuse("\"成果属性\"不能为空！");
     if (gbk::trim(cb_201->currentText()).isEmpty())
         refuse("\"研究形式\"不能为空！");

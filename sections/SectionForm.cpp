@@ -9,7 +9,6 @@
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/ModalWindows.h"
-#include "ui/SilentAbort.h"
 
 #include <QAbstractButton>
 
@@ -48,20 +47,7 @@ bool SectionForm::save()
     if (checksFields())
         checkFields();
     db::Query *record = DM->Qrykjcg;
-    try {
-        record->edit();
-        for (auto &b : m_bindings)
-            b->save(record);
-        saveOther(record);
-        record->post();
-    } catch (const ui::SilentAbort &) {
-        record->cancel();
-        throw;
-    } catch (const std::exception &e) {
-        // Out of edit mode again, so the next save elsewhere cannot post
-        // the values that were just refused.
-        record->cancel();
-        ui::messageBox(ui::errorText(e), QString::fromUtf8("提示"), ui::MB_OK);
+    if (!storeBindings(record, m_bindings, [&] { saveOther(record); })) {
         saveFailed();
         return false;
     }
@@ -73,10 +59,7 @@ bool SectionForm::save()
 bool SectionForm::IsUnchanged()
 {
     db::Query *record = DM->Qrykjcg;
-    for (auto &b : m_bindings)
-        if (!b->unchanged(record))
-            return false;
-    return otherUnchanged(record);
+    return bindingsUnchanged(record, m_bindings) && otherUnchanged(record);
 }
 
 void SectionForm::leave()

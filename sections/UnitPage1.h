@@ -22,7 +22,7 @@ public:
     void quit01Click() { leave(); }
     void Button3Click() { showHelp(); }
 
-    // The checks, in the Part's order: ShowWarning and the silent abort at
+    // The checks, in their fixed order: ShowWarning and the silent abort at
     // the first failure (Page1Checks.cpp).
     void CheckOverviewInput();
 

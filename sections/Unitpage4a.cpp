@@ -33,14 +33,6 @@ QString storedText(const char *column)
     return gbk::trim(DM->Tblunit->fieldByName(QString::fromLatin1(column))->asString());
 }
 
-int unitColumnWidth(const QString &column)
-{
-    for (const db::ColumnSpec &c : tableSchema("unit")->columns)
-        if (c.name.compare(column, Qt::CaseInsensitive) == 0)
-            return c.length;
-    return 0;
-}
-
 db::Table *classificationOf(const UnitCodeRow &row)
 {
     if (!row.disciplines)
@@ -150,14 +142,12 @@ void TFpage4a::FormResize()
 
 bool TFpage4a::isEnterprise() const
 {
-    return cb_62->currentIndex() >= 0 && gbk::trim(gbk::cutToBytes(cb_62->currentText(), 3)) == "3";
+    return ComboCode(cb_62, 3) == "3";
 }
 
 QString TFpage4a::enterpriseCode() const
 {
-    if (!isEnterprise() || CB_41_3->currentIndex() < 0)
-        return {};
-    return gbk::trim(gbk::cutToBytes(CB_41_3->currentText(), 3));
+    return isEnterprise() ? ComboCode(CB_41_3, 3) : QString();
 }
 
 QString TFpage4a::conversionMark() const
@@ -190,7 +180,7 @@ void TFpage4a::checkCodeListLengths()
 {
     // The column would cut the list silently, losing the codes at its end.
     for (const UnitCodeRow &row : kUnitCodeRows) {
-        const int width = unitColumnWidth(row.column);
+        const int width = textColumnWidth("unit", row.column);
         if (gbk::byteLength(unitCodeList(codeTexts(row))) > width) {
             ShowWarning(u("\"%1\"的代码太长，最多只能存储%2个字节！").arg(u(row.label)).arg(width));
             ui::abortAction();
@@ -202,29 +192,16 @@ bool TFpage4a::storeProfile()
 {
     checkCodeListLengths();
     db::Table *unit = DM->Tblunit;
-    try {
-        if (!unit->active())
-            unit->open();
-        unit->edit();
-        for (auto &b : m_bindings)
-            b->save(unit);
+    const bool stored = storeBindings(unit, m_bindings, [&] {
         unit->fieldByName("item_9")->setAsString(gbk::trim(edt_9->text()));
         writeOwnUnitIdentity(unit);
         unit->fieldByName("item_41_3")->setAsString(enterpriseCode());
         unit->fieldByName("item_163")->setAsString(conversionMark());
         for (const UnitCodeRow &row : kUnitCodeRows)
             CollectCodeList(row);
-        unit->post();
-    } catch (const ui::SilentAbort &) {
-        unit->cancel();
-        throw;
-    } catch (const std::exception &e) {
-        // Out of edit state again, so a later post elsewhere cannot store
-        // the refused values.
-        unit->cancel();
-        ui::messageBox(ui::errorText(e), u("提示"), ui::MB_OK);
+    });
+    if (!stored)
         return false;
-    }
     // The unit is no part of the record: its sections keep the marks the
     // record gives them.
     MainForm->MarkSectionStatus();
@@ -266,9 +243,8 @@ bool TFpage4a::CheckUnitInput()
 bool TFpage4a::IsUnchanged()
 {
     db::Table *unit = DM->Tblunit;
-    for (auto &b : m_bindings)
-        if (!b->unchanged(unit))
-            return false;
+    if (!bindingsUnchanged(unit, m_bindings))
+        return false;
     if (storedText("item_41_3") != enterpriseCode() || storedText("item_163") != conversionMark())
         return false;
     for (const UnitCodeRow &row : kUnitCodeRows)
