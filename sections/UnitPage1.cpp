@@ -1,9 +1,11 @@
 #include "UnitPage1.h"
 
 #include "SharedRoutines.h"
+#include "EntryControls.h"
 #include "TreeRequests.h"
 #include "Unit1.h"
 #include "UnitDM.h"
+#include "UnitRow.h"
 #include "db/Query.h"
 #include "text/Gbk.h"
 #include "ui/Clock.h"
@@ -21,8 +23,6 @@ QString u(const char *s)
 {
     return QString::fromUtf8(s);
 }
-
-const char *const kOwnUnitCode = "9990001000";
 
 void fillDict(QComboBox *combo, const char *fieldCode)
 {
@@ -121,8 +121,8 @@ TFpage1::TFpage1(QWidget *parent) : SectionForm("01", parent)
     ui::connectGuarded(edt_14_2, &QLineEdit::textChanged, this, [this] { edt_14_2Change(); });
     edt_14_2->installEventFilter(this);
     edt_14_3->installEventFilter(this);
-    Mo_13->viewport()->installEventFilter(this);
-    Mo_13_1->viewport()->installEventFilter(this);
+    emptyBlankMemoOnClick(Mo_13);
+    emptyBlankMemoOnClick(Mo_13_1);
 
     wireSingleChoice(Pl_124_1, &TFpage1::CB_124_1_01Click);
     wireSingleChoice(PL_125, &TFpage1::CB_125_01Click);
@@ -285,7 +285,7 @@ void TFpage1::saveOther(db::Dataset *record)
             b->save(record);
         m_attribute->save(record);
         clearFields(record, {"ITEM_210", "ITEM_200"});
-        record->fieldByName("OUTCOMEB")->setAsString(QString::fromLatin1(kOwnUnitCode));
+        record->fieldByName("OUTCOMEB")->setAsString(OwnUnitCode);
     } else {
         for (auto &b : m_otherOnly)
             b->save(record);
@@ -339,18 +339,6 @@ void TFpage1::edt_14_2Change()
     if (!filled)
         edt_14_3->clear();
     edt_14_3->setEnabled(filled);
-}
-
-void TFpage1::Mo_13Click()
-{
-    if (gbk::trim(Mo_13->toPlainText()).isEmpty())
-        Mo_13->clear();
-}
-
-void TFpage1::Mo_13_1Click()
-{
-    if (gbk::trim(Mo_13_1->toPlainText()).isEmpty())
-        Mo_13_1->clear();
 }
 
 void TFpage1::edt_8_y_sExit()
@@ -443,10 +431,6 @@ bool TFpage1::eventFilter(QObject *watched, QEvent *e)
             ui::guarded([this] { edt_14_2Click(); });
         else if (watched == edt_14_3)
             ui::guarded([this] { edt_14_3Click(); });
-        else if (watched == Mo_13->viewport())
-            ui::guarded([this] { Mo_13Click(); });
-        else if (watched == Mo_13_1->viewport())
-            ui::guarded([this] { Mo_13_1Click(); });
     }
     return SectionForm::eventFilter(watched, e);
 }

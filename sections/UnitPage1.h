@@ -31,8 +31,6 @@ public:
     void edt_14_2Click() { edt_14_1Change(); }
     void edt_14_2Change();
     void edt_14_3Click() { edt_14_2Change(); }
-    void Mo_13Click();
-    void Mo_13_1Click();
     // Leaving a period edit normalises it.
     void edt_8_y_sExit();
     void edt_8_y_eExit();
