@@ -1,10 +1,8 @@
 #include "UnitMemoEditor.h"
 
-#include "SharedRoutines.h"
 #include "UnitDM.h"
 #include "UnitRow.h"
 #include "ui/HandlerGuard.h"
-#include "ui/MessageBox.h"
 #include "ui/ModalWindows.h"
 
 #include <QAbstractButton>
@@ -20,6 +18,7 @@ void UnitMemoEditor::setUp(const QString &column, QPlainTextEdit *memo, QAbstrac
 {
     m_column = column;
     m_memo = memo;
+    m_binding.push_back(memoBinding(column, memo));
     ui::connectGuarded(saveButton, this, [this] { Button1Click(); });
     ui::connectGuarded(quitButton, this, [this] { Button2Click(); });
 }
@@ -33,28 +32,16 @@ void UnitMemoEditor::editMemo(QPlainTextEdit *profileMemo)
 
 void UnitMemoEditor::Button1Click()
 {
-    // Tabs would split the unit's line in the exchange package.
-    const QString text = TabToBlank(m_memo->toPlainText());
-    if (text != m_memo->toPlainText())
-        m_memo->setPlainText(text);
+    // The memo binding turns tabs into blanks: they would split the unit's
+    // line in the exchange package.
     db::Table *unit = DM->Tblunit;
-    try {
-        if (!unit->active())
-            unit->open();
-        const bool first = unit->isEmpty();
-        unit->edit();
+    const bool stored = storeBindings(unit, m_binding, [unit] {
         // A first row made here is the own unit's row, not a nameless one.
-        if (first)
+        if (unit->state() == db::Dataset::Insert)
             writeOwnUnitIdentity(unit);
-        unit->fieldByName(m_column)->setAsString(text);
-        unit->post();
-    } catch (const std::exception &e) {
-        unit->cancel();
-        ui::messageBox(ui::errorText(e), QString::fromUtf8("提示"), ui::MB_OK);
-        return;
-    }
-    if (m_profileMemo)
-        m_profileMemo->setPlainText(text);
+    });
+    if (stored && m_profileMemo)
+        m_profileMemo->setPlainText(m_memo->toPlainText());
 }
 
 void UnitMemoEditor::Button2Click()

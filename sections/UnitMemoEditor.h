@@ -2,6 +2,8 @@
 // A full-size editor of one long text of the unit profile. "保存" stores the
 // text in the own unit's row at once and hands it back to the profile's memo;
 // "退出" closes the editor.
+#include "FieldBinding.h"
+
 #include <QDialog>
 #include <QPointer>
 
@@ -29,5 +31,6 @@ protected:
 private:
     QString m_column;
     QPlainTextEdit *m_memo = nullptr;
+    FieldBindings m_binding; // the memo on its column
     QPointer<QPlainTextEdit> m_profileMemo;
 };
