@@ -13,6 +13,7 @@ void DatasetModel::setDataset(db::Dataset *dataset)
         disconnect(c);
     m_connections.clear();
     m_dataset = dataset;
+    findFields();
     if (dataset) {
         m_connections << connect(dataset, &db::Dataset::layoutReset, this, &DatasetModel::reset)
                       << connect(dataset, &db::Dataset::rowInserted, this, &DatasetModel::reset)
@@ -28,12 +29,14 @@ void DatasetModel::setColumns(const QVector<GridColumn> &columns)
 {
     beginResetModel();
     m_columns = columns;
+    findFields();
     endResetModel();
 }
 
 void DatasetModel::reset()
 {
     beginResetModel();
+    findFields(); // the dataset may have been opened on other columns
     endResetModel();
 }
 
@@ -53,28 +56,27 @@ int DatasetModel::columnCount(const QModelIndex &parent) const
     return m_dataset && m_dataset->active() ? m_dataset->fieldCount() : 0;
 }
 
-QVector<int> DatasetModel::fieldIndexes() const
+void DatasetModel::findFields()
 {
-    QVector<int> out;
-    if (!m_dataset)
-        return out;
+    m_fields.clear();
+    if (!m_dataset || !m_dataset->active())
+        return;
     if (m_columns.isEmpty()) {
         for (int i = 0; i < m_dataset->fieldCount(); ++i)
-            out << i;
-        return out;
+            m_fields << i;
+        return;
     }
     for (const GridColumn &c : m_columns) {
         db::Field *f = m_dataset->findField(c.fieldName);
-        out << (f ? f->index() : -1);
+        m_fields << (f ? f->index() : -1);
     }
-    return out;
 }
 
 QVariant DatasetModel::data(const QModelIndex &index, int role) const
 {
     if (role != Qt::DisplayRole || !m_dataset || !index.isValid())
         return {};
-    const int field = fieldIndexes().value(index.column(), -1);
+    const int field = m_fields.value(index.column(), -1);
     if (field < 0)
         return {};
     return m_dataset->rowValue(index.row(), field).toString();
@@ -88,7 +90,7 @@ QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int 
         return {};
     if (section < m_columns.size() && !m_columns[section].title.isEmpty())
         return m_columns[section].title;
-    const int field = fieldIndexes().value(section, -1);
+    const int field = m_fields.value(section, -1);
     return field >= 0 && m_dataset ? m_dataset->fieldLabel(field) : QVariant();
 }
 

@@ -35,10 +35,13 @@ public:
 
 private:
     void reset();
-    QVector<int> fieldIndexes() const;
+    // The dataset's field of each grid column, found again whenever the
+    // dataset or the columns change, not for every cell painted.
+    void findFields();
 
     QPointer<db::Dataset> m_dataset;
     QVector<GridColumn> m_columns;
+    QVector<int> m_fields;
     QVector<QMetaObject::Connection> m_connections;
 };
 
