@@ -194,8 +194,3 @@ int pickTreeCode(TreeOwner owner, int slot)
     } end;
     return ui::showModal(FormTree);
 }
-
-void fillTreeTarget(QWidget *target, const QString &text)
-{
-    SetControlText(target, text);
-}

@@ -72,6 +72,3 @@ void endTreeRequest();
 // unchanged when the user cancelled. Returns the picker's result code.
 int pickTreeCode(TreeOwner owner, int slot);
 
-// Writes text into a target edit: a line edit's text, an editable combo's
-// edit text, or the matching item of a drop-down list (added when absent).
-void fillTreeTarget(QWidget *target, const QString &text);

@@ -179,7 +179,7 @@ void TFormTree::Button1Click()
     // Choosing the root clears the edit.
     const QString text = node->data(0, kLevelRole).toInt() == 0 ? QString() : node->text(0);
     if (m_request && m_request->target)
-        fillTreeTarget(m_request->target, text);
+        SetControlText(m_request->target, text);
     TreeView1->clear();
     accept();
 }
