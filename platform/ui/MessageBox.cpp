@@ -32,32 +32,26 @@ QMessageBox::Icon iconFor(int flags)
     }
 }
 
-QString buttonText(int answer)
+// Caption and role of each answer's button.
+struct AnswerButton
 {
-    switch (answer) {
-    case IDOK:
-        return QStringLiteral("确定");
-    case IDCANCEL:
-        return QStringLiteral("取消");
-    case IDYES:
-        return QStringLiteral("是");
-    default:
-        return QStringLiteral("否");
-    }
-}
+    int answer;
+    const char *text;
+    QMessageBox::ButtonRole role;
+};
 
-QMessageBox::ButtonRole roleFor(int answer)
+const AnswerButton &buttonFor(int answer)
 {
-    switch (answer) {
-    case IDOK:
-        return QMessageBox::AcceptRole;
-    case IDCANCEL:
-        return QMessageBox::RejectRole;
-    case IDYES:
-        return QMessageBox::YesRole;
-    default:
-        return QMessageBox::NoRole;
-    }
+    static const AnswerButton buttons[] = {
+        {IDOK, "确定", QMessageBox::AcceptRole},
+        {IDCANCEL, "取消", QMessageBox::RejectRole},
+        {IDYES, "是", QMessageBox::YesRole},
+        {IDNO, "否", QMessageBox::NoRole},
+    };
+    for (const AnswerButton &b : buttons)
+        if (b.answer == answer)
+            return b;
+    return buttons[3];
 }
 
 } // namespace
@@ -90,7 +84,7 @@ int execMessageBox(const MessageRequest &request)
     QHash<QAbstractButton *, int> answerOf;
     QList<QPushButton *> buttons;
     for (int answer : answers) {
-        QPushButton *button = box.addButton(buttonText(answer), roleFor(answer));
+        QPushButton *button = box.addButton(QString::fromUtf8(buttonFor(answer).text), buttonFor(answer).role);
         answerOf.insert(button, answer);
         buttons << button;
         if (answer == IDCANCEL)
