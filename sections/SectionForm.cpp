@@ -12,7 +12,7 @@
 
 #include <QAbstractButton>
 
-SectionForm::SectionForm(const QString &section, QWidget *parent) : QDialog(parent), m_section(section)
+SectionForm::SectionForm(const QString &section, QWidget *parent) : ui::GuardedDialog(parent), m_section(section)
 {
     setModal(true);
 }
@@ -71,7 +71,7 @@ void SectionForm::leave()
                           ui::MB_YESNO | ui::MB_ICONQUESTION)
                == ui::IDYES)
         save(); // a refused check stops here and keeps the form open
-    close();
+    closeNow();
 }
 
 void SectionForm::showHelp()
@@ -100,7 +100,7 @@ void SectionForm::FormClose()
 
 void SectionForm::showEvent(QShowEvent *e)
 {
-    QDialog::showEvent(e);
+    ui::GuardedDialog::showEvent(e);
     FormShow();
 }
 

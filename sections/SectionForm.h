@@ -4,12 +4,11 @@
 // button, loaded and saved through its field bindings, checked on saving
 // and on leaving, asking before unsaved changes are dropped.
 #include "FieldBinding.h"
-
-#include <QDialog>
+#include "ui/GuardedDialog.h"
 
 class QAbstractButton;
 
-class SectionForm : public QDialog
+class SectionForm : public ui::GuardedDialog
 {
     Q_OBJECT
 
@@ -45,6 +44,8 @@ protected:
     void addBinding(std::unique_ptr<FieldBinding> binding) { m_bindings.push_back(std::move(binding)); }
     void wireButtons(QAbstractButton *saveButton, QAbstractButton *helpButton, QAbstractButton *leaveButton);
 
+    // Escape, the close box and Alt+F4 leave through 退出.
+    void leaveRequested() override { leave(); }
     void showEvent(QShowEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
 

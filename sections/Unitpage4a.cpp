@@ -48,7 +48,7 @@ bool sameCodes(const QString &stored, const QString &shown)
 
 } // namespace
 
-TFpage4a::TFpage4a(QWidget *parent) : QDialog(parent)
+TFpage4a::TFpage4a(QWidget *parent) : ui::GuardedDialog(parent)
 {
     setupUi(this);
     setModal(true);
@@ -261,9 +261,7 @@ void TFpage4a::quit01Click()
                == ui::IDYES)
         btnSave01Click();
     Edit1->clear();
-    m_leaving = true;
-    close();
-    m_leaving = false;
+    closeNow();
     // A first run ends only with the own unit stored; otherwise the commands
     // stay locked, as the next start would find them.
     if (ownUnitStored()) {
@@ -296,7 +294,7 @@ void TFpage4a::CodeDropDown(int slot)
 
 void TFpage4a::showEvent(QShowEvent *e)
 {
-    QDialog::showEvent(e);
+    ui::GuardedDialog::showEvent(e);
     FormShow();
 }
 
@@ -304,22 +302,6 @@ void TFpage4a::resizeEvent(QResizeEvent *e)
 {
     QDialog::resizeEvent(e);
     FormResize();
-}
-
-void TFpage4a::closeEvent(QCloseEvent *e)
-{
-    if (!m_leaving) {
-        e->ignore();
-        return;
-    }
-    QDialog::closeEvent(e);
-}
-
-void TFpage4a::keyPressEvent(QKeyEvent *e)
-{
-    if (e->key() == Qt::Key_Escape) // no way around the checks of 退出
-        return;
-    QDialog::keyPressEvent(e);
 }
 
 bool TFpage4a::eventFilter(QObject *watched, QEvent *e)

@@ -5,11 +5,10 @@
 // left until its required fields are filled.
 #include "FieldBinding.h"
 #include "UnitCodeList.h"
+#include "ui/GuardedDialog.h"
 #include "ui_Unitpage4a.h"
 
-#include <QDialog>
-
-class TFpage4a : public QDialog, public Ui::TFpage4a
+class TFpage4a : public ui::GuardedDialog, public Ui::TFpage4a
 {
     Q_OBJECT
 
@@ -44,8 +43,8 @@ public:
 protected:
     void showEvent(QShowEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
-    void closeEvent(QCloseEvent *e) override;
-    void keyPressEvent(QKeyEvent *e) override;
+    // Escape, the close box and Alt+F4 leave through 退出 and its checks.
+    void leaveRequested() override { quit01Click(); }
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
@@ -57,7 +56,6 @@ private:
     QString conversionMark() const;
 
     FieldBindings m_bindings;
-    bool m_leaving = false;
 };
 
 extern TFpage4a *Fpage4a;

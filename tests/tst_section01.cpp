@@ -46,7 +46,8 @@ void fillValid()
         edit->setText(u(text));
     for (const auto &[combo, code] : {std::pair{f->CB_1, "1"}, {f->cb_16, "3"}, {f->cb_33, "2"}, {f->Cb_125_1, "1"},
                                       {f->cb_210, "2"}, {f->cb_201, "2"}, {f->cb_2, "3"}})
-        combo->setCurrentIndex(combo->findText(QString(code) + "  ", Qt::MatchStartsWith));
+        if (combo->isVisibleTo(f)) // as a user can: the other category's lists are hidden
+            combo->setCurrentIndex(combo->findText(QString(code) + "  ", Qt::MatchStartsWith));
     box("RB_123_3")->setChecked(MainForm->ComboBox1->currentIndex() == 0);
     for (const char *name : {MainForm->ComboBox1->currentIndex() == 0 ? "CB_124_1_07" : "cb_200_09", "CB_125_23"})
         if (!box(name)->isChecked())
