@@ -4,6 +4,7 @@
 #include "Unit1.h"
 #include "Unit2.h"
 #include "UnitPage1.h"
+#include "Unitpage3.h"
 #include "Unitpage9.h"
 #include "Unitpage4a.h"
 #include "Unitpage4a1.h"
@@ -24,6 +25,7 @@ namespace {
 void wireSectionOpeners()
 {
     ui::connectGuarded(MainForm->btn_page01, MainForm, [] { btn_page01Click(); });
+    ui::connectGuarded(MainForm->btn_page03, MainForm, [] { btn_page03Click(); });
     ui::connectGuarded(MainForm->btn_page09, MainForm, [] { btn_page09Click(); });
     ui::connectGuarded(MainForm->Button2, MainForm, [] { OpenUnitProfile(); });
     MainForm->FirstRunRegistration = [] { OpenUnitProfile(); };
@@ -44,6 +46,7 @@ void createApplication(const QString &dataDir)
     FormTree = new TFormTree;
     FormNew = new TFormNew;
     Fpage1 = new TFpage1;
+    Fpage3 = new TFpage3;
     Fpage9 = new TFpage9;
     HelpForm = new THelpForm;
     HelpForm_rj = new THelpForm_rj;
@@ -70,6 +73,8 @@ void destroyApplication()
     HelpForm = nullptr;
     delete Fpage9;
     Fpage9 = nullptr;
+    delete Fpage3;
+    Fpage3 = nullptr;
     delete Fpage1;
     Fpage1 = nullptr;
     delete FormNew;

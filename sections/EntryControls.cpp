@@ -4,10 +4,13 @@
 #include "text/Gbk.h"
 #include "ui/HandlerGuard.h"
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -74,4 +77,57 @@ void makeMoneyEdit(QLineEdit *edit, bool allowDot)
 void emptyBlankMemoOnClick(QPlainTextEdit *memo)
 {
     memo->viewport()->installEventFilter(new ClickFilter(memo));
+}
+
+void filterMoneyKeys(QLineEdit *edit, bool allowDot)
+{
+    edit->installEventFilter(new KeyFilter(edit, allowDot ? "0123456789." : "0123456789"));
+}
+
+bool isAmountText(const QString &text)
+{
+    static const QRegularExpression amount(QStringLiteral("^(\\d+\\.?\\d*|\\.\\d+)$"));
+    return amount.match(gbk::trim(text)).hasMatch();
+}
+
+QString amountText(double amount)
+{
+    // Six decimals, as the amount columns keep them; drops the binary noise
+    // of sums such as 0.1 + 0.2.
+    QString text = QString::number(amount, 'f', 6);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
+double checkedSum(const QList<AmountTerm> &terms)
+{
+    double sum = 0;
+    for (const AmountTerm &t : terms) {
+        const QString text = t.edit->text();
+        if (gbk::trim(text).isEmpty())
+            continue;
+        if (!isAmountText(text)) {
+            ShowWarning(t.prefix + text + QString::fromUtf8(" 不是正确的数据格式！现在已经置零"));
+            // Quietly: this sum already counts it as 0.
+            const QSignalBlocker quiet(t.edit);
+            t.edit->setText(QStringLiteral("0"));
+            continue;
+        }
+        sum += gbk::trim(text).toDouble();
+    }
+    return sum;
+}
+
+void uncheckOtherBoxes(QAbstractButton *sender, const QList<QAbstractButton *> &keep)
+{
+    if (!sender->isChecked())
+        return;
+    for (QObject *o : sender->parent()->children()) {
+        auto *box = qobject_cast<QCheckBox *>(o);
+        if (box && box != sender && !keep.contains(box) && box->isChecked())
+            box->setChecked(false);
+    }
 }

@@ -42,6 +42,32 @@ private:
     QLineEdit *m_edit;
 };
 
+class MoneyBinding : public FieldBinding
+{
+public:
+    MoneyBinding(const QString &field, QLineEdit *edit) : FieldBinding(field), m_edit(edit) {}
+    void load(db::Dataset *r) override { m_edit->setText(stored(r)); }
+    void save(db::Dataset *r) override { store(r, m_edit->text()); }
+    bool unchanged(db::Dataset *r) const override
+    {
+        // "12.50" typed over a stored 12.5 is no change; a blank edit over a
+        // stored 0 is one, since it would store no amount.
+        const db::Field *f = r->fieldByName(field());
+        const QString typed = gbk::trim(m_edit->text());
+        if (f->isNull() || typed.isEmpty())
+            return f->isNull() && typed.isEmpty();
+        if (f->dataType() != 'N' && f->dataType() != 'F')
+            return gbk::trim(f->asString()) == typed;
+        bool ok = false;
+        const double amount = typed.toDouble(&ok);
+        const auto kept = [f](double v) { return QString::number(v, 'f', f->decimals()); };
+        return ok && kept(amount) == kept(f->asFloat());
+    }
+
+private:
+    QLineEdit *m_edit;
+};
+
 class MemoBinding : public FieldBinding
 {
 public:
@@ -156,9 +182,20 @@ void showDateState(QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder)
     placeholder->setVisible(clear->isChecked());
 }
 
+void restoreDatePicker(QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder)
+{
+    clear->setChecked(false);
+    showDateState(picker, clear, placeholder);
+}
+
 std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit, const QString &table)
 {
     return std::make_unique<TextBinding>(field, edit, table);
+}
+
+std::unique_ptr<FieldBinding> moneyBinding(const QString &field, QLineEdit *edit)
+{
+    return std::make_unique<MoneyBinding>(field, edit);
 }
 
 std::unique_ptr<FieldBinding> memoBinding(const QString &field, QPlainTextEdit *memo)

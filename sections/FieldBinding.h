@@ -47,6 +47,9 @@ bool bindingsUnchanged(db::Dataset *record, const FieldBindings &bindings);
 
 // A plain edit, limited to the width in GBK bytes of the table's column.
 std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit, const QString &table = "kjcg");
+// An amount edit over a number column: shows the stored number, stores the
+// text as typed (blank for none) and compares as the column keeps numbers.
+std::unique_ptr<FieldBinding> moneyBinding(const QString &field, QLineEdit *edit);
 // A memo: tabs become blanks when stored.
 std::unique_ptr<FieldBinding> memoBinding(const QString &field, QPlainTextEdit *memo);
 // A coded drop-down list: fill() lists its items; the code is the first
@@ -64,3 +67,5 @@ std::unique_ptr<FieldBinding> dotDateBinding(const QString &field, QDateEdit *pi
 
 // Shows the picker or the placeholder edit as the "清空" box says.
 void showDateState(QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder);
+// A click on the placeholder edit: "清空" off, the picker back.
+void restoreDatePicker(QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder);
