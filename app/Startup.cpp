@@ -4,6 +4,8 @@
 #include "Unit1.h"
 #include "Unit2.h"
 #include "UnitPage1.h"
+#include "Unitpage4.h"
+#include "dw_Unit.h"
 #include "Unitpage9.h"
 #include "Unitpage4a.h"
 #include "Unitpage4a1.h"
@@ -24,6 +26,7 @@ namespace {
 void wireSectionOpeners()
 {
     ui::connectGuarded(MainForm->btn_page01, MainForm, [] { btn_page01Click(); });
+    ui::connectGuarded(MainForm->btn_page04, MainForm, [] { btn_page04Click(); });
     ui::connectGuarded(MainForm->btn_page09, MainForm, [] { btn_page09Click(); });
     ui::connectGuarded(MainForm->Button2, MainForm, [] { OpenUnitProfile(); });
     MainForm->FirstRunRegistration = [] { OpenUnitProfile(); };
@@ -43,7 +46,9 @@ void createApplication(const QString &dataDir)
     });
     FormTree = new TFormTree;
     FormNew = new TFormNew;
+    dw_Form = new Tdw_Form;
     Fpage1 = new TFpage1;
+    Fpage4 = new TFpage4;
     Fpage9 = new TFpage9;
     HelpForm = new THelpForm;
     HelpForm_rj = new THelpForm_rj;
@@ -70,8 +75,12 @@ void destroyApplication()
     HelpForm = nullptr;
     delete Fpage9;
     Fpage9 = nullptr;
+    delete Fpage4;
+    Fpage4 = nullptr;
     delete Fpage1;
     Fpage1 = nullptr;
+    delete dw_Form;
+    dw_Form = nullptr;
     delete FormNew;
     FormNew = nullptr;
     delete FormTree;
