@@ -5,6 +5,8 @@
 #include "Unit2.h"
 #include "UnitPage1.h"
 #include "Unitpage3.h"
+#include "Unitpage4.h"
+#include "dw_Unit.h"
 #include "Unitpage9.h"
 #include "Unitpage4a.h"
 #include "Unitpage4a1.h"
@@ -19,6 +21,9 @@
 #include "ui/Fonts.h"
 #include "ui/HandlerGuard.h"
 
+#include <functional>
+#include <vector>
+
 namespace {
 
 // The main window's section buttons open the forms of the sections.
@@ -26,9 +31,28 @@ void wireSectionOpeners()
 {
     ui::connectGuarded(MainForm->btn_page01, MainForm, [] { btn_page01Click(); });
     ui::connectGuarded(MainForm->btn_page03, MainForm, [] { btn_page03Click(); });
+    ui::connectGuarded(MainForm->btn_page04, MainForm, [] { btn_page04Click(); });
     ui::connectGuarded(MainForm->btn_page09, MainForm, [] { btn_page09Click(); });
     ui::connectGuarded(MainForm->Button2, MainForm, [] { OpenUnitProfile(); });
     MainForm->FirstRunRegistration = [] { OpenUnitProfile(); };
+}
+
+// Every window is made once, in the program's order, and destroyed in the
+// reverse order, its global pointer cleared.
+std::vector<std::function<void()>> &destroyers()
+{
+    static std::vector<std::function<void()>> list;
+    return list;
+}
+
+template <typename T>
+void make(T *&global)
+{
+    global = new T;
+    destroyers().push_back([&global] {
+        delete global;
+        global = nullptr;
+    });
 }
 
 } // namespace
@@ -36,56 +60,36 @@ void wireSectionOpeners()
 void createApplication(const QString &dataDir)
 {
     ui::mapSongTypeface();
-    MainForm = new TMainForm;
-    formwel = new Tformwel;
-    DM = new TDM;
+    make(MainForm);
+    make(formwel);
+    make(DM);
     ui::guarded([&] {
         prepareDataFolder(dataDir);
         DM->DataModuleCreate(dataDir);
     });
-    FormTree = new TFormTree;
-    FormNew = new TFormNew;
-    Fpage1 = new TFpage1;
-    Fpage3 = new TFpage3;
-    Fpage9 = new TFpage9;
-    HelpForm = new THelpForm;
-    HelpForm_rj = new THelpForm_rj;
-    Fpage4a = new TFpage4a;
-    formadvantage = new Tformadvantage;
-    formunitintrod = new Tformunitintrod;
-    Formstudy = new TFormstudy;
+    make(FormTree);
+    make(FormNew);
+    make(dw_Form);
+    make(Fpage1);
+    make(Fpage3);
+    make(Fpage4);
+    make(Fpage9);
+    make(HelpForm);
+    make(HelpForm_rj);
+    make(Fpage4a);
+    make(formadvantage);
+    make(formunitintrod);
+    make(Formstudy);
     wireSectionOpeners();
 }
 
 void destroyApplication()
 {
-    delete Formstudy;
-    Formstudy = nullptr;
-    delete formunitintrod;
-    formunitintrod = nullptr;
-    delete formadvantage;
-    formadvantage = nullptr;
-    delete Fpage4a;
-    Fpage4a = nullptr;
-    delete HelpForm_rj;
-    HelpForm_rj = nullptr;
-    delete HelpForm;
-    HelpForm = nullptr;
-    delete Fpage9;
-    Fpage9 = nullptr;
-    delete Fpage3;
-    Fpage3 = nullptr;
-    delete Fpage1;
-    Fpage1 = nullptr;
-    delete FormNew;
-    FormNew = nullptr;
-    delete FormTree;
-    FormTree = nullptr;
-    delete DM;
-    DM = nullptr;
-    delete formwel;
-    formwel = nullptr;
-    delete MainForm;
-    MainForm = nullptr;
+    auto &list = destroyers();
+    while (!list.empty()) {
+        const auto destroy = std::move(list.back());
+        list.pop_back();
+        destroy();
+    }
     db::DbfFile::releaseUnused();
 }
