@@ -51,6 +51,7 @@ void TMainForm::wireHandlers()
     ui::connectGuarded(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(); });
     ui::connectGuarded(cbYear, &QComboBox::currentTextChanged, this, [this] { ComboBox1Change(); });
     ui::connectGuarded(DBGrid1, &DBGrid::cellClicked, this, [this] { DBGrid1CellClick(); });
+    wireQueryBuilder();
 }
 
 TMainForm::~TMainForm()

@@ -56,6 +56,20 @@ public:
     // Shows the new-record dialog's category and year in the list.
     void SyncMainSelection();
 
+    // Query builder
+    void ComboBox2Change();
+    void SpeedButton24Click(); // 加入
+    void SpeedButton15Click(); // and
+    void SpeedButton17Click(); // not
+    void SpeedButton18Click(); // or
+    void SpeedButton20Click(); // (
+    void SpeedButton21Click(); // )
+    void SpeedButton16Click(); // 查询
+    void SpeedButton26Click(); // 恢复
+    void SpeedButton23Click(); // 剪切
+    void ComboBox5DropDown();
+    void ComboBox6DropDown();
+
     // Every section button of one kind, keeping its caption.
     void SetAllSectionKinds(ui::BitBtn::Kind kind);
     // Marks a section button complete or incomplete and writes its caption.
@@ -70,6 +84,7 @@ protected:
 private:
     void FormShowList();
     void wireHandlers();
+    void wireQueryBuilder();
 
     instance::InstanceGuard *m_instance = nullptr;
     bool m_shown = false;

@@ -291,6 +291,29 @@ void TestSql::whereConditions()
              QStringList({"2005000005"}));
     QCOMPARE(select(d, "select * from kjcg where item_3 like 'O''%'", "item_4"), QStringList({"2005000005"}));
 
+    // An escape character makes % and _ stand for themselves; a trail byte
+    // equal to the escape character is part of its double-byte character.
+    const QString slashTrail = gbk::decode(QByteArray("\x81\x5C"));
+    QCOMPARE(gbk::encode(slashTrail), QByteArray("\x81\x5C"));
+    for (const QString &row : {u("'P1', '50%_达标") + slashTrail + "'", u("'P2', '50_达标'"), u("'P3', 'x50ab'")})
+        sql::execute(d, "insert into kjcg (item_4, item_3) values (" + row + ")");
+    const auto escaped = [&](const QString &pattern, const QString &escape) {
+        return select(d, u("select * from kjcg where item_3 like '%1' escape '%2'").arg(pattern, escape), "item_4");
+    };
+    QCOMPARE(escaped(u("%50\\%\\_达标%"), "\\"), QStringList({"P1"}));
+    QCOMPARE(escaped(u("%50\\_%"), "\\"), QStringList({"P2"}));
+    QCOMPARE(escaped(u("%达标") + slashTrail + "%", "\\"), QStringList({"P1"}));
+    QCOMPARE(escaped(u("50!%!_达标") + slashTrail, "!"), QStringList({"P1"})); // no wildcard left
+    QCOMPARE(escaped(u("50!%%"), "!"), QStringList({"P1"}));                  // an escaped prefix
+    QCOMPARE(select(d, "select * from kjcg where item_3 not like '%!%%' escape '!' and item_4 like 'P%'", "item_4"),
+             QStringList({"P2", "P3"}));
+    for (const char *bad : {"%", "ab", ""}) {
+        bool syntax = false;
+        dbError([&] { escaped("%", u(bad)); }, &syntax);
+        QVERIFY2(syntax, bad);
+    }
+    QCOMPARE(sql::execute(d, "delete from kjcg where item_4 like 'P_'"), 3);
+
     // Text order is byte order of GBK, trailing blanks ignored, case matters.
     QCOMPARE(select(d, "select * from kjcg where item_4 >= '2005000004  ' and item_4 < '2005000005'", "item_4"),
              QStringList({"2005000004"}));

@@ -30,6 +30,7 @@ struct Expr
     bool negated = false;                      // not like, is not null, not in
     std::vector<std::unique_ptr<Expr>> parts;  // And/Or: two or more; Not: one
     Operand left, right;                       // Compare, Like (right is the pattern), IsNull (left)
+    char escape = 0;                           // Like: the character that makes the next one literal; 0 for none
     std::vector<Operand> list;                 // In
     int pos = 0;
 };

@@ -138,34 +138,45 @@ inline int charLength(const char *s, int i, int n)
     return (uchar(s[i]) >= 0x81 && uchar(s[i]) <= 0xFE && i + 1 < n) ? 2 : 1;
 }
 
-// A compiled pattern: most patterns are a plain text or a prefix.
+// A compiled pattern: most patterns are a plain text or a prefix. With an
+// escape character the character after it is literal, even % or _.
 struct Pattern
 {
     enum Kind { Exact, Prefix, General };
     Kind kind = Exact;
-    QByteArray bytes;
+    QByteArray bytes; // Exact, Prefix: the literal text, escapes resolved
+    char escape = 0;  // General only
 
     Pattern() = default;
-    explicit Pattern(const QByteArray &pattern)
+    explicit Pattern(const QByteArray &pattern, char escapeChar = 0)
     {
         const QByteArray p = trimmedRight(pattern);
+        const char *d = p.constData();
         const int n = int(p.size());
+        QByteArray literal;
         int wild = -1;
-        for (int i = 0; i < n; i += charLength(p.constData(), i, n))
-            if (p[i] == '%' || p[i] == '_') {
+        for (int i = 0; i < n;) {
+            if (escapeChar && d[i] == escapeChar && i + 1 < n)
+                ++i;
+            else if (d[i] == '%' || d[i] == '_') {
                 wild = i;
                 break;
             }
+            const int l = charLength(d, i, n);
+            literal.append(d + i, l);
+            i += l;
+        }
         if (wild < 0) {
             kind = Exact;
-            bytes = p;
+            bytes = literal;
             return;
         }
         bool onlyPercent = true;
         for (int i = wild; i < n; ++i)
-            onlyPercent = onlyPercent && p[i] == '%';
+            onlyPercent = onlyPercent && d[i] == '%';
         kind = onlyPercent ? Prefix : General;
-        bytes = onlyPercent ? p.left(wild) : p;
+        bytes = onlyPercent ? literal : p;
+        escape = escapeChar;
     }
     static Pattern prefix(const QByteArray &start)
     {
@@ -184,7 +195,7 @@ struct Pattern
         case Prefix:
             return n >= k && std::memcmp(s, bytes.constData(), size_t(k)) == 0;
         case General:
-            return likeMatch(s, n, bytes.constData(), k);
+            return likeMatch(s, n, bytes.constData(), k, escape);
         }
         return false;
     }
@@ -387,6 +398,7 @@ struct LikeNode final : Node
     Operand subject;
     Pattern pattern;
     std::optional<Operand> patternOperand; // a pattern read from a column
+    char escape = 0;
     bool negate = false;
     bool eval(const DbfFile &file, const char *rec) const override
     {
@@ -402,7 +414,7 @@ struct LikeNode final : Node
             n = trimmedLength(s, int(buffer.size()));
         }
         if (patternOperand)
-            return Pattern(patternOperand->text(file, rec)).matches(s, n) != negate;
+            return Pattern(patternOperand->text(file, rec), escape).matches(s, n) != negate;
         return pattern.matches(s, n) != negate;
     }
 };
@@ -658,13 +670,14 @@ private:
     {
         auto n = std::make_unique<LikeNode>();
         n->negate = e.negated;
+        n->escape = e.escape;
         if (e.right.kind == ast::Operand::Column) {
             n->patternOperand = fieldOperand(e.right.text);
         } else {
             const Value p = constantValue(e.right, m_params, m_file);
             if (p.isNull())
                 return std::make_unique<ConstNode>(false);
-            n->pattern = Pattern(constantText(e.right, p));
+            n->pattern = Pattern(constantText(e.right, p), e.escape);
         }
         if (e.left.kind == ast::Operand::Column) {
             n->subject = fieldOperand(e.left.text);
@@ -685,7 +698,7 @@ private:
 
 } // namespace
 
-bool likeMatch(const char *s, int sn, const char *p, int pn)
+bool likeMatch(const char *s, int sn, const char *p, int pn, char escape)
 {
     int si = 0, pi = 0;
     int starP = -1, starS = 0; // after the last '%': pattern position, subject position
@@ -696,15 +709,17 @@ bool likeMatch(const char *s, int sn, const char *p, int pn)
             continue;
         }
         if (pi < pn) {
-            const int pl = charLength(p, pi, pn);
+            const bool escaped = escape && p[pi] == escape && pi + 1 < pn;
+            const int at = escaped ? pi + 1 : pi; // the character to match
+            const int pl = charLength(p, at, pn);
             const int sl = charLength(s, si, sn);
-            if (pl == 1 && p[pi] == '_') {
+            if (!escaped && pl == 1 && p[at] == '_') {
                 ++pi;
                 si += sl;
                 continue;
             }
-            if (pl == sl && std::memcmp(p + pi, s + si, size_t(pl)) == 0) {
-                pi += pl;
+            if (pl == sl && std::memcmp(p + at, s + si, size_t(pl)) == 0) {
+                pi = at + pl;
                 si += sl;
                 continue;
             }

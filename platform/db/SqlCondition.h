@@ -36,7 +36,7 @@ QString fieldName(const DbfFile &file, int field);
 Value fieldValue(const ast::Operand &op, const Params &params, const DbfFile &file, int field);
 
 // LIKE on GBK bytes: '%' any run, '_' one character (a double-byte character
-// counts as one).
-bool likeMatch(const char *s, int sn, const char *p, int pn);
+// counts as one); a character after escape (when not 0) stands for itself.
+bool likeMatch(const char *s, int sn, const char *p, int pn, char escape = 0);
 
 } // namespace db::sql

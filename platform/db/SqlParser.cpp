@@ -17,7 +17,7 @@
 //   delete    := DELETE FROM table [WHERE expr]
 //   table     := name ['.' extension] | "quoted name"
 //   expr      := and {OR and};  and := not {AND not};  not := NOT not | predicate
-//   predicate := '(' expr ')' | operand op operand | operand [NOT] LIKE operand
+//   predicate := '(' expr ')' | operand op operand | operand [NOT] LIKE operand [ESCAPE 'c']
 //              | operand IS [NOT] NULL | operand [NOT] IN '(' value {',' value} ')'
 //   operand   := column | value;   value := 'text' | [+|-] number | :param | NULL
 
@@ -318,6 +318,17 @@ private:
         if (acceptWord("like")) {
             e->kind = ast::Expr::Like;
             e->right = operand();
+            if (acceptWord("escape")) {
+                // One plain character, so that it can never be half of a
+                // double-byte character.
+                const Token &t = peek();
+                const QChar c = t.text.size() == 1 ? t.text[0] : QChar();
+                if (t.kind != Token::String || c.unicode() < 0x21 || c.unicode() > 0x7E || c == QLatin1Char('%')
+                    || c == QLatin1Char('_'))
+                    fail(QString::fromUtf8("escape 后应为一个引号中的字符（不能是 %、_ 或空格）"));
+                take();
+                e->escape = char(c.unicode());
+            }
             return e;
         }
         if (acceptWord("in")) {

@@ -1,0 +1,106 @@
+// The query builder over 10,000 records of one category and year: a query of
+// three conditions beside the plain list statement, in the same run.
+#include "BenchData.h"
+#include "DataFolder.h"
+#include "QueryBuilder.h"
+#include "Startup.h"
+#include "Unit1.h"
+#include "UnitDM.h"
+#include "ui/MessageBox.h"
+#include "ui/ModalWindows.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr int kRecords = 10000;
+
+struct App
+{
+    QTemporaryDir tmp;
+    App()
+    {
+        fillBenchTable(tmp.path(), "kjcg", kRecords, 0, 1, "1");
+        fillBenchTable(tmp.path(), "cgwcr", 10 * kRecords, kRecords, 1);
+        prepareDataFolder(tmp.path());
+        setInstanceLockName("corvane-bench-query");
+        ui::setModalHandler([](QDialog *) { return 0; });
+        ui::setMessageBoxHandler([](const ui::MessageRequest &) { return ui::IDOK; });
+        createApplication(tmp.path());
+        MainForm->show();
+    }
+    ~App() { destroyApplication(); }
+};
+
+App &app()
+{
+    static App a;
+    return a;
+}
+
+// Text contains, a number and a negated contains, as the buttons join them.
+QString threeConditions()
+{
+    return QueryComparison("item_3", kContainsOperator, QString::fromUtf8("果1")) + "and "
+           + QueryComparison("item_45", ">", "1000") + "and not "
+           + QueryComparison("item_9", kContainsOperator, "7");
+}
+
+void BM_PlainListStatement(benchmark::State &state)
+{
+    app();
+    for (auto _ : state)
+        MainForm->RefreshRecordList();
+    state.counters["rows"] = DM->Qrykjcg->recordCount();
+}
+
+void BM_QueryStatement(benchmark::State &state)
+{
+    app();
+    const QStringList statement = QueryStatement(threeConditions(), 0, MainForm->cbYear->currentText());
+    for (auto _ : state) {
+        DM->Qrykjcg->close();
+        DM->Qrykjcg->setSql(statement);
+        DM->Qrykjcg->open();
+    }
+    state.counters["rows"] = DM->Qrykjcg->recordCount();
+}
+
+// The whole of 查询 (the result numbered and stored) beside the whole of 恢复.
+void BM_QueryRun(benchmark::State &state)
+{
+    app();
+    MainForm->MMSysV->setPlainText(threeConditions());
+    for (auto _ : state)
+        MainForm->SpeedButton16Click();
+    state.counters["rows"] = DM->Qrykjcg->recordCount();
+}
+
+void BM_Restore(benchmark::State &state)
+{
+    app();
+    for (auto _ : state) {
+        MainForm->MMSysV->setPlainText(threeConditions());
+        MainForm->SpeedButton26Click();
+    }
+    state.counters["rows"] = DM->Qrykjcg->recordCount();
+}
+
+} // namespace
+
+BENCHMARK(BM_PlainListStatement)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QueryStatement)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QueryRun)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Restore)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
