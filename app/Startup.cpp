@@ -1,10 +1,13 @@
 #include "Startup.h"
 
 #include "DataFolder.h"
+#include "Finto6Unit.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "UnitPage1.h"
+#include "Unitpage2.h"
 #include "Unitpage3.h"
+#include "Unitpage6.h"
 #include "Unitpage9.h"
 #include "Unitpage4a.h"
 #include "Unitpage4a1.h"
@@ -25,6 +28,7 @@ namespace {
 void wireSectionOpeners()
 {
     ui::connectGuarded(MainForm->btn_page01, MainForm, [] { btn_page01Click(); });
+    ui::connectGuarded(MainForm->btn_page02, MainForm, [] { btn_page02Click(); });
     ui::connectGuarded(MainForm->btn_page03, MainForm, [] { btn_page03Click(); });
     ui::connectGuarded(MainForm->btn_page09, MainForm, [] { btn_page09Click(); });
     ui::connectGuarded(MainForm->Button2, MainForm, [] { OpenUnitProfile(); });
@@ -38,6 +42,7 @@ void createApplication(const QString &dataDir)
     ui::mapSongTypeface();
     MainForm = new TMainForm;
     formwel = new Tformwel;
+    Fpage6 = new TFpage6;
     DM = new TDM;
     ui::guarded([&] {
         prepareDataFolder(dataDir);
@@ -45,7 +50,9 @@ void createApplication(const QString &dataDir)
     });
     FormTree = new TFormTree;
     FormNew = new TFormNew;
+    Finto6 = new TFinto6;
     Fpage1 = new TFpage1;
+    Fpage2 = new TFpage2;
     Fpage3 = new TFpage3;
     Fpage9 = new TFpage9;
     HelpForm = new THelpForm;
@@ -75,14 +82,20 @@ void destroyApplication()
     Fpage9 = nullptr;
     delete Fpage3;
     Fpage3 = nullptr;
+    delete Fpage2;
+    Fpage2 = nullptr;
     delete Fpage1;
     Fpage1 = nullptr;
+    delete Finto6;
+    Finto6 = nullptr;
     delete FormNew;
     FormNew = nullptr;
     delete FormTree;
     FormTree = nullptr;
     delete DM;
     DM = nullptr;
+    delete Fpage6;
+    Fpage6 = nullptr;
     delete formwel;
     formwel = nullptr;
     delete MainForm;
