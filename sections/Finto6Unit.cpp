@@ -18,17 +18,6 @@ QString u(const char *s)
     return QString::fromUtf8(s);
 }
 
-[[noreturn]] void refuse(const char *message)
-{
-    ShowWarning(QString::fromUtf8(message));
-    ui::abortAction();
-}
-
-std::function<void(QComboBox *)> dictionary(const char *fieldCode)
-{
-    return [fieldCode](QComboBox *c) { FillComboFromDict(DM->Tblzdxx, QString::fromLatin1(fieldCode), c, 1); };
-}
-
 } // namespace
 
 TFinto6::TFinto6(QWidget *parent) : ui::GuardedDialog(parent)
@@ -40,8 +29,8 @@ TFinto6::TFinto6(QWidget *parent) : ui::GuardedDialog(parent)
     // The edits hold what their columns hold, in GBK bytes.
     m_bindings.push_back(textBinding("PATENT_NO", edtzl_no, "zlqk"));
     m_bindings.push_back(textBinding("PATENT_NAM", edtzl_name, "zlqk"));
-    m_bindings.push_back(codeBinding("PATENT_ST", cb_st, 2, dictionary("patent_st")));
-    m_bindings.push_back(codeBinding("PATENT_TY", cb_ty, 2, dictionary("patent_ty")));
+    m_bindings.push_back(dictCodeBinding("PATENT_ST", cb_st, 2, "patent_st", 1));
+    m_bindings.push_back(dictCodeBinding("PATENT_TY", cb_ty, 2, "patent_ty", 1));
     ui::connectGuarded(Button1, this, &TFinto6::Button1Click);
     ui::connectGuarded(Button2, this, &TFinto6::Button2Click);
     ui::connectGuarded(cb_st, &QComboBox::currentIndexChanged, this, [this] { cb_stChange(); });
@@ -57,8 +46,8 @@ void TFinto6::FormShow()
 {
     db::Table *patents = DM->tblzlqk;
     if (isNewMode()) {
-        dictionary("patent_st")(cb_st);
-        dictionary("patent_ty")(cb_ty);
+        FillComboFromDict(DM->Tblzdxx, "patent_st", cb_st, 1);
+        FillComboFromDict(DM->Tblzdxx, "patent_ty", cb_ty, 1);
         edtzl_no->clear();
         edtzl_name->clear();
         cb_st->setCurrentIndex(0);
@@ -78,13 +67,13 @@ void TFinto6::cb_stChange()
 void TFinto6::CheckPatentInput()
 {
     if (cb_st->currentText().isEmpty())
-        refuse("\"专利状况\"不能为空！");
+        Refuse(u("\"专利状况\"不能为空！"));
     if (cb_ty->currentText().isEmpty())
-        refuse("\"专利类型\"不能为空！");
+        Refuse(u("\"专利类型\"不能为空！"));
     if (edtzl_no->text().isEmpty())
-        refuse("\"专利号\"不能为空！");
+        Refuse(u("\"专利号\"不能为空！"));
     if (edtzl_name->text().isEmpty())
-        refuse("\"专利名称\"不能为空！");
+        Refuse(u("\"专利名称\"不能为空！"));
 }
 
 void TFinto6::Button1Click()

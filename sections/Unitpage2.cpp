@@ -8,7 +8,6 @@
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/ModalWindows.h"
-#include "ui/SilentAbort.h"
 
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -20,19 +19,6 @@ namespace {
 QString u(const char *s)
 {
     return QString::fromUtf8(s);
-}
-
-[[noreturn]] void refuse(const char *message)
-{
-    ShowWarning(QString::fromUtf8(message));
-    ui::abortAction();
-}
-
-std::function<void(QComboBox *)> dictionary(const char *fieldCode, int noBlank)
-{
-    return [fieldCode, noBlank](QComboBox *c) {
-        FillComboFromDict(DM->Tblzdxx, QString::fromLatin1(fieldCode), c, noBlank);
-    };
 }
 
 const QString kPatent = QStringLiteral("1");
@@ -47,10 +33,10 @@ TFpage2::TFpage2(QWidget *parent) : SectionForm("02", parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint);
     wireButtons(btnSave01, Button3, quit01);
 
-    addBinding(codeBinding("ITEM_32", CB_32, 3, dictionary("item_32", 1)));
+    addBinding(dictCodeBinding("ITEM_32", CB_32, 3, "item_32", 1));
     addBinding(choiceBinding("ITEM_161", this, "pl_161", 1, u("推广形式")));
-    addBinding(codeBinding("ITEM_46", cb_46, 2, dictionary("item_46", 0)));
-    addBinding(codeBinding("ITEM_47", cb_47, 2, dictionary("item_47", 0)));
+    addBinding(dictCodeBinding("ITEM_46", cb_46, 2, "item_46", 0));
+    addBinding(dictCodeBinding("ITEM_47", cb_47, 2, "item_47", 0));
     addBinding(moneyBinding("ITEM_51_2", edt_51_2));
     addBinding(moneyBinding("ITEM_51_3", edt_51_3));
     addBinding(textBinding("ITEM_53", Edt_53));
@@ -70,7 +56,7 @@ TFpage2::TFpage2(QWidget *parent) : SectionForm("02", parent)
         edit->setValidator(new gbk::ByteLimitValidator(places, edit));
         m_results << edit;
     }
-    m_ipForm = codeBinding("ITEM_51", cb_51, 1, dictionary("item_51", 0));
+    m_ipForm = dictCodeBinding("ITEM_51", cb_51, 1, "item_51", 0);
     m_reasons.push_back(choiceBinding("ITEM_32_1", this, "pl_32_1", 1, u("未应用或停用原因")));
     m_reasons.push_back(choiceBinding("ITEM_160", this, "Pl_160", 2, u("未应用或停用原因细类")));
 
@@ -234,15 +220,15 @@ void TFpage2::cb_32_1OnClick(QAbstractButton *sender)
 void TFpage2::CheckPage2Input()
 {
     if (gbk::trim(CB_32->currentText()).isEmpty())
-        refuse("\"应用状态\"不能为空！");
+        Refuse(u("\"应用状态\"不能为空！"));
     if (!CB_32->currentText().contains(u("稳定应用"))
         && CodesFromChecks(this, QStringLiteral("pl_32_1"), 1, u("未应用或停用原因")).isEmpty())
-        refuse("非\"稳定应用\"的项目，其\"未应用或停用原因\"必须说明！");
+        Refuse(u("非\"稳定应用\"的项目，其\"未应用或停用原因\"必须说明！"));
     if (CodesFromChecks(this, QStringLiteral("pl_161"), 1, u("推广形式")).isEmpty())
-        refuse("\"推广形式\"必须选择！");
+        Refuse(u("\"推广形式\"必须选择！"));
     if (cb_51->currentIndex() == 0 && edt_51_2->text() == QLatin1String("0")
         && edt_51_3->text() == QLatin1String("0"))
-        refuse("请填写专利情况！");
+        Refuse(u("请填写专利情况！"));
 }
 
 void TFpage2::saveOther(db::Dataset *record)

@@ -210,7 +210,7 @@ private slots:
         addPatent(kKey, ".", 1, "ZL001", "1");
         addPatent(kKey, ".", 2, "ZL002", "2");
         MainForm->RefreshRecordList();
-        const QStringList both = {"1 ZL001 1", "2 ZL002 2"};
+        const QStringList both = {u("1 ZL001 专利ZL001 1 1"), u("2 ZL002 专利ZL002 2 1")};
         openSection(app, [&] {
             QVERIFY(shown(Fpage2->edt_51_2) && shown(Fpage2->Button1) && !shown(Fpage2->Edt_53));
             QCOMPARE(QStringList({Fpage2->edt_51_2->text(), Fpage2->edt_51_3->text()}), QStringList({"1", "1"}));
@@ -261,7 +261,7 @@ private slots:
         // Opening a record of another form leaves rows it still has alone.
         addPatent(kKey, ".", 1, "ZL003", "1");
         openSection(app, [&] { QVERIFY(Fpage2->IsUnchanged()); });
-        QCOMPARE(storedPatents(kKey), QStringList{"1 ZL003 1"});
+        QCOMPARE(storedPatents(kKey), QStringList{u("1 ZL003 专利ZL003 1 1")});
     }
 
     // The counts follow the patent list; they reach the record with the save.
