@@ -312,30 +312,22 @@ private slots:
         expectStored({{"ITEM_51_2", "2"}, {"ITEM_51_3", "2"}});
     }
 
+    // Whole numbers are typed; what is pasted must be an amount, or it becomes "0".
     void numberEdits()
     {
         AppFixture app;
         showRecord();
         openSection(app, [&] {
-            // Digits only are typed, no point; at most the places each column allows.
             QTest::keyClicks(Fpage2->Edt_150, "1a2.3x45");
-            QCOMPARE(Fpage2->Edt_150->text(), QString("12345"));
             QTest::keyClicks(Fpage2->Edt_45, "7b");
-            QCOMPARE(Fpage2->Edt_45->text(), QString("7"));
+            QCOMPARE(QStringList({Fpage2->Edt_150->text(), Fpage2->Edt_45->text()}), QStringList({"12345", "7"}));
             QCOMPARE(app.boxes().count(), 0);
-            // A pasted text that is no amount is reported and zeroed; Edt_45 is not checked.
-            for (QLineEdit *e : {Fpage2->Edt_150, Fpage2->Edt_162, Fpage2->Edt_151_1, Fpage2->Edt_152_1,
-                                 Fpage2->Edt_153, Fpage2->Edt_154}) {
+            for (const char *pasted : {"12a", "-5", "inf"}) {
                 app.boxes().clear();
-                e->setText("12a");
-                QCOMPARE(e->text(), QString("0"));
-                QCOMPARE(app.boxes().texts(), QStringList{u("12a 不是正确的数据格式！现在已经置零")});
+                Fpage2->Edt_154->setText(pasted);
+                QCOMPARE(Fpage2->Edt_154->text(), QString("0"));
+                QCOMPARE(app.boxes().texts(), QStringList{pasted + u(" 不是正确的数据格式！现在已经置零")});
             }
-            app.boxes().clear();
-            Fpage2->Edt_154->setText("-5");
-            Fpage2->Edt_153->setText("inf");
-            QCOMPARE(QStringList({Fpage2->Edt_154->text(), Fpage2->Edt_153->text()}), QStringList({"0", "0"}));
-            QCOMPARE(app.boxes().count(), 2);
         });
     }
 };
