@@ -1,12 +1,15 @@
 #include "Startup.h"
 
 #include "DataFolder.h"
+#include "Finto6Unit.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "UnitPage1.h"
+#include "Unitpage2.h"
 #include "Unitpage3.h"
 #include "Unitpage4.h"
 #include "dw_Unit.h"
+#include "Unitpage6.h"
 #include "Unitpage9.h"
 #include "Unitpage4a.h"
 #include "Unitpage4a1.h"
@@ -30,6 +33,7 @@ namespace {
 void wireSectionOpeners()
 {
     ui::connectGuarded(MainForm->btn_page01, MainForm, [] { btn_page01Click(); });
+    ui::connectGuarded(MainForm->btn_page02, MainForm, [] { btn_page02Click(); });
     ui::connectGuarded(MainForm->btn_page03, MainForm, [] { btn_page03Click(); });
     ui::connectGuarded(MainForm->btn_page04, MainForm, [] { btn_page04Click(); });
     ui::connectGuarded(MainForm->btn_page09, MainForm, [] { btn_page09Click(); });
@@ -62,6 +66,7 @@ void createApplication(const QString &dataDir)
     ui::mapSongTypeface();
     make(MainForm);
     make(formwel);
+    make(Fpage6);
     make(DM);
     ui::guarded([&] {
         prepareDataFolder(dataDir);
@@ -70,7 +75,9 @@ void createApplication(const QString &dataDir)
     make(FormTree);
     make(FormNew);
     make(dw_Form);
+    make(Finto6);
     make(Fpage1);
+    make(Fpage2);
     make(Fpage3);
     make(Fpage4);
     make(Fpage9);

@@ -302,13 +302,17 @@ QString CodesFromChecks(QWidget *form, const QString &panelName, int codeWidth, 
     return acc;
 }
 
+void Refuse(const QString &message)
+{
+    ShowWarning(message);
+    ui::abortAction();
+}
+
 QString RequireText(const QString &text, const QString &message)
 {
     const QString trimmed = gbk::trim(text);
-    if (trimmed.isEmpty()) {
-        ShowWarning(message);
-        ui::abortAction();
-    }
+    if (trimmed.isEmpty())
+        Refuse(message);
     return trimmed;
 }
 

@@ -67,6 +67,8 @@ void CheckByCodeList(QWidget *form, const QString &panelName, const QString &val
 // abandons the action silently.
 QString CodesFromChecks(QWidget *form, const QString &panelName, int codeWidth, const QString &itemName);
 
+// A failed check: warns with message and abandons the action silently.
+[[noreturn]] void Refuse(const QString &message);
 // The trimmed text; when empty, warns with message and abandons the action silently.
 QString RequireText(const QString &text, const QString &message);
 

@@ -58,11 +58,7 @@ private:
 void checkMoneyText(QLineEdit *edit)
 {
     const QString text = edit->text();
-    if (gbk::trim(text).isEmpty())
-        return;
-    bool ok = false;
-    gbk::trim(text).toDouble(&ok);
-    if (ok)
+    if (gbk::trim(text).isEmpty() || isAmountText(text))
         return;
     ShowWarning(text + QString::fromUtf8(" 不是正确的数据格式！现在已经置零"));
     edit->setText("0");

@@ -10,7 +10,8 @@ class QPlainTextEdit;
 // Amounts in 万元: only digits (and "." where allowed) can be typed; any
 // other text that reaches the edit is reported and replaced by "0".
 void makeMoneyEdit(QLineEdit *edit, bool allowDot);
-// The check run on every change of a money edit.
+// The check run on every change of a money edit: a text that is no amount
+// (a sign, an exponent, "inf" would pass as numbers) is reported and zeroed.
 void checkMoneyText(QLineEdit *edit);
 
 // A memo holding only blanks is emptied when clicked, so typing starts at the top.

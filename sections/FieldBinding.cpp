@@ -2,6 +2,7 @@
 
 #include "SharedRoutines.h"
 #include "TableSchemas.h"
+#include "UnitDM.h"
 #include "db/Dataset.h"
 #include "text/Gbk.h"
 #include "ui/HandlerGuard.h"
@@ -207,6 +208,13 @@ std::unique_ptr<FieldBinding> codeBinding(const QString &field, QComboBox *combo
                                           std::function<void(QComboBox *)> fill)
 {
     return std::make_unique<CodeBinding>(field, combo, codeChars, std::move(fill));
+}
+
+std::unique_ptr<FieldBinding> dictCodeBinding(const QString &field, QComboBox *combo, int codeChars,
+                                              const QString &fieldCode, int noBlank)
+{
+    return codeBinding(field, combo, codeChars,
+                       [fieldCode, noBlank](QComboBox *c) { FillComboFromDict(DM->Tblzdxx, fieldCode, c, noBlank); });
 }
 
 std::unique_ptr<FieldBinding> choiceBinding(const QString &field, QWidget *form, const QString &panelName,

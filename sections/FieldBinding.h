@@ -56,6 +56,10 @@ std::unique_ptr<FieldBinding> memoBinding(const QString &field, QPlainTextEdit *
 // codeChars characters of the chosen item, trimmed.
 std::unique_ptr<FieldBinding> codeBinding(const QString &field, QComboBox *combo, int codeChars,
                                           std::function<void(QComboBox *)> fill);
+// The same, listing the code dictionary's items of fieldCode (a blank item
+// last when noBlank is 0).
+std::unique_ptr<FieldBinding> dictCodeBinding(const QString &field, QComboBox *combo, int codeChars,
+                                              const QString &fieldCode, int noBlank);
 // A panel of check boxes or radio buttons named after their codes.
 std::unique_ptr<FieldBinding> choiceBinding(const QString &field, QWidget *form, const QString &panelName,
                                             int codeWidth, const QString &itemName);

@@ -51,6 +51,7 @@ bool SectionForm::save()
         saveFailed();
         return false;
     }
+    saved(record);
     ShowWarning(QString::fromUtf8("存储成功！"));
     MainForm->SetSectionState(m_section, true);
     return true;

@@ -40,6 +40,8 @@ protected:
     virtual void saveOther(db::Dataset *) {}
     virtual bool otherUnchanged(db::Dataset *) { return true; }
     virtual void saveFailed() {}
+    // After the record is posted, before the save is reported.
+    virtual void saved(db::Dataset *) {}
 
     void addBinding(std::unique_ptr<FieldBinding> binding) { m_bindings.push_back(std::move(binding)); }
     void wireButtons(QAbstractButton *saveButton, QAbstractButton *helpButton, QAbstractButton *leaveButton);

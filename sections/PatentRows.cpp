@@ -1,0 +1,56 @@
+#include "PatentRows.h"
+
+#include "RecordRoutines.h"
+#include "UnitDM.h"
+#include "db/Table.h"
+
+void OpenPatentRows(const QString &key, const QString &region)
+{
+    openFiltered(DM->tblzlqk, keyFilter(key, region));
+}
+
+void OpenPatentRowsOf(db::Dataset *record)
+{
+    OpenPatentRows(trimmedField(record, "ITEM_4"), trimmedField(record, "ITEM_DQDM"));
+}
+
+PatentCounts CountPatents()
+{
+    PatentCounts counts;
+    db::Table *patents = DM->tblzlqk;
+    for (patents->first(); !patents->eof(); patents->next()) {
+        const QString status = trimmedField(patents, "PATENT_ST");
+        if (status == QLatin1String("1"))
+            ++counts.applied;
+        else if (status == QLatin1String("2"))
+            ++counts.granted;
+    }
+    return counts;
+}
+
+void RenumberPatents()
+{
+    db::Table *patents = DM->tblzlqk;
+    patents->disableControls();
+    try {
+        int place = 0;
+        for (patents->first(); !patents->eof(); patents->next()) {
+            patents->edit();
+            patents->fieldByName("item_no")->setAsInteger(++place);
+            patents->post();
+        }
+    } catch (...) {
+        patents->cancel();
+        patents->enableControls();
+        throw;
+    }
+    patents->enableControls();
+    patents->first();
+}
+
+void DeletePatentRows()
+{
+    db::Table *patents = DM->tblzlqk;
+    for (patents->first(); !patents->isEmpty();)
+        patents->deleteRecord();
+}
