@@ -95,6 +95,13 @@ void ShowWarning(const QString &text)
     ui::messageBox(text, QStringLiteral("Corvane"), ui::MB_OK | ui::MB_ICONEXCLAMATION);
 }
 
+bool AskSaveChanges()
+{
+    return ui::messageBox(QString::fromUtf8("记录已经更改,是否保存？"), QString::fromUtf8("请注意！"),
+                          ui::MB_YESNO | ui::MB_ICONQUESTION)
+           == ui::IDYES;
+}
+
 QString FormatDotDate(const QString &text)
 {
     return midBytes(text, 0, 4) + QLatin1Char('-') + midBytes(text, 5, 2) + QLatin1Char('-') + midBytes(text, 8, 2);

@@ -22,6 +22,9 @@ class Table;
 
 // The warning box: caption "Corvane", exclamation icon, OK.
 void ShowWarning(const QString &text);
+// The question before unsaved changes are dropped: "记录已经更改,是否保存？"
+// under "请注意！", Yes and No. True for Yes.
+bool AskSaveChanges();
 
 // "yyyy.mm.dd" to "yyyy-mm-dd", taking the characters by position.
 QString FormatDotDate(const QString &text);

@@ -35,7 +35,7 @@ QPixmap splashPicture()
     return pm;
 }
 
-Tformwel::Tformwel(QWidget *parent) : QDialog(parent)
+Tformwel::Tformwel(QWidget *parent) : ui::GuardedDialog(parent)
 {
     setupUi(this);
     setFixedSize(807, 600);
@@ -52,7 +52,7 @@ Tformwel::Tformwel(QWidget *parent) : QDialog(parent)
 void Tformwel::Timer1Timer()
 {
     Timer1->stop();
-    close();
+    closeNow();
 }
 
 void Tformwel::Button1Click()

@@ -302,7 +302,7 @@ bool TFpage1::otherUnchanged(db::Dataset *record)
     const auto same = [record](const char *field, const QString &value) {
         return gbk::trim(record->fieldByName(QString::fromLatin1(field))->asString()) == gbk::trim(value);
     };
-    if (!m_attribute->unchanged(record) || !same("ITEM_14", keywordText()))
+    if (!same("ITEM_14", keywordText()))
         return false;
     if (!same("ITEM_15", classCode(Edt_15, HasXkfl)) || !same("ITEM_15_1", classCode(edt_15_1, HasXkfl))
         || !same("ITEM_12", classCode(edt_12, HasZtflh)) || !same("ITEM_12_1", classCode(edt_12_1, HasZtflh)))
@@ -314,7 +314,11 @@ bool TFpage1::otherUnchanged(db::Dataset *record)
                           || (date->value().kind == db::Value::Date && date->value().date == shown);
     if (!dateSame || !same("ITEM_8", periodText()))
         return false;
+    // The attribute belongs to applied technology: another category's save
+    // empties it, so its hidden list, still showing the stored code, is no change.
     const bool tech = gbk::trim(record->fieldByName("ITEM_CGLB")->asString()) == QLatin1String("1");
+    if (tech && !m_attribute->unchanged(record))
+        return false;
     for (auto &b : tech ? m_appliedOnly : m_otherOnly)
         if (!b->unchanged(record))
             return false;
