@@ -17,6 +17,7 @@
 #include "db/DbfFile.h"
 #include "ui/Fonts.h"
 #include "ui/HandlerGuard.h"
+#include "ui/Locale.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ void wireSectionOpeners()
 
 void createApplication(const QString &dataDir)
 {
+    ui::useChineseLocale();
     ui::mapSongTypeface();
     MainForm = new TMainForm;
     formwel = new Tformwel;

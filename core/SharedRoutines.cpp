@@ -331,6 +331,8 @@ void SetControlText(QWidget *control, const QString &text)
 {
     if (auto *edit = qobject_cast<QLineEdit *>(control)) {
         edit->setText(text);
+        // A code edit narrower than "code  name" shows the code first.
+        edit->setCursorPosition(0);
     } else if (auto *combo = qobject_cast<QComboBox *>(control)) {
         if (combo->isEditable()) {
             combo->setEditText(text);

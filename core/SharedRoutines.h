@@ -56,8 +56,8 @@ void SplitToEdits(const QString &text, QLineEdit *edit1, QLineEdit *edit2, QLine
 // A period text into its four edits; today's year and month when it is too short.
 void ParseDateRange(const QString &text, QLineEdit *startYear, QLineEdit *startMonth,
                     QLineEdit *endYear, QLineEdit *endMonth);
-// Puts a text into a QLineEdit or a QComboBox (a drop-down list selects it,
-// adding it when it is not listed).
+// Puts a text into a QLineEdit, showing its start, or a QComboBox (a
+// drop-down list selects it, adding it when it is not listed).
 void SetControlText(QWidget *control, const QString &text);
 // "code  name" of a classification code into a QLineEdit or QComboBox; empty when unknown.
 void ShowCodeName(db::Table *table, const QString &code, QWidget *control);

@@ -9,6 +9,7 @@
 #include "db/Query.h"
 #include "text/Gbk.h"
 #include "ui/Clock.h"
+#include "ui/DatePicker.h"
 #include "ui/HandlerGuard.h"
 
 #include <QCheckBox>
@@ -113,8 +114,7 @@ TFpage1::TFpage1(QWidget *parent) : SectionForm("01", parent)
         e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
         e->installEventFilter(this);
     }
-    DTP_121->setDisplayFormat(QStringLiteral("yyyy.MM.dd"));
-    DTP_121->setDateRange(QDate(1949, 1, 1), QDate(2051, 12, 31));
+    ui::setUpDatePicker(DTP_121, QStringLiteral("yyyy.MM.dd"));
     for (QLineEdit *e : {edt_14_1, edt_14_2, edt_14_3})
         e->setValidator(new gbk::ByteLimitValidator(198, e));
     ui::connectGuarded(edt_14_1, &QLineEdit::textChanged, this, [this] { edt_14_1Change(); });
@@ -202,6 +202,11 @@ void TFpage1::loadRegistrationDate(db::Dataset *record)
         // The engine reads a date column that holds no date as empty; the
         // file tells whether the field is blank or unreadable.
         badText = gbk::trim(record->fieldByName("ITEM_121")->storedText());
+    }
+    // A year the picker cannot show would be moved on loading and stored moved.
+    if (date.isValid() && (date < ui::earliestPickerDate() || date > ui::latestPickerDate())) {
+        badText = gbk::trim(record->fieldByName("ITEM_121")->storedText());
+        date = QDate();
     }
     const bool bad = !badText.isEmpty();
     if (bad)

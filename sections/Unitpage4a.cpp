@@ -123,7 +123,7 @@ void TFpage4a::LoadUnitProfile()
         const QStringList codes = unitCodes(unit->fieldByName(row.column)->asString());
         db::Table *classification = classificationOf(row);
         for (int k = 1; k <= kUnitCodeEdits; ++k)
-            codeEdit(row, k)->setText(k <= codes.size() ? unitCodeText(classification, codes[k - 1]) : QString());
+            SetControlText(codeEdit(row, k), k <= codes.size() ? unitCodeText(classification, codes[k - 1]) : QString());
     }
 }
 
