@@ -23,6 +23,7 @@
 #include "db/DbfFile.h"
 #include "ui/Fonts.h"
 #include "ui/HandlerGuard.h"
+#include "ui/Locale.h"
 
 #include <functional>
 #include <vector>
@@ -63,6 +64,7 @@ void make(T *&global)
 
 void createApplication(const QString &dataDir)
 {
+    ui::useChineseLocale();
     ui::mapSongTypeface();
     make(MainForm);
     make(formwel);

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include <memory>
+
 namespace {
 
 constexpr int kRecords = 10000;
@@ -33,10 +35,15 @@ struct App
     ~App() { destroyApplication(); }
 };
 
+// Made on first use and destroyed before the application object is: its
+// windows cannot outlive QApplication.
+std::unique_ptr<App> g_app;
+
 App &app()
 {
-    static App a;
-    return a;
+    if (!g_app)
+        g_app = std::make_unique<App>();
+    return *g_app;
 }
 
 void BM_RefreshRecordList(benchmark::State &state)
@@ -78,5 +85,6 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    g_app.reset();
     return 0;
 }

@@ -1,7 +1,5 @@
 #include "HelpText.h"
 
-#include <QAbstractButton>
-#include <QDialog>
 #include <QFile>
 #include <QPlainTextEdit>
 
@@ -13,8 +11,7 @@ QString helpText(const QString &name)
     return QString::fromUtf8(f.readAll());
 }
 
-void setUpHelpWindow(QDialog *window, QPlainTextEdit *memo, QAbstractButton *back, const QString &textName)
+void setUpHelpWindow(QPlainTextEdit *memo, const QString &textName)
 {
     memo->setPlainText(helpText(textName));
-    QObject::connect(back, &QAbstractButton::clicked, window, &QDialog::close);
 }

@@ -95,6 +95,13 @@ void ShowWarning(const QString &text)
     ui::messageBox(text, QStringLiteral("Corvane"), ui::MB_OK | ui::MB_ICONEXCLAMATION);
 }
 
+bool AskSaveChanges()
+{
+    return ui::messageBox(QString::fromUtf8("记录已经更改,是否保存？"), QString::fromUtf8("请注意！"),
+                          ui::MB_YESNO | ui::MB_ICONQUESTION)
+           == ui::IDYES;
+}
+
 QString FormatDotDate(const QString &text)
 {
     return midBytes(text, 0, 4) + QLatin1Char('-') + midBytes(text, 5, 2) + QLatin1Char('-') + midBytes(text, 8, 2);
@@ -209,7 +216,7 @@ void SplitToEdits(const QString &text, QLineEdit *edit1, QLineEdit *edit2, QLine
     const QStringList parts = text.split(QLatin1Char(';'));
     QLineEdit *const edits[] = {edit1, edit2, edit3};
     for (int i = 0; i < 3; ++i)
-        edits[i]->setText(parts.value(i));
+        gbk::setTextWhole(edits[i], parts.value(i));
 }
 
 void ParseDateRange(const QString &text, QLineEdit *startYear, QLineEdit *startMonth,
@@ -327,7 +334,9 @@ void ReopenQuery(db::Query *query, const QString &sql)
 void SetControlText(QWidget *control, const QString &text)
 {
     if (auto *edit = qobject_cast<QLineEdit *>(control)) {
-        edit->setText(text);
+        gbk::setTextWhole(edit, text);
+        // A code edit narrower than "code  name" shows the code first.
+        edit->setCursorPosition(0);
     } else if (auto *combo = qobject_cast<QComboBox *>(control)) {
         if (combo->isEditable()) {
             combo->setEditText(text);

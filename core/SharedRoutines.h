@@ -22,6 +22,9 @@ class Table;
 
 // The warning box: caption "Corvane", exclamation icon, OK.
 void ShowWarning(const QString &text);
+// The question before unsaved changes are dropped: "记录已经更改,是否保存？"
+// under "请注意！", Yes and No. True for Yes.
+bool AskSaveChanges();
 
 // "yyyy.mm.dd" to "yyyy-mm-dd", taking the characters by position.
 QString FormatDotDate(const QString &text);
@@ -53,8 +56,8 @@ void SplitToEdits(const QString &text, QLineEdit *edit1, QLineEdit *edit2, QLine
 // A period text into its four edits; today's year and month when it is too short.
 void ParseDateRange(const QString &text, QLineEdit *startYear, QLineEdit *startMonth,
                     QLineEdit *endYear, QLineEdit *endMonth);
-// Puts a text into a QLineEdit or a QComboBox (a drop-down list selects it,
-// adding it when it is not listed).
+// Puts a text into a QLineEdit, showing its start, or a QComboBox (a
+// drop-down list selects it, adding it when it is not listed).
 void SetControlText(QWidget *control, const QString &text);
 // "code  name" of a classification code into a QLineEdit or QComboBox; empty when unknown.
 void ShowCodeName(db::Table *table, const QString &code, QWidget *control);

@@ -7,6 +7,7 @@
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
 #include "ui/ModalWindows.h"
+#include "ui/Placement.h"
 
 #include <cstdlib>
 
@@ -69,6 +70,7 @@ void TMainForm::FormCreate()
         return;
     }
     ui::fixWindowSize(this, 800, 570);
+    ui::centreOnScreen(this);
     TableNames = {"KJCG", "CGWCDW", "CGWCR", "JDWYHMD", "ZLQK", "unit", "expert"};
 }
 

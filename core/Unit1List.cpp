@@ -102,10 +102,13 @@ void TMainForm::MarkSectionStatus()
     DM->QryCheckUp->close();
     DM->QryCheckUp->setSql(QStringList{"select * from checkup where ", filter});
     DM->QryCheckUp->open();
+    // The required fields mark sections 01 to 04 only: 08 goes by its
+    // persons, and 05, 07 and 09 are never marked incomplete here.
+    static const QStringList checkedSections = {"01", "02", "03", "04"};
     for (DM->QryCheckUp->first(); !DM->QryCheckUp->eof(); DM->QryCheckUp->next()) {
         const QString id = DM->QryCheckUp->fieldByName("id")->asString().trimmed();
         const QString section = DM->QryCheckUp->fieldByName("button")->asString().trimmed();
-        if (list->fieldByName(id)->isNull())
+        if (list->fieldByName(id)->isNull() && checkedSections.contains(section))
             SetSectionState(section, false);
     }
 

@@ -1,16 +1,16 @@
 #pragma once
 #include "ui_Unit2.h"
 
-#include <QDialog>
+#include "ui/GuardedDialog.h"
 
 // Help for applied-technology records.
-class THelpForm : public QDialog, public Ui::THelpForm
+class THelpForm : public ui::GuardedDialog, public Ui::THelpForm
 {
     Q_OBJECT
 
 public:
     explicit THelpForm(QWidget *parent = nullptr);
-    void Button1Click() { close(); }
+    void Button1Click() { closeNow(); }
 };
 
 extern THelpForm *HelpForm;

@@ -65,7 +65,7 @@ void lockOnNewRecord()
 
 } // namespace
 
-TFormNew::TFormNew(QWidget *parent) : QDialog(parent)
+TFormNew::TFormNew(QWidget *parent) : ui::GuardedDialog(parent)
 {
     setupUi(this);
     ui::fixWindowSize(this, 480, 288);
@@ -121,23 +121,14 @@ QString TFormNew::yearPrefix() const
 
 void TFormNew::showEvent(QShowEvent *e)
 {
-    QDialog::showEvent(e);
+    ui::GuardedDialog::showEvent(e);
     ui::guarded([this] { FormShow(); });
 }
 
-void TFormNew::closeEvent(QCloseEvent *e)
+void TFormNew::closeIfAllowed()
 {
     if (FormCloseQuery())
-        QDialog::closeEvent(e);
-    else
-        e->ignore();
-}
-
-void TFormNew::reject()
-{
-    // Escape and the close box are refused alike while something is typed.
-    if (FormCloseQuery())
-        QDialog::reject();
+        closeNow();
 }
 
 bool TFormNew::eventFilter(QObject *watched, QEvent *e)
@@ -149,7 +140,7 @@ bool TFormNew::eventFilter(QObject *watched, QEvent *e)
         if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && isVisible())
             ui::guarded([this] { cbYearExit(); });
     }
-    return QDialog::eventFilter(watched, e);
+    return ui::GuardedDialog::eventFilter(watched, e);
 }
 
 void TFormNew::FormShow()
@@ -217,21 +208,21 @@ void TFormNew::Button2Click()
 {
     ListSql = DM->Qrykjcg->sql();
     if (AllowClose) {
-        close();
+        closeIfAllowed();
         return;
     }
     const bool hasTitle = !gbk::trim(edt_3->text()).isEmpty();
     const bool hasUnit = !gbk::trim(edt_9->text()).isEmpty();
     if (!hasTitle && !hasUnit) {
         AllowClose = true;
-        close();
+        closeIfAllowed();
     } else if (hasTitle && hasUnit) {
         if (ui::messageBox(u("退出并储存？"), u("提示信息"), ui::MB_OKCANCEL | ui::MB_ICONINFORMATION) == ui::IDOK) {
             Button1Click();
         } else {
             AllowClose = true;
         }
-        close();
+        closeIfAllowed();
     } else {
         Button1Click(); // its checks name the empty one
     }
@@ -243,7 +234,7 @@ void TFormNew::Button1Click()
     const QString title = gbk::trim(edt_3->text());
     const QString unit = gbk::trim(edt_9->text());
     if (title.isEmpty() && unit.isEmpty() && gbk::trim(edt_120->text()).isEmpty()) {
-        close();
+        closeIfAllowed();
         return;
     }
     if (year.isEmpty()) {
@@ -316,7 +307,7 @@ void TFormNew::storeNew(const QString &title, const QString &unit)
     MainForm->MarkSectionStatus();
     MainForm->UpdateNavigationLock();
     lockOnNewRecord();
-    close();
+    closeIfAllowed();
 }
 
 void TFormNew::writeRecord(db::Table *out, const std::function<void()> &fill)
@@ -374,6 +365,6 @@ void TFormNew::storeModified(const QString &title, const QString &unit)
     MainForm->MarkSectionStatus();
     MainForm->RenumberList();
     MainForm->UpdateNavigationLock();
-    close();
+    closeIfAllowed();
     LocateRecord(list, key, region);
 }

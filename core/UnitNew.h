@@ -4,9 +4,9 @@
 // management number, title, first unit). The record routines beneath it work
 // on the data module alone, so the main window's delete uses them too.
 #include "RecordRoutines.h"
+#include "ui/GuardedDialog.h"
 #include "ui_UnitNew.h"
 
-#include <QDialog>
 #include <QString>
 #include <functional>
 
@@ -24,7 +24,7 @@ extern QString OldItem3;
 extern QString CheckSql;
 
 
-class TFormNew : public QDialog, public Ui::TFormNew
+class TFormNew : public ui::GuardedDialog, public Ui::TFormNew
 {
     Q_OBJECT
 
@@ -51,14 +51,15 @@ public:
     void edt_3Change() { AllowClose = false; }
     void edt_9Change() { AllowClose = false; }
 
-    void reject() override;
-
 protected:
     void showEvent(QShowEvent *e) override;
-    void closeEvent(QCloseEvent *e) override;
+    // Escape, the close box and Alt+F4 leave through 退出.
+    void leaveRequested() override { Button2Click(); }
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
+    // Closes unless something typed is still unstored (FormCloseQuery).
+    void closeIfAllowed();
     QString yearPrefix() const;
     // Refuses a year outside 1900 to 2050 the way leaving the field does.
     void checkYearRange();

@@ -129,7 +129,7 @@ void BuildClassTree(db::Table *table, QTreeWidget *tree)
     tree->expandItem(root);
 }
 
-TFormTree::TFormTree(QWidget *parent) : QDialog(parent), ImageList1(treeImages())
+TFormTree::TFormTree(QWidget *parent) : ui::GuardedDialog(parent), ImageList1(treeImages())
 {
     setupUi(this);
     ui::fixWindowSize(this, 380, 420);
@@ -139,7 +139,7 @@ TFormTree::TFormTree(QWidget *parent) : QDialog(parent), ImageList1(treeImages()
 
 void TFormTree::showEvent(QShowEvent *event)
 {
-    QDialog::showEvent(event);
+    ui::GuardedDialog::showEvent(event);
     ui::guarded([this] { FormShow(); });
 }
 
@@ -181,11 +181,11 @@ void TFormTree::Button1Click()
     if (m_request && m_request->target)
         SetControlText(m_request->target, text);
     TreeView1->clear();
-    accept();
+    closeNow(QDialog::Accepted);
 }
 
 void TFormTree::Button2Click()
 {
     TreeView1->clear();
-    reject();
+    closeNow();
 }

@@ -3,9 +3,9 @@
 // chosen node's text goes into the edit of the form that asked
 // (TreeRequests.h).
 #include "TreeRequests.h"
+#include "ui/GuardedDialog.h"
 #include "ui_Unittree.h"
 
-#include <QDialog>
 #include <QList>
 #include <QImage>
 #include <optional>
@@ -22,7 +22,7 @@ class QTreeWidget;
 // the row; what was built stays. The table is closed afterwards either way.
 void BuildClassTree(db::Table *table, QTreeWidget *tree);
 
-class TFormTree : public QDialog, public Ui::TFormTree
+class TFormTree : public ui::GuardedDialog, public Ui::TFormTree
 {
     Q_OBJECT
 
@@ -38,6 +38,8 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    // Escape, the close box and Alt+F4 cancel.
+    void leaveRequested() override { Button2Click(); }
     void hideEvent(QHideEvent *event) override;
 
 private:

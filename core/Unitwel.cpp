@@ -1,10 +1,10 @@
 #include "Unitwel.h"
 
 #include "Unit1.h"
+#include "ui/Placement.h"
 
 #include <QLinearGradient>
 #include <QPainter>
-#include <QScreen>
 
 Tformwel *formwel = nullptr;
 
@@ -35,13 +35,12 @@ QPixmap splashPicture()
     return pm;
 }
 
-Tformwel::Tformwel(QWidget *parent) : QDialog(parent)
+Tformwel::Tformwel(QWidget *parent) : ui::GuardedDialog(parent)
 {
     setupUi(this);
     setFixedSize(807, 600);
     Image1->setPixmap(splashPicture());
-    if (QScreen *s = screen())
-        move(s->geometry().center() - rect().center());
+    ui::centreOnScreen(this);
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(5000);
@@ -52,7 +51,7 @@ Tformwel::Tformwel(QWidget *parent) : QDialog(parent)
 void Tformwel::Timer1Timer()
 {
     Timer1->stop();
-    close();
+    closeNow();
 }
 
 void Tformwel::Button1Click()

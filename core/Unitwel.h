@@ -1,12 +1,12 @@
 #pragma once
+#include "ui/GuardedDialog.h"
 #include "ui_Unitwel.h"
 
-#include <QDialog>
 #include <QTimer>
 
 // The splash window. Its timer runs from creation, so a slow start shows it
 // only briefly.
-class Tformwel : public QDialog, public Ui::Tformwel
+class Tformwel : public ui::GuardedDialog, public Ui::Tformwel
 {
     Q_OBJECT
 

@@ -1,16 +1,16 @@
 #pragma once
 #include "ui_yyPrintUnit13.h"
 
-#include <QDialog>
+#include "ui/GuardedDialog.h"
 
 // Help for basic-theory and soft-science records.
-class THelpForm_rj : public QDialog, public Ui::THelpForm_rj
+class THelpForm_rj : public ui::GuardedDialog, public Ui::THelpForm_rj
 {
     Q_OBJECT
 
 public:
     explicit THelpForm_rj(QWidget *parent = nullptr);
-    void Button1Click() { close(); }
+    void Button1Click() { closeNow(); }
 
 protected:
     void resizeEvent(QResizeEvent *e) override;

@@ -5,6 +5,9 @@
 #include "UnitDM.h"
 #include "db/Dataset.h"
 #include "text/Gbk.h"
+#include "text/GbkInput.h"
+#include "text/LineBreaks.h"
+#include "ui/DatePicker.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/SilentAbort.h"
@@ -35,7 +38,7 @@ public:
         if (const int width = textColumnWidth(table, field))
             edit->setValidator(new gbk::ByteLimitValidator(width, edit));
     }
-    void load(db::Dataset *r) override { m_edit->setText(stored(r)); }
+    void load(db::Dataset *r) override { SetControlText(m_edit, stored(r)); }
     void save(db::Dataset *r) override { store(r, m_edit->text()); }
     bool unchanged(db::Dataset *r) const override { return gbk::trim(stored(r)) == gbk::trim(m_edit->text()); }
 
@@ -47,7 +50,7 @@ class MoneyBinding : public FieldBinding
 {
 public:
     MoneyBinding(const QString &field, QLineEdit *edit) : FieldBinding(field), m_edit(edit) {}
-    void load(db::Dataset *r) override { m_edit->setText(stored(r)); }
+    void load(db::Dataset *r) override { gbk::setTextWhole(m_edit, stored(r)); }
     void save(db::Dataset *r) override { store(r, m_edit->text()); }
     bool unchanged(db::Dataset *r) const override
     {
@@ -69,25 +72,29 @@ private:
     QLineEdit *m_edit;
 };
 
+// Stored with CR LF line breaks, shown and compared with the editor's LF.
 class MemoBinding : public FieldBinding
 {
 public:
-    MemoBinding(const QString &field, QPlainTextEdit *memo) : FieldBinding(field), m_memo(memo) {}
+    MemoBinding(const QString &field, QPlainTextEdit *memo) : FieldBinding(field), m_memo(memo)
+    {
+        gbk::acceptOnlyGbk(memo);
+    }
     void load(db::Dataset *r) override
     {
         m_memo->clear();
-        m_memo->setPlainText(stored(r));
+        m_memo->setPlainText(text::withLf(stored(r)));
     }
     void save(db::Dataset *r) override
     {
         const QString text = TabToBlank(m_memo->toPlainText());
         if (text != m_memo->toPlainText())
             m_memo->setPlainText(text);
-        store(r, text);
+        store(r, text::withCrLf(text));
     }
     bool unchanged(db::Dataset *r) const override
     {
-        return gbk::trim(stored(r)) == gbk::trim(m_memo->toPlainText());
+        return gbk::trim(text::withLf(stored(r))) == gbk::trim(m_memo->toPlainText());
     }
 
 private:
@@ -145,8 +152,7 @@ public:
         : FieldBinding(field), m_picker(picker), m_clear(clear), m_placeholder(placeholder),
           m_badDate(std::move(badDate))
     {
-        picker->setDisplayFormat("yyyy.MM.dd");
-        picker->setMinimumDate(QDate(1950, 1, 1));
+        ui::setUpDatePicker(picker, QStringLiteral("yyyy.MM.dd"));
     }
     void load(db::Dataset *r) override
     {
@@ -154,6 +160,8 @@ public:
         QDate date;
         if (!text.isEmpty()) {
             date = QDate::fromString(FormatDotDate(text), "yyyy-MM-dd");
+            if (date.isValid() && (date < ui::earliestPickerDate() || date > ui::latestPickerDate()))
+                date = QDate(); // the picker would show it moved
             if (!date.isValid())
                 ShowWarning(m_badDate(stored(r)));
             else

@@ -7,7 +7,6 @@
 #include "yyPrintUnit13.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
-#include "ui/MessageBox.h"
 #include "ui/ModalWindows.h"
 
 #include <QAbstractButton>
@@ -67,11 +66,10 @@ void SectionForm::leave()
 {
     if (checksFields())
         checkFields();
-    if (!IsUnchanged()
-        && ui::messageBox(QString::fromUtf8("记录已经更改,是否保存？"), QString::fromUtf8("请注意！"),
-                          ui::MB_YESNO | ui::MB_ICONQUESTION)
-               == ui::IDYES)
-        save(); // a refused check stops here and keeps the form open
+    // A refused check stops the save and keeps the form open; so does a
+    // failed post, or closing would drop what was typed.
+    if (!IsUnchanged() && AskSaveChanges() && !save())
+        return;
     closeNow();
 }
 

@@ -8,7 +8,7 @@
 #include <QAbstractButton>
 #include <QPlainTextEdit>
 
-UnitMemoEditor::UnitMemoEditor(QWidget *parent) : QDialog(parent)
+UnitMemoEditor::UnitMemoEditor(QWidget *parent) : ui::GuardedDialog(parent)
 {
     setModal(true);
 }
@@ -46,5 +46,5 @@ void UnitMemoEditor::Button1Click()
 
 void UnitMemoEditor::Button2Click()
 {
-    close();
+    closeNow();
 }

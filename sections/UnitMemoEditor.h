@@ -3,14 +3,14 @@
 // text in the own unit's row at once and hands it back to the profile's memo;
 // "退出" closes the editor.
 #include "FieldBinding.h"
+#include "ui/GuardedDialog.h"
 
-#include <QDialog>
 #include <QPointer>
 
 class QAbstractButton;
 class QPlainTextEdit;
 
-class UnitMemoEditor : public QDialog
+class UnitMemoEditor : public ui::GuardedDialog
 {
     Q_OBJECT
 
@@ -25,6 +25,8 @@ public:
     const QString &column() const { return m_column; }
 
 protected:
+    // Escape, the close box and Alt+F4 leave through 退出.
+    void leaveRequested() override { Button2Click(); }
     void setUp(const QString &column, QPlainTextEdit *memo, QAbstractButton *saveButton,
                QAbstractButton *quitButton);
 

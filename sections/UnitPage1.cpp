@@ -9,6 +9,7 @@
 #include "db/Query.h"
 #include "text/Gbk.h"
 #include "ui/Clock.h"
+#include "ui/DatePicker.h"
 #include "ui/HandlerGuard.h"
 
 #include <QCheckBox>
@@ -113,8 +114,7 @@ TFpage1::TFpage1(QWidget *parent) : SectionForm("01", parent)
         e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
         e->installEventFilter(this);
     }
-    DTP_121->setDisplayFormat(QStringLiteral("yyyy.MM.dd"));
-    DTP_121->setDateRange(QDate(1949, 1, 1), QDate(2051, 12, 31));
+    ui::setUpDatePicker(DTP_121, QStringLiteral("yyyy.MM.dd"));
     for (QLineEdit *e : {edt_14_1, edt_14_2, edt_14_3})
         e->setValidator(new gbk::ByteLimitValidator(198, e));
     ui::connectGuarded(edt_14_1, &QLineEdit::textChanged, this, [this] { edt_14_1Change(); });
@@ -202,6 +202,11 @@ void TFpage1::loadRegistrationDate(db::Dataset *record)
         // The engine reads a date column that holds no date as empty; the
         // file tells whether the field is blank or unreadable.
         badText = gbk::trim(record->fieldByName("ITEM_121")->storedText());
+    }
+    // A year the picker cannot show would be moved on loading and stored moved.
+    if (date.isValid() && (date < ui::earliestPickerDate() || date > ui::latestPickerDate())) {
+        badText = gbk::trim(record->fieldByName("ITEM_121")->storedText());
+        date = QDate();
     }
     const bool bad = !badText.isEmpty();
     if (bad)
@@ -302,7 +307,7 @@ bool TFpage1::otherUnchanged(db::Dataset *record)
     const auto same = [record](const char *field, const QString &value) {
         return gbk::trim(record->fieldByName(QString::fromLatin1(field))->asString()) == gbk::trim(value);
     };
-    if (!m_attribute->unchanged(record) || !same("ITEM_14", keywordText()))
+    if (!same("ITEM_14", keywordText()))
         return false;
     if (!same("ITEM_15", classCode(Edt_15, HasXkfl)) || !same("ITEM_15_1", classCode(edt_15_1, HasXkfl))
         || !same("ITEM_12", classCode(edt_12, HasZtflh)) || !same("ITEM_12_1", classCode(edt_12_1, HasZtflh)))
@@ -314,7 +319,11 @@ bool TFpage1::otherUnchanged(db::Dataset *record)
                           || (date->value().kind == db::Value::Date && date->value().date == shown);
     if (!dateSame || !same("ITEM_8", periodText()))
         return false;
+    // The attribute belongs to applied technology: another category's save
+    // empties it, so its hidden list, still showing the stored code, is no change.
     const bool tech = gbk::trim(record->fieldByName("ITEM_CGLB")->asString()) == QLatin1String("1");
+    if (tech && !m_attribute->unchanged(record))
+        return false;
     for (auto &b : tech ? m_appliedOnly : m_otherOnly)
         if (!b->unchanged(record))
             return false;

@@ -247,12 +247,12 @@ void TFpage3::SpeedButton11Click()
 
 void TFpage3::Edt_142_1Change()
 {
-    Edt_142->setText(amountText(checkedSum(m_localParts)));
+    gbk::setTextWhole(Edt_142, amountText(checkedSum(m_localParts)));
 }
 
 void TFpage3::Edt_141Change()
 {
-    Edt_149->setText(amountText(checkedSum(m_totalItems)));
+    gbk::setTextWhole(Edt_149, amountText(checkedSum(m_totalItems)));
 }
 
 void TFpage3::CheckBox_34Click()

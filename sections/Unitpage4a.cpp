@@ -12,7 +12,6 @@
 #include "text/Gbk.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
-#include "ui/MessageBox.h"
 #include "ui/ModalWindows.h"
 #include "ui/SilentAbort.h"
 
@@ -124,7 +123,7 @@ void TFpage4a::LoadUnitProfile()
         const QStringList codes = unitCodes(unit->fieldByName(row.column)->asString());
         db::Table *classification = classificationOf(row);
         for (int k = 1; k <= kUnitCodeEdits; ++k)
-            codeEdit(row, k)->setText(k <= codes.size() ? unitCodeText(classification, codes[k - 1]) : QString());
+            SetControlText(codeEdit(row, k), k <= codes.size() ? unitCodeText(classification, codes[k - 1]) : QString());
     }
 }
 
@@ -209,12 +208,18 @@ bool TFpage4a::storeProfile()
     return true;
 }
 
-void TFpage4a::btnSave01Click()
+bool TFpage4a::saveProfile()
 {
     if (!storeProfile())
-        return;
+        return false;
     ShowWarning(u("存储成功！"));
     Edit1->clear();
+    return true;
+}
+
+void TFpage4a::btnSave01Click()
+{
+    saveProfile();
 }
 
 void TFpage4a::Button2Click()
@@ -256,10 +261,9 @@ bool TFpage4a::IsUnchanged()
 void TFpage4a::quit01Click()
 {
     CheckUnitInput();
-    if (!IsUnchanged()
-        && ui::messageBox(u("记录已经更改,是否保存？"), u("请注意！"), ui::MB_YESNO | ui::MB_ICONQUESTION)
-               == ui::IDYES)
-        btnSave01Click();
+    // A failed post keeps the window open with what was typed.
+    if (!IsUnchanged() && AskSaveChanges() && !saveProfile())
+        return;
     Edit1->clear();
     closeNow();
     // A first run ends only with the own unit stored; otherwise the commands

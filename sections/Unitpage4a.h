@@ -50,6 +50,8 @@ protected:
 private:
     // The save without its message; false when the post failed (already told).
     bool storeProfile();
+    // 存储: the save with its message; false when the post failed.
+    bool saveProfile();
     void checkCodeListLengths();
     bool isEnterprise() const;
     QString enterpriseCode() const;

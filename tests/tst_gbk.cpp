@@ -1,6 +1,9 @@
 #include "text/Gbk.h"
+#include "text/GbkInput.h"
+#include "text/LineBreaks.h"
 
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QStringDecoder>
 #include <QtTest>
 
@@ -15,6 +18,8 @@ private slots:
     void cutNeverSplitsACharacter();
     void trim();
     void byteLimitValidator();
+    void memosKeepOnlyGbk();
+    void lineBreaks();
 };
 
 void TestGbk::encodeDecode()
@@ -83,16 +88,22 @@ void TestGbk::trim()
 void TestGbk::byteLimitValidator()
 {
     gbk::ByteLimitValidator v(6);
-    auto state = [&v](QString s) {
-        int pos = int(s.size());
-        return v.validate(s, pos);
+    // The text the edit keeps when the cursor stands at pos after the input.
+    auto kept = [&v](QString s, int pos = -1) {
+        if (pos < 0)
+            pos = int(s.size());
+        const QValidator::State state = v.validate(s, pos);
+        return state == QValidator::Acceptable && pos <= s.size() ? s : QStringLiteral("<refused>");
     };
-    QCOMPARE(state(u"中文ab"_s), QValidator::Acceptable); // exactly 6 bytes
-    QCOMPARE(state(u"中文科"_s), QValidator::Acceptable);
-    QCOMPARE(state(u"中文abc"_s), QValidator::Invalid);  // 7 bytes, though only 5 characters
-    QCOMPARE(state(u"한"_s), QValidator::Invalid);       // fits in length, not in GBK
-    QCOMPARE(state(u"a😀"_s), QValidator::Invalid);
-    QCOMPARE(state(QString()), QValidator::Acceptable);
+    QCOMPARE(kept(u"中文ab"_s), u"中文ab"_s); // exactly 6 bytes
+    QCOMPARE(kept(u"中文科"_s), u"中文科"_s);
+    QCOMPARE(kept(u"中文abc"_s), u"中文ab"_s); // 7 bytes, though only 5 characters: the last goes
+    QCOMPARE(kept(u"abcde中"_s), u"abcde"_s); // never half a character
+    QCOMPARE(kept(u"한"_s), QString());        // fits in length, not in GBK
+    QCOMPARE(kept(u"a😀b"_s), u"ab"_s);
+    QCOMPARE(kept(QString()), QString());
+    // Pasted into the middle: the pasted text is cut, what stood after the cursor stays.
+    QCOMPARE(kept(u"ab中文科技cd"_s, 6), u"ab中cd"_s);
 
     // Chinese arrives from the input method, one committed character at a
     // time; the edit stops at the byte limit.
@@ -106,6 +117,30 @@ void TestGbk::byteLimitValidator()
     QCOMPARE(edit.text(), u"科技"_s);
     QTest::keyClicks(&edit, "ab");
     QCOMPARE(edit.text(), u"科技a"_s);
+    // A long paste is cut at the limit, not dropped.
+    edit.clear();
+    edit.insert(u"成果登记表"_s);
+    QCOMPARE(edit.text(), u"成果"_s);
+    QCOMPARE(gbk::unencodableCharacters(u"a한b😀한"_s), QStringList({u"한"_s, u"😀"_s}));
+}
+
+void TestGbk::memosKeepOnlyGbk()
+{
+    QPlainTextEdit memo;
+    gbk::acceptOnlyGbk(&memo);
+    memo.setPlainText(u"第一行\n第二行😀한字"_s);
+    QCOMPARE(memo.toPlainText(), u"第一行\n第二行字"_s);
+    memo.moveCursor(QTextCursor::End);
+    memo.insertPlainText(u"\n한😀"_s); // typed or pasted: the line break stays
+    QTest::keyClicks(&memo, "ok");
+    QCOMPARE(memo.toPlainText(), u"第一行\n第二行字\nok"_s);
+}
+
+void TestGbk::lineBreaks()
+{
+    QCOMPARE(text::withCrLf(u"a\nb\r\nc\rd\n"_s), u"a\r\nb\r\nc\r\nd\r\n"_s);
+    QCOMPARE(text::withLf(u"a\r\nb\rc\nd"_s), u"a\nb\nc\nd"_s);
+    QCOMPARE(text::withCrLf(u"一行"_s), u"一行"_s);
 }
 
 QTEST_MAIN(TestGbk)

@@ -5,6 +5,7 @@
 #include "db/DbfFile.h"
 #include "ui/MessageBox.h"
 
+#include <QScreen>
 #include <QtTest>
 
 namespace {
@@ -134,7 +135,9 @@ void TestMainWindow::marksAndLock()
                                        MainForm->SpeedButton16, MainForm->SpeedButton26, MainForm->Button1,
                                        MainForm->Button5, MainForm->BitBtn1, MainForm->BitBtn2, MainForm->BitBtn4})
         QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
-    QVERIFY(MainForm->Button4->isEnabled() && MainForm->Button2->isEnabled() && MainForm->BitBtn7->isEnabled());
+    // Delete, 更新指标项, 单位情况 and 退出 are never locked.
+    QVERIFY(MainForm->Button4->isEnabled() && MainForm->BitBtn3->isEnabled() && MainForm->Button2->isEnabled()
+            && MainForm->BitBtn7->isEnabled());
     QCOMPARE(app.boxes().count(), 1);
     QCOMPARE(app.boxes().last().text, u("当前项目有未完成栏目，请您填写完毕!"));
     QCOMPARE(app.boxes().last().caption, u("提示信息"));
@@ -147,6 +150,28 @@ void TestMainWindow::marksAndLock()
     QCOMPARE(listed(), QStringList({u("软科学")}));
     QVERIFY(complete("01") && complete("02"));
     QVERIFY(MainForm->UpdateNavigationLock());
+
+    // Rows naming sections 05, 07, 08 and 09 mark nothing: 08 goes by its
+    // persons, the others are never marked incomplete.
+    {
+        db::Table checks;
+        checks.setDatabaseName(app.dataDir());
+        checks.setTableName("checkup");
+        checks.open();
+        for (const char *section : {"05", "07", "08", "09"}) {
+            checks.append();
+            checks.fieldByName("lb")->setAsString("a");
+            checks.fieldByName("id")->setAsString("item_301");
+            checks.fieldByName("button")->setAsString(section);
+            checks.post();
+        }
+    }
+    MainForm->ComboBox1->setCurrentIndex(0);
+    MainForm->ComboBox1Change();
+    clickRow(0);
+    for (const char *section : {"01", "02", "03", "04", "05", "07", "08", "09"})
+        QVERIFY2(complete(section), section);
+    QVERIFY(MainForm->DBGrid1->isEnabled());
 
     // A checkup row naming no column is the engine's error.
     {
@@ -193,6 +218,33 @@ void TestMainWindow::closeQuestions()
     QVERIFY(MainForm->close());
     QCOMPARE(app.boxes().last().text, u("课题立项，评价没有填完,是否以后再填写该项目？"));
     QVERIFY(!MainForm->isVisible());
+
+    // Sections 02, 04 and 08 ask their own questions, in this order.
+    setRecordField("2005000001", "ITEM_2", "1");
+    setRecordField("2005000001", "ITEM_126", "01;");
+    const QList<std::pair<std::function<void()>, const char *>> questions = {
+        {[] { setRecordField("2005000001", "ITEM_32", ""); }, "知识产权，成果应用情况没有填完,是否以后再填写该项目？"},
+        {[] { setRecordField("2005000001", "ITEM_32", "1"), setRecordField("2005000001", "ITEM_64", ""); },
+         "第一完成单位情况没有填完,是否以后再填写该项目？"},
+        {[&] {
+             setRecordField("2005000001", "ITEM_64", "1");
+             db::Table persons;
+             persons.setDatabaseName(app.dataDir());
+             persons.setTableName("cgwcr");
+             persons.open();
+             persons.emptyTable();
+         },
+         "成果完成人员名单没有填完,是否以后再填写该项目？？"},
+    };
+    for (const auto &[breaks, question] : questions) {
+        MainForm->show();
+        breaks();
+        MainForm->MarkSectionStatus();
+        app.boxes().answer(ui::IDCANCEL);
+        QVERIFY(!MainForm->close());
+        QCOMPARE(app.boxes().last().text, u(question));
+    }
+    addPerson("2005000001", u("李四"));
 
     // Nothing incomplete: it closes without a question.
     MainForm->show();

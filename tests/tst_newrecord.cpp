@@ -231,7 +231,7 @@ private slots:
         showWithRecords();
         addRecord("2005000003", "1", u("外地同号")), setRecordField("2005000003", "ITEM_DQDM", "B2");
         addRecord("2005000003", "1", u("丁装置"));
-        for (const QString &key : {"2005000001", "2005000002", "2005000003"})
+        for (const char *key : {"2005000001", "2005000002", "2005000003"})
             addChildRows(key);
         addChildRows("2005000003", "B2");
         MainForm->ComboBox1Change();

@@ -299,6 +299,85 @@ private slots:
         expectStored("2005000002", {{"ITEM_121", "2006-03-15"}, {"ITEM_15", "1101410"}, {"ITEM_12", "TP311.1234"}});
         QCOMPARE(stored("2005000001", "ITEM_121"), QString("2005-06-01"));
     }
+
+    // What the form's controls do between loading and saving: period edits
+    // corrected when left, single-choice panels, the keyword chain, blank
+    // memos, and a registration date before any the picker used to take.
+    void controlsWhileTyping()
+    {
+        AppFixture app;
+        ui::HandlerOverride<ui::Clock> clock(ui::setClock, fixedNow);
+        const QString key = "2005000001";
+        showRecord(key, "1");
+        setRecordField(key, "ITEM_121", "1948-05-01");
+        MainForm->RefreshRecordList();
+        openSection(app, [&] {
+            QCOMPARE(Fpage1->DTP_121->date(), QDate(1948, 5, 1)); // as stored, not moved into a range
+            QCOMPARE(app.boxes().count(), 0);
+
+            // Period edits: a year outside 1949 to this year becomes 2004 with a
+            // warning, a blank one this year without; months are padded or become 12.
+            const QList<std::tuple<QLineEdit *, void (TFpage1::*)(), const char *, const char *, bool>> left = {
+                {Fpage1->edt_8_y_s, &TFpage1::edt_8_y_sExit, "1948", "2004", true},
+                {Fpage1->edt_8_y_e, &TFpage1::edt_8_y_eExit, "2007", "2004", true},
+                {Fpage1->edt_8_y_s, &TFpage1::edt_8_y_sExit, " ", "2006", false},
+                {Fpage1->edt_8_y_e, &TFpage1::edt_8_y_eExit, "1949", "1949", false},
+                {Fpage1->edt_8_m_s, &TFpage1::edt_8_m_sExit, "0", "12", true},
+                {Fpage1->edt_8_m_e, &TFpage1::edt_8_m_eExit, "13", "12", true},
+                {Fpage1->edt_8_m_s, &TFpage1::edt_8_m_sExit, "7", "07", false},
+                {Fpage1->edt_8_m_e, &TFpage1::edt_8_m_eExit, " ", "", false},
+            };
+            for (const auto &[edit, exit, typed, result, warned] : left) {
+                app.boxes().clear();
+                edit->setText(typed);
+                (Fpage1->*exit)();
+                QCOMPARE(edit->text(), QString(result));
+                QCOMPARE(app.boxes().count(), warned ? 1 : 0);
+                if (warned)
+                    QCOMPARE(app.boxes().last().text, QString(typed).size() == 4 ? u("年份不合理，合理取值为1949年至今！")
+                                                                             : u("月份数不合理！"));
+            }
+            // Leaving the edit is what runs the correction.
+            Fpage1->edt_8_m_s->setText("3");
+            QFocusEvent leaving(QEvent::FocusOut, Qt::TabFocusReason);
+            QApplication::sendEvent(Fpage1->edt_8_m_s, &leaving);
+            QCOMPARE(Fpage1->edt_8_m_s->text(), QString("03"));
+
+            // Single choice: a second box releases the first; unchecking changes nothing else.
+            box("CB_125_03")->click();
+            box("CB_125_23")->click();
+            QVERIFY(!box("CB_125_03")->isChecked() && box("CB_125_23")->isChecked());
+            box("CB_125_23")->click();
+            QVERIFY(!box("CB_125_03")->isChecked() && !box("CB_125_23")->isChecked());
+            box("CB_124_1_07")->click();
+            box("CB_124_1_01")->click();
+            QVERIFY(!box("CB_124_1_07")->isChecked());
+
+            // Keywords: a blank first edit empties and disables the two after it.
+            Fpage1->edt_14_1->setText(u("纳米"));
+            Fpage1->edt_14_2->setText(u("材料"));
+            Fpage1->edt_14_3->setText(u("涂层"));
+            QVERIFY(Fpage1->edt_14_3->isEnabled());
+            Fpage1->edt_14_2->setText(" ");
+            QVERIFY(!Fpage1->edt_14_3->isEnabled() && Fpage1->edt_14_3->text().isEmpty());
+            Fpage1->edt_14_1->clear();
+            QVERIFY(!Fpage1->edt_14_2->isEnabled() && Fpage1->edt_14_2->text().isEmpty());
+
+            // A memo of blanks and line breaks is emptied when clicked; one with text is not.
+            Fpage1->Mo_13->setPlainText(" \n  ");
+            QTest::mouseClick(Fpage1->Mo_13->viewport(), Qt::LeftButton);
+            QCOMPARE(Fpage1->Mo_13->toPlainText(), QString());
+            Fpage1->Mo_13->setPlainText(u(" 公告 "));
+            QTest::mouseClick(Fpage1->Mo_13->viewport(), Qt::LeftButton);
+            QCOMPARE(Fpage1->Mo_13->toPlainText(), u(" 公告 "));
+
+            fillValid();
+            Fpage1->DTP_121->setDate(QDate(1948, 5, 1));
+            Fpage1->edt_8_y_s->setText("1946"), Fpage1->edt_8_y_e->setText("1947");
+            Fpage1->btnSave01Click();
+        });
+        QCOMPARE(stored(key, "ITEM_121"), QString("1948-05-01"));
+    }
 };
 
 QTEST_MAIN(TestSection01)

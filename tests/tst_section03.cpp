@@ -1,3 +1,4 @@
+#include "text/Gbk.h"
 #include "AppFixture.h"
 #include "Records.h"
 #include "SharedRoutines.h"
@@ -261,7 +262,7 @@ private slots:
             QCOMPARE(Fpage3->Edt_149->text(), QString("12345678"));
             QCOMPARE(Fpage3->Edt_143->text(), QString("0"));
             Fpage3->Edt_141->setText("12.50");
-            Fpage3->Edt_149->setText("12345678");
+            gbk::setTextWhole(Fpage3->Edt_149, "12345678"); // as the stored total
             QVERIFY(Fpage3->IsUnchanged()); // the same amounts
             Fpage3->Edt_143->clear();
             QVERIFY(!Fpage3->IsUnchanged()); // no amount where 0 was stored

@@ -12,6 +12,7 @@
 #include "ui/MessageBox.h"
 #include "ui/Seam.h"
 
+#include <QClipboard>
 #include <QtTest>
 
 namespace {
@@ -72,6 +73,7 @@ private slots:
     void entryControls();
     void codesAndChoices();
     void openingOnAnEmptyList();
+    void storedValuesComeBackAsStored();
 };
 
 void TestSections::section09SavesAndReloads()
@@ -100,7 +102,7 @@ void TestSections::section09SavesAndReloads()
     QCOMPARE(MainForm->btn_page09->text(), u("鉴定证书内容"));
     QCOMPARE(storedField("kjcg", "ITEM_301"), u("鉴字〔2005〕第001号"));
     QCOMPARE(storedField("kjcg", "ITEM_302"), QString("2004.05.06"));
-    QCOMPARE(storedField("kjcg", "ITEM_13_2"), u("推广 前景\n第二行"));
+    QCOMPARE(storedField("kjcg", "ITEM_13_2"), u("推广 前景\r\n第二行")); // as packages and peers expect
     QCOMPARE(storedField("kjcg", "ITEM_303"), u("同意通过鉴定。"));
 
     // Reopened: everything comes back; 清空 then stores an empty date.
@@ -180,6 +182,21 @@ void TestSections::failedPostLeavesNoEditMode()
     MainForm->SetSectionState("02", false);
     QVERIFY(!form.save());
     QCOMPARE(MainForm->btn_page02->kind(), ui::BitBtn::bkHelp);
+
+    // Leaving with Yes and a failed post: the form stays open with what was typed.
+    app.boxes().answer({ui::IDYES, ui::IDOK, ui::IDNO});
+    app.modals().then([&](QDialog *) {
+        form.amount->setText("1e40");
+        form.leave();
+        QVERIFY(form.isVisible());
+        QCOMPARE(form.amount->text(), QString("1e40"));
+        form.leave(); // No this time: closed, nothing stored
+        QVERIFY(!form.isVisible());
+    });
+    form.openOnCurrentRecord();
+    const int n = app.boxes().count();
+    QCOMPARE(app.boxes().texts().mid(n - 3).count(u("记录已经更改,是否保存？")), 2);
+    QCOMPARE(app.boxes().requests().at(n - 2).caption, u("提示")); // the failed post, between the two
 
     // The next save of another section does not carry the refused value.
     app.modals().then([](QDialog *) { Fpage9->btnSave01Click(); });
@@ -263,6 +280,44 @@ void TestSections::openingOnAnEmptyList()
     MainForm->btn_page09->click();
     QCOMPARE(app.modals().shown().last(), QString("TFpage9"));
     QCOMPARE(DM->Qrykjcg->recordCount(), 1);
+}
+
+// A record as packages and other programs leave it: memos with CR LF, a
+// date before any the pickers used to take. Opened and left untouched it
+// asks nothing; saved, it keeps every byte; typing is held to what the
+// fields can store.
+void TestSections::storedValuesComeBackAsStored()
+{
+    AppFixture app;
+    showOneRecord();
+    setRecordField("2005000001", "ITEM_13_2", u("第一行\r\n第二行\r\n"));
+    setRecordField("2005000001", "ITEM_302", "1949.10.01");
+    app.modals().then([](QDialog *) {
+        QCOMPARE(Fpage9->DTP_302->date(), QDate(1949, 10, 1));
+        QVERIFY(!Fpage9->CheckBox_302->isChecked());
+        QCOMPARE(Fpage9->Mo_13_2->toPlainText(), u("第一行\n第二行\n"));
+        QVERIFY(Fpage9->IsUnchanged());
+        Fpage9->Button2Click();
+        QVERIFY(!Fpage9->isVisible());
+    });
+    MainForm->btn_page09->click();
+    QCOMPARE(app.boxes().count(), 0);
+
+    app.modals().then([](QDialog *) {
+        // A long paste is cut at the field's 80 bytes, at a character boundary.
+        QApplication::clipboard()->setText(u("甲") + QString(50, QChar(0x9274)));
+        Fpage9->Edt_301->clear();
+        Fpage9->Edt_301->paste();
+        QCOMPARE(Fpage9->Edt_301->text(), u("甲") + QString(39, QChar(0x9274)));
+        // What GBK cannot hold never reaches a memo, so never the table as "?".
+        Fpage9->Mo_303->setPlainText(u("同意😀通过한"));
+        Fpage9->btnSave01Click();
+    });
+    MainForm->btn_page09->click();
+    QCOMPARE(storedField("kjcg", "ITEM_302"), QString("1949.10.01"));
+    QCOMPARE(storedField("kjcg", "ITEM_13_2"), u("第一行\r\n第二行\r\n"));
+    QCOMPARE(storedField("kjcg", "ITEM_303"), u("同意通过"));
+    QCOMPARE(storedField("kjcg", "ITEM_301"), u("甲") + QString(39, QChar(0x9274)));
 }
 
 QTEST_MAIN(TestSections)

@@ -6,11 +6,14 @@
 #include "Unit2.h"
 #include "UnitDM.h"
 #include "Unitwel.h"
+#include "Unitpage9.h"
 #include "db/DbfFile.h"
 #include "db/Table.h"
 #include "ui/MessageBox.h"
 #include "yyPrintUnit13.h"
 
+#include <QCalendarWidget>
+#include <QScreen>
 #include <QtTest>
 
 namespace {
@@ -48,6 +51,7 @@ private slots:
     void missingOptionalClassification();
     void secondInstanceEndsSilently();
     void windowsOfStartUp();
+    void packsExactlyItsTables();
 };
 
 void TestStartup::newFolderHoldsEveryTable()
@@ -222,9 +226,17 @@ void TestStartup::secondInstanceEndsSilently()
 void TestStartup::windowsOfStartUp()
 {
     AppFixture app;
-    // The main window keeps its size.
+    // The main window keeps its size, in the middle of the screen.
     MainForm->resize(1000, 700);
     QCOMPARE(MainForm->size(), QSize(800, 570));
+    const QPoint centre = MainForm->screen()->availableGeometry().center();
+    QVERIFY((MainForm->frameGeometry().center() - centre).manhattanLength() <= 2);
+
+    // Chinese (China): calendars and Qt's standard dialogs speak Chinese.
+    QCOMPARE(QLocale().language(), QLocale::Chinese);
+    QCalendarWidget *calendar = Fpage9->DTP_302->calendarWidget();
+    QCOMPARE(calendar->locale().monthName(1), u("一月"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), u("取消"));
     QCOMPARE(TableNames, QStringList({"KJCG", "CGWCDW", "CGWCR", "JDWYHMD", "ZLQK", "unit", "expert"}));
 
     // The splash runs its timer from creation and closes on the first tick.
@@ -250,6 +262,42 @@ void TestStartup::windowsOfStartUp()
 
     MainForm->BitBtn7Click();
     QVERIFY(!MainForm->isVisible());
+}
+
+// Start-up packs the record, child, staging, person, classification, code
+// and unit tables; the dictionary, the checks and the other code tables are
+// left as they are.
+void TestStartup::packsExactlyItsTables()
+{
+    TempDir dir;
+    prepareDataFolder(dir.path());
+    QMap<QString, int> rows;
+    const QStringList files = QDir(dir.path()).entryList({"*.dbf", "*.DBF"}, QDir::Files);
+    for (const QString &file : files) {
+        db::Table t;
+        t.setDatabaseName(dir.path());
+        t.setTableName(file);
+        t.open();
+        t.append();
+        t.post();
+        t.deleteRecord();
+        t.close();
+        rows[file.toLower()] = db::DbfFile::open(dir.path(), file)->recordCount();
+    }
+    {
+        ui::ScriptedMessageBoxes boxes;
+        createApplication(dir.path());
+        destroyApplication();
+        QCOMPARE(boxes.count(), 0);
+    }
+    QStringList packed;
+    for (const QString &file : files)
+        if (db::DbfFile::open(dir.path(), file)->recordCount() < rows[file.toLower()])
+            packed << QFileInfo(file).completeBaseName().toLower();
+    packed.sort();
+    QCOMPARE(packed, QStringList({"cgwcdw", "cgwcdwtemp", "cgwcr", "cgwcrnew", "cgwcrtemp", "dfjhzdxx", "gxjs",
+                                  "jdwyhmd", "jdwyhmdtemp", "kjcg", "kjcgtemp", "lsbw", "unit", "unitexpert",
+                                  "xkfl", "zlqk", "zlqktemp", "ztflh"}));
 }
 
 QTEST_MAIN(TestStartup)

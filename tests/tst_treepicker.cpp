@@ -79,6 +79,7 @@ private slots:
         app.modals().then(choose(u("1101410  演绎逻辑学")));
         QCOMPARE(pickTreeCode(TreeOwner::Page4a, 12), int(QDialog::Accepted));
         QCOMPARE(changed(page4a.get()), QStringList{u("edt_15_1_3=1101410  演绎逻辑学")});
+        QCOMPARE(page4a->findChild<QLineEdit *>("edt_15_1_3")->cursorPosition(), 0); // the code in view
         QCOMPARE(DM->Table1->tableName(), QString("xkfl.dbf"));
         QVERIFY(!DM->Table1->active());
         QCOMPARE(FormTree->TreeView1->topLevelItemCount(), 0); // only while shown

@@ -134,6 +134,17 @@ void TestUi::realBoxShowsCaptionIconAndChineseButtons()
         QTest::keyClick(box, Qt::Key_Escape);
     });
     showError(QStringLiteral("出错了"));
+
+    // A short text under a long caption: the box is wide enough for a window
+    // manager's bold title and its buttons, not only for its text.
+    onNextRealBox([](QMessageBox *box) {
+        QFont title = box->font();
+        title.setBold(true);
+        QVERIFY2(box->width() >= QFontMetrics(title).horizontalAdvance(box->windowTitle()) + 120,
+                 qPrintable(QString::number(box->width())));
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    messageBox(QStringLiteral("存储成功！"), QStringLiteral("Corvane－【TavrinV4.0】"), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void TestUi::guardSwallowsAbortAndShowsOtherErrors()

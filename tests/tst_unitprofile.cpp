@@ -74,6 +74,7 @@ private slots:
     void firstRunRegistration();
     void savesAndReloadsEveryField();
     void unchangedComparisonMarksAndCodes();
+    void requiredFieldsInTheirOrder();
 };
 
 void TestUnitProfile::firstRunRegistration()
@@ -264,6 +265,53 @@ void TestUnitProfile::unchangedComparisonMarksAndCodes()
     QVERIFY(app.boxes().last().text.contains(u("优势领域")));
     QCOMPARE(storedField("unit", "item_124_1"), QString());
     QCOMPARE(unit->state(), db::Dataset::Browse);
+}
+
+// Leaving names the first empty required field, in the window's order,
+// whichever fields after it are empty too; code edits show their code.
+void TestUnitProfile::requiredFieldsInTheirOrder()
+{
+    AppFixture app;
+    registerUnit();
+    MainForm->show();
+    const QList<std::pair<std::function<void()>, const char *>> required = {
+        {[] { Fpage4a->edt_9->clear(); }, "\"单位名称\"不能为空！"},
+        {[] { Fpage4a->Edt_37->clear(); }, "\"通讯地址\"不能为空！"},
+        {[] { Fpage4a->Edt_38->clear(); }, "\"邮政编码\"不能为空！"},
+        {[] { Fpage4a->edt_420->clear(); }, "\"单位法人\"不能为空！"},
+        {[] { Fpage4a->Edt_39->clear(); }, "\"单位电话\"不能为空！"},
+        {[] { Fpage4a->Edt_40->clear(); }, "\"单位传真\"不能为空！"},
+        {[] { Fpage4a->Memo3->clear(); }, "\"单位简介\"不能为空！"},
+        {[] { Fpage4a->Edt_41->clear(); }, "\"联系部门\"不能为空！"},
+        {[] { Fpage4a->Edt_41_2->clear(); }, "\"联系部门电话\"不能为空！"},
+    };
+    app.modals().then([&](QDialog *) {
+        for (int step = 0; step < required.size(); ++step) {
+            fillRequired();
+            for (int later = step; later < required.size(); ++later)
+                required[later].first();
+            app.boxes().clear();
+            Fpage4a->quit01->click();
+            QCOMPARE(app.boxes().texts(), QStringList{u(required[step].second)});
+            QVERIFY(Fpage4a->isVisible());
+        }
+        // Optional fields may stay empty.
+        fillRequired();
+        Fpage4a->Edt_60->clear();
+        Fpage4a->btnSave01Click();
+        Fpage4a->quit01->click();
+        QVERIFY(!Fpage4a->isVisible());
+    });
+    MainForm->Button2->click();
+
+    // A code edit narrower than "code  name" shows the code.
+    db::Table *unit = DM->Tblunit;
+    unit->edit();
+    unit->fieldByName("item_124_2")->setAsString("0101 ;");
+    unit->post();
+    LoadUnitProfile();
+    QCOMPARE(Fpage4a->edt_124_2_1->text(), u("0101  计算机及外部设备"));
+    QCOMPARE(Fpage4a->edt_124_2_1->cursorPosition(), 0);
 }
 
 QTEST_MAIN(TestUnitProfile)

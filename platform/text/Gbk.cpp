@@ -1,8 +1,10 @@
 #include "Gbk.h"
 
+#include <QLineEdit>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <vector>
 
 namespace gbk {
@@ -168,11 +170,89 @@ ByteLimitValidator::ByteLimitValidator(int maxBytes, QObject *parent)
 {
 }
 
-QValidator::State ByteLimitValidator::validate(QString &input, int &) const
+namespace {
+
+// One character: a surrogate pair counts as one.
+qsizetype characterLength(const QString &text, qsizetype i)
 {
-    if (!encodable(input))
-        return Invalid;
-    return byteLength(input) <= m_maxBytes ? Acceptable : Invalid;
+    return text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+}
+
+bool encodableCharacter(QStringView c)
+{
+    if (c.size() == 1 && c[0].unicode() < 0x80)
+        return true;
+    return encodable(c.toString());
+}
+
+} // namespace
+
+QStringList unencodableCharacters(const QString &text)
+{
+    QStringList found;
+    if (encodable(text))
+        return found;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n = characterLength(text, i);
+        const QString c = text.mid(i, n);
+        if (!encodableCharacter(c) && !found.contains(c))
+            found << c;
+        i += n;
+    }
+    return found;
+}
+
+QString withoutUnencodable(const QString &text, int *pos)
+{
+    if (encodable(text))
+        return text;
+    QString kept;
+    kept.reserve(text.size());
+    int newPos = pos ? *pos : 0;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n = characterLength(text, i);
+        if (encodableCharacter(QStringView(text).mid(i, n)))
+            kept += QStringView(text).mid(i, n);
+        else if (pos && i < *pos)
+            newPos -= int(std::min<qsizetype>(n, *pos - i));
+        i += n;
+    }
+    if (pos)
+        *pos = newPos;
+    return kept;
+}
+
+QValidator::State ByteLimitValidator::validate(QString &input, int &pos) const
+{
+    input = withoutUnencodable(input, &pos);
+    if (m_whole)
+        return Acceptable;
+    int over = byteLength(input) - m_maxBytes;
+    // The newest input ends at the cursor: it gives way first, character by
+    // character, so a cut never splits a double-byte character.
+    while (over > 0 && pos > 0) {
+        const qsizetype n = pos >= 2 && input[pos - 1].isLowSurrogate() && input[pos - 2].isHighSurrogate() ? 2 : 1;
+        over -= byteLength(input.mid(pos - n, n));
+        input.remove(pos - n, n);
+        pos -= int(n);
+    }
+    if (over > 0)
+        input = cutToBytes(input, m_maxBytes);
+    pos = std::min(pos, int(input.size()));
+    return Acceptable;
+}
+
+void setTextWhole(QLineEdit *edit, const QString &text)
+{
+    auto *limit = dynamic_cast<const ByteLimitValidator *>(edit->validator());
+    if (!limit) {
+        edit->setText(text);
+        return;
+    }
+    auto *writable = const_cast<ByteLimitValidator *>(limit);
+    writable->m_whole = true;
+    edit->setText(text);
+    writable->m_whole = false;
 }
 
 } // namespace gbk

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QHash>
 #include <QMessageBox>
 #include <QPushButton>
@@ -70,6 +72,31 @@ QList<int> answersFor(int flags)
     }
 }
 
+namespace {
+
+// Window managers draw the caption in a larger, bold font beside their own
+// buttons; a box only as wide as its text shows its caption cut off ("C…").
+void leaveRoomForCaption(QMessageBox &box)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (!grid || box.windowTitle().isEmpty())
+        return;
+    const int width = captionRoom(box.windowTitle(), box.font());
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
+} // namespace
+
+int captionRoom(const QString &caption, const QFont &font)
+{
+    QFont title = font;
+    title.setBold(true);
+    title.setPointSizeF(title.pointSizeF() * 1.25);
+    // The title bar's icon and its three buttons.
+    return QFontMetrics(title).horizontalAdvance(caption) + 150;
+}
+
 int execMessageBox(const MessageRequest &request)
 {
     QMessageBox box(QApplication::activeWindow());
@@ -92,6 +119,7 @@ int execMessageBox(const MessageRequest &request)
     }
     const int first = (request.flags & MB_DEFMASK) >> 8;
     box.setDefaultButton(buttons.value(first, buttons.first()));
+    leaveRoomForCaption(box);
 
     box.exec();
     // Closing the window without a button counts as its escape answer.

@@ -7,6 +7,8 @@
 #include <QString>
 #include <functional>
 
+class QFont;
+
 namespace ui {
 
 // Button sets (low four bits).
@@ -64,6 +66,10 @@ using MessageBoxHandler = std::function<int(const MessageRequest &)>;
 MessageBoxHandler setMessageBoxHandler(MessageBoxHandler handler);
 
 // The real modal QMessageBox, for handlers that want to pass a box through.
+// It is at least as wide as its caption needs (captionRoom).
 int execMessageBox(const MessageRequest &request);
+// The width a window needs so that a window manager shows its whole caption
+// in the title bar beside its buttons.
+int captionRoom(const QString &caption, const QFont &font);
 
 } // namespace ui

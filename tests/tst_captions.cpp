@@ -1,0 +1,74 @@
+// No caption of any window is cut off with the installed CJK font. Every
+// window the program creates at start-up is walked, so windows added later
+// are held to the same rule.
+#include "AppFixture.h"
+#include "Captions.h"
+#include "Unit1.h"
+#include "UnitPage1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QtTest>
+
+#include <optional>
+
+namespace {
+
+// With CORVANE_SHOTS naming a folder, each window is also saved there as a
+// picture, to be looked at.
+void saveShot(QWidget *window, const QString &suffix = {})
+{
+    const QString dir = qEnvironmentVariable("CORVANE_SHOTS");
+    if (dir.isEmpty())
+        return;
+    QDir().mkpath(dir);
+    const QString name = window->objectName().isEmpty() ? window->metaObject()->className() : window->objectName();
+    window->grab().save(QDir(dir).filePath(name + suffix + ".png"));
+}
+
+} // namespace
+
+class TestCaptions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void noCaptionIsClipped()
+    {
+        const QWidgetList before = QApplication::topLevelWidgets();
+        std::optional<AppFixture> app;
+        app.emplace();
+        QWidgetList windows;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (!before.contains(w) && !(w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip))
+                windows << w;
+        QVERIFY(windows.size() >= 10);
+
+        QStringList clipped;
+        for (QWidget *window : windows) {
+            clipped += describeClippedCaptions(window);
+            if (window != Fpage1)
+                saveShot(window);
+        }
+        // Section 01 shows other controls and captions for the other categories.
+        const auto showCategory = [](bool applied) {
+            for (QWidget *w : std::initializer_list<QWidget *>{Fpage1->PL_123, Fpage1->Pl_124_1, Fpage1->cb_16,
+                                                               Fpage1->cb_33, Fpage1->Cb_125_1})
+                w->setVisible(applied);
+            for (QWidget *w : std::initializer_list<QWidget *>{Fpage1->PL_200, Fpage1->cb_210})
+                w->setVisible(!applied);
+            Fpage1->Label22->setText(QString::fromUtf8(applied ? "所属高新科技领域" : "社会经济目标"));
+        };
+        for (const bool applied : {true, false}) {
+            showCategory(applied);
+            clipped += describeClippedCaptions(Fpage1);
+            saveShot(Fpage1, applied ? "" : "-other");
+        }
+        for (const QString &line : clipped)
+            qWarning("%s", qPrintable(line));
+        QVERIFY2(clipped.isEmpty(), "captions cut off: see the lines above");
+    }
+};
+
+QTEST_MAIN(TestCaptions)
+#include "tst_captions.moc"
