@@ -1,0 +1,139 @@
+// Preparing and laying out report pages: the persons list of a record with
+// 400 persons, and the summary page with a memo of 4,000 characters. Each is
+// reported per page, beside the plain work it rests on, measured in the
+// same run: walking the 400 persons through their fields, and breaking the
+// memo into lines with Qt's text layout.
+#include "BenchData.h"
+#include "DataFolder.h"
+#include "PrintReports.h"
+#include "Startup.h"
+#include "Unit1.h"
+#include "UnitDM.h"
+#include "report/TextFit.h"
+#include "ui/MessageBox.h"
+#include "ui/ModalWindows.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr int kPersons = 400;
+constexpr int kMemoChars = 4000;
+
+QString memoText()
+{
+    QString memo;
+    while (memo.size() < kMemoChars)
+        memo += QString::fromUtf8("本成果针对高温高压环境研制了纳米复合涂层材料，性能指标达到国内领先水平。");
+    return memo.left(kMemoChars);
+}
+
+struct App
+{
+    QTemporaryDir tmp;
+    std::unique_ptr<PrintReports> reports;
+    App()
+    {
+        fillBenchTable(tmp.path(), "kjcg", 1, 0, 1, "1");
+        fillBenchTable(tmp.path(), "cgwcr", kPersons, 1, 1);
+        prepareDataFolder(tmp.path());
+        setInstanceLockName("corvane-bench-report");
+        ui::setModalHandler([](QDialog *) { return 0; });
+        ui::setMessageBoxHandler([](const ui::MessageRequest &) { return ui::IDOK; });
+        createApplication(tmp.path());
+        db::Table *t = DM->Tblkjcg;
+        t->first();
+        t->edit();
+        t->fieldByName("ITEM_13_1")->setAsString(memoText());
+        t->post();
+        const QString key = t->fieldByName("ITEM_4")->asString();
+        DM->OpenSql(DM->Qrykjcg, "select * from kjcg");
+        db::Table *persons = DM->TblCgwcr;
+        persons->close();
+        persons->setFilter("item_4='" + key + "' and item_dqdm='.'");
+        persons->setFiltered(true);
+        persons->open();
+        reports = std::make_unique<PrintReports>();
+    }
+    ~App()
+    {
+        reports.reset();
+        destroyApplication();
+    }
+};
+
+App &app()
+{
+    static App a;
+    return a;
+}
+
+// Seconds per page, from the pages each iteration makes.
+benchmark::Counter perPage(int pages)
+{
+    return benchmark::Counter(pages, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_PersonsListPrepareAndLayOut(benchmark::State &state)
+{
+    App &a = app();
+    int pages = 0;
+    for (auto _ : state)
+        pages = int(a.reports->PrepareReport(ReportClass::TyyPrint10).run().size());
+    state.counters["pages"] = pages;
+    state.counters["per_page"] = perPage(pages);
+}
+
+void BM_ReferenceWalkPersons(benchmark::State &state)
+{
+    App &a = app();
+    (void)a;
+    db::Table *persons = DM->TblCgwcr;
+    for (auto _ : state) {
+        qsizetype bytes = 0;
+        for (persons->first(); !persons->eof(); persons->next())
+            for (const char *f : {"ITEM_187", "ITEM_180", "V_181", "ITEM_182", "V_183", "V_184", "V_188", "ITEM_185",
+                                  "ITEM_186"})
+                bytes += persons->fieldByName(f)->asString().size();
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.counters["rows"] = persons->recordCount();
+}
+
+void BM_MemoPagePrepareAndLayOut(benchmark::State &state)
+{
+    App &a = app();
+    int pages = 0;
+    for (auto _ : state)
+        pages = int(a.reports->PrepareReport(ReportClass::TyyPrint09).run().size());
+    state.counters["pages"] = pages;
+    state.counters["per_page"] = perPage(pages);
+}
+
+void BM_ReferenceBreakMemo(benchmark::State &state)
+{
+    app();
+    const QString memo = memoText();
+    const report::FontSpec font;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(report::wrapText(memo, font, font.size, 188.4).size());
+}
+
+} // namespace
+
+BENCHMARK(BM_PersonsListPrepareAndLayOut)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceWalkPersons)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemoPagePrepareAndLayOut)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceBreakMemo)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,53 @@
+#pragma once
+// What a report reads its bound texts from: rows of named text fields and a
+// current row. Adapters for the table engine's datasets and the in-memory
+// dataset.
+#include <QString>
+
+namespace db {
+class Dataset;
+}
+namespace clientdata {
+class ClientDataSet;
+}
+
+namespace report {
+
+class DataView
+{
+public:
+    virtual ~DataView() = default;
+    virtual int rowCount() const = 0;
+    // The row a text outside the detail band reads; -1 when there is none.
+    virtual int currentRow() const = 0;
+    // The field's text in a row; empty for a missing row or field.
+    virtual QString text(int row, const QString &field) const = 0;
+};
+
+// A dataset's rows through its filter; its current row is the cursor's.
+class DatasetView : public DataView
+{
+public:
+    explicit DatasetView(const db::Dataset *dataset) : m_dataset(dataset) {}
+    int rowCount() const override;
+    int currentRow() const override;
+    QString text(int row, const QString &field) const override;
+
+private:
+    const db::Dataset *m_dataset;
+};
+
+// The posted rows of an in-memory dataset; its current row is the first.
+class ClientDataView : public DataView
+{
+public:
+    explicit ClientDataView(const clientdata::ClientDataSet *dataset) : m_dataset(dataset) {}
+    int rowCount() const override;
+    int currentRow() const override;
+    QString text(int row, const QString &field) const override;
+
+private:
+    const clientdata::ClientDataSet *m_dataset;
+};
+
+} // namespace report

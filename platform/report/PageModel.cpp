@@ -1,0 +1,34 @@
+#include "PageModel.h"
+
+namespace report {
+
+QRectF PageItem::textRectOf(const QRectF &rect, int frame)
+{
+    constexpr qreal kPadding = 0.8; // mm
+    return rect.adjusted(frame & FrameLeft ? kPadding : 0, 0, frame & FrameRight ? -kPadding : 0, 0);
+}
+
+const PageItem *Page::item(const QString &name) const
+{
+    for (const PageItem &i : items)
+        if (i.name == name)
+            return &i;
+    return nullptr;
+}
+
+QString Page::text(const QString &name) const
+{
+    const PageItem *i = item(name);
+    return i ? i->text() : QString();
+}
+
+QVector<const PageItem *> Page::all(const QString &name) const
+{
+    QVector<const PageItem *> out;
+    for (const PageItem &i : items)
+        if (i.name == name)
+            out << &i;
+    return out;
+}
+
+} // namespace report

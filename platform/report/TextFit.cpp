@@ -1,0 +1,120 @@
+#include "TextFit.h"
+
+#include <QFontMetricsF>
+#include <QImage>
+#include <QTextLayout>
+#include <QTextOption>
+
+namespace report {
+
+namespace {
+
+constexpr qreal kMeasureDpi = 1200;
+constexpr qreal kMmPerPx = 25.4 / kMeasureDpi;
+constexpr qreal kMinSize = 5;
+constexpr qreal kLineSpacing = 1.3; // em; forms are set close
+constexpr qreal kSlack = 0.01;      // mm of rounding allowed when comparing
+
+QPaintDevice *measureDevice()
+{
+    static QImage device = [] {
+        QImage img(1, 1, QImage::Format_Mono);
+        img.setDotsPerMeterX(qRound(kMeasureDpi / 0.0254));
+        img.setDotsPerMeterY(qRound(kMeasureDpi / 0.0254));
+        return img;
+    }();
+    return &device;
+}
+
+QStringList paragraphs(const QString &text)
+{
+    QString t = text;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return t.split(QLatin1Char('\n'));
+}
+
+} // namespace
+
+QFont makeFont(const FontSpec &spec, qreal size)
+{
+    QFont f(spec.family);
+    f.setPointSizeF(size);
+    f.setBold(spec.bold);
+    f.setItalic(spec.italic);
+    f.setUnderline(spec.underline);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    return f;
+}
+
+qreal lineHeight(const FontSpec &, qreal size)
+{
+    return size * kLineSpacing * 25.4 / 72;
+}
+
+qreal textWidth(const QString &text, const FontSpec &spec, qreal size)
+{
+    return QFontMetricsF(makeFont(spec, size), measureDevice()).horizontalAdvance(text) * kMmPerPx;
+}
+
+QStringList wrapText(const QString &text, const FontSpec &spec, qreal size, qreal width)
+{
+    const QFont font = makeFont(spec, size);
+    const qreal widthPx = width / kMmPerPx;
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    QStringList out;
+    for (const QString &para : paragraphs(text)) {
+        if (para.isEmpty()) {
+            out << QString();
+            continue;
+        }
+        QTextLayout layout(para, font, measureDevice());
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(widthPx);
+            QString piece = para.mid(line.textStart(), line.textLength());
+            while (piece.endsWith(QLatin1Char(' ')))
+                piece.chop(1);
+            out << piece;
+        }
+        layout.endLayout();
+    }
+    return out;
+}
+
+FittedText fitText(const QString &text, const FontSpec &spec, const QSizeF &box)
+{
+    FittedText out;
+    if (text.isEmpty()) {
+        out.size = spec.size;
+        out.lineHeight = lineHeight(spec, spec.size);
+        return out;
+    }
+    for (qreal size = spec.size;; size -= 0.5) {
+        out.size = size;
+        out.lineHeight = lineHeight(spec, size);
+        if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))
+            && textWidth(text, spec, size) <= box.width() + kSlack) {
+            out.lines = QStringList{text};
+        } else {
+            out.lines = wrapText(text, spec, size, box.width());
+        }
+        // One line always shows at the font's size, however low the box.
+        if (out.lines.size() == 1 || out.lines.size() * out.lineHeight <= box.height() + kSlack
+            || size - 0.5 < qMin(kMinSize, spec.size))
+            return out;
+    }
+}
+
+FittedText flowText(const QString &text, const FontSpec &spec, qreal width)
+{
+    FittedText out;
+    out.size = spec.size;
+    out.lineHeight = lineHeight(spec, spec.size);
+    if (!text.isEmpty())
+        out.lines = wrapText(text, spec, spec.size, width);
+    return out;
+}
+
+} // namespace report

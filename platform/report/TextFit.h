@@ -1,0 +1,37 @@
+#pragma once
+// Measuring and breaking texts for the page model. Everything is measured at
+// one fixed high resolution, so a layout breaks its lines the same way for
+// the screen, the printer and PDF.
+#include "Layout.h"
+
+#include <QFont>
+#include <QSizeF>
+#include <QStringList>
+
+namespace report {
+
+struct FittedText
+{
+    QStringList lines;
+    qreal size = 0;       // points; below the layout's when shrunk to fit
+    qreal lineHeight = 0; // mm
+};
+
+// The font a FontSpec names at the given size in points.
+QFont makeFont(const FontSpec &spec, qreal size);
+// Line height in mm of the font at its size.
+qreal lineHeight(const FontSpec &spec, qreal size);
+// Width in mm of one line of text.
+qreal textWidth(const QString &text, const FontSpec &spec, qreal size);
+
+// The text broken into lines no wider than width (mm): at its line breaks,
+// then between words or, for Chinese, between characters.
+QStringList wrapText(const QString &text, const FontSpec &spec, qreal size, qreal width);
+
+// The text in the box: one line when it fits, else wrapped, and when the
+// lines are too many for the box the font shrinks (to 5 points at least).
+FittedText fitText(const QString &text, const FontSpec &spec, const QSizeF &box);
+// The text wrapped at the font's own size, as many lines as it takes.
+FittedText flowText(const QString &text, const FontSpec &spec, qreal width);
+
+} // namespace report
