@@ -1,9 +1,11 @@
 #include "Startup.h"
 
 #include "DataFolder.h"
+#include "Finto5Unit.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "UnitPage1.h"
+#include "Unitpage5.h"
 #include "Unitpage9.h"
 #include "Unitpage4a.h"
 #include "Unitpage4a1.h"
@@ -24,6 +26,7 @@ namespace {
 void wireSectionOpeners()
 {
     ui::connectGuarded(MainForm->btn_page01, MainForm, [] { btn_page01Click(); });
+    ui::connectGuarded(MainForm->btn_page05, MainForm, [] { btn_page05Click(); });
     ui::connectGuarded(MainForm->btn_page09, MainForm, [] { btn_page09Click(); });
     ui::connectGuarded(MainForm->Button2, MainForm, [] { OpenUnitProfile(); });
     MainForm->FirstRunRegistration = [] { OpenUnitProfile(); };
@@ -43,7 +46,9 @@ void createApplication(const QString &dataDir)
     });
     FormTree = new TFormTree;
     FormNew = new TFormNew;
+    Finto5 = new TFinto5;
     Fpage1 = new TFpage1;
+    Fpage5 = new TFpage5;
     Fpage9 = new TFpage9;
     HelpForm = new THelpForm;
     HelpForm_rj = new THelpForm_rj;
@@ -70,8 +75,12 @@ void destroyApplication()
     HelpForm = nullptr;
     delete Fpage9;
     Fpage9 = nullptr;
+    delete Fpage5;
+    Fpage5 = nullptr;
     delete Fpage1;
     Fpage1 = nullptr;
+    delete Finto5;
+    Finto5 = nullptr;
     delete FormNew;
     FormNew = nullptr;
     delete FormTree;

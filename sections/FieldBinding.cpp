@@ -29,17 +29,19 @@ namespace {
 class TextBinding : public FieldBinding
 {
 public:
-    TextBinding(const QString &field, QLineEdit *edit, const QString &table) : FieldBinding(field), m_edit(edit)
+    TextBinding(const QString &field, QLineEdit *edit, const QString &table, bool trimmed = false)
+        : FieldBinding(field), m_edit(edit), m_trimmed(trimmed)
     {
         if (const int width = textColumnWidth(table, field))
             edit->setValidator(new gbk::ByteLimitValidator(width, edit));
     }
     void load(db::Dataset *r) override { m_edit->setText(stored(r)); }
-    void save(db::Dataset *r) override { store(r, m_edit->text()); }
+    void save(db::Dataset *r) override { store(r, m_trimmed ? gbk::trim(m_edit->text()) : m_edit->text()); }
     bool unchanged(db::Dataset *r) const override { return gbk::trim(stored(r)) == gbk::trim(m_edit->text()); }
 
 private:
     QLineEdit *m_edit;
+    bool m_trimmed;
 };
 
 class MemoBinding : public FieldBinding
@@ -159,6 +161,11 @@ void showDateState(QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder)
 std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit, const QString &table)
 {
     return std::make_unique<TextBinding>(field, edit, table);
+}
+
+std::unique_ptr<FieldBinding> trimmedTextBinding(const QString &field, QLineEdit *edit, const QString &table)
+{
+    return std::make_unique<TextBinding>(field, edit, table, true);
 }
 
 std::unique_ptr<FieldBinding> memoBinding(const QString &field, QPlainTextEdit *memo)

@@ -47,6 +47,8 @@ bool bindingsUnchanged(db::Dataset *record, const FieldBindings &bindings);
 
 // A plain edit, limited to the width in GBK bytes of the table's column.
 std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit, const QString &table = "kjcg");
+// The same, storing the text trimmed.
+std::unique_ptr<FieldBinding> trimmedTextBinding(const QString &field, QLineEdit *edit, const QString &table = "kjcg");
 // A memo: tabs become blanks when stored.
 std::unique_ptr<FieldBinding> memoBinding(const QString &field, QPlainTextEdit *memo);
 // A coded drop-down list: fill() lists its items; the code is the first
