@@ -214,28 +214,31 @@ void TestSection05::addModifyDeleteKeepOtherRecords()
         QVERIFY(rowsOf(kKey, ".").contains(u("2005000001|.|2|清华大学|||王五|")));
 
         // Delete: No keeps the row; Yes renumbers and selects the row that took its place.
+        addThroughDialog(app, u("浙江大学"));
         DM->QryCgwcdw->first();
         app.boxes().answer(ui::IDNO);
         Fpage5->Button1Click();
         QCOMPARE(app.boxes().last().text, u("是否删除该项目？!"));
         QCOMPARE(app.boxes().last().caption, u("提示信息"));
         QCOMPARE(app.boxes().last().flags, ui::MB_YESNO | ui::MB_ICONINFORMATION);
-        QCOMPARE(DM->QryCgwcdw->recordCount(), 3);
+        QCOMPARE(DM->QryCgwcdw->recordCount(), 4);
         QVERIFY(DM->QryCgwcdw->locate("item_170", u("清华大学")));
         app.boxes().answer(ui::IDYES);
         Fpage5->Button1Click();
-        QCOMPARE(listed5(), QStringList({u("1 北京大学"), u("2 复旦大学")}));
+        QCOMPARE(listed5(), QStringList({u("1 北京大学"), u("2 复旦大学"), u("3 浙江大学")}));
         QCOMPARE(current5(), u("复旦大学"));
+        DM->QryCgwcdw->last();
         app.boxes().answer(ui::IDYES);
         Fpage5->Button1Click(); // the last row: the cursor stays on the new last row
-        QCOMPARE(listed5(), QStringList({u("1 北京大学")}));
-        QCOMPARE(current5(), u("北京大学"));
+        QCOMPARE(listed5(), QStringList({u("1 北京大学"), u("2 复旦大学")}));
+        QCOMPARE(current5(), u("复旦大学"));
         Fpage5->quit01Click();
     });
-    QCOMPARE(rowsOf(kKey, "."), QStringList{u("2005000001|.|1|北京大学| 海淀路5号|100871|李四|")});
+    QCOMPARE(rowsOf(kKey, "."), QStringList({u("2005000001|.|1|北京大学| 海淀路5号|100871|李四|"),
+                                             u("2005000001|.|2|复旦大学||||")}));
     QCOMPARE(rowsNotOf(kKey, "."), others);
     // The list stays on the record's rows after the window closes.
-    QCOMPARE(listed5(), QStringList({u("1 北京大学")}));
+    QCOMPARE(listed5(), QStringList({u("1 北京大学"), u("2 复旦大学")}));
 }
 
 void TestSection05::sequenceChecksAndLeaving()
