@@ -1,11 +1,10 @@
 #include "ListWindow.h"
 
 #include "RowDialog.h"
+#include "SectionForm.h"
 #include "SharedRoutines.h"
 #include "Unit1.h"
-#include "Unit2.h"
 #include "UnitDM.h"
-#include "yyPrintUnit13.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
@@ -107,10 +106,7 @@ void ListWindow::deleteRow()
 
 void ListWindow::showHelp()
 {
-    if (MainForm->ComboBox1->currentIndex() == 0)
-        ui::showModal(HelpForm);
-    else
-        ui::showModal(HelpForm_rj);
+    ShowSectionHelp();
 }
 
 void ListWindow::leave()
