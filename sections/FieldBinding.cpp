@@ -29,19 +29,17 @@ namespace {
 class TextBinding : public FieldBinding
 {
 public:
-    TextBinding(const QString &field, QLineEdit *edit, const QString &table, bool trimmed = false)
-        : FieldBinding(field), m_edit(edit), m_trimmed(trimmed)
+    TextBinding(const QString &field, QLineEdit *edit, const QString &table) : FieldBinding(field), m_edit(edit)
     {
         if (const int width = textColumnWidth(table, field))
             edit->setValidator(new gbk::ByteLimitValidator(width, edit));
     }
     void load(db::Dataset *r) override { m_edit->setText(stored(r)); }
-    void save(db::Dataset *r) override { store(r, m_trimmed ? gbk::trim(m_edit->text()) : m_edit->text()); }
+    void save(db::Dataset *r) override { store(r, m_edit->text()); }
     bool unchanged(db::Dataset *r) const override { return gbk::trim(stored(r)) == gbk::trim(m_edit->text()); }
 
 private:
     QLineEdit *m_edit;
-    bool m_trimmed;
 };
 
 class MemoBinding : public FieldBinding
@@ -150,6 +148,19 @@ private:
     std::function<QString(QString)> m_badDate;
 };
 
+class TrimmedTextBinding : public TextBinding
+{
+public:
+    TrimmedTextBinding(const QString &field, QLineEdit *edit, const QString &table)
+        : TextBinding(field, edit, table), m_edit(edit)
+    {
+    }
+    void save(db::Dataset *r) override { store(r, gbk::trim(m_edit->text())); }
+
+private:
+    QLineEdit *m_edit;
+};
+
 } // namespace
 
 void showDateState(QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder)
@@ -161,11 +172,6 @@ void showDateState(QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder)
 std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit, const QString &table)
 {
     return std::make_unique<TextBinding>(field, edit, table);
-}
-
-std::unique_ptr<FieldBinding> trimmedTextBinding(const QString &field, QLineEdit *edit, const QString &table)
-{
-    return std::make_unique<TextBinding>(field, edit, table, true);
 }
 
 std::unique_ptr<FieldBinding> memoBinding(const QString &field, QPlainTextEdit *memo)
@@ -189,6 +195,11 @@ std::unique_ptr<FieldBinding> dotDateBinding(const QString &field, QDateEdit *pi
                                              QLineEdit *placeholder, std::function<QString(QString)> badDate)
 {
     return std::make_unique<DotDateBinding>(field, picker, clear, placeholder, std::move(badDate));
+}
+
+std::unique_ptr<FieldBinding> trimmedTextBinding(const QString &field, QLineEdit *edit, const QString &table)
+{
+    return std::make_unique<TrimmedTextBinding>(field, edit, table);
 }
 
 bool storeBindings(db::Dataset *record, const FieldBindings &bindings, const std::function<void()> &more)
