@@ -1,6 +1,8 @@
 #include "Startup.h"
 
 #include "DataFolder.h"
+#include "dw_Unit.h"
+#include "Finto5Unit.h"
 #include "Finto6Unit.h"
 #include "Unit1.h"
 #include "Unit2.h"
@@ -8,7 +10,7 @@
 #include "Unitpage2.h"
 #include "Unitpage3.h"
 #include "Unitpage4.h"
-#include "dw_Unit.h"
+#include "Unitpage5.h"
 #include "Unitpage6.h"
 #include "Unitpage9.h"
 #include "Unitpage4a.h"
@@ -37,6 +39,7 @@ void wireSectionOpeners()
     ui::connectGuarded(MainForm->btn_page02, MainForm, [] { btn_page02Click(); });
     ui::connectGuarded(MainForm->btn_page03, MainForm, [] { btn_page03Click(); });
     ui::connectGuarded(MainForm->btn_page04, MainForm, [] { btn_page04Click(); });
+    ui::connectGuarded(MainForm->btn_page05, MainForm, [] { btn_page05Click(); });
     ui::connectGuarded(MainForm->btn_page09, MainForm, [] { btn_page09Click(); });
     ui::connectGuarded(MainForm->Button2, MainForm, [] { OpenUnitProfile(); });
     MainForm->FirstRunRegistration = [] { OpenUnitProfile(); };
@@ -78,10 +81,12 @@ void createApplication(const QString &dataDir)
     make(FormNew);
     make(dw_Form);
     make(Finto6);
+    make(Finto5);
     make(Fpage1);
     make(Fpage2);
     make(Fpage3);
     make(Fpage4);
+    make(Fpage5);
     make(Fpage9);
     make(HelpForm);
     make(HelpForm_rj);

@@ -40,7 +40,7 @@ db::UpdateSql unitsUpdate()
 {
     return {"update cgwcdw set ITEM_170=:ITEM_170, ITEM_171=:ITEM_171, ITEM_172=:ITEM_172, ITEM_173=:ITEM_173, "
             "ITEM_174=:ITEM_174, ITEM_175=:ITEM_175, ITEM_176=:ITEM_176 "
-            "where ITEM_4=:OLD_ITEM_4 and ITEM_170=:OLD_ITEM_170 and ITEM_176=:OLD_ITEM_176",
+            "where ITEM_4=:OLD_ITEM_4 and ITEM_DQDM=:OLD_ITEM_DQDM and ITEM_170=:OLD_ITEM_170 and ITEM_176=:OLD_ITEM_176",
             "insert into cgwcdw (ITEM_4, ITEM_DQDM, ITEM_176, ITEM_170, ITEM_171, ITEM_172, ITEM_173, ITEM_174, "
             "ITEM_175) values (:ITEM_4, :ITEM_DQDM, :ITEM_176, :ITEM_170, :ITEM_171, :ITEM_172, :ITEM_173, "
             ":ITEM_174, :ITEM_175)",

@@ -15,7 +15,7 @@
 namespace {
 
 // Swallows typed characters outside the allowed set; keys without text
-// (arrows, deletion) pass.
+// (arrows, deletion), control keys (backspace, Tab) and shortcuts (Ctrl+V) pass.
 class KeyFilter : public QObject
 {
 public:
@@ -24,8 +24,10 @@ public:
     {
         if (e->type() != QEvent::KeyPress)
             return false;
-        const QString text = static_cast<QKeyEvent *>(e)->text();
-        if (text.isEmpty() || text == "\b")
+        const auto *key = static_cast<QKeyEvent *>(e);
+        const QString text = key->text();
+        if (text.isEmpty() || text.at(0).category() == QChar::Other_Control
+            || (key->modifiers() & Qt::ControlModifier))
             return false;
         for (QChar c : text)
             if (!m_allowed.contains(c))
@@ -68,6 +70,11 @@ void makeMoneyEdit(QLineEdit *edit, bool allowDot)
 {
     edit->installEventFilter(new KeyFilter(edit, allowDot ? "0123456789." : "0123456789"));
     ui::connectGuarded(edit, &QLineEdit::textChanged, edit, [edit] { checkMoneyText(edit); });
+}
+
+void makeDigitEdit(QLineEdit *edit)
+{
+    edit->installEventFilter(new KeyFilter(edit, "0123456789"));
 }
 
 void emptyBlankMemoOnClick(QPlainTextEdit *memo)

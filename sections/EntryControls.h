@@ -7,6 +7,9 @@ class QAbstractButton;
 class QLineEdit;
 class QPlainTextEdit;
 
+// Only digits can be typed; pasted text is taken as it is.
+void makeDigitEdit(QLineEdit *edit);
+
 // Amounts in 万元: only digits (and "." where allowed) can be typed; any
 // other text that reaches the edit is reported and replaced by "0".
 void makeMoneyEdit(QLineEdit *edit, bool allowDot);

@@ -183,6 +183,19 @@ private:
     std::function<QString(QString)> m_badDate;
 };
 
+class TrimmedTextBinding : public TextBinding
+{
+public:
+    TrimmedTextBinding(const QString &field, QLineEdit *edit, const QString &table)
+        : TextBinding(field, edit, table), m_edit(edit)
+    {
+    }
+    void save(db::Dataset *r) override { store(r, gbk::trim(m_edit->text())); }
+
+private:
+    QLineEdit *m_edit;
+};
+
 } // namespace
 
 void showDateState(QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder)
@@ -235,6 +248,11 @@ std::unique_ptr<FieldBinding> dotDateBinding(const QString &field, QDateEdit *pi
                                              QLineEdit *placeholder, std::function<QString(QString)> badDate)
 {
     return std::make_unique<DotDateBinding>(field, picker, clear, placeholder, std::move(badDate));
+}
+
+std::unique_ptr<FieldBinding> trimmedTextBinding(const QString &field, QLineEdit *edit, const QString &table)
+{
+    return std::make_unique<TrimmedTextBinding>(field, edit, table);
 }
 
 bool storeBindings(db::Dataset *record, const FieldBindings &bindings, const std::function<void()> &more)

@@ -44,6 +44,8 @@ using FieldBindings = std::vector<std::unique_ptr<FieldBinding>>;
 // post cannot store the refused values.
 bool storeBindings(db::Dataset *record, const FieldBindings &bindings, const std::function<void()> &more = {});
 bool bindingsUnchanged(db::Dataset *record, const FieldBindings &bindings);
+// A plain edit as textBinding below, whose text is stored trimmed.
+std::unique_ptr<FieldBinding> trimmedTextBinding(const QString &field, QLineEdit *edit, const QString &table = "kjcg");
 
 // A plain edit, limited to the width in GBK bytes of the table's column.
 std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit, const QString &table = "kjcg");

@@ -73,12 +73,17 @@ void SectionForm::leave()
     closeNow();
 }
 
-void SectionForm::showHelp()
+void ShowSectionHelp()
 {
     if (MainForm->ComboBox1->currentIndex() == 0)
         ui::showModal(HelpForm);
     else
         ui::showModal(HelpForm_rj);
+}
+
+void SectionForm::showHelp()
+{
+    ShowSectionHelp();
 }
 
 void SectionForm::FormShow()

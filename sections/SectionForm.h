@@ -8,6 +8,9 @@
 
 class QAbstractButton;
 
+// The entry rules of the main window's category (帮助 of every section window).
+void ShowSectionHelp();
+
 class SectionForm : public ui::GuardedDialog
 {
     Q_OBJECT

@@ -1,0 +1,146 @@
+#include "ListSection.h"
+
+#include "AppInfo.h"
+#include "UnitDM.h"
+#include "db/Query.h"
+#include "text/Gbk.h"
+#include "ui/MessageBox.h"
+
+#include <QVector>
+
+namespace {
+
+QString u(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+const QVector<ListSectionDef> &listSections()
+{
+    static const QVector<ListSectionDef> list = {
+        {"05", u("合作完成单位情况"),
+         {"select *  from  cgwcdw  where  item_4=:item_4", "and  item_dqdm=:item_dqdm", "order  by  item_176 "},
+         {"select *  from  cgwcdw  where  item_4=:item_4", "and  item_dqdm=:item_dqdm", "order  by  item_176 "},
+         "item_176", &TDM::QryCgwcdw, &TDM::DSQCgwcdw, u("记录已更改，是否保存后退出？"), {}, false},
+        // The committee is re-read by rank: chair, vice-chairs, members.
+        {"07", u("评价委员会名单"),
+         {"select *  from  Jdwyhmd  where  item_4=:item_4", "and  item_dqdm=:item_dqdm", "order  by  item_190"},
+         {"select *  from  Jdwyhmd where  item_4=:item_4", "and  item_dqdm=:item_dqdm", "order by  item_194 "},
+         "item_190", &TDM::QryJdwyhmd, &TDM::DSQJdwyhmd, u("记录已更改，是否保存后退出？"), {}, true},
+        {"08", u("成果完成人员名单"),
+         {"select *  from  cgwcr  where  item_4=:item_4", "and  item_dqdm=:item_dqdm", "order  by  item_187 "},
+         {"select *  from  cgwcr  where  item_4=:item_4", "and  item_dqdm=:item_dqdm", "order  by  item_187 "},
+         "ITEM_187", &TDM::QryCgwcr, &TDM::DSQCgwcr, u("记录已更改,是否保存后退出？"), u("成果完成人员名单不能为空！"),
+         true},
+    };
+    return list;
+}
+
+} // namespace
+
+db::Query *ListSectionDef::rows() const
+{
+    return DM->*query;
+}
+
+db::DataSource *ListSectionDef::dataSource() const
+{
+    return DM->*source;
+}
+
+QString ListSectionDef::addCaption() const
+{
+    return u("新增－－【") + title + u("】");
+}
+
+QString ListSectionDef::modifyCaption() const
+{
+    return u("修改－－【") + title + u("】");
+}
+
+const ListSectionDef &listSection(const QString &section)
+{
+    for (const ListSectionDef &def : listSections())
+        if (def.section == section)
+            return def;
+    return listSections().first();
+}
+
+void OpenChildRows(const ListSectionDef &def, const QString &key, const QString &region)
+{
+    db::Query *rows = def.rows();
+    rows->close();
+    // Every change goes straight to its own record of the table: the record
+    // is the row's identity, so a store, delete or renumbering can reach no
+    // other row (not even one whose values are the same) and costs one write,
+    // not a search of the whole table.
+    rows->setCachedUpdates(false);
+
+    rows->setSql(def.lines);
+    rows->setParamString("item_4", key);
+    rows->setParamString("item_dqdm", region);
+    rows->open();
+}
+
+void RereadChildRows(const ListSectionDef &def)
+{
+    db::Query *rows = def.rows();
+    rows->setSql(def.rereadLines); // closes; the key parameters stay
+    rows->open();
+}
+
+QStringList ChildRowsKey(const ListSectionDef &def)
+{
+    db::Query *rows = def.rows();
+    return {rows->param("item_4").toString(), rows->param("item_dqdm").toString()};
+}
+
+void RenumberRows(db::Dataset *rows, const QString &sequenceField)
+{
+    QVector<std::pair<db::Dataset::Bookmark, db::Value>> written;
+    rows->disableControls();
+    try {
+        db::Field *sequence = rows->fieldByName(sequenceField);
+        int place = 0;
+        for (rows->first(); !rows->eof(); rows->next()) {
+            const db::Value old = sequence->value();
+            rows->edit();
+            sequence->setAsInteger(++place);
+            rows->post();
+            written.append({rows->bookmark(), old});
+        }
+    } catch (...) {
+        rows->cancel();
+        for (const auto &[row, old] : written) {
+            try {
+                rows->gotoBookmark(row);
+                rows->edit();
+                rows->fieldByName(sequenceField)->setValue(old);
+                rows->post();
+            } catch (...) {
+                rows->cancel(); // the first error is the one to report
+            }
+        }
+        rows->enableControls();
+        throw;
+    }
+    rows->enableControls();
+}
+
+void RereadAndRenumber(const ListSectionDef &def)
+{
+    RereadChildRows(def);
+    RenumberRows(def.rows(), def.sequenceField);
+}
+
+void ShowMessage(const QString &text)
+{
+    ui::messageBox(text, applicationTitle(), ui::MB_OK);
+}
+
+bool IsSequenceNumber(const QString &text)
+{
+    bool ok = false;
+    gbk::trim(text).toInt(&ok);
+    return ok;
+}

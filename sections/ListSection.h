@@ -1,0 +1,56 @@
+#pragma once
+// The list sections of a record (cooperating units, evaluation committee,
+// completing persons): each lists the record's rows of one child table
+// through a query of the data module, ordered by a sequence field that holds
+// the rows' places 1..n. What differs between them is data, kept in one table.
+#include <QString>
+#include <QStringList>
+
+class TDM;
+namespace db {
+class DataSource;
+class Dataset;
+class Query;
+} // namespace db
+
+struct ListSectionDef
+{
+    QString section;         // the main window's section ("05")
+    QString title;           // window title, dialog captions and the section button's caption
+    QStringList lines;       // lists the record's rows (parameters item_4 and item_dqdm)
+    QStringList rereadLines; // lists them again after a store or delete
+    QString sequenceField;   // the rows' places 1..n
+    db::Query *TDM::*query;
+    db::DataSource *TDM::*source;
+    QString leaveQuestion;    // asked when a row dialog is left with changes
+    QString emptyListWarning; // leaving the list is refused with it while the list has no row
+    bool lockOnClose;         // the main window's navigation lock is evaluated when the list closes
+
+    db::Query *rows() const;
+    db::DataSource *dataSource() const;
+    // "新增－－【title】" and "修改－－【title】": the row dialog's mode is its caption.
+    QString addCaption() const;
+    QString modifyCaption() const;
+};
+
+// The list section of a main-window section ("05", "07", "08").
+const ListSectionDef &listSection(const QString &section);
+
+// Lists the rows of the record with this key in the section's query.
+void OpenChildRows(const ListSectionDef &def, const QString &key, const QString &region);
+// Lists the same record's rows again (the reread lines, the same key).
+void RereadChildRows(const ListSectionDef &def);
+// The key the section's list was opened with: {ITEM_4, ITEM_DQDM}.
+QStringList ChildRowsKey(const ListSectionDef &def);
+
+// Writes 1, 2, … into the sequence field of every row, in the rows' order.
+// When a write fails, the rows written before it get their old numbers back
+// and the error is passed on.
+void RenumberRows(db::Dataset *rows, const QString &sequenceField);
+// Lists the record's rows again and numbers them 1..n in that order.
+void RereadAndRenumber(const ListSectionDef &def);
+
+// The plain message box: the application's title as caption, no icon, OK.
+void ShowMessage(const QString &text);
+// A sequence number as typed: a whole number, blanks around it allowed.
+bool IsSequenceNumber(const QString &text);

@@ -1,0 +1,147 @@
+#include "RowDialog.h"
+
+#include "SharedRoutines.h"
+#include "text/Gbk.h"
+#include "db/Query.h"
+#include "ui/HandlerGuard.h"
+#include "ui/MessageBox.h"
+#include "ui/SilentAbort.h"
+
+#include <QLineEdit>
+
+RowDialog::RowDialog(const QString &section, QWidget *parent)
+    : ui::GuardedDialog(parent), m_def(listSection(section))
+{
+    setModal(true);
+    // A tool window without the title bar's buttons.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+}
+
+void RowDialog::wireButtons(QAbstractButton *storeButton, QAbstractButton *leaveButton)
+{
+    ui::connectGuarded(storeButton, this, &RowDialog::store);
+    ui::connectGuarded(leaveButton, this, &RowDialog::leave);
+}
+
+bool RowDialog::isNewMode() const
+{
+    return windowTitle() == m_def.addCaption();
+}
+
+bool RowDialog::isModifyMode() const
+{
+    return windowTitle() == m_def.modifyCaption();
+}
+
+bool RowDialog::allEmpty(std::initializer_list<const QLineEdit *> edits, bool trimmed)
+{
+    for (const QLineEdit *edit : edits)
+        if (!(trimmed ? gbk::trim(edit->text()) : edit->text()).isEmpty())
+            return false;
+    return true;
+}
+
+void RowDialog::FormShow()
+{
+    db::Query *list = rows();
+    if (isNewMode()) {
+        emptyEntries();
+        if (m_sequence) {
+            m_sequence->setText(QString::number(list->recordCount() + 1));
+            m_sequence->setReadOnly(true);
+        }
+        return;
+    }
+    for (const auto &b : m_bindings)
+        b->load(list);
+    if (m_sequence) {
+        m_sequence->setText(list->fieldByName(m_def.sequenceField)->asString());
+        m_sequence->setReadOnly(false);
+    }
+    loadOther(list);
+}
+
+bool RowDialog::sequenceUnchanged() const
+{
+    // A new row's number is not the user's; a changed one moves the row.
+    if (!m_sequence || isNewMode())
+        return true;
+    const QString typed = gbk::trim(m_sequence->text());
+    return IsSequenceNumber(typed) && rows()->fieldByName(m_def.sequenceField)->asFloat() == typed.toInt();
+}
+
+void RowDialog::checkSequence(const QString &emptyWarning)
+{
+    const QString text = gbk::trim(m_sequence->text());
+    if (text.isEmpty()) {
+        if (!emptyWarning.isEmpty())
+            ShowWarning(emptyWarning);
+        ui::abortAction();
+    }
+    if (!IsSequenceNumber(text)) {
+        ShowMessage(QString::fromUtf8("输入序号必须为数字！"));
+        ui::abortAction();
+    }
+}
+
+void RowDialog::store()
+{
+    if (nothingEntered()) {
+        closeNow();
+        return;
+    }
+    checkEntries();
+    const bool adding = isNewMode();
+    if (!adding && !isModifyMode())
+        return;
+    db::Query *list = rows();
+    const QStringList key = ChildRowsKey(m_def);
+    if (adding)
+        list->append();
+    const bool stored = storeBindings(list, m_bindings, [&] {
+        list->fieldByName("item_4")->setAsString(key[0]);
+        list->fieldByName("item_dqdm")->setAsString(key[1]);
+        if (m_sequence)
+            list->fieldByName(m_def.sequenceField)->setAsInteger(gbk::trim(m_sequence->text()).toInt());
+        saveOther(list);
+    });
+    if (!stored)
+        ui::abortAction(); // the error has been shown; the dialog keeps what was typed
+    rowStored(list);
+    try {
+        RereadAndRenumber(m_def);
+    } catch (const std::exception &e) {
+        // The row is stored; only its place failed, and the numbers are as before.
+        ui::showError(ui::errorText(e));
+        closeNow();
+        return;
+    }
+    ShowWarning(QString::fromUtf8("存储成功！"));
+    if (adding)
+        emptyAfterNewStore();
+    closeNow();
+}
+
+void RowDialog::leave()
+{
+    if (nothingToLeave()) {
+        closeNow();
+        return;
+    }
+    checkOnLeave();
+    db::Query *list = rows();
+    const bool unchanged = bindingsUnchanged(list, m_bindings) && sequenceUnchanged() && otherUnchanged(list);
+    if (!unchanged
+        && ui::messageBox(m_def.leaveQuestion, QString::fromUtf8("请注意！"), ui::MB_YESNO | ui::MB_ICONQUESTION)
+               == ui::IDYES) {
+        store(); // closes once the row is stored; a refused check keeps the dialog open
+        return;
+    }
+    closeNow();
+}
+
+void RowDialog::showEvent(QShowEvent *e)
+{
+    ui::GuardedDialog::showEvent(e);
+    ui::guarded([this] { FormShow(); });
+}
