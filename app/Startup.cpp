@@ -2,6 +2,7 @@
 
 #include "DataFolder.h"
 #include "Finto6Unit.h"
+#include "PrintUnit.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "UnitPage1.h"
@@ -78,6 +79,7 @@ void createApplication(const QString &dataDir)
     make(FormNew);
     make(dw_Form);
     make(Finto6);
+    make(PrintForm);
     make(Fpage1);
     make(Fpage2);
     make(Fpage3);
@@ -90,6 +92,7 @@ void createApplication(const QString &dataDir)
     make(formunitintrod);
     make(Formstudy);
     wireSectionOpeners();
+    ui::connectGuarded(MainForm->BitBtn4, MainForm, [] { BitBtn4Click(); });
 }
 
 void destroyApplication()
