@@ -4,6 +4,7 @@
 #include "dw_Unit.h"
 #include "Finto5Unit.h"
 #include "Finto6Unit.h"
+#include "PrintUnit.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "UnitPage1.h"
@@ -82,6 +83,7 @@ void createApplication(const QString &dataDir)
     make(dw_Form);
     make(Finto6);
     make(Finto5);
+    make(PrintForm);
     make(Fpage1);
     make(Fpage2);
     make(Fpage3);
@@ -95,6 +97,7 @@ void createApplication(const QString &dataDir)
     make(formunitintrod);
     make(Formstudy);
     wireSectionOpeners();
+    ui::connectGuarded(MainForm->BitBtn4, MainForm, [] { BitBtn4Click(); });
 }
 
 void destroyApplication()

@@ -34,6 +34,8 @@ public:
     // The form of a class; nullptr until its first preparation.
     report::Report *form(ReportClass cls) const { return m_forms[reportIndex(cls)].get(); }
 
+    // Creates the form on first use and counts the call; fills nothing.
+    report::Report &CreateReport(ReportClass cls);
     // Creates the form once, then fills what its layout cannot show by itself.
     report::Report &PrepareReport(ReportClass cls);
     // The number of the page in the form (preview) or its place in the
@@ -54,7 +56,6 @@ public:
     void PrintPageByPage(ReportClass cls);
 
 private:
-    report::Report &CreateReport(ReportClass cls);
     void PrintPrepared(ReportClass cls);
     QString PrintTitle(const QString &what) const;
 
