@@ -27,17 +27,11 @@ const QDate kToday(2008, 3, 4);
 Value nasty(const Column &c, int kase)
 {
     switch (c.type) {
-    case 'N':
-        switch (kase % 4) {
-        case 0:
-            return Value::fromNumber(c.decimals ? 123456789.012345 : 42); // 15 significant digits
-        case 1:
-            return Value::fromNumber(c.decimals ? -0.5 : 7);
-        case 2:
-            return {};
-        default:
-            return Value::fromNumber(c.decimals ? 1e-6 : 0);
-        }
+    case 'N': {
+        // 15 significant digits, a negative, a tiny fraction, null.
+        const double numbers[] = {123456789.012345, -0.5, 1e-6, 42, -7, 0};
+        return kase % 4 == 3 ? Value() : Value::fromNumber(numbers[kase % 4 + (c.decimals ? 0 : 3)]);
+    }
     case 'D':
         return kase % 3 == 2 ? Value() : Value::fromDate(QDate(2005, 1 + kase % 12, 28));
     case 'M': {
@@ -148,8 +142,6 @@ private slots:
 void TestExchangeText::writerQuoting()
 {
     QCOMPARE(UndoubleQuotes("\"\"\"\""), QByteArray("\"\""));
-    QCOMPARE(UndoubleQuotes(DoubleQuotes("a\"b\"\"")), QByteArray("a\"b\"\""));
-    QCOMPARE(CountQuotes("\"a\"\"b"), 3);
 
     Folder f;
     Table &persons = f.open("cgwcr");
