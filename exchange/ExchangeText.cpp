@@ -1,0 +1,60 @@
+#include "ExchangeText.h"
+
+ExchangeError::ExchangeError(const QString &message)
+    : std::runtime_error(message.toStdString()), m_message(message)
+{
+}
+
+QByteArray DoubleQuotes(const QByteArray &text)
+{
+    if (!text.contains('"'))
+        return text;
+    QByteArray out = text;
+    return out.replace("\"", "\"\"");
+}
+
+int CountQuotes(const QByteArray &text)
+{
+    return int(text.count('"'));
+}
+
+QByteArray UndoubleQuotes(const QByteArray &text)
+{
+    if (!text.contains("\"\""))
+        return text;
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        out.append(text[i]);
+        if (text[i] == '"' && i + 1 < text.size() && text[i + 1] == '"')
+            ++i;
+    }
+    return out;
+}
+
+bool NeedsQuotes(const QByteArray &value)
+{
+    if (value.startsWith('"'))
+        return true;
+    for (const char c : value)
+        if (c == '\t' || c == '\r' || c == '\n')
+            return true;
+    return false;
+}
+
+QByteArray QuoteField(const QByteArray &value)
+{
+    if (!NeedsQuotes(value))
+        return value;
+    return '"' + DoubleQuotes(value) + '"';
+}
+
+QByteArray TrimBytes(const QByteArray &text)
+{
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && uchar(text[begin]) <= 0x20)
+        ++begin;
+    while (end > begin && uchar(text[end - 1]) <= 0x20)
+        --end;
+    return begin == 0 && end == text.size() ? text : text.mid(begin, end - begin);
+}

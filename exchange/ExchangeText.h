@@ -1,0 +1,36 @@
+#pragma once
+// The pieces of the exchange text syntax shared by writer and reader: one
+// record per line, values separated by TAB, and a value holding a TAB or a
+// line break, or beginning with a double quote, enclosed in double quotes
+// with its inner quotes doubled. Everything works on GBK bytes: no GBK
+// trail byte equals TAB, CR, LF or '"', so scanning bytes is safe.
+#include <QByteArray>
+#include <QString>
+#include <stdexcept>
+
+// A file of the exchange that cannot be written or read; what() is UTF-8.
+class ExchangeError : public std::runtime_error
+{
+public:
+    explicit ExchangeError(const QString &message);
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// Every double quote doubled.
+QByteArray DoubleQuotes(const QByteArray &text);
+// The number of double quotes; an odd count means a quoted value is still open.
+int CountQuotes(const QByteArray &text);
+// Every pair of adjacent double quotes made one, scanning left to right.
+QByteArray UndoubleQuotes(const QByteArray &text);
+
+// Whether a value that is not the last of its record must be quoted. A lone
+// LF counts as well, or the reader would cut the record in two there.
+bool NeedsQuotes(const QByteArray &value);
+// The value as written in the middle of a record: quoted when it must be.
+QByteArray QuoteField(const QByteArray &value);
+
+// Blanks and control characters removed at both ends.
+QByteArray TrimBytes(const QByteArray &text);

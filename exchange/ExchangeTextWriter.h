@@ -1,0 +1,58 @@
+#pragma once
+// Writing tables as exchange text: one line per row, CR LF line ends, GBK.
+// The member files differ only in how some columns are written, so each is
+// a list of column rules applied by one routine.
+#include <QByteArray>
+#include <QSaveFile>
+#include <QString>
+#include <QVector>
+
+namespace db {
+class Dataset;
+}
+
+enum class TextMember {
+    Child,  // CGWCDW, CGWCR, JDWYHMD, ZLQK and the code tables: the last column
+            // unchanged, or as "1"/"0" when it is ITEM_188
+    Kjcg,   // ITEM_SJDC as "0", NO empty, ITEM_CHECK and OUTCOMEB unchanged
+    Unit,   // the last column between double quotes, its own quotes as they are
+    Expert, // the seven data columns of unitexpert, ITEM_124_1 unchanged
+};
+
+// Which columns of a dataset a member file writes, and how.
+class MemberLayout
+{
+public:
+    enum Rule { Quoted, Plain, Empty, Zero, Flag, Enclosed };
+    struct Column
+    {
+        int index;
+        Rule rule;
+    };
+
+    MemberLayout(db::Dataset &dataset, TextMember member);
+    // The line of the dataset's current row, without its line end.
+    QByteArray line(db::Dataset &dataset) const;
+
+private:
+    QVector<Column> m_columns;
+};
+
+// One exchange text file being written. It appears under its name, replacing
+// any file there, only when commit() succeeds; dropped unfinished otherwise.
+class ExchangeTextFile
+{
+public:
+    explicit ExchangeTextFile(const QString &path);
+    void writeLine(const QByteArray &line);
+    void commit();
+
+private:
+    void fail();
+    QSaveFile m_file;
+    QByteArray m_buffer;
+};
+
+// Every row of the dataset, from its first, one line each, into fileName.
+// Leaves the dataset past its last row.
+void ExportTableText(db::Dataset &dataset, const QString &fileName, TextMember member = TextMember::Child);

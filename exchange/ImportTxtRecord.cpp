@@ -1,0 +1,156 @@
+#include "ImportTxtRecord.h"
+
+#include "ExchangeText.h"
+#include "db/DbError.h"
+#include "db/Table.h"
+#include "ui/Clock.h"
+
+namespace {
+
+constexpr int kDateColumn = 5; // column 6, ITEM_121 of the staging record
+
+int leadingQuotes(const QByteArray &token)
+{
+    int n = 0;
+    while (n < token.size() && token[n] == '"')
+        ++n;
+    return n;
+}
+
+// The token less its first and last character, pairs of quotes made one.
+QByteArray unquoted(const QByteArray &token)
+{
+    return token.size() < 2 ? QByteArray() : UndoubleQuotes(token.mid(1, token.size() - 2));
+}
+
+// The record text still to be cut, as a position in it.
+struct Cursor
+{
+    const QByteArray &text;
+    qsizetype pos = 0;
+
+    bool usedUp() const { return pos >= text.size(); }
+    bool holdsTab() const { return text.indexOf('\t', pos) >= 0; }
+    // Up to the next TAB, or all that is left.
+    QByteArray take()
+    {
+        const qsizetype tab = text.indexOf('\t', pos);
+        const qsizetype end = tab < 0 ? text.size() : tab;
+        QByteArray token = text.mid(pos, end - pos);
+        pos = tab < 0 ? text.size() : tab + 1;
+        return token;
+    }
+    QByteArray rest() const { return text.mid(pos); }
+    bool restIsBlank() const
+    {
+        for (qsizetype i = pos; i < text.size(); ++i)
+            if (uchar(text[i]) > 0x20)
+                return false;
+        return true;
+    }
+};
+
+class RowFiller
+{
+public:
+    explicit RowFiller(db::Table &table)
+        : m_table(table), m_dateRule(table.tableName() == QLatin1String("KJCGtemp.dbf"))
+    {
+    }
+
+    void begin() { m_table.append(); }
+
+    void set(int column, const QByteArray &value)
+    {
+        try {
+            m_table.field(column)->setValue(value.isEmpty() ? db::Value() : db::Value::fromBytes(value));
+        } catch (const db::DbError &e) {
+            m_table.cancel();
+            throw ExchangeError(QString::fromUtf8("字段 %1：%2").arg(m_table.field(column)->fieldName(), e.message()));
+        }
+    }
+
+    void post()
+    {
+        try {
+            m_table.post();
+        } catch (...) {
+            m_table.cancel();
+            throw;
+        }
+    }
+
+    // A middle column's value from its token (the quoted value may take
+    // further pieces of the record).
+    QByteArray middleValue(int column, Cursor &line)
+    {
+        QByteArray token = line.take();
+        if (leadingQuotes(token) % 2 == 1) {
+            while (CountQuotes(token) % 2 == 1 && !line.usedUp())
+                token += '\t' + line.take();
+            return unquoted(token);
+        }
+        if (m_dateRule && column == kDateColumn && !db::parseDate(QString::fromLatin1(token)).isValid())
+            token = ui::today().toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
+        return token.startsWith('"') ? unquoted(token) : token;
+    }
+
+private:
+    db::Table &m_table;
+    bool m_dateRule;
+};
+
+int dataColumns(db::Table &table)
+{
+    int n = 0;
+    while (n < table.fieldCount() && !table.field(n)->isLookup())
+        ++n;
+    return n;
+}
+
+} // namespace
+
+void ReadTxtRecord(db::Table &table, const QByteArray &record, int oneByteTailColumns)
+{
+    const int n = dataColumns(table);
+    const int tailBytes = n == oneByteTailColumns ? 1 : 10;
+    RowFiller row(table);
+    Cursor line{record};
+    bool firstRow = true;
+    QByteArray carried; // first column of a further row cut from the last one
+    bool carry = false;
+    while (carry || !line.restIsBlank()) {
+        row.begin();
+        QByteArray first;
+        if (carry) {
+            first = carried;
+        } else if (firstRow && line.holdsTab()) {
+            first = line.take(); // never unquoted
+        }
+        carry = false;
+        firstRow = false;
+        row.set(0, first);
+        for (int c = 1; c < n - 1; ++c)
+            row.set(c, row.middleValue(c, line));
+        const QByteArray last = line.rest();
+        if (line.holdsTab())
+            line.take();
+        if (!line.holdsTab()) {
+            row.set(n - 1, TrimBytes(line.rest()));
+            line.pos = record.size();
+        } else {
+            // Two or more values beyond the columns: the old writers' records
+            // ran on, and the tail of the last value begins the next row.
+            const qsizetype cut = std::max<qsizetype>(0, last.size() - tailBytes);
+            row.set(n - 1, TrimBytes(last.left(cut)));
+            carried = TrimBytes(last.mid(cut));
+            carry = true;
+        }
+        row.post();
+    }
+}
+
+void ImportTxtRecord(db::Table &table, const QByteArray &record)
+{
+    ReadTxtRecord(table, record, 99);
+}
