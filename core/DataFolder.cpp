@@ -86,4 +86,26 @@ void prepareDataFolder(const QString &dataDir)
         else
             createFilled(dataDir, s);
     }
+    deliverTemplates(dataDir);
+}
+
+void deliverTemplates(const QString &dataDir)
+{
+    // The templates compiled in under ":/templates", whichever they are.
+    const QDir delivered(QStringLiteral(":/templates"));
+    for (const QString &name : delivered.entryList(QDir::Files)) {
+        if (!db::DbfFile::findFile(dataDir, name).isEmpty())
+            continue;
+        // Written under a scratch name first, so no half-written template
+        // ever carries the real one's name.
+        const QString target = QDir(dataDir).filePath(name);
+        const QString scratch = QDir(dataDir).filePath("~new-" + name);
+        QFile::remove(scratch);
+        if (!QFile::copy(delivered.filePath(name), scratch) || !QFile::rename(scratch, target)) {
+            QFile::remove(scratch);
+            continue;
+        }
+        // Copies of resources are read-only; the user's own file is not.
+        QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+    }
 }
