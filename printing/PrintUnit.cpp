@@ -5,6 +5,7 @@
 #include "ReportRoutines.h"
 #include "Unit1.h"
 #include "UnitDM.h"
+#include "WordRegistration.h"
 #include "report/Printing.h"
 #include "text/Gbk.h"
 #include "ui/FixedSize.h"
@@ -110,6 +111,10 @@ TPrintForm::TPrintForm(QWidget *parent) : ui::GuardedDialog(parent)
     ui::connectGuarded(zBitBtn4z, this, &TPrintForm::Button3Click);
     ui::connectGuarded(zBitBtn4, this, &TPrintForm::zBitBtn4Click);
     ui::connectGuarded(zBitBtn12, this, &TPrintForm::zBitBtn12Click);
+    ui::connectGuarded(YY_Button, this, &TPrintForm::YY_ButtonClick);
+    ui::connectGuarded(RJ_Button, this, &TPrintForm::RJ_ButtonClick);
+    ui::connectGuarded(YY_SButton, this, &TPrintForm::YY_SButtonClick);
+    ui::connectGuarded(RJ_SButton, this, &TPrintForm::RJ_SButtonClick);
     wirePageButtons();
 }
 
@@ -165,6 +170,26 @@ void TPrintForm::ShowWordButtons(bool appliedTechnology)
 {
     YY_Button->setVisible(appliedTechnology);
     RJ_Button->setVisible(!appliedTechnology);
+}
+
+void TPrintForm::YY_ButtonClick()
+{
+    RegistrationToWord(WordFamily::yy, false);
+}
+
+void TPrintForm::RJ_ButtonClick()
+{
+    RegistrationToWord(WordFamily::rj, false);
+}
+
+void TPrintForm::YY_SButtonClick()
+{
+    RegistrationToWord(WordFamily::yy, true);
+}
+
+void TPrintForm::RJ_SButtonClick()
+{
+    RegistrationToWord(WordFamily::rj, true);
 }
 
 void TPrintForm::Button4Click()

@@ -32,6 +32,13 @@ public:
     void zBitBtn4Click();  // 全文打印, applied technology
     void zBitBtn12Click(); // 全文打印, the other family
 
+    // The registration form to Word, cover and body, of either family; the
+    // S buttons write the body-text variant.
+    void YY_ButtonClick();
+    void RJ_ButtonClick();
+    void YY_SButtonClick();
+    void RJ_SButtonClick();
+
     // Previews of single pages that no button offers: the form as it stands,
     // without the record's values (BitBtn5Click and BitBtn13Click fill a few).
     void BitBtn5Click();

@@ -124,6 +124,7 @@ private slots:
     void previewsAndPrintsLabelTheirPages();
     void childTablesStayFilteredAndIncompleteRecordsOpenNothing();
     void leavingAndCaptionsOfEveryPanel();
+    void wordButtonsWriteTheirFamily();
 };
 
 void TestPrintWindow::eachCategoryReachesItsPanelsAndWordButtons()
@@ -351,3 +352,32 @@ void TestPrintWindow::leavingAndCaptionsOfEveryPanel()
 
 QTEST_MAIN(TestPrintWindow)
 #include "tst_printwindow.moc"
+
+// Each shown Word button writes the cover and body of its family into the
+// documents folder and opens them; declining the question writes nothing.
+void TestPrintWindow::wordButtonsWriteTheirFamily()
+{
+    AppFixture app;
+    showComplete({{"2005000001", "1", u("应用成果")}, {"2005000002", "3", u("理论成果")}});
+    const auto documents = [&] { return QDir(app.documentsDir()).entryList(QDir::Files, QDir::Name); };
+
+    selectRecord(0, "2005000001");
+    app.boxes().answer(ui::IDNO);
+    openPrintWindow(app, [] { PrintForm->YY_Button->click(); });
+    QVERIFY(documents().isEmpty());
+    openPrintWindow(app, [] {
+        PrintForm->YY_Button->click();
+        PrintForm->YY_SButton->click();
+    });
+    QCOMPARE(app.openedDocuments().size(), 4);
+    QCOMPARE(documents().size(), 4);
+
+    selectRecord(2, "2005000002");
+    openPrintWindow(app, [] {
+        QVERIFY(PrintForm->RJ_Button->isVisible() && !PrintForm->YY_Button->isVisible());
+        PrintForm->RJ_Button->click();
+    });
+    QCOMPARE(app.openedDocuments().size(), 6);
+    for (const QString &path : app.openedDocuments())
+        QVERIFY2(QFileInfo(path).absolutePath() == QFileInfo(app.documentsDir()).absoluteFilePath(), qPrintable(path));
+}
