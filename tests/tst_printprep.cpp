@@ -21,21 +21,6 @@ QString u(const char *s) { return QString::fromUtf8(s); }
 const QString kMark = QStringLiteral("√");
 const QString kKey = "2006000001";
 
-// The record the print window prints: the current row of the list query,
-// the child tables filtered to it as the print button leaves them.
-void selectRecord(const QString &key)
-{
-    DM->OpenSql(DM->Qrykjcg, "select * from kjcg");
-    QVERIFY(DM->Qrykjcg->locate("ITEM_4", key));
-    for (db::Table *t : {DM->TblCgwcdw, DM->tblzlqk, DM->Tbljdwyhmd, DM->TblCgwcr}) {
-        t->close();
-        t->setFiltered(false);
-        t->setFilter("item_4='" + key + "' and item_dqdm='.'");
-        t->setFiltered(true);
-        t->open();
-    }
-}
-
 void setFields(const QString &key, const QList<std::pair<const char *, const char *>> &fields)
 {
     for (const auto &[field, value] : fields)

@@ -8,6 +8,7 @@
 #include "report/PagePainter.h"
 #include "report/Printing.h"
 #include "report/Report.h"
+#include "report/TextFit.h"
 #include "text/Gbk.h"
 #include "ui/FileChoosers.h"
 #include "ui/ScriptedMessageBoxes.h"
@@ -95,6 +96,8 @@ private slots:
     void printRequestsCarryTheirPageRange();
     void withoutPrinterOneQuestionAndOnePdfPerBatch();
     void painterDrawsTheModel();
+    void choiceColumnsTakeTheirWidthsAndMarksTheirWholeBox();
+    void coarseDevicesSetLinesAsWideAsMeasured();
 };
 
 void TestReport::clientDataSetKeepsRowsInOrderAndCutsByBytes()
@@ -491,6 +494,61 @@ void TestReport::painterDrawsTheModel()
     QVERIFY(!inked(QRectF(name->rect.right() + 5, name->rect.top() + 2, 60, 10)));
     if (const QByteArray dir = qgetenv("CORVANE_PAGE_PNG"); !dir.isEmpty())
         img.save(QString::fromLocal8Bit(dir) + "/tst_report_list.png");
+}
+
+void TestReport::choiceColumnsTakeTheirWidthsAndMarksTheirWholeBox()
+{
+    const Layout l = layout(R"(
+font 宋体 9.5
+band detail height=20
+  choices QL_ITEM_125_ x=40 y=0 w=148 h=6 widths=56,49.5,42.5 "01 农、林、牧、渔业" "02 采矿业" "03 制造业" "04 电力"
+)");
+    const QVector<Element> &e = l.bands[0].elements;
+    QCOMPARE(e.size(), 8);
+    QCOMPARE(e[2].rect.left(), 96.0);
+    QCOMPARE(e[4].rect.left(), 145.5);
+    QCOMPARE(e[5].rect.right(), 187.0); // the last column's text ends 1 mm short of w
+    QCOMPARE(e[6].rect.left(), 40.0);   // a fourth option starts the next row
+    QCOMPARE(e[6].rect.top(), 6 + (6 - 3.5) / 2);
+    // A mark is centred in its box with no room kept beside the frame, so a
+    // full-width "√" stays inside a box as wide as the font's em.
+    QCOMPARE(PageItem::textRectOf(e[0].rect, e[0].frame, e[0].padding), e[0].rect);
+    Report r(l);
+    r.setCaption("QL_ITEM_125_01", u("√"));
+    const PageItem *mark = r.run()[0].item("QL_ITEM_125_01");
+    QCOMPARE(mark->textRect(), mark->rect);
+    QVERIFY(textWidth(u("√"), mark->font, mark->font.size) <= mark->rect.width());
+    QCOMPARE(mark->font.size, 9.5);
+
+    for (const char *bad : {"widths=100,49", "widths=50,0", "widths=50,x"}) {
+        const QString text = QString("band detail height=5\n  choices Q_ x=40 y=0 w=148 h=6 %1 \"1 甲\"").arg(bad);
+        QVERIFY_THROWS_EXCEPTION(LayoutError, parseLayout(text, "test.layout"));
+    }
+}
+
+void TestReport::coarseDevicesSetLinesAsWideAsMeasured()
+{
+    // A paragraph broken to fill its box, drawn on screens whose pixels do not
+    // divide the font's advances: no glyph may reach past the box.
+    QString text;
+    while (text.size() < 200)
+        text += u("成果登记表各项内容须与证明材料一致，");
+    Report r(layout(QString(R"(
+band detail height=60
+  memo Para x=0 y=0 w=150 h=50 font=宋体 size=9.5 "%1"
+)").arg(text).toUtf8().constData()));
+    const Page page = r.run()[0];
+    const PageItem *para = page.item("Para");
+    QVERIFY(para->lines.size() > 3);
+    for (qreal dpi : {96.0, 110.0, 150.0}) {
+        const QImage img = renderPage(page, dpi);
+        const int edge = qCeil((para->rect.right() + 0.3) * dpi / 25.4);
+        int inked = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = edge; x < img.width(); ++x)
+                inked += qGray(img.pixel(x, y)) < 160;
+        QVERIFY2(inked == 0, qPrintable(QString("%1 dpi: %2 pixels past the box").arg(dpi).arg(inked)));
+    }
 }
 
 } // namespace

@@ -49,6 +49,7 @@ struct Element
     int vAlign = 0;   // Qt::AlignTop, AlignVCenter or AlignBottom
     int frame = 0;    // FrameSide bits
     qreal pen = 0.2;  // line and frame width in mm
+    qreal padding = 0.8; // mm between a left or right frame line and the text
     bool enabled = true;
     bool grow = false; // follows the band's height when the band grows
 

@@ -242,7 +242,7 @@ private:
         e.vAlign = e.kind == Element::Memo ? Qt::AlignTop : Qt::AlignVCenter;
         e.hAlign = Qt::AlignLeft;
         QStringList texts;
-        int columns = 1;
+        QVector<qreal> columns{0}; // widths; 0: equal shares of the element's width
         qreal boxSize = 3.5;
         bool hasW = false, hasH = false;
         for (int i = 1; i < t.size(); ++i) {
@@ -289,7 +289,9 @@ private:
             else if (key == QLatin1String("pen"))
                 e.pen = number(value);
             else if (key == QLatin1String("cols") && word == QLatin1String("choices"))
-                columns = qMax(1, int(number(value)));
+                columns = QVector<qreal>(qMax(1, int(number(value))), 0);
+            else if (key == QLatin1String("widths") && word == QLatin1String("choices"))
+                columns = widths(value);
             else if (key == QLatin1String("box") && word == QLatin1String("choices"))
                 boxSize = number(value);
             else
@@ -320,31 +322,52 @@ private:
         fail(QStringLiteral("unknown value %1").arg(value));
     }
 
+    // Column widths written "30,42.5,40".
+    QVector<qreal> widths(const QString &value) const
+    {
+        QVector<qreal> out;
+        for (const QString &w : value.split(QLatin1Char(','))) {
+            out << number(w);
+            if (out.last() <= 0)
+                fail(QStringLiteral("a column width is greater than zero"));
+        }
+        return out;
+    }
+
     // A row (or rows) of options, each a framed mark box named prefix + code
-    // and the option's text after it, in equal columns across the width.
-    void choices(const Element &base, const QStringList &options, int columns, qreal boxSize)
+    // and the option's text after it, in columns across the width: equal
+    // ones, or as wide as widths= gives them.
+    void choices(const Element &base, const QStringList &options, const QVector<qreal> &widths, qreal boxSize)
     {
         if (base.name.isEmpty())
             fail(QStringLiteral("choices needs the name prefix of its boxes"));
-        const qreal columnWidth = base.rect.width() / columns;
+        const int columns = int(widths.size());
+        QVector<qreal> left{base.rect.left()}, width;
+        for (qreal w : widths) {
+            width << (w > 0 ? w : base.rect.width() / columns);
+            left << left.last() + width.last();
+        }
+        if (left.last() > base.rect.right() + 0.01)
+            fail(QStringLiteral("the columns are wider than w="));
         const qreal rowHeight = base.rect.height();
         for (int i = 0; i < options.size(); ++i) {
             const qsizetype blank = options[i].indexOf(QLatin1Char(' '));
             if (blank <= 0)
                 fail(QStringLiteral("a choice is written \"code text\": %1").arg(options[i]));
-            const qreal x = base.rect.left() + (i % columns) * columnWidth;
+            const qreal x = left[i % columns];
             const qreal y = base.rect.top() + (i / columns) * rowHeight;
             Element box = base;
             box.name = base.name + options[i].left(blank);
             box.rect = QRectF(x, y + (rowHeight - boxSize) / 2, boxSize, boxSize);
             box.frame = FrameAll;
+            box.padding = 0; // the mark is centred and as wide as the box allows
             box.hAlign = Qt::AlignHCenter;
             box.vAlign = Qt::AlignVCenter;
             add(box);
             Element text = base;
             text.name.clear();
             text.caption = options[i].mid(blank + 1);
-            text.rect = QRectF(x + boxSize + 0.8, y, columnWidth - boxSize - 1.8, rowHeight);
+            text.rect = QRectF(x + boxSize + 0.8, y, width[i % columns] - boxSize - 1.8, rowHeight);
             text.frame = 0;
             add(text);
         }

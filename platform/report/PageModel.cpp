@@ -2,10 +2,9 @@
 
 namespace report {
 
-QRectF PageItem::textRectOf(const QRectF &rect, int frame)
+QRectF PageItem::textRectOf(const QRectF &rect, int frame, qreal padding)
 {
-    constexpr qreal kPadding = 0.8; // mm
-    return rect.adjusted(frame & FrameLeft ? kPadding : 0, 0, frame & FrameRight ? -kPadding : 0, 0);
+    return rect.adjusted(frame & FrameLeft ? padding : 0, 0, frame & FrameRight ? -padding : 0, 0);
 }
 
 const PageItem *Page::item(const QString &name) const

@@ -26,11 +26,12 @@ struct PageItem
     int vAlign = 0;
     int frame = 0; // FrameSide bits
     qreal pen = 0.2;
+    qreal padding = 0.8; // mm between a left or right frame line and the text
 
     QString text() const { return lines.join(QLatin1Char('\n')); }
     // Where the lines go: clear of the frame's side lines.
-    QRectF textRect() const { return textRectOf(rect, frame); }
-    static QRectF textRectOf(const QRectF &rect, int frame);
+    QRectF textRect() const { return textRectOf(rect, frame, padding); }
+    static QRectF textRectOf(const QRectF &rect, int frame, qreal padding = 0.8);
 };
 
 struct Page

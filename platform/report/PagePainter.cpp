@@ -32,18 +32,25 @@ void drawFrame(QPainter &p, const QRectF &r, int frame)
 
 void drawText(QPainter &p, const PageItem &item, qreal scale)
 {
-    const QRectF box = toDevice(item.textRect(), scale);
     if (!item.lines.isEmpty()) {
-        p.setFont(makeFont(item.font, item.font.size));
-        const qreal lh = item.lineHeight * scale;
+        // The lines are set in units of the resolution they were measured at
+        // and scaled to the device: glyph advances round as they did when the
+        // lines were broken, so on a coarse device a line is no wider than
+        // the model placed it.
+        const qreal layoutScale = kLayoutDpi / 25.4;
+        const qreal deviceDpi = p.device() ? p.device()->logicalDpiY() : scale * 25.4;
+        const QRectF box = toDevice(item.textRect(), layoutScale);
+        p.save();
+        p.scale(scale / layoutScale, scale / layoutScale);
+        p.setFont(makeFont(item.font, item.font.size * kLayoutDpi / deviceDpi));
+        const qreal lh = item.lineHeight * layoutScale;
         const qreal block = lh * item.lines.size();
         qreal top = box.top();
         if (item.vAlign & Qt::AlignVCenter)
             top += (box.height() - block) / 2;
         else if (item.vAlign & Qt::AlignBottom)
             top += box.height() - block;
-        p.save();
-        p.setClipRect(box.adjusted(-scale, -scale, scale, scale));
+        p.setClipRect(box.adjusted(-layoutScale, -layoutScale, layoutScale, layoutScale));
         for (int i = 0; i < item.lines.size(); ++i)
             p.drawText(QRectF(box.left(), top + i * lh, box.width(), lh),
                        item.hAlign | Qt::AlignVCenter | Qt::TextDontClip, item.lines[i]);

@@ -23,7 +23,8 @@ PageItem textItem(const Element &e, const QString &text)
     item.vAlign = e.vAlign;
     item.frame = e.frame;
     item.pen = e.pen;
-    const QRectF box = PageItem::textRectOf(e.rect, e.frame);
+    item.padding = e.padding;
+    const QRectF box = PageItem::textRectOf(e.rect, e.frame, e.padding);
     const FittedText fitted = e.kind == Element::Memo ? flowText(text, e.font, box.width())
                                                       : fitText(text, e.font, box.size());
     item.lines = fitted.lines;

@@ -9,7 +9,7 @@ namespace report {
 
 namespace {
 
-constexpr qreal kMeasureDpi = 1200;
+constexpr qreal kMeasureDpi = kLayoutDpi;
 constexpr qreal kMmPerPx = 25.4 / kMeasureDpi;
 constexpr qreal kMinSize = 5;
 constexpr qreal kLineSpacing = 1.3; // em; forms are set close

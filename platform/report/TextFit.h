@@ -10,6 +10,9 @@
 
 namespace report {
 
+// The resolution texts are measured and broken at; the painter sets them at it too.
+constexpr qreal kLayoutDpi = 1200;
+
 struct FittedText
 {
     QStringList lines;
