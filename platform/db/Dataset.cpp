@@ -457,7 +457,7 @@ QString Dataset::storedText(int col) const
     const int field = m_columns[col].sourceField;
     if (r.rec < 0 || field < 0)
         return {};
-    return gbk::decode(m_file->textBytes(m_file->record(r.rec), field));
+    return m_file->storedText(m_file->record(r.rec), field);
 }
 
 Value Dataset::normalise(int col, const Value &v) const

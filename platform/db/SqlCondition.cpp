@@ -263,6 +263,13 @@ struct AndNode final : Node
                 return false;
         return true;
     }
+    bool keyTerm(int &field, QByteArray &key) const override
+    {
+        for (const NodePtr &p : parts)
+            if (p->keyTerm(field, key))
+                return true;
+        return false;
+    }
 };
 
 struct OrNode final : Node
@@ -287,11 +294,19 @@ struct NotNode final : Node
 // C field = / <> text: the literal's bytes, then blanks to the field's end.
 struct TextEqualNode final : Node
 {
-    int offset, length;
+    int field, offset, length;
     QByteArray literal; // trailing blanks removed; never longer than the field
     bool negate;
     TextEqualNode(const FieldInfo &f, QByteArray lit, bool neg)
-        : offset(f.offset), length(f.length), literal(std::move(lit)), negate(neg) {}
+        : field(f.index), offset(f.offset), length(f.length), literal(std::move(lit)), negate(neg) {}
+    bool keyTerm(int &f, QByteArray &key) const override
+    {
+        if (negate)
+            return false;
+        f = field;
+        key = literal;
+        return true;
+    }
     bool eval(const DbfFile &, const char *rec) const override
     {
         const char *p = rec + offset;
@@ -611,7 +626,7 @@ private:
             auto n = std::make_unique<LikeNode>();
             n->subject.isField = true;
             n->subject.field = f;
-            n->pattern = Pattern::prefix(trimmedRight(gbk::encode(right->text.chopped(1))));
+            n->pattern = Pattern::prefix(trimmedRight(m_file.fileText(gbk::encode(right->text.chopped(1)))));
             n->negate = op == Op::Ne;
             return n;
         }
@@ -628,7 +643,7 @@ private:
         }
         switch (f.type) {
         case 'C': {
-            QByteArray lit = v.isNull() ? QByteArray() : trimmedRight(v.text);
+            QByteArray lit = v.isNull() ? QByteArray() : trimmedRight(m_file.fileText(v.text));
             if (op == Op::Eq || op == Op::Ne) {
                 if (lit.size() > f.length)
                     return std::make_unique<ConstNode>(op == Op::Ne);
@@ -664,7 +679,7 @@ private:
             const Value p = constantValue(e.right, m_params, m_file);
             if (p.isNull())
                 return std::make_unique<ConstNode>(false);
-            n->pattern = Pattern(constantText(e.right, p));
+            n->pattern = Pattern(m_file.fileText(constantText(e.right, p)));
         }
         if (e.left.kind == ast::Operand::Column) {
             n->subject = fieldOperand(e.left.text);
@@ -781,9 +796,24 @@ Condition Condition::compile(const QString &text, const DbfFile &file, const Par
     return c;
 }
 
+const QVector<int> *candidateRecords(const Condition::Node *condition, const DbfFile &file)
+{
+    constexpr int kIndexFrom = 64; // below this a scan costs less than an index
+    int field = -1;
+    QByteArray key;
+    if (!condition || file.recordCount() < kIndexFrom || !condition->keyTerm(field, key))
+        return nullptr;
+    return &file.keyRecords(field, key);
+}
+
 bool Condition::matches(const DbfFile &file, const char *record) const
 {
     return !m_root || m_root->eval(file, record);
+}
+
+const QVector<int> *Condition::candidates(const DbfFile &file) const
+{
+    return candidateRecords(m_root.get(), file);
 }
 
 bool Condition::isEmpty() const

@@ -117,14 +117,24 @@ OutColumn outColumn(const DbfFile &file, const ast::SelectItem &item)
 QVector<int> matchingRows(const DbfFile &file, const Condition::Node *condition)
 {
     QVector<int> rows;
-    const int n = file.recordCount();
-    for (int r = 0; r < n; ++r) {
+    const auto take = [&](int r) {
         const char *rec = file.record(r);
-        if (rec[0] == '*')
-            continue;
-        if (!condition || condition->eval(file, rec))
+        if (rec[0] != '*' && (!condition || condition->eval(file, rec)))
             rows.append(r);
+    };
+    if (const QVector<int> *candidates = candidateRecords(condition, file)) {
+        for (int r : *candidates)
+            take(r);
+        return rows;
     }
+    const int n = file.recordCount();
+    if (!condition && file.deletedCount() == 0) {
+        rows.resize(n);
+        std::iota(rows.begin(), rows.end(), 0);
+        return rows;
+    }
+    for (int r = 0; r < n; ++r)
+        take(r);
     return rows;
 }
 

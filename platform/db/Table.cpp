@@ -40,16 +40,24 @@ void Table::openRows()
 void Table::relistRows()
 {
     m_baseRows.clear();
-    const int n = m_file->recordCount();
-    // Only the rows the filter lets through, so narrowing a large table to
-    // a few rows costs a scan of the key bytes and nothing more.
-    for (int rec = 0; rec < n; ++rec) {
+    const auto take = [&](int rec) {
         if (m_file->isDeleted(rec) || (m_filter && !m_filter->matches(*m_file, rec)))
-            continue;
+            return;
         Row r;
         r.rec = rec;
         m_baseRows.append(r);
+    };
+    // Only the rows the filter lets through: a filter on a key reads them
+    // through the key index, any other a scan of the bytes it compares.
+    if (const QVector<int> *candidates = m_filter ? m_filter->candidates(*m_file) : nullptr) {
+        for (int rec : *candidates)
+            take(rec);
+        return;
     }
+    const int n = m_file->recordCount();
+    m_baseRows.reserve(n);
+    for (int rec = 0; rec < n; ++rec)
+        take(rec);
 }
 
 bool Table::pack()
