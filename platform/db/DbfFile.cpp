@@ -666,11 +666,37 @@ QByteArray DbfFile::readMemo(quint32 block) const
 
 quint32 DbfFile::writeMemo(const QByteArray &text)
 {
-    return writeMemoAt(text, 0);
+    return writeMemoAt(text, 0, 0);
 }
 
-// Writes a memo at block `at`, or after the last block when `at` is 0.
-quint32 DbfFile::writeMemoAt(const QByteArray &text, quint32 at)
+// The blocks the memo at `block` (holding `text`) may use: those its text
+// fills, and the blocks of zeros after them that an earlier, longer text of
+// the same memo left when it was rewritten in place.
+qint64 DbfFile::memoCapacity(quint32 block, const QByteArray &text) const
+{
+    const Memo &m = *m_memo;
+    const int bs = m.blockSize;
+    qint64 blocks = ((m.dbase4 ? text.size() + 8 : text.size() + 1) + bs - 1) / bs;
+    // A dBASE III text that ends a byte before a block's end has its second
+    // end mark at the start of the next block.
+    bool markAtStart = !m.dbase4 && (text.size() + 1) % bs == 0;
+    QByteArray buffer(bs, '\0');
+    while (blocks < 256 && qint64(block) + blocks < qint64(m.nextBlock)) {
+        if (preadAll(m.fd, (qint64(block) + blocks) * bs, buffer.data(), bs) != bs)
+            break;
+        if (markAtStart && buffer[0] == kEndOfFile)
+            buffer[0] = '\0';
+        markAtStart = false;
+        if (buffer.count('\0') != bs)
+            break;
+        ++blocks;
+    }
+    return blocks;
+}
+
+// Writes a memo at block `at`, or after the last block when `at` is 0; in
+// place it fills `blocks` blocks, clearing what the old text left.
+quint32 DbfFile::writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksInPlace)
 {
     if (!m_memo)
         throw DbError(QString::fromUtf8("表 %1 没有备注文件").arg(shortName(m_path)));
@@ -691,7 +717,7 @@ quint32 DbfFile::writeMemoAt(const QByteArray &text, quint32 at)
         data.append(kEndOfFile).append(kEndOfFile);
     }
     const int bs = m.blockSize;
-    const qint64 blocks = (data.size() + bs - 1) / bs;
+    const qint64 blocks = std::max<qint64>((data.size() + bs - 1) / bs, at ? blocksInPlace : 0);
     data.append(QByteArray(blocks * bs - data.size(), '\0'));
     const quint32 block = at ? at : std::max<quint32>(m.nextBlock, 1); // block 0 is the header
     if (qint64(block) + blocks > qint64(kMaxMemoBlock))
@@ -733,13 +759,13 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
         const QByteArray text = v.isNull() ? QByteArray() : fileText(v.toBytes());
         if (old && !text.isEmpty() && text == oldText)
             return;
+        // A text that fits the blocks the memo has is rewritten there, so
+        // edits do not grow the file.
         const int bs = m_memo ? m_memo->blockSize : kMemoBlock;
-        const qint64 used = m_memo && m_memo->dbase4 ? oldText.size() + 8 : oldText.size() + 1;
         const qint64 needed = m_memo && m_memo->dbase4 ? text.size() + 8 : text.size() + 2;
-        // A text that fits the blocks it has is rewritten there, so edits do
-        // not grow the file.
-        const bool inPlace = old && !text.isEmpty() && (needed + bs - 1) / bs <= (used + bs - 1) / bs;
-        const quint32 block = writeMemoAt(text, inPlace ? old : 0);
+        const qint64 have = old && !text.isEmpty() ? memoCapacity(old, oldText) : 0;
+        const bool inPlace = have > 0 && (needed + bs - 1) / bs <= have;
+        const quint32 block = writeMemoAt(text, inPlace ? old : 0, inPlace ? have : 0);
         char *p = record.data() + f.offset;
         std::memset(p, ' ', size_t(f.length));
         if (block) {

@@ -125,7 +125,6 @@ public:
 
     QByteArray readMemo(quint32 block) const;
     quint32 writeMemo(const QByteArray &text);
-    quint32 writeMemoAt(const QByteArray &text, quint32 at);
 
     // While one is alive, appended rows are collected and written in large
     // pieces, and the header once at the end. For tables being filled under
@@ -164,6 +163,8 @@ private:
     // while the table was in use.
     void followOutsideSize();
     QByteArray memoText(const char *record, int field) const;
+    quint32 writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksInPlace);
+    qint64 memoCapacity(quint32 block, const QByteArray &text) const;
     quint32 memoBlock(const char *record, int field) const;
     QByteArray keyOf(const char *record, int field) const;
     void indexRecord(int rec, const char *oldRecord, const char *newRecord);
