@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <memory>
 
 namespace {
 
@@ -33,10 +34,13 @@ struct App
     ~App() { destroyApplication(); }
 };
 
+std::unique_ptr<App> g_app; // ended before the application object
+
 App &app()
 {
-    static App a;
-    return a;
+    if (!g_app)
+        g_app = std::make_unique<App>();
+    return *g_app;
 }
 
 void BM_RefreshRecordList(benchmark::State &state)
@@ -77,6 +81,7 @@ int main(int argc, char **argv)
     QApplication qapp(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
+    g_app.reset();
     benchmark::Shutdown();
     return 0;
 }

@@ -3,7 +3,69 @@
 #include "DbError.h"
 #include "text/Gbk.h"
 
+#include <numeric>
+
 namespace db {
+
+void Dataset::IndexList::materialize()
+{
+    if (!m_all)
+        return;
+    m_list.resize(m_count);
+    std::iota(m_list.begin(), m_list.end(), 0);
+    m_all = false;
+}
+
+void Dataset::IndexList::append(int v)
+{
+    if (m_all && v == m_count) {
+        ++m_count;
+        return;
+    }
+    materialize();
+    m_list.append(v);
+}
+
+void Dataset::IndexList::remove(int i)
+{
+    materialize();
+    m_list.remove(i);
+}
+
+Dataset::Row Dataset::RowStore::at(int i) const
+{
+    if (!plain())
+        return m_rows[i];
+    Row r;
+    r.rec = i;
+    return r;
+}
+
+void Dataset::RowStore::materialize()
+{
+    if (!plain() || m_plain == 0)
+        return;
+    m_rows.resize(m_plain);
+    for (int i = 0; i < m_plain; ++i)
+        m_rows[i].rec = i;
+    m_plain = 0;
+}
+
+Dataset::Row &Dataset::RowStore::operator[](int i)
+{
+    materialize();
+    return m_rows[i];
+}
+
+void Dataset::RowStore::append(const Row &r)
+{
+    if (plain() && r.rec == m_plain && r.computed < 0 && r.status == Row::Unmodified && !r.cache && !r.original) {
+        ++m_plain;
+        return;
+    }
+    materialize();
+    m_rows.append(r);
+}
 
 Dataset::Dataset(QObject *parent) : QObject(parent) {}
 
@@ -153,11 +215,18 @@ bool Dataset::rowMatchesFilter(const Row &row) const
 
 void Dataset::rebuildView(int keepRec)
 {
+    const int n = m_baseRows.size();
+    if (m_baseRows.plain() && (!m_filter || n == 0)) {
+        // Every record, none removed: the view is all of them.
+        m_view.setAll(n);
+        m_current = keepRec >= 0 && keepRec < n ? keepRec : (n ? 0 : -1);
+        return;
+    }
     m_view.clear();
-    m_view.reserve(m_baseRows.size());
+    m_view.reserve(n);
     int current = -1;
-    for (int i = 0; i < m_baseRows.size(); ++i) {
-        const Row &r = m_baseRows[i];
+    for (int i = 0; i < n; ++i) {
+        const Row r = m_baseRows.at(i);
         if (r.rec == kGone || !rowMatchesFilter(r))
             continue;
         if (keepRec >= 0 && r.rec == keepRec)
@@ -539,8 +608,9 @@ void Dataset::post()
     if (m_state != Edit && m_state != Insert)
         return;
     if (m_state == Edit) {
-        Row &r = m_baseRows[m_view[m_current]];
+        const int base = m_view[m_current];
         if (m_cached) {
+            Row &r = m_baseRows[base];
             auto values = std::make_shared<QVector<Value>>(rowValues(m_current));
             if (r.status == Row::Unmodified) {
                 r.original = std::make_shared<QVector<Value>>(storedValues(r));
@@ -548,17 +618,18 @@ void Dataset::post()
             }
             r.cache = values;
         } else if (!m_changes.isEmpty()) {
-            QByteArray raw(m_file->record(r.rec), m_file->recordLength());
+            const int rec = m_baseRows.at(base).rec;
+            QByteArray raw(m_file->record(rec), m_file->recordLength());
             for (auto it = m_changes.constBegin(); it != m_changes.constEnd(); ++it)
                 m_file->encode(raw, m_columns[it.key()].sourceField, it.value());
-            m_file->writeRecord(r.rec, raw);
+            m_file->writeRecord(rec, raw);
             if (followsFile())
                 m_fileGeneration = m_file->generation();
         }
         m_changes.clear();
         m_state = Browse;
         const int row = m_current;
-        if (!rowMatchesFilter(r)) {
+        if (!rowMatchesFilter(m_baseRows.at(base))) {
             // The row leaves a filtered view; the cursor goes to the next.
             removeFromView(row);
             if (!controlsDisabled())
@@ -661,7 +732,7 @@ bool Dataset::updatesPending() const
 {
     if (!m_deleted.isEmpty())
         return true;
-    for (const Row &r : m_baseRows)
+    for (const Row &r : m_baseRows.kept())
         if (r.rec != kGone && r.status != Row::Unmodified)
             return true;
     return false;
@@ -674,7 +745,7 @@ void Dataset::cancelUpdates()
     if (m_state == Edit || m_state == Insert)
         cancel();
     m_deleted.clear();
-    for (Row &r : m_baseRows) {
+    for (Row &r : m_baseRows.kept()) {
         r.status = Row::Unmodified;
         r.cache.reset();
         r.original.reset();

@@ -67,6 +67,7 @@ struct SelectResult
     // can be edited and posted; otherwise `values` holds computed rows.
     bool live = false;
     QVector<int> rows; // live: record numbers in result order
+    bool allRecords = false; // live: rows are every record 0..n-1 in file order
     QVector<ResultColumn> columns;
     QVector<QVector<Value>> values;
 };

@@ -431,6 +431,7 @@ SelectResult select(const QString &dir, const QString &text, const Params &param
     sortRows(f, rows, keys);
     if (!st.distinct) {
         result.live = true;
+        result.allRecords = !condition && keys.isEmpty() && f.deletedCount() == 0;
         result.rows = rows;
         return result;
     }

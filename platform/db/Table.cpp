@@ -55,6 +55,10 @@ void Table::relistRows()
         return;
     }
     const int n = m_file->recordCount();
+    if (!m_filter && m_file->deletedCount() == 0) {
+        m_baseRows.setPlainRecords(n);
+        return;
+    }
     m_baseRows.reserve(n);
     for (int rec = 0; rec < n; ++rec)
         take(rec);
