@@ -12,7 +12,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -21,8 +23,19 @@
 
 namespace {
 
+// CORVANE_BENCH_FOLDERS keeps the generated folders between runs.
 QString folder(int records)
 {
+    const QString keep = qEnvironmentVariable("CORVANE_BENCH_FOLDERS");
+    if (!keep.isEmpty()) {
+        const QString dir = keep + "/" + QString::number(records);
+        if (!QFileInfo::exists(dir + "/kjcg.DBF")) {
+            QDir(dir).removeRecursively();
+            QDir().mkpath(dir);
+            makeBenchFolder(dir, records);
+        }
+        return dir;
+    }
     static std::map<int, std::unique_ptr<QTemporaryDir>> folders;
     auto &slot = folders[records];
     if (!slot) {

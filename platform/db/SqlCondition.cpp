@@ -263,12 +263,21 @@ struct AndNode final : Node
                 return false;
         return true;
     }
-    bool keyTerm(int &field, QByteArray &key) const override
+    bool keyTerm(int &field, QByteArray &key, const DbfFile &file) const override
     {
-        for (const NodePtr &p : parts)
-            if (p->keyTerm(field, key))
-                return true;
-        return false;
+        // The widest key column is the likeliest to tell rows apart.
+        bool found = false;
+        for (const NodePtr &p : parts) {
+            int f = -1;
+            QByteArray k;
+            if (p->keyTerm(f, k, file)
+                && (!found || file.fields()[f].length > file.fields()[field].length)) {
+                field = f;
+                key = k;
+                found = true;
+            }
+        }
+        return found;
     }
 };
 
@@ -299,9 +308,9 @@ struct TextEqualNode final : Node
     bool negate;
     TextEqualNode(const FieldInfo &f, QByteArray lit, bool neg)
         : field(f.index), offset(f.offset), length(f.length), literal(std::move(lit)), negate(neg) {}
-    bool keyTerm(int &f, QByteArray &key) const override
+    bool keyTerm(int &f, QByteArray &key, const DbfFile &) const override
     {
-        if (negate)
+        if (negate || length < 4) // a code of a few letters holds too many rows to index
             return false;
         f = field;
         key = literal;
@@ -801,7 +810,7 @@ const QVector<int> *candidateRecords(const Condition::Node *condition, const Dbf
     constexpr int kIndexFrom = 64; // below this a scan costs less than an index
     int field = -1;
     QByteArray key;
-    if (!condition || file.recordCount() < kIndexFrom || !condition->keyTerm(field, key))
+    if (!condition || file.recordCount() < kIndexFrom || !condition->keyTerm(field, key, file))
         return nullptr;
     return &file.keyRecords(field, key);
 }

@@ -14,10 +14,11 @@ struct Condition::Node
     virtual bool eval(const DbfFile &file, const char *record) const = 0;
     // An equality of a text column with a constant that every matching row
     // satisfies (field and key in the file's bytes, trailing blanks removed).
-    virtual bool keyTerm(int &field, QByteArray &key) const
+    virtual bool keyTerm(int &field, QByteArray &key, const DbfFile &file) const
     {
         Q_UNUSED(field);
         Q_UNUSED(key);
+        Q_UNUSED(file);
         return false;
     }
 };

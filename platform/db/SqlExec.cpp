@@ -148,6 +148,23 @@ void sortRows(const DbfFile &file, QVector<int> &rows, const QVector<SortKey> &k
 {
     if (keys.isEmpty() || rows.size() < 2)
         return;
+    const FieldDef &first = file.fields()[keys[0].field];
+    if (keys.size() == 1 && first.type == 'C' && !file.isUtf8()) {
+        // One text column: its bytes compare as the texts do (trailing
+        // blanks ignored, blank first), without making values.
+        const bool desc = keys[0].descending;
+        std::vector<std::pair<QByteArray, int>> keyed;
+        keyed.reserve(size_t(rows.size()));
+        for (int r : rows)
+            keyed.emplace_back(file.textBytes(file.record(r), keys[0].field), r);
+        std::stable_sort(keyed.begin(), keyed.end(), [desc](const auto &a, const auto &b) {
+            const int c = compareText(a.first, b.first);
+            return desc ? c > 0 : c < 0;
+        });
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            rows[i] = keyed[size_t(i)].second;
+        return;
+    }
     const qsizetype k = keys.size();
     std::vector<Value> values(size_t(rows.size() * k));
     for (qsizetype i = 0; i < rows.size(); ++i)
