@@ -540,9 +540,10 @@ Value Dataset::normalise(int col, const Value &v) const
     }
     // Through the file's own format, so a value reads back as it will be
     // stored and a value that cannot be stored fails here, not at post.
-    QByteArray scratch = m_file->blankRecord();
-    m_file->encode(scratch, c.sourceField, v);
-    return m_file->decode(scratch.constData(), c.sourceField);
+    if (m_scratch.size() != m_file->recordLength())
+        m_scratch = m_file->blankRecord();
+    m_file->encode(m_scratch, c.sourceField, v);
+    return m_file->decode(m_scratch.constData(), c.sourceField);
 }
 
 void Dataset::setCurrentValue(int col, const Value &v)

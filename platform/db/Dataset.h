@@ -248,6 +248,7 @@ protected:
     QVector<LookupDef> m_lookups;
     int m_disableCount = 0;
     bool m_resetPending = false;
+    mutable QByteArray m_scratch; // a record to put values through the file's format
 
     friend class Field;
 };

@@ -64,6 +64,27 @@ void Table::relistRows()
         take(rec);
 }
 
+void Table::closeRows()
+{
+    m_bulk.reset(); // what is left is written; errors surface in endBulkLoad
+}
+
+void Table::beginBulkLoad()
+{
+    checkActive();
+    if (!m_bulk)
+        m_bulk = std::make_unique<DbfFile::BulkAppend>(*m_file);
+}
+
+void Table::endBulkLoad()
+{
+    if (!m_bulk)
+        return;
+    checkBrowseMode();
+    auto bulk = std::move(m_bulk);
+    bulk->finish();
+}
+
 bool Table::pack()
 {
     if (!active())
