@@ -5,6 +5,7 @@
 #include "db/MapGuard.h"
 #include "db/Query.h"
 #include "db/Table.h"
+#include "db/TableState.h"
 
 #include <QtEndian>
 #include <QtTest>
@@ -75,7 +76,9 @@ class TestTableStorage : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void keyIndexFollowsEveryWrite();
+    void deletedRowsRememberedAcrossRuns();
     void fileChangedUnderTheTable();
     void bulkAppend();
 };
@@ -146,6 +149,43 @@ void TestTableStorage::keyIndexFollowsEveryWrite()
     dir.write("cgwcr.DBF", bytes);
     QCOMPARE(persons(dir.path(), b), scanned(dir.path(), b));
     QVERIFY(persons(dir.path(), b).contains(2000) && persons(dir.path(), b).contains(0));
+}
+
+// Start-up packs every table; what an earlier run counted of a table's
+// deleted rows spares counting them again, but only while the file is as
+// that run left it.
+void TestTableStorage::deletedRowsRememberedAcrossRuns()
+{
+    TempDir dir;
+    makePersons(dir.path(), 300);
+    {
+        auto f = DbfFile::open(dir.path(), "cgwcr");
+        QCOMPARE(f->deletedCount(), 0);
+        f->setDeleted(10, true);
+    }
+    DbfFile::releaseUnused(); // the "run" ends
+    QVERIFY(QFileInfo::exists(tablestate::stateFile(dir.path())));
+    QCOMPARE(tablestate::deletedRows(dir.file("cgwcr.DBF"), {}, 300), -1); // only for the same file state
+    QCOMPARE(DbfFile::open(dir.path(), "cgwcr")->deletedCount(), 1);
+    DbfFile::releaseUnused();
+
+    // Another program marks two more rows deleted: counted anew, not taken
+    // from what we remembered.
+    QByteArray bytes = dir.read("cgwcr.DBF");
+    const int header = 32 + 4 * 32 + 1, length = 1 + 10 + 3 + 20 + 20;
+    bytes[header + 20 * length] = '*';
+    bytes[header + 30 * length] = '*';
+    usleep(20000);
+    dir.write("cgwcr.DBF", bytes);
+    {
+        auto f = DbfFile::open(dir.path(), "cgwcr", true);
+        QCOMPARE(f->deletedCount(), 3);
+        f->pack();
+        QCOMPARE(f->recordCount(), 297);
+    }
+    DbfFile::releaseUnused();
+    QCOMPARE(DbfFile::open(dir.path(), "cgwcr")->deletedCount(), 0);
+    QCOMPARE(persons(dir.path(), keyOf(20)), QList<int>({70, 120, 170, 220, 270}));
 }
 
 void TestTableStorage::fileChangedUnderTheTable()

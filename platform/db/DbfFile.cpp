@@ -2,6 +2,7 @@
 
 #include "DbError.h"
 #include "MapGuard.h"
+#include "TableState.h"
 #include "text/Gbk.h"
 
 #include <QDate>
@@ -186,6 +187,10 @@ struct DbfFile::Memo
 
 DbfFile::~DbfFile()
 {
+    // What we know of the rows holds for the file only as our last write
+    // left it.
+    if (m_deleted >= 0 && m_bulk == 0 && m_fd >= 0 && !m_stamp.isEmpty() && m_stamp == diskStamp())
+        tablestate::remember(m_path, m_stamp, m_recordCount, m_deleted);
     unmap();
     if (m_fd >= 0)
         ::close(m_fd);
@@ -288,6 +293,7 @@ std::shared_ptr<DbfFile> DbfFile::open(const QString &dir, const QString &name, 
     f->m_exclusive = exclusive;
     f->load();
     f->m_stamp = f->diskStamp();
+    f->m_deleted = tablestate::deletedRows(key, f->m_stamp, f->m_recordCount);
     files.insert(key, f);
     return f;
 }
@@ -495,6 +501,8 @@ int DbfFile::deletedCount() const
         for (int r = 0; r < m_recordCount; ++r)
             n += record(r)[0] == '*';
         m_deleted = n;
+        if (m_bulk == 0 && m_stamp == diskStamp())
+            tablestate::remember(m_path, m_stamp, m_recordCount, m_deleted);
     }
     return m_deleted;
 }
@@ -1092,6 +1100,7 @@ void DbfFile::pack()
     m_indexes.clear();
     map(fileSize());
     m_stamp = diskStamp();
+    tablestate::remember(m_path, m_stamp, m_recordCount, 0);
     ++m_generation;
 }
 
