@@ -5,6 +5,7 @@
 #include "SqlParser.h"
 
 #include <QSet>
+#include <cstring>
 #include <algorithm>
 #include <numeric>
 
@@ -150,19 +151,32 @@ void sortRows(const DbfFile &file, QVector<int> &rows, const QVector<SortKey> &k
         return;
     const FieldDef &first = file.fields()[keys[0].field];
     if (keys.size() == 1 && first.type == 'C' && !file.isUtf8()) {
-        // One text column: its bytes compare as the texts do (trailing
-        // blanks ignored, blank first), without making values.
-        const bool desc = keys[0].descending;
-        std::vector<std::pair<QByteArray, int>> keyed;
+        // One text column: its bytes in the mapped records compare as the
+        // texts do (trailing blanks ignored, blank first), without copies.
+        struct Key
+        {
+            const char *bytes;
+            int length;
+            int rec;
+        };
+        std::vector<Key> keyed;
         keyed.reserve(size_t(rows.size()));
-        for (int r : rows)
-            keyed.emplace_back(file.textBytes(file.record(r), keys[0].field), r);
-        std::stable_sort(keyed.begin(), keyed.end(), [desc](const auto &a, const auto &b) {
-            const int c = compareText(a.first, b.first);
+        for (int r : rows) {
+            const char *p = file.record(r) + first.offset;
+            int n = first.length;
+            while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
+                --n;
+            keyed.push_back({p, n, r});
+        }
+        const bool desc = keys[0].descending;
+        std::stable_sort(keyed.begin(), keyed.end(), [desc](const Key &a, const Key &b) {
+            int c = std::memcmp(a.bytes, b.bytes, size_t(std::min(a.length, b.length)));
+            if (c == 0)
+                c = a.length - b.length;
             return desc ? c > 0 : c < 0;
         });
         for (qsizetype i = 0; i < rows.size(); ++i)
-            rows[i] = keyed[size_t(i)].second;
+            rows[i] = keyed[size_t(i)].rec;
         return;
     }
     const qsizetype k = keys.size();
