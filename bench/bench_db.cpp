@@ -130,27 +130,38 @@ void BM_RenumberList(benchmark::State &state)
     state.SetComplexityN(n);
 }
 
+// A new persons table in dir, opened.
+void openNewPersons(Table &t, const QString &dir)
+{
+    const TableSchema *s = tableSchema("cgwcr");
+    DbfFile::create(dir, s->fileName, s->columns);
+    t.setDatabaseName(dir);
+    t.setTableName("cgwcr");
+    t.open();
+}
+
+void appendPersons(Table &t, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        t.append();
+        t.fieldByName("item_4")->setAsString(benchKey(i));
+        t.fieldByName("item_dqdm")->setAsString(".");
+        t.fieldByName("item_187")->setAsInteger(i);
+        t.fieldByName("item_180")->setAsString(QString::fromUtf8("张三"));
+        t.post();
+    }
+}
+
 void BM_AppendRows(benchmark::State &state)
 {
     const int n = int(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir tmp;
-        const TableSchema *s = tableSchema("cgwcr");
-        DbfFile::create(tmp.path(), s->fileName, s->columns);
         Table t;
-        t.setDatabaseName(tmp.path());
-        t.setTableName("cgwcr");
-        t.open();
+        openNewPersons(t, tmp.path());
         state.ResumeTiming();
-        for (int i = 0; i < n; ++i) {
-            t.append();
-            t.fieldByName("item_4")->setAsString(benchKey(i));
-            t.fieldByName("item_dqdm")->setAsString(".");
-            t.fieldByName("item_187")->setAsInteger(i);
-            t.fieldByName("item_180")->setAsString(QString::fromUtf8("张三"));
-            t.post();
-        }
+        appendPersons(t, n);
         state.PauseTiming();
         t.close();
         state.ResumeTiming();
@@ -169,23 +180,12 @@ void BM_LoadScratchTable(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir tmp;
-        const TableSchema *s = tableSchema("cgwcr");
-        DbfFile::create(tmp.path(), s->fileName, s->columns);
         Table t;
-        t.setDatabaseName(tmp.path());
-        t.setTableName("cgwcr");
-        t.open();
+        openNewPersons(t, tmp.path());
         state.ResumeTiming();
         if (bulk)
             t.beginBulkLoad();
-        for (int i = 0; i < n; ++i) {
-            t.append();
-            t.fieldByName("item_4")->setAsString(benchKey(i));
-            t.fieldByName("item_dqdm")->setAsString(".");
-            t.fieldByName("item_187")->setAsInteger(i);
-            t.fieldByName("item_180")->setAsString(QString::fromUtf8("张三"));
-            t.post();
-        }
+        appendPersons(t, n);
         if (bulk)
             t.endBulkLoad();
         state.PauseTiming();

@@ -916,27 +916,12 @@ int DbfFile::appendRecord(const QByteArray &raw)
         throw DbError(QString::fromUtf8("写入表 %1 的记录长度不符").arg(shortName(m_path)));
     if (m_recordCount == std::numeric_limits<int>::max())
         throw DbError(QString::fromUtf8("表 %1 的记录数已达上限").arg(shortName(m_path)));
-    if (m_bulk > 0) {
-        m_pending.append(raw);
-        ++m_recordCount;
-    } else {
-        const qint64 pos = m_headerLength + qint64(m_recordCount) * m_recordLength;
-        QByteArray out = raw;
-        out.append(kEndOfFile);
-        try {
-            writeAt(pos, out.constData(), out.size());
-        } catch (const DbError &) {
-            // Leave the file as it was: records, end mark, nothing half-written.
-            if (::ftruncate(m_fd, pos) == 0) {
-                const char eof = kEndOfFile;
-                ssize_t ignored = ::pwrite(m_fd, &eof, 1, pos);
-                (void)ignored;
-            }
-            throw;
-        }
-        ensureMapped(pos + out.size());
-        ++m_recordCount;
-        m_flushed = m_recordCount;
+    // One row or a bulk load's many: the rows and the end mark in one write,
+    // then (outside a bulk load) the header with the new count.
+    m_pending.append(raw);
+    ++m_recordCount;
+    if (m_bulk == 0) {
+        flushPending();
         writeHeader();
         m_stamp = openStamp();
     }
@@ -960,13 +945,14 @@ void DbfFile::flushPending()
     try {
         writeAt(pos, m_pending.constData(), m_pending.size());
     } catch (const DbError &) {
-        // The rows not written are given up; the file ends where it did.
+        // Leave the file as it was: records, end mark, nothing half-written.
+        // The rows not written are given up.
         if (::ftruncate(m_fd, pos) == 0) {
             const char eof = kEndOfFile;
             ssize_t ignored = ::pwrite(m_fd, &eof, 1, pos);
             (void)ignored;
         }
-        m_pending.clear();
+        m_pending.truncate(0);
         m_recordCount = m_flushed;
         m_deleted = -1;
         m_indexes.clear();
@@ -974,7 +960,7 @@ void DbfFile::flushPending()
         throw;
     }
     ensureMapped(pos + m_pending.size());
-    m_pending.clear();
+    m_pending.truncate(0); // keeps its room for the next rows
     m_flushed = m_recordCount;
 }
 
