@@ -273,6 +273,37 @@ void TestTableStorage::bulkAppend()
     QCOMPARE(qFromLittleEndian<quint32>(after.constData() + 4), 20000u);
     QCOMPARE(after.size(), before.size() + 20000 * g->recordLength());
     QCOMPARE(after.back(), '\x1A');
+
+    // Through a table, as a staging load fills its scratch table; a close
+    // in the middle of a load writes the rest.
+    g.reset();
+    DbfFile::releaseUnused();
+    for (const bool closeOnly : {false, true}) {
+        TempDir scratch;
+        makePersons(scratch.path(), 0);
+        Table t;
+        t.setDatabaseName(scratch.path());
+        t.setTableName("cgwcr");
+        t.open();
+        t.beginBulkLoad();
+        for (int i = 0; i < 3000; ++i) {
+            t.append();
+            t.fieldByName("item_4")->setAsString(keyOf(i));
+            t.fieldByName("item_dqdm")->setAsString(".");
+            t.fieldByName("item_187")->setAsInteger(i);
+            t.post();
+        }
+        QCOMPARE(t.recordCount(), 3000);
+        t.last();
+        QCOMPARE(t.fieldByName("item_187")->asInteger(), 2999);
+        QCOMPARE(qFromLittleEndian<quint32>(scratch.read("cgwcr.DBF").constData() + 4), 0u);
+        if (!closeOnly)
+            t.endBulkLoad();
+        t.close();
+        DbfFile::releaseUnused();
+        QCOMPARE(qFromLittleEndian<quint32>(scratch.read("cgwcr.DBF").constData() + 4), 3000u);
+        QCOMPARE(persons(scratch.path(), keyOf(7)).size(), 60);
+    }
 }
 
 QTEST_MAIN(TestTableStorage)
