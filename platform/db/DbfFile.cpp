@@ -421,9 +421,9 @@ void DbfFile::load()
 void DbfFile::readCodePage()
 {
     const QString cpg = findFile(QFileInfo(m_path).absolutePath(), tableName() + QStringLiteral(".cpg"));
-    const auto refuse = [&](const QString &name) {
-        throw DbError(QString::fromUtf8("表 %1 的代码页 %2 无法读取（只能读取 GBK 和 UTF-8）").arg(shortName(m_path), name));
-    };
+    // A code page we cannot read matters only for texts beyond ASCII, which
+    // read the same in all of them: those fail when they are read or written.
+    const auto refuse = [&](const QString &name) { m_foreignCodePage = name; };
     if (!cpg.isEmpty()) {
         QFile f(cpg);
         if (!f.open(QIODevice::ReadOnly))
@@ -439,6 +439,7 @@ void DbfFile::readCodePage()
             if (n == QLatin1String(gbk))
                 return;
         refuse(name);
+        return;
     }
     // 0x4D and 0x7A name code page 936; 0x00 (none) and 0x57 (the writer's
     // system code page) are taken as ours.
@@ -526,9 +527,20 @@ QByteArray DbfFile::textBytes(const char *record, int field) const
     return QByteArray(p, n);
 }
 
+void DbfFile::checkCodePage(const QByteArray &text, int field) const
+{
+    if (m_foreignCodePage.isEmpty())
+        return;
+    for (const char c : text)
+        if (uchar(c) >= 0x80)
+            throw DbError(QString::fromUtf8("表 %1 的代码页 %2 无法读取（只能读取 GBK 和 UTF-8），字段 %3 的文字不能读写")
+                              .arg(shortName(m_path), m_foreignCodePage, QString::fromLatin1(m_fields[field].name)));
+}
+
 QString DbfFile::storedText(const char *record, int field) const
 {
     const QByteArray t = textBytes(record, field);
+    checkCodePage(t, field);
     return m_utf8 ? QString::fromUtf8(t) : gbk::decode(t);
 }
 
@@ -595,6 +607,7 @@ Value DbfFile::decode(const char *record, int field) const
         QByteArray t = textBytes(record, field);
         if (t.isEmpty())
             return {};
+        checkCodePage(t, field);
         return Value::fromBytes(m_utf8 ? gbk::encode(QString::fromUtf8(t)) : t);
     }
     case 'N':
@@ -624,6 +637,7 @@ Value DbfFile::decode(const char *record, int field) const
         const QByteArray text = memoText(record, field);
         if (text.isEmpty())
             return {};
+        checkCodePage(text, field);
         return Value::fromBytes(m_utf8 ? gbk::encode(QString::fromUtf8(text)) : text);
     }
     }
@@ -765,6 +779,7 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
             old = 0; // a damaged pointer is simply replaced
         }
         const QByteArray text = v.isNull() ? QByteArray() : fileText(v.toBytes());
+        checkCodePage(text, field);
         if (old && !text.isEmpty() && text == oldText)
             return;
         // A text that fits the blocks the memo has is rewritten there, so
@@ -788,6 +803,7 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
         return;
     switch (f.type) {
     case 'C': {
+        checkCodePage(v.toBytes(), field);
         const QByteArray b = m_utf8 ? cutUtf8(fileText(v.toBytes()), f.length) : gbk::cutBytes(v.toBytes(), f.length);
         std::memcpy(p, b.constData(), size_t(b.size()));
         return;

@@ -74,7 +74,9 @@ public:
     bool hasMemo() const { return m_memo != nullptr; }
     // Rows marked deleted (counted on first use, then kept up to date).
     int deletedCount() const;
-    // Texts are GBK unless a .cpg file beside the table names UTF-8.
+    // Texts are GBK unless a .cpg file beside the table names UTF-8. A table
+    // marked with another code page opens; its texts beyond ASCII fail to
+    // read or write with an error naming the code page.
     bool isUtf8() const { return m_utf8; }
 
     // Raw record bytes (deletion flag first), valid until the next change.
@@ -182,6 +184,8 @@ private:
     int m_recordCount = 0;
     mutable int m_deleted = -1; // unknown until counted
     bool m_utf8 = false;
+    QString m_foreignCodePage; // named by the table, neither GBK nor UTF-8
+    void checkCodePage(const QByteArray &text, int field) const;
     bool m_exclusive = false;
     quint64 m_generation = 0;
     QByteArray m_stamp; // size and time of the files after our last write
