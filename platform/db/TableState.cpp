@@ -75,7 +75,8 @@ void save(const QString &dir, const Folder &f)
     const QString path = stateFile(dir);
     if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()))
         return;
-    prune(QFileInfo(path).absolutePath());
+    if (!QFileInfo::exists(path))
+        prune(QFileInfo(path).absolutePath());
     // Written beside and renamed over, so a reader sees the old or the new.
     const QByteArray target = QFile::encodeName(path);
     const QByteArray temp = target + ".new";
