@@ -6,7 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <algorithm>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <vector>
 #include <unistd.h>
 
 namespace db::tablestate {
@@ -57,13 +61,28 @@ Folder &folderOf(const QString &dir)
 }
 
 // Folders come and go (copies, tests); the entries of the least recently
-// written ones are dropped.
+// written ones are dropped. Other processes may prune at the same time: a
+// file that vanished meanwhile is simply passed over.
 void prune(const QString &cacheDir)
 {
-    constexpr int kKept = 64;
-    const QFileInfoList files = QDir(cacheDir).entryInfoList(QDir::Files, QDir::Time);
-    for (qsizetype i = kKept; i < files.size(); ++i)
-        QFile::remove(files[i].absoluteFilePath());
+    constexpr size_t kKept = 64;
+    const QByteArray dirName = QFile::encodeName(cacheDir);
+    DIR *d = ::opendir(dirName.constData());
+    if (!d)
+        return;
+    std::vector<std::pair<qint64, QByteArray>> files; // modification time, path
+    while (const dirent *e = ::readdir(d)) {
+        const QByteArray path = dirName + '/' + e->d_name;
+        struct stat st;
+        if (e->d_name[0] != '.' && ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode))
+            files.emplace_back(qint64(st.st_mtime), path);
+    }
+    ::closedir(d);
+    if (files.size() <= kKept)
+        return;
+    std::sort(files.begin(), files.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    for (size_t i = kKept; i < files.size(); ++i)
+        ::unlink(files[i].second.constData());
 }
 
 void save(const QString &dir, const Folder &f)
@@ -79,7 +98,7 @@ void save(const QString &dir, const Folder &f)
         prune(QFileInfo(path).absolutePath());
     // Written beside and renamed over, so a reader sees the old or the new.
     const QByteArray target = QFile::encodeName(path);
-    const QByteArray temp = target + ".new";
+    const QByteArray temp = target + ".new" + QByteArray::number(qint64(::getpid()));
     const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return;
