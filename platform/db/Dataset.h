@@ -151,8 +151,13 @@ protected:
     class IndexList
     {
     public:
-        void clear() { m_all = true, m_count = 0, m_list.clear(); }
-        void setAll(int n) { m_all = true, m_count = n, m_list.clear(); }
+        void clear() { setAll(0); }
+        void setAll(int n)
+        {
+            m_all = true;
+            m_count = n;
+            m_list.clear();
+        }
         int size() const { return m_all ? m_count : int(m_list.size()); }
         bool isEmpty() const { return size() == 0; }
         int operator[](int i) const { return m_all ? i : m_list[i]; }
@@ -172,8 +177,12 @@ protected:
     class RowStore
     {
     public:
-        void clear() { m_plain = 0, m_rows.clear(); }
-        void setPlainRecords(int n) { m_rows.clear(), m_plain = n; }
+        void clear() { setPlainRecords(0); }
+        void setPlainRecords(int n)
+        {
+            m_rows.clear();
+            m_plain = n;
+        }
         bool plain() const { return m_rows.isEmpty(); }
         int size() const { return plain() ? m_plain : int(m_rows.size()); }
         Row at(int i) const;
