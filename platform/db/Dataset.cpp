@@ -3,6 +3,7 @@
 #include "DbError.h"
 #include "text/Gbk.h"
 
+#include <cstring>
 #include <numeric>
 
 namespace db {
@@ -408,7 +409,10 @@ Field *Dataset::field(int i)
 
 Field *Dataset::findField(const QString &name)
 {
-    auto it = m_fieldIndex.constFind(name.trimmed().toLower());
+    // Most callers spell the name as it is kept (lower case): no copy then.
+    auto it = m_fieldIndex.constFind(name);
+    if (it == m_fieldIndex.constEnd())
+        it = m_fieldIndex.constFind(name.trimmed().toLower());
     return it == m_fieldIndex.constEnd() ? nullptr : m_fields[size_t(*it)].get();
 }
 
@@ -543,7 +547,27 @@ Value Dataset::normalise(int col, const Value &v) const
     if (m_scratch.size() != m_file->recordLength())
         m_scratch = m_file->blankRecord();
     m_file->encode(m_scratch, c.sourceField, v);
+    // Kept, so that post copies the bytes instead of encoding again.
+    const FieldDef &f = m_file->fields()[c.sourceField];
+    if (m_encoded.size() < m_columns.size())
+        m_encoded.resize(m_columns.size());
+    m_encoded[col] = m_scratch.mid(f.offset, f.length);
     return m_file->decode(m_scratch.constData(), c.sourceField);
+}
+
+// The changed fields into a record: the bytes normalise made, memos
+// written now.
+void Dataset::putChanges(QByteArray &raw)
+{
+    for (auto it = m_changes.constBegin(); it != m_changes.constEnd(); ++it) {
+        const int field = m_columns[it.key()].sourceField;
+        const FieldDef &f = m_file->fields()[field];
+        const QByteArray &bytes = it.key() < m_encoded.size() ? m_encoded[it.key()] : QByteArray();
+        if (f.type != 'M' && bytes.size() == f.length)
+            std::memcpy(raw.data() + f.offset, bytes.constData(), size_t(f.length));
+        else
+            m_file->encode(raw, field, it.value());
+    }
 }
 
 void Dataset::setCurrentValue(int col, const Value &v)
@@ -621,8 +645,7 @@ void Dataset::post()
         } else if (!m_changes.isEmpty()) {
             const int rec = m_baseRows.at(base).rec;
             QByteArray raw(m_file->record(rec), m_file->recordLength());
-            for (auto it = m_changes.constBegin(); it != m_changes.constEnd(); ++it)
-                m_file->encode(raw, m_columns[it.key()].sourceField, it.value());
+            putChanges(raw);
             m_file->writeRecord(rec, raw);
             if (followsFile())
                 m_fileGeneration = m_file->generation();
@@ -648,8 +671,7 @@ void Dataset::post()
             r.cache = std::make_shared<QVector<Value>>(values);
         } else {
             QByteArray raw = m_file->blankRecord();
-            for (auto it = m_changes.constBegin(); it != m_changes.constEnd(); ++it)
-                m_file->encode(raw, m_columns[it.key()].sourceField, it.value());
+            putChanges(raw);
             r.rec = m_file->appendRecord(raw);
             if (followsFile())
                 m_fileGeneration = m_file->generation();

@@ -258,6 +258,8 @@ protected:
     int m_disableCount = 0;
     bool m_resetPending = false;
     mutable QByteArray m_scratch; // a record to put values through the file's format
+    mutable QVector<QByteArray> m_encoded; // column → its last normalised value's bytes
+    void putChanges(QByteArray &raw);
 
     friend class Field;
 };
