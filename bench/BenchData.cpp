@@ -1,5 +1,6 @@
 #include "BenchData.h"
 
+#include "DataFolder.h"
 #include "TableSchemas.h"
 #include "db/DbfFile.h"
 
@@ -36,6 +37,7 @@ void fillBenchTable(const QString &dir, const QString &name, int rows, int keys,
     if (DbfFile::findFile(dir, s->fileName).isEmpty())
         DbfFile::create(dir, s->fileName, s->columns);
     auto f = DbfFile::open(dir, s->fileName);
+    DbfFile::BulkAppend bulk(*f);
     for (int r = 0; r < rows; ++r) {
         QByteArray raw = f->blankRecord();
         const int k = keys ? r % keys : r;
@@ -52,4 +54,22 @@ void fillBenchTable(const QString &dir, const QString &name, int rows, int keys,
         }
         f->appendRecord(raw);
     }
+    bulk.finish();
+}
+
+void makeBenchFolder(const QString &dir, int records, int recordsPerYear)
+{
+    if (records > 0) {
+        const int years = std::max(1, records / recordsPerYear);
+        fillBenchTable(dir, "kjcg", records, 0, years);
+        for (const char *child : {"cgwcr", "cgwcdw", "jdwyhmd", "zlqk"})
+            fillBenchTable(dir, child, 10 * records, records, years);
+    }
+    prepareDataFolder(dir);
+    // The own unit is registered, so that start-up goes straight to the list.
+    auto unit = DbfFile::open(dir, "unit.dbf");
+    QByteArray raw = unit->blankRecord();
+    unit->encode(raw, unit->fieldIndex("UNITCODE"), Value::fromString("9990001000"));
+    unit->encode(raw, unit->fieldIndex("ITEM_9"), Value::fromString(QString::fromUtf8("测试研究院")));
+    unit->appendRecord(raw);
 }

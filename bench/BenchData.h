@@ -9,3 +9,8 @@ QString benchKey(int i, int years = 5);
 // through the keys of the first `keys` records. category "" rotates 1, 2, 3.
 void fillBenchTable(const QString &dir, const QString &name, int rows, int keys, int years = 5,
                     const QString &category = {});
+// A data folder as an organisation's grows: `records` achievement records,
+// recordsPerYear of each year (the newest year lists about a third of them
+// per category), ten rows per record in each child table, the own unit
+// registered. 0 records: a new folder with the unit registered.
+void makeBenchFolder(const QString &dir, int records, int recordsPerYear = 1000);

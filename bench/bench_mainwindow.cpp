@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-
 #include <memory>
 
 namespace {

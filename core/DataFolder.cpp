@@ -25,6 +25,7 @@ void createFilled(const QString &dir, const TableSchema &s)
     db::DbfFile::create(dir, scratch, s.columns);
     try {
         auto file = db::DbfFile::open(dir, scratch);
+        db::DbfFile::BulkAppend bulk(*file);
         const QList<QByteArray> lines = deliveredRows(s.delivered).split('\n');
         QVector<int> target;
         bool header = true;
@@ -51,10 +52,13 @@ void createFilled(const QString &dir, const TableSchema &s)
                 file->encode(raw, target[i], db::Value::fromString(QString::fromUtf8(cells[i])));
             file->appendRecord(raw);
         }
+        bulk.finish();
     } catch (...) {
+        db::DbfFile::forget(QDir(dir).filePath(scratch));
         QFile::remove(QDir(dir).filePath(scratch));
         throw;
     }
+    db::DbfFile::forget(QDir(dir).filePath(scratch));
     if (!QFile::rename(QDir(dir).filePath(scratch), QDir(dir).filePath(s.fileName))) {
         QFile::remove(QDir(dir).filePath(scratch));
         throw db::DbError(QString::fromUtf8("无法建立表文件 %1").arg(s.fileName));
@@ -71,10 +75,19 @@ QByteArray deliveredRows(const QString &name)
     return f.readAll();
 }
 
+void removeLeftoverFiles(const QString &dataDir)
+{
+    QDir dir(dataDir);
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden))
+        if (db::DbfFile::isLeftoverName(name) && !db::DbfFile::isOpen(dir.filePath(name)))
+            QFile::remove(dir.filePath(name));
+}
+
 void prepareDataFolder(const QString &dataDir)
 {
     if (!QDir().mkpath(dataDir))
         throw db::DbError(QString::fromUtf8("无法建立数据目录 %1").arg(QDir::toNativeSeparators(dataDir)));
+    removeLeftoverFiles(dataDir);
     const bool newFolder = db::DbfFile::findFile(dataDir, "kjcg.DBF").isEmpty();
     for (const TableSchema &s : allTableSchemas()) {
         if (!db::DbfFile::findFile(dataDir, s.fileName).isEmpty())

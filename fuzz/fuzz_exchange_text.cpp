@@ -1,6 +1,7 @@
 // Exchange text of any bytes read into a scratch table: record assembly,
 // ImportTxtRecord (or its code-table copy) and the taking back of a file that
 // fails. The first byte picks the table, the rest is the file.
+// fuzz-libraries: corvane_exchange
 #include "CodeTableText.h"
 #include "ExchangeText.h"
 #include "ExchangeTextReader.h"

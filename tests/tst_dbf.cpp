@@ -1,6 +1,7 @@
 #include "TempDir.h"
 #include "db/DbError.h"
 #include "db/DbfFile.h"
+#include "db/Sql.h"
 #include "text/Gbk.h"
 
 #include <QDir>
@@ -98,6 +99,11 @@ private slots:
     void damagedFiles();
     void pack();
     void namesAndSharing();
+    void memoNextBlockNotTrusted();
+    void memoReadsBounded();
+    void memoRewrittenInPlace();
+    void rowsAfterTheCount();
+    void codePages();
 };
 
 void TestDbf::roundTripOfEveryType()
@@ -341,6 +347,21 @@ void TestDbf::pack()
     QCOMPARE(at<quint32>(bytes, 4), 4u);
     QCOMPARE(bytes.size(), at<quint16>(bytes, 8) + 4 * f->recordLength() + 1);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({u"cg.dbf"_s, u"cg.dbt"_s}));
+
+    // Without deleted rows a pack writes nothing at all.
+    const QByteArray before = dir.read(u"cg.dbf"_s);
+    const QDateTime modified = QFileInfo(dir.file(u"cg.dbf"_s)).lastModified();
+    {
+        f.reset();
+        DbfFile::releaseUnused();
+        auto x = DbfFile::open(dir.path(), u"cg"_s, true);
+        QCOMPARE(x->deletedCount(), 0);
+        x->pack();
+        QCOMPARE(x->recordCount(), 4);
+    }
+    QCOMPARE(dir.read(u"cg.dbf"_s), before);
+    QCOMPARE(QFileInfo(dir.file(u"cg.dbf"_s)).lastModified(), modified);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({u"cg.dbf"_s, u"cg.dbt"_s}));
 }
 
 void TestDbf::namesAndSharing()
@@ -379,6 +400,168 @@ void TestDbf::namesAndSharing()
     QVERIFY(!QFileInfo::exists(dir.file(u"bad.dbt"_s)) && !QFileInfo::exists(dir.file(u"bad.dbf"_s)));
     // Two columns that differ only in case would be one name in the file.
     QVERIFY(throwsDbError([&] { DbfFile::create(dir.path(), u"dup"_s, {{u"mc"_s, 'C', 4}, {u"MC"_s, 'C', 6}}); }));
+}
+
+// A memo file's header may point anywhere; new memos still go right after
+// the last block, never onto the header block, and the file stays its size.
+void TestDbf::memoNextBlockNotTrusted()
+{
+    for (const quint32 next : {0x0098000Fu, 0xFFFFFFFFu, 0u}) {
+        TempDir dir;
+        const QByteArray memo = gbk::encode(u"原有备注"_s);
+        dir.write(u"crash.dbf"_s, dbfBytes(0x83, 0x4D, {{"ID", 'N', 8}, {"NOTE", 'M', 10}}, {" " + right("1", 8) + right("1", 10)}));
+        QByteArray dbt = dbt3({memo});
+        dbt.replace(0, 4, le(next));
+        dir.write(u"crash.dbt"_s, dbt);
+        const QByteArray headerBlock = dbt.left(512).mid(4);
+        {
+            auto f = DbfFile::open(dir.path(), u"crash"_s);
+            append(*f, {V::fromNumber(2), V::fromString(u"新的备注"_s)});
+            QCOMPARE(f->value(1, 1).toString(), u"新的备注"_s);
+        }
+        const QByteArray after = dir.read(u"crash.dbt"_s);
+        QCOMPARE(after.size(), dbt.size() + 512);
+        QCOMPARE(after.mid(4, 508), headerBlock);
+        QCOMPARE(at<quint32>(after, 0), 3u);
+        DbfFile::releaseUnused();
+        auto f = DbfFile::open(dir.path(), u"crash"_s);
+        QCOMPARE(f->value(0, 1).text, memo);
+        QCOMPARE(f->value(1, 1).toString(), u"新的备注"_s);
+    }
+}
+
+// A memo ends at its end mark (or its length) within the file and a sane
+// size; otherwise reading that cell fails with the table, row and column.
+void TestDbf::memoReadsBounded()
+{
+    TempDir dir;
+    const QList<QByteArray> rows = {" " + right("1", 10), " " + right("2", 10), " " + right("9", 10)};
+    // Block 1: a memo without end mark running to the end of the file;
+    // block 2 a proper one after it.
+    QByteArray dbt = dbt3({"first"});
+    dbt.replace(512 + 5, 2, "xx");
+    dbt += padToBlock(QByteArray("second\x1A\x1A"));
+    dbt.replace(0, 4, le(quint32(3)));
+    dbt = dbt.left(512) + QByteArray(512, 'z') + dbt.mid(1024); // block 1: no end mark at all
+    dbt += QByteArray(4096, '\0'); // a gap of zeros, as a wrong next-block pointer leaves
+    dir.write(u"memo.dbf"_s, dbfBytes(0x83, 0x4D, {{"BZ", 'M', 10}}, rows));
+    dir.write(u"memo.dbt"_s, dbt);
+    auto f = DbfFile::open(dir.path(), u"memo"_s);
+    QCOMPARE(f->value(1, 0).text, QByteArray("second"));
+    QString message;
+    try {
+        f->value(0, 0);
+    } catch (const DbError &e) {
+        message = e.message();
+    }
+    QCOMPARE(message, QString()); // block 1 runs into block 2's end mark: indistinguishable, read up to it
+    // A pointer into the gap reads zeros to the end of the file: no end mark.
+    dir.write(u"gap.dbf"_s, dbfBytes(0x83, 0x4D, {{"BZ", 'M', 10}}, {" " + right("4", 10)}));
+    dir.write(u"gap.dbt"_s, dbt);
+    try {
+        DbfFile::open(dir.path(), u"gap"_s)->value(0, 0);
+    } catch (const DbError &e) {
+        message = e.message();
+    }
+    QVERIFY2(message.contains(u"gap"_s) && message.contains(u"BZ"_s) && message.contains(u"1"_s), qPrintable(message));
+
+    // A dBASE IV block whose length runs past the end of the file.
+    dir.write(u"d4.dbt"_s, le(quint32(2)) + QByteArray(16, '\0') + le(quint16(512)) + QByteArray(490, '\0')
+                               + padToBlock(QByteArray("\xFF\xFF\x08\x00", 4) + le(quint32(0x7FFFFFF0)) + "text"));
+    dir.write(u"d4.dbf"_s, dbfBytes(0x8B, 0x4D, {{"BZ", 'M', 10}}, {" " + right("1", 10)}));
+    QVERIFY(throwsDbError([&] { DbfFile::open(dir.path(), u"d4"_s)->value(0, 0); }));
+}
+
+void TestDbf::memoRewrittenInPlace()
+{
+    TempDir dir;
+    DbfFile::create(dir.path(), u"cg"_s, {{u"bh"_s, 'C', 4}, {u"bz"_s, 'M', 0}});
+    auto f = DbfFile::open(dir.path(), u"cg"_s);
+    for (int i = 0; i < 3; ++i)
+        append(*f, {V::fromString(QString::number(i)), V::fromBytes(QByteArray(700, 'a' + i))});
+    const qint64 size = QFileInfo(dir.file(u"cg.dbt"_s)).size();
+    auto rewrite = [&](int rec, const QByteArray &text) {
+        QByteArray raw(f->record(rec), f->recordLength());
+        f->encode(raw, 1, V::fromBytes(text));
+        f->writeRecord(rec, raw);
+    };
+    for (int round = 0; round < 300; ++round)
+        rewrite(round % 3, QByteArray(300 + round, 'k' + round % 5)); // fits the two blocks each has
+    QCOMPARE(QFileInfo(dir.file(u"cg.dbt"_s)).size(), size);
+    for (int r = 0; r < 3; ++r)
+        QCOMPARE(f->value(r, 1).text, QByteArray(300 + 297 + r, 'k' + (297 + r) % 5));
+    rewrite(0, QByteArray(2000, 'z')); // does not fit: new blocks at the end
+    QCOMPARE(QFileInfo(dir.file(u"cg.dbt"_s)).size(), size + 4 * 512);
+    QCOMPARE(f->value(0, 1).text, QByteArray(2000, 'z'));
+    QCOMPARE(f->value(1, 1).text, QByteArray(598, 'k' + 298 % 5));
+    rewrite(2, {}); // emptied: the field is blank
+    QVERIFY(f->value(2, 1).isNull());
+    QVERIFY(f->isNullField(f->record(2), 1));
+}
+
+// At most one complete row after the header's count is taken back (the
+// append a crash interrupted); the header's count holds otherwise.
+void TestDbf::rowsAfterTheCount()
+{
+    TempDir dir;
+    QList<QByteArray> rows;
+    for (int i = 1; i <= 5; ++i)
+        rows << " " + QByteArray::number(1000 + i);
+    QByteArray bytes = dbfBytes(0x03, 0x4D, {{"BH", 'C', 4}}, rows);
+    bytes.replace(4, 4, le(quint32(2)));
+    dir.write(u"t.dbf"_s, bytes);
+    auto f = DbfFile::open(dir.path(), u"t"_s);
+    QCOMPARE(f->recordCount(), 3);
+    QCOMPARE(f->value(2, 0).toString(), u"1003"_s);
+}
+
+// Our tables are GBK; one that another tool wrote as UTF-8 says so in a
+// .cpg file and is read and written as UTF-8; a code page we cannot read is
+// refused by name.
+void TestDbf::codePages()
+{
+    TempDir dir;
+    const QString name = u"新型材料"_s;
+    dir.write(u"u8.dbf"_s, dbfBytes(0x03, 0x00, {{"XXDM", 'C', 4}, {"XXMC", 'C', 12}},
+                                    {" 0001" + left(name.toUtf8(), 12), " 0002" + left("abc", 12)}));
+    dir.write(u"U8.CPG"_s, "UTF-8\r\n");
+    {
+        auto f = DbfFile::open(dir.path(), u"u8"_s);
+        QVERIFY(f->isUtf8());
+        QCOMPARE(f->value(0, 1).toString(), name);
+        QCOMPARE(f->storedText(f->record(0), 1), name);
+        const sql::Condition c = sql::Condition::compile(u"xxmc='新型材料'"_s, *f);
+        QVERIFY(c.matches(*f, 0) && !c.matches(*f, 1));
+        append(*f, {V::fromString(u"0003"_s), V::fromString(u"纳米材料合成"_s)}); // 18 UTF-8 bytes: cut to 4 characters
+        QCOMPARE(f->value(2, 1).toString(), u"纳米材料"_s);
+    }
+    QVERIFY(dir.read(u"u8.dbf"_s).contains(u"纳米材料"_s.toUtf8()));
+
+    // No .cpg: 0x00, 0x4D and 0x7A are GBK.
+    for (const quint8 driver : {0x00, 0x4D, 0x7A}) {
+        dir.write(u"g.dbf"_s, dbfBytes(0x03, driver, {{"XXMC", 'C', 12}}, {" " + left(gbk::encode(name), 12)}));
+        DbfFile::releaseUnused();
+        QCOMPARE(DbfFile::open(dir.path(), u"g"_s)->value(0, 0).toString(), name);
+    }
+    // Another code page: plain ASCII reads as in any code page, other texts
+    // fail by name instead of reading as garbage.
+    auto refused = [&](const QString &file, int rec) {
+        try {
+            DbfFile::releaseUnused();
+            DbfFile::open(dir.path(), file)->value(rec, 0);
+        } catch (const DbError &e) {
+            return e.message();
+        }
+        return QString();
+    };
+    dir.write(u"g.cpg"_s, "1252");
+    QVERIFY(refused(u"g"_s, 0).contains(u"1252"_s));
+    dir.write(u"big5.dbf"_s, dbfBytes(0x03, 0x78, {{"XXMC", 'C', 12}}, {" " + left("x", 12), " " + left("\xA4\xA4", 12)}));
+    QCOMPARE(refused(u"big5"_s, 0), QString());
+    QVERIFY(refused(u"big5"_s, 1).contains(u"950"_s));
+    auto big5 = DbfFile::open(dir.path(), u"big5"_s);
+    QByteArray raw = big5->blankRecord();
+    QVERIFY(throwsDbError([&] { big5->encode(raw, 0, V::fromString(u"中文"_s)); }));
 }
 
 QTEST_MAIN(TestDbf)

@@ -137,6 +137,7 @@ private slots:
     void failedStatementsWriteNothing();
     void tableFilters();
     void largeTable();
+    void deepNesting();
 };
 
 void TestSql::statementTexts()
@@ -593,6 +594,33 @@ void TestSql::largeTable()
         for (int k = 0; k < 10; ++k)
             expected << v + 1000 * k;
     QCOMPARE(sorted.rows, expected);
+}
+
+void TestSql::deepNesting()
+{
+    TempDir dir;
+    makeCgwcr(dir.path());
+    auto file = DbfFile::open(dir.path(), "cgwcr");
+    const QString term = "item_4='2005000001'";
+    // Nesting a person would write works, as statement and as filter.
+    const QString fifty = QString("(").repeated(50) + term + QString(")").repeated(50);
+    QCOMPARE(sql::select(dir.path(), "select * from cgwcr where not not " + fifty).rows, QVector<int>({0, 1, 2, 4}));
+    QVERIFY(sql::Condition::compile(fifty, *file).matches(*file, 0));
+
+    // Nesting deep enough to run the parser out of stack is a syntax error.
+    for (const QString &deep : {QString("(").repeated(17500) + term + QString(")").repeated(17500),
+                                QString("not ").repeated(100000) + term}) {
+        bool syntax = false;
+        QVERIFY(!dbError([&] { sql::select(dir.path(), "select * from cgwcr where " + deep); }, &syntax).isEmpty());
+        QVERIFY(syntax);
+        syntax = false;
+        QVERIFY(!dbError([&] { sql::execute(dir.path(), "delete from cgwcr where " + deep); }, &syntax).isEmpty());
+        QVERIFY(syntax);
+        syntax = false;
+        QVERIFY(!dbError([&] { sql::Condition::compile(deep, *file); }, &syntax).isEmpty());
+        QVERIFY(syntax);
+    }
+    QCOMPARE(file->recordCount() - file->deletedCount(), 5); // nothing deleted
 }
 
 QTEST_MAIN(TestSql)

@@ -49,6 +49,7 @@ private slots:
     void deliveredDataIsConsistent();
     void startsOnNewAndExistingFolders();
     void missingOptionalClassification();
+    void leftoverTemporaryFilesRemoved();
     void secondInstanceEndsSilently();
     void windowsOfStartUp();
     void packsExactlyItsTables();
@@ -208,6 +209,29 @@ void TestStartup::missingOptionalClassification()
     QVERIFY(!DM->tblzdxx1->active() && !DM->tblProvince->active());
     destroyApplication();
     QVERIFY(!db::DbfFile::findFile(dir.path(), "lsbw.dbf").isEmpty());
+}
+
+void TestStartup::leftoverTemporaryFilesRemoved()
+{
+    TempDir dir;
+    prepareDataFolder(dir.path());
+    // A pack interrupted just before its rename leaves the packed copy; a
+    // save interrupted leaves its temporary file; a delivered table being
+    // filled leaves its scratch table. The user's own files stay.
+    const QByteArray kjcg = dir.read("kjcg.DBF");
+    const QStringList leftovers = {"~pack-kjcg.DBF", "cgwcr.DBF.a1B2c3", "~new-zdxx.dbf", "KJCG.DBT.Zz9y8X"};
+    const QStringList kept = {"kjcg-backup.dbf", "notes.txt", "cgwcr.DBF.bak", "report.dbf.1"};
+    for (const QString &name : leftovers + kept)
+        dir.write(name, kjcg);
+    ui::ScriptedMessageBoxes boxes;
+    createApplication(dir.path());
+    QCOMPARE(boxes.count(), 0);
+    QVERIFY(DM->Tblkjcg->active());
+    destroyApplication();
+    for (const QString &name : leftovers)
+        QVERIFY2(!QFileInfo::exists(dir.file(name)), qPrintable(name));
+    for (const QString &name : kept)
+        QVERIFY2(QFileInfo::exists(dir.file(name)), qPrintable(name));
 }
 
 void TestStartup::secondInstanceEndsSilently()

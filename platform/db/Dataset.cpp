@@ -3,7 +3,70 @@
 #include "DbError.h"
 #include "text/Gbk.h"
 
+#include <cstring>
+#include <numeric>
+
 namespace db {
+
+void Dataset::IndexList::materialize()
+{
+    if (!m_all)
+        return;
+    m_list.resize(m_count);
+    std::iota(m_list.begin(), m_list.end(), 0);
+    m_all = false;
+}
+
+void Dataset::IndexList::append(int v)
+{
+    if (m_all && v == m_count) {
+        ++m_count;
+        return;
+    }
+    materialize();
+    m_list.append(v);
+}
+
+void Dataset::IndexList::remove(int i)
+{
+    materialize();
+    m_list.remove(i);
+}
+
+Dataset::Row Dataset::RowStore::at(int i) const
+{
+    if (!plain())
+        return m_rows[i];
+    Row r;
+    r.rec = i;
+    return r;
+}
+
+void Dataset::RowStore::materialize()
+{
+    if (!plain() || m_plain == 0)
+        return;
+    m_rows.resize(m_plain);
+    for (int i = 0; i < m_plain; ++i)
+        m_rows[i].rec = i;
+    m_plain = 0;
+}
+
+Dataset::Row &Dataset::RowStore::operator[](int i)
+{
+    materialize();
+    return m_rows[i];
+}
+
+void Dataset::RowStore::append(const Row &r)
+{
+    if (plain() && r.rec == m_plain && r.computed < 0 && r.status == Row::Unmodified && !r.cache && !r.original) {
+        ++m_plain;
+        return;
+    }
+    materialize();
+    m_rows.append(r);
+}
 
 Dataset::Dataset(QObject *parent) : QObject(parent) {}
 
@@ -153,11 +216,18 @@ bool Dataset::rowMatchesFilter(const Row &row) const
 
 void Dataset::rebuildView(int keepRec)
 {
+    const int n = m_baseRows.size();
+    if (m_baseRows.plain() && (!m_filter || n == 0)) {
+        // Every record, none removed: the view is all of them.
+        m_view.setAll(n);
+        m_current = keepRec >= 0 && keepRec < n ? keepRec : (n ? 0 : -1);
+        return;
+    }
     m_view.clear();
-    m_view.reserve(m_baseRows.size());
+    m_view.reserve(n);
     int current = -1;
-    for (int i = 0; i < m_baseRows.size(); ++i) {
-        const Row &r = m_baseRows[i];
+    for (int i = 0; i < n; ++i) {
+        const Row r = m_baseRows.at(i);
         if (r.rec == kGone || !rowMatchesFilter(r))
             continue;
         if (keepRec >= 0 && r.rec == keepRec)
@@ -339,7 +409,10 @@ Field *Dataset::field(int i)
 
 Field *Dataset::findField(const QString &name)
 {
-    auto it = m_fieldIndex.constFind(name.trimmed().toLower());
+    // Most callers spell the name as it is kept (lower case): no copy then.
+    auto it = m_fieldIndex.constFind(name);
+    if (it == m_fieldIndex.constEnd())
+        it = m_fieldIndex.constFind(name.trimmed().toLower());
     return it == m_fieldIndex.constEnd() ? nullptr : m_fields[size_t(*it)].get();
 }
 
@@ -457,7 +530,7 @@ QString Dataset::storedText(int col) const
     const int field = m_columns[col].sourceField;
     if (r.rec < 0 || field < 0)
         return {};
-    return gbk::decode(m_file->textBytes(m_file->record(r.rec), field));
+    return m_file->storedText(m_file->record(r.rec), field);
 }
 
 Value Dataset::normalise(int col, const Value &v) const
@@ -471,9 +544,30 @@ Value Dataset::normalise(int col, const Value &v) const
     }
     // Through the file's own format, so a value reads back as it will be
     // stored and a value that cannot be stored fails here, not at post.
-    QByteArray scratch = m_file->blankRecord();
-    m_file->encode(scratch, c.sourceField, v);
-    return m_file->decode(scratch.constData(), c.sourceField);
+    if (m_scratch.size() != m_file->recordLength())
+        m_scratch = m_file->blankRecord();
+    m_file->encode(m_scratch, c.sourceField, v);
+    // Kept, so that post copies the bytes instead of encoding again.
+    const FieldDef &f = m_file->fields()[c.sourceField];
+    if (m_encoded.size() < m_columns.size())
+        m_encoded.resize(m_columns.size());
+    m_encoded[col] = m_scratch.mid(f.offset, f.length);
+    return m_file->decode(m_scratch.constData(), c.sourceField);
+}
+
+// The changed fields into a record: the bytes normalise made, memos
+// written now.
+void Dataset::putChanges(QByteArray &raw)
+{
+    for (auto it = m_changes.constBegin(); it != m_changes.constEnd(); ++it) {
+        const int field = m_columns[it.key()].sourceField;
+        const FieldDef &f = m_file->fields()[field];
+        const QByteArray &bytes = it.key() < m_encoded.size() ? m_encoded[it.key()] : QByteArray();
+        if (f.type != 'M' && bytes.size() == f.length)
+            std::memcpy(raw.data() + f.offset, bytes.constData(), size_t(f.length));
+        else
+            m_file->encode(raw, field, it.value());
+    }
 }
 
 void Dataset::setCurrentValue(int col, const Value &v)
@@ -539,8 +633,9 @@ void Dataset::post()
     if (m_state != Edit && m_state != Insert)
         return;
     if (m_state == Edit) {
-        Row &r = m_baseRows[m_view[m_current]];
+        const int base = m_view[m_current];
         if (m_cached) {
+            Row &r = m_baseRows[base];
             auto values = std::make_shared<QVector<Value>>(rowValues(m_current));
             if (r.status == Row::Unmodified) {
                 r.original = std::make_shared<QVector<Value>>(storedValues(r));
@@ -548,17 +643,17 @@ void Dataset::post()
             }
             r.cache = values;
         } else if (!m_changes.isEmpty()) {
-            QByteArray raw(m_file->record(r.rec), m_file->recordLength());
-            for (auto it = m_changes.constBegin(); it != m_changes.constEnd(); ++it)
-                m_file->encode(raw, m_columns[it.key()].sourceField, it.value());
-            m_file->writeRecord(r.rec, raw);
+            const int rec = m_baseRows.at(base).rec;
+            QByteArray raw(m_file->record(rec), m_file->recordLength());
+            putChanges(raw);
+            m_file->writeRecord(rec, raw);
             if (followsFile())
                 m_fileGeneration = m_file->generation();
         }
         m_changes.clear();
         m_state = Browse;
         const int row = m_current;
-        if (!rowMatchesFilter(r)) {
+        if (!rowMatchesFilter(m_baseRows.at(base))) {
             // The row leaves a filtered view; the cursor goes to the next.
             removeFromView(row);
             if (!controlsDisabled())
@@ -576,8 +671,7 @@ void Dataset::post()
             r.cache = std::make_shared<QVector<Value>>(values);
         } else {
             QByteArray raw = m_file->blankRecord();
-            for (auto it = m_changes.constBegin(); it != m_changes.constEnd(); ++it)
-                m_file->encode(raw, m_columns[it.key()].sourceField, it.value());
+            putChanges(raw);
             r.rec = m_file->appendRecord(raw);
             if (followsFile())
                 m_fileGeneration = m_file->generation();
@@ -661,7 +755,7 @@ bool Dataset::updatesPending() const
 {
     if (!m_deleted.isEmpty())
         return true;
-    for (const Row &r : m_baseRows)
+    for (const Row &r : m_baseRows.kept())
         if (r.rec != kGone && r.status != Row::Unmodified)
             return true;
     return false;
@@ -674,7 +768,7 @@ void Dataset::cancelUpdates()
     if (m_state == Edit || m_state == Insert)
         cancel();
     m_deleted.clear();
-    for (Row &r : m_baseRows) {
+    for (Row &r : m_baseRows.kept()) {
         r.status = Row::Unmodified;
         r.cache.reset();
         r.original.reset();

@@ -146,6 +146,60 @@ protected:
         std::shared_ptr<QVector<Value>> original; // stored values when first changed
     };
 
+    // Numbers held compactly: "all of 0..n-1" costs nothing until one is
+    // removed or added out of turn.
+    class IndexList
+    {
+    public:
+        void clear() { setAll(0); }
+        void setAll(int n)
+        {
+            m_all = true;
+            m_count = n;
+            m_list.clear();
+        }
+        int size() const { return m_all ? m_count : int(m_list.size()); }
+        bool isEmpty() const { return size() == 0; }
+        int operator[](int i) const { return m_all ? i : m_list[i]; }
+        void append(int v);
+        void remove(int i);
+        void reserve(int n) { if (!m_all) m_list.reserve(n); }
+
+    private:
+        void materialize();
+        bool m_all = true;
+        int m_count = 0;
+        QVector<int> m_list;
+    };
+
+    // The rows before filtering. While every row is record i of the file at
+    // position i, unchanged, nothing per row is kept.
+    class RowStore
+    {
+    public:
+        void clear() { setPlainRecords(0); }
+        void setPlainRecords(int n)
+        {
+            m_rows.clear();
+            m_plain = n;
+        }
+        bool plain() const { return m_rows.isEmpty(); }
+        int size() const { return plain() ? m_plain : int(m_rows.size()); }
+        Row at(int i) const;
+        Row &operator[](int i);
+        void append(const Row &r);
+        void reserve(int n) { m_rows.reserve(n); }
+        // The rows kept one by one; empty while every row is a plain record
+        // (which is never changed, so loops over changed rows may skip them).
+        QVector<Row> &kept() { return m_rows; }
+        const QVector<Row> &kept() const { return m_rows; }
+
+    private:
+        void materialize();
+        int m_plain = 0;
+        QVector<Row> m_rows;
+    };
+
     // Subclasses fill m_file, m_columns, m_baseRows (and m_values).
     virtual void openRows() = 0;
     virtual void closeRows() {}
@@ -165,7 +219,7 @@ protected:
     void checkActive() const;
     void removeFromView(int row);
     bool isCurrentRowEdited(int row) const;
-    const Row &baseRow(int row) const { return m_baseRows[m_view[row]]; }
+    Row baseRow(int row) const { return m_baseRows.at(m_view[row]); }
     QVector<Value> rowValues(int row) const;
     QVector<Value> storedValues(const Row &row) const;
     // The file's values of a row (before held-back changes), for OLD_ parameters.
@@ -178,9 +232,9 @@ protected:
     std::shared_ptr<DbfFile> m_file;
     QVector<Column> m_columns; // lookup columns follow the data columns
     int m_dataColumns = 0;
-    QVector<Row> m_baseRows;   // every row before filtering; removed rows have rec == kGone
+    RowStore m_baseRows;       // every row before filtering; removed rows have rec == kGone
     QVector<QVector<Value>> m_values;
-    QVector<int> m_view;       // indices into m_baseRows of the rows seen
+    IndexList m_view;          // indices into m_baseRows of the rows seen
     QVector<Row> m_deleted;    // cached deletions
     static constexpr int kGone = -2;
     quint64 m_fileGeneration = 0;
@@ -203,6 +257,9 @@ protected:
     QVector<LookupDef> m_lookups;
     int m_disableCount = 0;
     bool m_resetPending = false;
+    mutable QByteArray m_scratch; // a record to put values through the file's format
+    mutable QVector<QByteArray> m_encoded; // column → its last normalised value's bytes
+    void putChanges(QByteArray &raw);
 
     friend class Field;
 };

@@ -1,16 +1,23 @@
 #include "DbfFile.h"
 
 #include "DbError.h"
+#include "MapGuard.h"
+#include "TableState.h"
 #include "text/Gbk.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +29,10 @@ constexpr char kEndOfFile = 0x1A;
 constexpr char kHeaderEnd = 0x0D;
 constexpr unsigned char kGbkDriver = 0x4D; // read by other dBASE readers as code page 936
 constexpr int kMemoBlock = 512;
+// A memo longer than this is taken for a damaged pointer, not for a text.
+constexpr qint64 kMaxMemo = 16 * 1024 * 1024;
+constexpr quint32 kMaxMemoBlock = 0xFFFFFFFFu; // the header's next-block number is 32 bits
+constexpr qint64 kBulkChunk = 1 << 20;
 
 quint32 readLe32(const char *p)
 {
@@ -47,9 +58,16 @@ void writeLe16(char *p, quint16 v)
     p[1] = char(v >> 8);
 }
 
+// The day changes rarely; asking the time zone for it on every append does not pay.
 void stampDate(char *header)
 {
-    const QDate today = QDate::currentDate();
+    static qint64 checkedAt = 0;
+    static QDate today;
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    if (!today.isValid() || now != checkedAt) {
+        today = QDate::currentDate();
+        checkedAt = now;
+    }
     header[1] = char(today.year() - 1900);
     header[2] = char(today.month());
     header[3] = char(today.day());
@@ -62,8 +80,8 @@ QString shortName(const QString &path)
 
 // Every table of the process, so that all datasets on one file share its
 // records and see each other's changes. A table nobody uses stays loaded, so
-// closing and opening it again (a new filter) does not read it again; it is
-// reloaded when the file changed on disk meanwhile.
+// closing and opening it again (a new filter) costs nothing; it is loaded
+// anew when the file changed on disk meanwhile.
 QHash<QString, std::shared_ptr<DbfFile>> &registry()
 {
     static QHash<QString, std::shared_ptr<DbfFile>> files;
@@ -81,23 +99,102 @@ QString stripName(QString name)
     return name;
 }
 
-void writeAll(QFile &f, qint64 pos, const char *data, qint64 size, const QString &path)
+DbError writeError(const QString &path)
 {
-    if (!f.seek(pos) || f.write(data, size) != size || !f.flush())
-        throw DbError(QString::fromUtf8("写入表 %1 失败：%2").arg(shortName(path), f.errorString()));
+    return DbError(QString::fromUtf8("写入表 %1 失败：%2").arg(shortName(path), QString::fromLocal8Bit(strerror(errno))));
+}
+
+void pwriteAll(int fd, qint64 pos, const char *data, qint64 size, const QString &path)
+{
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size_t(size), off_t(pos));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw writeError(path);
+        data += n;
+        size -= n;
+        pos += n;
+    }
+}
+
+qint64 preadAll(int fd, qint64 pos, char *data, qint64 size)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, data + done, size_t(size - done), off_t(pos + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+int openFd(const QString &path, bool *readOnly)
+{
+    const QByteArray name = QFile::encodeName(path);
+    int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+    *readOnly = false;
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        *readOnly = true;
+    }
+    return fd;
+}
+
+QByteArray statStamp(const struct stat &st)
+{
+    return QByteArray::number(qulonglong(st.st_ino)) + ':' + QByteArray::number(qlonglong(st.st_size)) + ':'
+         + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' + QByteArray::number(qlonglong(st.st_mtim.tv_nsec))
+         + ';';
+}
+
+qint64 pageRound(qint64 n)
+{
+    static const qint64 page = sysconf(_SC_PAGESIZE);
+    return (n + page - 1) / page * page;
+}
+
+// Text in a UTF-8 table, cut to n bytes without splitting a character.
+QByteArray cutUtf8(const QByteArray &bytes, qsizetype n)
+{
+    if (bytes.size() <= n)
+        return bytes;
+    qsizetype end = n;
+    while (end > 0 && (uchar(bytes[end]) & 0xC0) == 0x80)
+        --end;
+    return bytes.left(end);
 }
 
 } // namespace
 
 struct DbfFile::Memo
 {
-    QFile file;
+    QString path;
+    int fd = -1;
+    qint64 size = 0;
     int blockSize = kMemoBlock;
     bool dbase4 = false; // blocks carry a length header
     quint32 nextBlock = 1;
+    ~Memo()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
 };
 
-DbfFile::~DbfFile() = default;
+DbfFile::~DbfFile()
+{
+    // What we know of the rows holds for the file only as our last write
+    // left it.
+    if (m_deleted >= 0 && m_bulk == 0 && m_fd >= 0 && !m_stamp.isEmpty() && m_stamp == diskStamp())
+        tablestate::remember(m_path, m_stamp, m_recordCount, m_deleted);
+    unmap();
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
 
 void DbfFile::forget(const QString &path)
 {
@@ -114,21 +211,21 @@ void DbfFile::releaseUnused()
         it = it->use_count() == 1 ? files.erase(it) : std::next(it);
 }
 
-namespace {
-QByteArray statStamp(const struct stat &st)
+bool DbfFile::isLeftoverName(const QString &fileName)
 {
-    return QByteArray::number(qulonglong(st.st_ino)) + ':' + QByteArray::number(qlonglong(st.st_size)) + ':'
-         + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' + QByteArray::number(qlonglong(st.st_mtim.tv_nsec))
-         + ';';
+    // "~pack-" packed copies, "~new-" tables being filled, and the temporary
+    // names under which a save writes a table file before it replaces it.
+    static const QRegularExpression pattern(QStringLiteral("^(~pack-.+|~new-.+|.+\\.(dbf|dbt)\\.[A-Za-z0-9]{6})$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return pattern.match(fileName).hasMatch();
 }
-} // namespace
 
 // Identity, size and time of the table and memo files as their names find
 // them now: a file replaced or changed by someone else gives another stamp.
 QByteArray DbfFile::diskStamp() const
 {
     QByteArray stamp;
-    for (const QString &p : {m_path, m_memo ? m_memo->file.fileName() : QString()}) {
+    for (const QString &p : {m_path, m_memo ? m_memo->path : QString()}) {
         struct stat st;
         if (!p.isEmpty() && ::stat(QFile::encodeName(p).constData(), &st) == 0)
             stamp += statStamp(st);
@@ -140,10 +237,9 @@ QByteArray DbfFile::diskStamp() const
 QByteArray DbfFile::openStamp() const
 {
     QByteArray stamp;
-    const QFile *files[] = {&m_file, m_memo ? &m_memo->file : nullptr};
-    for (const QFile *f : files) {
+    for (int fd : {m_fd, m_memo ? m_memo->fd : -1}) {
         struct stat st;
-        if (f && ::fstat(f->handle(), &st) == 0)
+        if (fd >= 0 && ::fstat(fd, &st) == 0)
             stamp += statStamp(st);
     }
     return stamp;
@@ -181,9 +277,10 @@ std::shared_ptr<DbfFile> DbfFile::open(const QString &dir, const QString &name, 
         if (existing.use_count() > 2) { // the registry, this copy and a user
             if (exclusive || existing->m_exclusive)
                 throw DbError(QString::fromUtf8("表 %1 正在使用中，无法独占打开").arg(shortName(key)));
+            existing->followOutsideSize();
             return existing;
         }
-        if (existing->m_stamp == existing->diskStamp()) {
+        if (existing->m_stamp == existing->diskStamp() && !mapguard::faulted(existing->m_guardSlot)) {
             existing->m_exclusive = exclusive;
             return existing;
         }
@@ -196,6 +293,7 @@ std::shared_ptr<DbfFile> DbfFile::open(const QString &dir, const QString &name, 
     f->m_exclusive = exclusive;
     f->load();
     f->m_stamp = f->diskStamp();
+    f->m_deleted = tablestate::deletedRows(key, f->m_stamp, f->m_recordCount);
     files.insert(key, f);
     return f;
 }
@@ -210,24 +308,67 @@ void DbfFile::fail(const QString &what) const
     throw DbError(QString::fromUtf8("表 %1 已损坏：%2").arg(shortName(m_path), what));
 }
 
+qint64 DbfFile::fileSize() const
+{
+    struct stat st;
+    if (::fstat(m_fd, &st) != 0)
+        throw DbError(QString::fromUtf8("无法读取表 %1 的文件信息").arg(shortName(m_path)));
+    return st.st_size;
+}
+
+void DbfFile::unmap()
+{
+    if (!m_map)
+        return;
+    mapguard::unwatch(m_guardSlot);
+    m_guardSlot = -1;
+    ::munmap(const_cast<char *>(m_map), size_t(m_mapLength));
+    m_map = nullptr;
+    m_mapLength = 0;
+}
+
+// Maps `length` bytes of the file, with room to grow: bytes past the end of
+// the file are never read (records beyond the count are not served).
+void DbfFile::map(qint64 length)
+{
+    unmap();
+    const qint64 reserve = pageRound(std::max<qint64>(length + length / 2, length + (1 << 20)));
+    void *p = ::mmap(nullptr, size_t(reserve), PROT_READ, MAP_SHARED, m_fd, 0);
+    if (p == MAP_FAILED)
+        throw DbError(QString::fromUtf8("无法读取表 %1：%2").arg(shortName(m_path), QString::fromLocal8Bit(strerror(errno))));
+    m_map = static_cast<const char *>(p);
+    m_mapLength = reserve;
+    m_guardSlot = mapguard::watch(m_map, m_mapLength);
+}
+
+void DbfFile::ensureMapped(qint64 end)
+{
+    if (end > m_mapLength)
+        map(end);
+}
+
 void DbfFile::load()
 {
-    m_file.setFileName(m_path);
-    if (!m_file.open(QIODevice::ReadWrite) && !m_file.open(QIODevice::ReadOnly))
-        throw DbError(QString::fromUtf8("无法打开表 %1：%2").arg(shortName(m_path), m_file.errorString()));
-    m_data = m_file.readAll();
-    if (m_data.size() < 32)
+    m_fd = openFd(m_path, &m_readOnly);
+    if (m_fd < 0)
+        throw DbError(QString::fromUtf8("无法打开表 %1：%2").arg(shortName(m_path), QString::fromLocal8Bit(strerror(errno))));
+    const qint64 size = fileSize();
+    QByteArray head(32, '\0');
+    if (size < 32 || preadAll(m_fd, 0, head.data(), 32) != 32)
         fail(QString::fromUtf8("文件头不完整"));
 
-    const char *h = m_data.constData();
-    const quint32 count = readLe32(h + 4);
-    m_headerLength = readLe16(h + 8);
-    m_recordLength = readLe16(h + 10);
-    if (m_headerLength < 33 || m_headerLength > m_data.size())
+    const quint32 count = readLe32(head.constData() + 4);
+    m_headerLength = readLe16(head.constData() + 8);
+    m_recordLength = readLe16(head.constData() + 10);
+    if (m_headerLength < 33 || m_headerLength > size)
         fail(QString::fromUtf8("文件头长度 %1 无效").arg(m_headerLength));
     if (m_recordLength < 1)
         fail(QString::fromUtf8("记录长度 %1 无效").arg(m_recordLength));
+    m_header = QByteArray(m_headerLength, '\0');
+    if (preadAll(m_fd, 0, m_header.data(), m_headerLength) != m_headerLength)
+        fail(QString::fromUtf8("文件头不完整"));
 
+    const char *h = m_header.constData();
     int offset = 1;
     for (int pos = 32; pos + 32 <= m_headerLength && h[pos] != kHeaderEnd; pos += 32) {
         FieldDef f;
@@ -252,25 +393,63 @@ void DbfFile::load()
     if (offset > m_recordLength)
         fail(QString::fromUtf8("字段长度之和 %1 超过记录长度 %2").arg(offset).arg(m_recordLength));
 
-    const qint64 body = m_data.size() - m_headerLength;
+    const qint64 body = size - m_headerLength;
     if (qint64(count) * m_recordLength > body)
         fail(QString::fromUtf8("记录数 %1 与文件长度不符（文件被截断）").arg(count));
     m_recordCount = int(count);
-    // A record written just before a crash that left the header behind is
-    // taken back in: it is complete and carries a valid deletion flag.
-    while (qint64(m_recordCount + 1) * m_recordLength <= body) {
-        const char flag = m_data[m_headerLength + qint64(m_recordCount) * m_recordLength];
-        if (flag != ' ' && flag != '*')
-            break;
-        ++m_recordCount;
+    map(size);
+    // A record appended just before a crash that left the header behind is
+    // taken back in: it is complete and carries a valid deletion flag. Only
+    // one: the header's count holds otherwise, as other readers take it.
+    if (qint64(m_recordCount + 1) * m_recordLength <= body) {
+        const char flag = m_map[m_headerLength + qint64(m_recordCount) * m_recordLength];
+        if (flag == ' ' || flag == '*')
+            ++m_recordCount;
     }
-    m_data.truncate(m_headerLength + qint64(m_recordCount) * m_recordLength);
+    m_flushed = m_recordCount;
 
+    readCodePage();
     for (const FieldDef &f : m_fields)
         if (f.type == 'M') {
             loadMemo();
             break;
         }
+}
+
+// The language-driver byte and a .cpg file beside the table name the code
+// page. Ours are GBK; a table another tool wrote as UTF-8 says so in its .cpg.
+void DbfFile::readCodePage()
+{
+    const QString cpg = findFile(QFileInfo(m_path).absolutePath(), tableName() + QStringLiteral(".cpg"));
+    // A code page we cannot read matters only for texts beyond ASCII, which
+    // read the same in all of them: those fail when they are read or written.
+    const auto refuse = [&](const QString &name) { m_foreignCodePage = name; };
+    if (!cpg.isEmpty()) {
+        QFile f(cpg);
+        if (!f.open(QIODevice::ReadOnly))
+            throw DbError(QString::fromUtf8("无法读取代码页文件 %1").arg(shortName(cpg)));
+        const QString name = QString::fromLatin1(f.read(64)).trimmed();
+        QString n = name.toUpper();
+        n.remove(QLatin1Char(' ')).remove(QLatin1Char('-')).remove(QLatin1Char('_'));
+        if (n == u"UTF8" || n == u"65001") {
+            m_utf8 = true;
+            return;
+        }
+        for (const char *gbk : {"936", "CP936", "GBK", "GB2312", "ANSI936", "WINDOWS936", "MS936"})
+            if (n == QLatin1String(gbk))
+                return;
+        refuse(name);
+        return;
+    }
+    // 0x4D and 0x7A name code page 936; 0x00 (none) and 0x57 (the writer's
+    // system code page) are taken as ours.
+    const auto driver = uchar(m_header[29]);
+    static const QHash<int, int> others = {{0x01, 437},  {0x02, 850},  {0x03, 1252}, {0x04, 10000}, {0x64, 852},
+                                           {0x65, 866},  {0x66, 865},  {0x67, 861},  {0x6A, 737},   {0x6B, 857},
+                                           {0x78, 950},  {0x79, 949},  {0x7B, 932},  {0x7C, 874},   {0x7D, 1255},
+                                           {0x7E, 1256}, {0xC8, 1250}, {0xC9, 1251}, {0xCA, 1254},  {0xCB, 1253}};
+    if (const auto it = others.constFind(driver); it != others.constEnd())
+        refuse(QString::number(*it));
 }
 
 void DbfFile::loadMemo()
@@ -280,32 +459,53 @@ void DbfFile::loadMemo()
     if (memoPath.isEmpty())
         throw DbError(QString::fromUtf8("表 %1 的备注文件 %2.dbt 不存在").arg(shortName(m_path), base));
     m_memo = std::make_unique<Memo>();
-    m_memo->file.setFileName(memoPath);
-    if (!m_memo->file.open(QIODevice::ReadWrite) && !m_memo->file.open(QIODevice::ReadOnly))
-        throw DbError(QString::fromUtf8("无法打开备注文件 %1：%2").arg(shortName(memoPath), m_memo->file.errorString()));
-    const QByteArray head = m_memo->file.read(kMemoBlock);
-    if (head.size() < 4)
+    m_memo->path = memoPath;
+    bool readOnly = false;
+    m_memo->fd = openFd(memoPath, &readOnly);
+    if (m_memo->fd < 0)
+        throw DbError(QString::fromUtf8("无法打开备注文件 %1：%2").arg(shortName(memoPath), QString::fromLocal8Bit(strerror(errno))));
+    struct stat st;
+    if (::fstat(m_memo->fd, &st) != 0)
+        throw DbError(QString::fromUtf8("无法读取备注文件 %1").arg(shortName(memoPath)));
+    m_memo->size = st.st_size;
+    char head[22];
+    const qint64 got = preadAll(m_memo->fd, 0, head, sizeof head);
+    if (got < 4)
         throw DbError(QString::fromUtf8("备注文件 %1 已损坏：文件头不完整").arg(shortName(memoPath)));
-    m_memo->nextBlock = readLe32(head.constData());
-    const auto version = uchar(m_data[0]);
-    if (version == 0x8B && head.size() >= 22) {
+    const auto version = uchar(m_header[0]);
+    if (version == 0x8B && got >= 22) {
         m_memo->dbase4 = true;
-        const int bs = readLe16(head.constData() + 20);
+        const int bs = readLe16(head + 20);
         if (bs >= 64)
             m_memo->blockSize = bs;
     }
-    // A next-block pointer behind the end is repaired to the end, so that new
-    // memos never overwrite old ones.
-    const qint64 blocksInFile = (m_memo->file.size() + m_memo->blockSize - 1) / m_memo->blockSize;
-    if (m_memo->nextBlock < 1 || qint64(m_memo->nextBlock) < blocksInFile)
-        m_memo->nextBlock = quint32(std::max<qint64>(1, blocksInFile));
+    // The header's next free block is not trusted: one behind the end would
+    // let new memos overwrite old ones, one past the end would blow the file
+    // up (or wrap to the header block). New memos go at the end of the file.
+    const qint64 blocksInFile = (m_memo->size + m_memo->blockSize - 1) / m_memo->blockSize;
+    m_memo->nextBlock = quint32(std::clamp<qint64>(blocksInFile, 1, kMaxMemoBlock));
 }
 
 const char *DbfFile::record(int rec) const
 {
     if (rec < 0 || rec >= m_recordCount)
         throw DbError(QString::fromUtf8("表 %1 没有第 %2 条记录").arg(shortName(m_path)).arg(rec + 1));
-    return m_data.constData() + m_headerLength + qint64(rec) * m_recordLength;
+    if (rec >= m_flushed)
+        return m_pending.constData() + qint64(rec - m_flushed) * m_recordLength;
+    return m_map + m_headerLength + qint64(rec) * m_recordLength;
+}
+
+int DbfFile::deletedCount() const
+{
+    if (m_deleted < 0) {
+        int n = 0;
+        for (int r = 0; r < m_recordCount; ++r)
+            n += record(r)[0] == '*';
+        m_deleted = n;
+        if (m_bulk == 0 && m_stamp == diskStamp())
+            tablestate::remember(m_path, m_stamp, m_recordCount, m_deleted);
+    }
+    return m_deleted;
 }
 
 int DbfFile::fieldIndex(const QString &name) const
@@ -327,6 +527,28 @@ QByteArray DbfFile::textBytes(const char *record, int field) const
     return QByteArray(p, n);
 }
 
+void DbfFile::checkCodePage(const QByteArray &text, int field) const
+{
+    if (m_foreignCodePage.isEmpty())
+        return;
+    for (const char c : text)
+        if (uchar(c) >= 0x80)
+            throw DbError(QString::fromUtf8("表 %1 的代码页 %2 无法读取（只能读取 GBK 和 UTF-8），字段 %3 的文字不能读写")
+                              .arg(shortName(m_path), m_foreignCodePage, QString::fromLatin1(m_fields[field].name)));
+}
+
+QString DbfFile::storedText(const char *record, int field) const
+{
+    const QByteArray t = textBytes(record, field);
+    checkCodePage(t, field);
+    return m_utf8 ? QString::fromUtf8(t) : gbk::decode(t);
+}
+
+QByteArray DbfFile::fileText(const QByteArray &gbkBytes) const
+{
+    return m_utf8 ? gbk::decode(gbkBytes).toUtf8() : gbkBytes;
+}
+
 bool DbfFile::isNullField(const char *record, int field) const
 {
     const FieldDef &f = m_fields[field];
@@ -339,13 +561,54 @@ bool DbfFile::isNullField(const char *record, int field) const
     return true;
 }
 
+Value DbfFile::value(int rec, int field) const
+{
+    const char *r = record(rec);
+    if (m_fields[field].type != 'M')
+        return decode(r, field);
+    try {
+        return decode(r, field);
+    } catch (const DbError &e) {
+        throw DbError(QString::fromUtf8("%1（第 %2 条记录）").arg(e.message()).arg(rec + 1));
+    }
+}
+
+quint32 DbfFile::memoBlock(const char *record, int field) const
+{
+    const FieldDef &f = m_fields[field];
+    const QByteArray t = textBytes(record, field).trimmed();
+    if (t.isEmpty())
+        return 0;
+    bool ok = false;
+    const qulonglong block = t.toULongLong(&ok);
+    if (!ok || block > kMaxMemoBlock)
+        throw DbError(QString::fromUtf8("表 %1 的备注字段 %2 块号“%3”无效")
+                          .arg(shortName(m_path), QString::fromLatin1(f.name), QString::fromLatin1(t)));
+    return quint32(block);
+}
+
+QByteArray DbfFile::memoText(const char *record, int field) const
+{
+    const quint32 block = memoBlock(record, field);
+    if (block == 0)
+        return {};
+    try {
+        return readMemo(block);
+    } catch (const DbError &e) {
+        throw DbError(QString::fromUtf8("%1，字段 %2").arg(e.message(), QString::fromLatin1(m_fields[field].name)));
+    }
+}
+
 Value DbfFile::decode(const char *record, int field) const
 {
     const FieldDef &f = m_fields[field];
     switch (f.type) {
     case 'C': {
         QByteArray t = textBytes(record, field);
-        return t.isEmpty() ? Value() : Value::fromBytes(t);
+        if (t.isEmpty())
+            return {};
+        checkCodePage(t, field);
+        return Value::fromBytes(m_utf8 ? gbk::encode(QString::fromUtf8(t)) : t);
     }
     case 'N':
     case 'F': {
@@ -371,18 +634,11 @@ Value DbfFile::decode(const char *record, int field) const
         return {};
     }
     case 'M': {
-        const QByteArray t = textBytes(record, field).trimmed();
-        if (t.isEmpty())
+        const QByteArray text = memoText(record, field);
+        if (text.isEmpty())
             return {};
-        bool ok = false;
-        const quint32 block = t.toUInt(&ok);
-        if (!ok)
-            throw DbError(QString::fromUtf8("表 %1 的备注字段 %2 块号“%3”无效")
-                              .arg(shortName(m_path), QString::fromLatin1(f.name), QString::fromLatin1(t)));
-        if (block == 0)
-            return {};
-        QByteArray text = readMemo(block);
-        return text.isEmpty() ? Value() : Value::fromBytes(text);
+        checkCodePage(text, field);
+        return Value::fromBytes(m_utf8 ? gbk::encode(QString::fromUtf8(text)) : text);
     }
     }
     return {};
@@ -392,50 +648,85 @@ QByteArray DbfFile::readMemo(quint32 block) const
 {
     if (!m_memo)
         throw DbError(QString::fromUtf8("表 %1 没有备注文件").arg(shortName(m_path)));
-    QFile &f = m_memo->file;
-    const qint64 pos = qint64(block) * m_memo->blockSize;
-    if (pos >= f.size())
-        throw DbError(QString::fromUtf8("备注文件 %1 已损坏：块号 %2 超出文件末尾")
-                          .arg(shortName(f.fileName()))
-                          .arg(block));
-    if (!f.seek(pos))
-        throw DbError(QString::fromUtf8("读取备注文件 %1 失败").arg(shortName(f.fileName())));
-    if (m_memo->dbase4) {
-        const QByteArray head = f.read(8);
-        if (head.size() == 8 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xFF) {
-            const quint32 len = readLe32(head.constData() + 4);
-            if (len < 8 || pos + len > f.size())
-                throw DbError(QString::fromUtf8("备注文件 %1 已损坏：块 %2 的长度无效")
-                                  .arg(shortName(f.fileName()))
-                                  .arg(block));
-            return f.read(len - 8);
+    const Memo &m = *m_memo;
+    const QString name = shortName(m.path);
+    const qint64 pos = qint64(block) * m.blockSize;
+    if (block == 0 || pos >= m.size)
+        throw DbError(QString::fromUtf8("备注文件 %1 已损坏：块号 %2 超出文件末尾").arg(name).arg(block));
+    if (m.dbase4) {
+        char head[8];
+        if (preadAll(m.fd, pos, head, 8) == 8 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xFF) {
+            const quint32 len = readLe32(head + 4);
+            if (len < 8 || pos + len > m.size || len - 8 > kMaxMemo)
+                throw DbError(QString::fromUtf8("备注文件 %1 已损坏：块 %2 的长度无效").arg(name).arg(block));
+            QByteArray out(len - 8, '\0');
+            if (preadAll(m.fd, pos + 8, out.data(), out.size()) != out.size())
+                throw DbError(QString::fromUtf8("读取备注文件 %1 失败").arg(name));
+            return out;
         }
-        f.seek(pos);
     }
-    // dBASE III memos end at the first end-of-file mark.
+    // dBASE III memos end at the first end-of-file mark, which must come
+    // within the file and within a sane length.
     QByteArray out;
+    qint64 at = pos;
+    char chunk[4096];
     while (true) {
-        const QByteArray chunk = f.read(4096);
-        if (chunk.isEmpty())
+        const qint64 n = preadAll(m.fd, at, chunk, std::min<qint64>(sizeof chunk, m.size - at));
+        if (n <= 0)
             break;
-        const qsizetype end = chunk.indexOf(kEndOfFile);
-        if (end >= 0) {
-            out.append(chunk.constData(), end);
-            break;
+        if (const void *end = std::memchr(chunk, kEndOfFile, size_t(n))) {
+            out.append(chunk, static_cast<const char *>(end) - chunk);
+            return out;
         }
-        out.append(chunk);
+        if (out.size() + n > kMaxMemo)
+            break;
+        out.append(chunk, n);
+        at += n;
     }
-    return out;
+    throw DbError(QString::fromUtf8("备注文件 %1 已损坏：块 %2 的备注没有结束标记").arg(name).arg(block));
 }
 
 quint32 DbfFile::writeMemo(const QByteArray &text)
+{
+    return writeMemoAt(text, 0, 0);
+}
+
+// The blocks the memo at `block` (holding `text`) may use: those its text
+// fills, and the blocks of zeros after them that an earlier, longer text of
+// the same memo left when it was rewritten in place.
+qint64 DbfFile::memoCapacity(quint32 block, const QByteArray &text) const
+{
+    const Memo &m = *m_memo;
+    const int bs = m.blockSize;
+    qint64 blocks = ((m.dbase4 ? text.size() + 8 : text.size() + 1) + bs - 1) / bs;
+    // A dBASE III text that ends a byte before a block's end has its second
+    // end mark at the start of the next block.
+    bool markAtStart = !m.dbase4 && (text.size() + 1) % bs == 0;
+    QByteArray buffer(bs, '\0');
+    while (blocks < 256 && qint64(block) + blocks < qint64(m.nextBlock)) {
+        if (preadAll(m.fd, (qint64(block) + blocks) * bs, buffer.data(), bs) != bs)
+            break;
+        if (markAtStart && buffer[0] == kEndOfFile)
+            buffer[0] = '\0';
+        markAtStart = false;
+        if (buffer.count('\0') != bs)
+            break;
+        ++blocks;
+    }
+    return blocks;
+}
+
+// Writes a memo at block `at`, or after the last block when `at` is 0; in
+// place it fills `blocks` blocks, clearing what the old text left.
+quint32 DbfFile::writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksInPlace)
 {
     if (!m_memo)
         throw DbError(QString::fromUtf8("表 %1 没有备注文件").arg(shortName(m_path)));
     if (text.isEmpty())
         return 0;
+    Memo &m = *m_memo;
     QByteArray data;
-    if (m_memo->dbase4) {
+    if (m.dbase4) {
         data.resize(8);
         data[0] = char(0xFF);
         data[1] = char(0xFF);
@@ -447,17 +738,22 @@ quint32 DbfFile::writeMemo(const QByteArray &text)
         data = text;
         data.append(kEndOfFile).append(kEndOfFile);
     }
-    const int bs = m_memo->blockSize;
-    const qint64 blocks = (data.size() + bs - 1) / bs;
+    const int bs = m.blockSize;
+    const qint64 blocks = std::max<qint64>((data.size() + bs - 1) / bs, at ? blocksInPlace : 0);
     data.append(QByteArray(blocks * bs - data.size(), '\0'));
-    const quint32 block = m_memo->nextBlock;
+    const quint32 block = at ? at : std::max<quint32>(m.nextBlock, 1); // block 0 is the header
+    if (qint64(block) + blocks > qint64(kMaxMemoBlock))
+        throw DbError(QString::fromUtf8("备注文件 %1 已满，不能再写入备注").arg(shortName(m.path)));
     // Memo blocks first, then the pointer to the next free block: an
     // interrupted write leaves only unused space behind.
-    writeAll(m_memo->file, qint64(block) * bs, data.constData(), data.size(), m_memo->file.fileName());
-    char head[4];
-    writeLe32(head, quint32(block + blocks));
-    writeAll(m_memo->file, 0, head, 4, m_memo->file.fileName());
-    m_memo->nextBlock = quint32(block + blocks);
+    pwriteAll(m.fd, qint64(block) * bs, data.constData(), data.size(), m.path);
+    if (!at) {
+        char head[4];
+        writeLe32(head, quint32(block + blocks));
+        pwriteAll(m.fd, 0, head, 4, m.path);
+        m.nextBlock = quint32(block + blocks);
+        m.size = std::max(m.size, qint64(m.nextBlock) * bs);
+    }
     m_stamp = openStamp();
     return block;
 }
@@ -470,14 +766,45 @@ QByteArray DbfFile::blankRecord() const
 void DbfFile::encode(QByteArray &record, int field, const Value &v)
 {
     const FieldDef &f = m_fields[field];
+    const QString fieldName = QString::fromLatin1(f.name);
+    if (f.type == 'M') {
+        // The block the buffer points to now (an edited row's present memo).
+        quint32 old = 0;
+        QByteArray oldText;
+        try {
+            old = memoBlock(record.constData(), field);
+            if (old)
+                oldText = readMemo(old);
+        } catch (const DbError &) {
+            old = 0; // a damaged pointer is simply replaced
+        }
+        const QByteArray text = v.isNull() ? QByteArray() : fileText(v.toBytes());
+        checkCodePage(text, field);
+        if (old && !text.isEmpty() && text == oldText)
+            return;
+        // A text that fits the blocks the memo has is rewritten there, so
+        // edits do not grow the file.
+        const int bs = m_memo ? m_memo->blockSize : kMemoBlock;
+        const qint64 needed = m_memo && m_memo->dbase4 ? text.size() + 8 : text.size() + 2;
+        const qint64 have = old && !text.isEmpty() ? memoCapacity(old, oldText) : 0;
+        const bool inPlace = have > 0 && (needed + bs - 1) / bs <= have;
+        const quint32 block = writeMemoAt(text, inPlace ? old : 0, inPlace ? have : 0);
+        char *p = record.data() + f.offset;
+        std::memset(p, ' ', size_t(f.length));
+        if (block) {
+            const QByteArray t = QByteArray::number(block).rightJustified(f.length, ' ');
+            std::memcpy(p, t.constData(), size_t(f.length));
+        }
+        return;
+    }
     char *p = record.data() + f.offset;
     std::memset(p, ' ', size_t(f.length));
     if (v.isNull())
         return;
-    const QString fieldName = QString::fromLatin1(f.name);
     switch (f.type) {
     case 'C': {
-        const QByteArray b = gbk::cutBytes(v.toBytes(), f.length);
+        checkCodePage(v.toBytes(), field);
+        const QByteArray b = m_utf8 ? cutUtf8(fileText(v.toBytes()), f.length) : gbk::cutBytes(v.toBytes(), f.length);
         std::memcpy(p, b.constData(), size_t(b.size()));
         return;
     }
@@ -514,64 +841,175 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
         p[0] = b ? 'T' : 'F';
         return;
     }
-    case 'M': {
-        const QByteArray text = v.toBytes();
-        const quint32 block = writeMemo(text);
-        if (block == 0)
-            return;
-        const QByteArray t = QByteArray::number(block).rightJustified(f.length, ' ');
-        std::memcpy(p, t.constData(), size_t(f.length));
-        return;
     }
+}
+
+// --- key index -------------------------------------------------------------
+
+QByteArray DbfFile::keyOf(const char *record, int field) const
+{
+    return textBytes(record, field);
+}
+
+const QVector<int> &DbfFile::keyRecords(int field, const QByteArray &key) const
+{
+    static const QVector<int> none;
+    auto it = m_indexes.find(field);
+    if (it == m_indexes.end()) {
+        QHash<QByteArray, QVector<int>> index;
+        for (int r = 0; r < m_recordCount; ++r)
+            index[keyOf(record(r), field)].append(r);
+        it = m_indexes.emplace(field, std::move(index)).first;
     }
+    const auto found = it->second.constFind(key);
+    return found == it->second.constEnd() ? none : *found;
+}
+
+// Keeps the indexes right when record rec changes from oldRecord (null for
+// a new record) to newRecord.
+void DbfFile::indexRecord(int rec, const char *oldRecord, const char *newRecord)
+{
+    for (auto &[field, index] : m_indexes) {
+        const QByteArray now = keyOf(newRecord, field);
+        if (oldRecord) {
+            const QByteArray before = keyOf(oldRecord, field);
+            if (before == now)
+                continue;
+            QVector<int> &list = index[before];
+            list.erase(std::lower_bound(list.begin(), list.end(), rec));
+            if (list.isEmpty())
+                index.remove(before);
+        }
+        QVector<int> &list = index[now];
+        list.insert(std::lower_bound(list.begin(), list.end(), rec), rec);
+    }
+}
+
+// --- writing ---------------------------------------------------------------
+
+void DbfFile::writeAt(qint64 pos, const char *data, qint64 size)
+{
+    if (m_readOnly)
+        throw DbError(QString::fromUtf8("表 %1 是只读文件，不能写入").arg(shortName(m_path)));
+    pwriteAll(m_fd, pos, data, size, m_path);
 }
 
 void DbfFile::writeRecord(int rec, const QByteArray &raw)
 {
     if (raw.size() != m_recordLength)
         throw DbError(QString::fromUtf8("写入表 %1 的记录长度不符").arg(shortName(m_path)));
-    record(rec); // range check
-    const qint64 pos = m_headerLength + qint64(rec) * m_recordLength;
-    writeAll(m_file, pos, raw.constData(), raw.size(), m_path);
-    std::memcpy(m_data.data() + pos, raw.constData(), size_t(raw.size()));
+    const char *old = record(rec); // range check
+    if (std::memcmp(old, raw.constData(), size_t(m_recordLength)) == 0)
+        return; // nothing changes: nothing to write
+    if (m_deleted >= 0)
+        m_deleted += (raw[0] == '*') - (old[0] == '*');
+    if (!m_indexes.empty()) {
+        const QByteArray before(old, m_recordLength);
+        indexRecord(rec, before.constData(), raw.constData());
+    }
+    if (rec >= m_flushed) {
+        std::memcpy(m_pending.data() + qint64(rec - m_flushed) * m_recordLength, raw.constData(), size_t(raw.size()));
+    } else {
+        writeAt(m_headerLength + qint64(rec) * m_recordLength, raw.constData(), raw.size());
+        m_stamp = openStamp();
+    }
     ++m_generation;
-    m_stamp = openStamp();
 }
 
 void DbfFile::writeHeader()
 {
     char head[8];
-    std::memcpy(head, m_data.constData(), 8);
+    std::memcpy(head, m_header.constData(), 8);
     stampDate(head);
     writeLe32(head + 4, quint32(m_recordCount));
-    writeAll(m_file, 0, head, 8, m_path);
-    std::memcpy(m_data.data(), head, 8);
+    writeAt(0, head, 8);
+    std::memcpy(m_header.data(), head, 8);
 }
 
 int DbfFile::appendRecord(const QByteArray &raw)
 {
     if (raw.size() != m_recordLength)
         throw DbError(QString::fromUtf8("写入表 %1 的记录长度不符").arg(shortName(m_path)));
-    const qint64 pos = m_headerLength + qint64(m_recordCount) * m_recordLength;
-    QByteArray out = raw;
-    out.append(kEndOfFile);
+    if (m_recordCount == std::numeric_limits<int>::max())
+        throw DbError(QString::fromUtf8("表 %1 的记录数已达上限").arg(shortName(m_path)));
+    // One row or a bulk load's many: the rows and the end mark in one write,
+    // then (outside a bulk load) the header with the new count.
+    m_pending.append(raw);
+    ++m_recordCount;
+    if (m_bulk == 0) {
+        flushPending();
+        writeHeader();
+        m_stamp = openStamp();
+    }
+    const int rec = m_recordCount - 1;
+    if (m_deleted >= 0 && raw[0] == '*')
+        ++m_deleted;
+    if (!m_indexes.empty())
+        indexRecord(rec, nullptr, raw.constData());
+    ++m_generation;
+    if (m_bulk > 0 && m_pending.size() >= kBulkChunk)
+        flushPending();
+    return rec;
+}
+
+void DbfFile::flushPending()
+{
+    if (m_pending.isEmpty())
+        return;
+    const qint64 pos = m_headerLength + qint64(m_flushed) * m_recordLength;
+    m_pending.append(kEndOfFile);
     try {
-        writeAll(m_file, pos, out.constData(), out.size(), m_path);
+        writeAt(pos, m_pending.constData(), m_pending.size());
     } catch (const DbError &) {
         // Leave the file as it was: records, end mark, nothing half-written.
-        m_file.resize(pos);
-        const char eof = kEndOfFile;
-        if (m_file.seek(pos))
-            m_file.write(&eof, 1);
-        m_file.flush();
+        // The rows not written are given up.
+        if (::ftruncate(m_fd, pos) == 0) {
+            const char eof = kEndOfFile;
+            ssize_t ignored = ::pwrite(m_fd, &eof, 1, pos);
+            (void)ignored;
+        }
+        m_pending.truncate(0);
+        m_recordCount = m_flushed;
+        m_deleted = -1;
+        m_indexes.clear();
+        ++m_generation;
         throw;
     }
-    m_data.append(raw);
-    ++m_recordCount;
-    ++m_generation;
+    ensureMapped(pos + m_pending.size());
+    m_pending.truncate(0); // keeps its room for the next rows
+    m_flushed = m_recordCount;
+}
+
+void DbfFile::endBulk()
+{
+    if (--m_bulk > 0)
+        return;
+    flushPending();
     writeHeader();
     m_stamp = openStamp();
-    return m_recordCount - 1;
+}
+
+DbfFile::BulkAppend::BulkAppend(DbfFile &file) : m_file(&file)
+{
+    ++file.m_bulk;
+}
+
+DbfFile::BulkAppend::~BulkAppend()
+{
+    if (!m_file)
+        return;
+    try {
+        m_file->endBulk();
+    } catch (const DbError &) {
+        // finish() reports errors; a destructor cannot.
+    }
+}
+
+void DbfFile::BulkAppend::finish()
+{
+    DbfFile *f = m_file;
+    m_file = nullptr;
+    f->endBulk();
 }
 
 void DbfFile::setDeleted(int rec, bool deleted)
@@ -579,6 +1017,24 @@ void DbfFile::setDeleted(int rec, bool deleted)
     QByteArray raw(record(rec), m_recordLength);
     raw[0] = deleted ? '*' : ' ';
     writeRecord(rec, raw);
+}
+
+void DbfFile::followOutsideSize()
+{
+    if (m_bulk > 0)
+        return;
+    const bool faulted = mapguard::faulted(m_guardSlot);
+    const qint64 size = fileSize();
+    const qint64 expected = m_headerLength + qint64(m_recordCount) * m_recordLength;
+    if (!faulted && size >= expected)
+        return;
+    // Another program shortened the file under us: serve only what is there.
+    const qint64 body = std::max<qint64>(0, size - m_headerLength);
+    m_recordCount = int(std::min<qint64>(m_recordCount, body / m_recordLength));
+    m_flushed = m_recordCount;
+    m_deleted = -1;
+    m_indexes.clear();
+    map(size);
     ++m_generation;
 }
 
@@ -586,33 +1042,67 @@ void DbfFile::pack()
 {
     if (!m_exclusive)
         throw DbError(QString::fromUtf8("整理表 %1 需要独占打开").arg(shortName(m_path)));
-    QByteArray out = m_data.left(m_headerLength);
-    int kept = 0;
-    for (int r = 0; r < m_recordCount; ++r) {
-        const char *rec = record(r);
-        if (rec[0] == '*')
-            continue;
-        out.append(rec, m_recordLength);
-        ++kept;
-    }
-    if (kept == m_recordCount)
+    if (m_bulk > 0)
+        throw DbError(QString::fromUtf8("表 %1 正在成批写入，不能整理").arg(shortName(m_path)));
+    if (deletedCount() == 0)
         return;
-    stampDate(out.data());
-    writeLe32(out.data() + 4, quint32(kept));
-    out.append(kEndOfFile);
+    const int kept = m_recordCount - m_deleted;
 
-    // The new file replaces the old only once it is completely on disk.
-    QSaveFile save(m_path);
-    if (!save.open(QIODevice::WriteOnly) || save.write(out) != out.size() || !save.commit())
-        throw DbError(QString::fromUtf8("整理表 %1 失败：%2").arg(shortName(m_path), save.errorString()));
-    m_file.close();
-    m_file.setFileName(m_path);
-    if (!m_file.open(QIODevice::ReadWrite))
-        throw DbError(QString::fromUtf8("无法重新打开表 %1：%2").arg(shortName(m_path), m_file.errorString()));
-    out.chop(1);
-    m_data = out;
-    m_stamp = diskStamp();
+    // The packed copy is written once beside the table and replaces it only
+    // when complete; a crash before the rename leaves the copy, which the
+    // next start removes.
+    const QString temp = QFileInfo(m_path).absolutePath() + QStringLiteral("/~pack-") + shortName(m_path);
+    const QByteArray tempName = QFile::encodeName(temp);
+    const int out = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0)
+        throw DbError(QString::fromUtf8("整理表 %1 失败：%2").arg(shortName(m_path), QString::fromLocal8Bit(strerror(errno))));
+    try {
+        QByteArray header = m_header;
+        stampDate(header.data());
+        writeLe32(header.data() + 4, quint32(kept));
+        QByteArray buffer = header;
+        qint64 pos = 0;
+        for (int r = 0; r < m_recordCount; ++r) {
+            const char *rec = record(r);
+            if (rec[0] != '*')
+                buffer.append(rec, m_recordLength);
+            if (buffer.size() >= kBulkChunk) {
+                pwriteAll(out, pos, buffer.constData(), buffer.size(), temp);
+                pos += buffer.size();
+                buffer.clear();
+            }
+        }
+        buffer.append(kEndOfFile);
+        pwriteAll(out, pos, buffer.constData(), buffer.size(), temp);
+        struct stat st;
+        if (::fstat(m_fd, &st) == 0)
+            ::fchmod(out, st.st_mode & 07777);
+        if (::fsync(out) != 0 || ::close(out) != 0)
+            throw writeError(temp);
+    } catch (...) {
+        ::close(out);
+        ::unlink(tempName.constData());
+        throw;
+    }
+    if (::rename(tempName.constData(), QFile::encodeName(m_path).constData()) != 0) {
+        const QString why = QString::fromLocal8Bit(strerror(errno));
+        ::unlink(tempName.constData());
+        throw DbError(QString::fromUtf8("整理表 %1 失败：%2").arg(shortName(m_path), why));
+    }
+    unmap();
+    ::close(m_fd);
+    m_fd = openFd(m_path, &m_readOnly);
+    if (m_fd < 0)
+        throw DbError(QString::fromUtf8("无法重新打开表 %1：%2").arg(shortName(m_path), QString::fromLocal8Bit(strerror(errno))));
+    m_header = QByteArray(m_headerLength, '\0');
+    preadAll(m_fd, 0, m_header.data(), m_headerLength);
     m_recordCount = kept;
+    m_flushed = kept;
+    m_deleted = 0;
+    m_indexes.clear();
+    map(fileSize());
+    m_stamp = diskStamp();
+    tablestate::remember(m_path, m_stamp, m_recordCount, 0);
     ++m_generation;
 }
 

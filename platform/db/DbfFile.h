@@ -1,14 +1,17 @@
 #pragma once
 // A dBASE table file (.dbf) with its memo file (.dbt), shared by every
-// dataset of the process that has it open. The records live in memory; every
-// change is written through to the file at once: the record in place, then
-// the header when the row count changes, so a crash loses at most one row.
+// dataset of the process that has it open. The records are mapped from the
+// file, not read whole, so opening a table costs the same whatever its size.
+// Every change is written through to the file at once: the record in place,
+// then the header when the row count changes, so a crash loses at most one
+// row. Bulk loads (see BulkAppend) write many rows and the header once.
 #include "Value.h"
 
 #include <QByteArray>
-#include <QFile>
+#include <QHash>
 #include <QString>
 #include <QVector>
+#include <map>
 #include <memory>
 
 namespace db {
@@ -56,6 +59,10 @@ public:
     static void releaseUnused();
     // Forgets an unused table whose file is about to be replaced.
     static void forget(const QString &path);
+    // True for the names of the engine's own temporary files (a packed copy
+    // not yet renamed, a table being filled, a save in progress), which a
+    // crash may leave beside the tables.
+    static bool isLeftoverName(const QString &fileName);
 
     const QString &path() const { return m_path; }
     QString tableName() const; // base name without extension
@@ -65,33 +72,52 @@ public:
     int recordLength() const { return m_recordLength; }
     int recordCount() const { return m_recordCount; } // deleted rows included
     bool hasMemo() const { return m_memo != nullptr; }
+    // Rows marked deleted (counted on first use, then kept up to date).
+    int deletedCount() const;
+    // Texts are GBK unless a .cpg file beside the table names UTF-8. A table
+    // marked with another code page opens; its texts beyond ASCII fail to
+    // read or write with an error naming the code page.
+    bool isUtf8() const { return m_utf8; }
 
     // Raw record bytes (deletion flag first), valid until the next change.
     const char *record(int rec) const;
     bool isDeleted(int rec) const { return record(rec)[0] == '*'; }
     const char *fieldData(int rec, int field) const { return record(rec) + m_fields[field].offset; }
 
-    Value value(int rec, int field) const { return decode(record(rec), field); }
+    // A field's value; a failure names table, row and column.
+    Value value(int rec, int field) const;
     Value decode(const char *record, int field) const;
     // Raw bytes of a text field with trailing blanks removed (fast path for
-    // comparisons and key scans).
+    // comparisons and key scans), in the file's own code page.
     QByteArray textBytes(const char *record, int field) const;
+    // A text field as stored, decoded from the file's code page.
+    QString storedText(const char *record, int field) const;
+    // GBK bytes as this file stores them (literals compared with raw bytes).
+    QByteArray fileText(const QByteArray &gbk) const;
     bool isNullField(const char *record, int field) const;
+
+    // The records (deleted ones included, ascending) whose text field holds
+    // exactly `key` (trailing blanks ignored; `key` in the file's code page).
+    // The index behind it is built on first use and kept up to date by every
+    // write of this process; a change from outside makes the file load anew.
+    const QVector<int> &keyRecords(int field, const QByteArray &key) const;
 
     // A record of blanks (every field null).
     QByteArray blankRecord() const;
     // Stores v into a record buffer in the field's format. A memo value is
-    // written to the memo file at once and its block number put in the buffer.
-    // Throws when the value does not fit (a number wider than the column, a
-    // text that is not a date).
+    // written to the memo file at once and its block number put in the buffer;
+    // a memo whose text is unchanged keeps its blocks, one that fits its
+    // present blocks is rewritten there. Throws when the value does not fit (a
+    // number wider than the column, a text that is not a date).
     void encode(QByteArray &record, int field, const Value &v);
 
     // Writes through to the file; throw DbError on any failure.
     void writeRecord(int rec, const QByteArray &record);
     int appendRecord(const QByteArray &record); // returns the new record number
     void setDeleted(int rec, bool deleted);
-    // Removes deleted rows: a new file is written beside the old one and
-    // replaces it only when complete. Needs an exclusive open.
+    // Removes deleted rows: a new file is written once beside the old one and
+    // replaces it only when complete. A table without deleted rows is left
+    // untouched. Needs an exclusive open.
     void pack();
 
     bool exclusive() const { return m_exclusive; }
@@ -102,25 +128,74 @@ public:
     QByteArray readMemo(quint32 block) const;
     quint32 writeMemo(const QByteArray &text);
 
+    // While one is alive, appended rows are collected and written in large
+    // pieces, and the header once at the end. For tables being filled under
+    // a scratch name (staging, code tables, copies): a crash in the middle
+    // leaves a table whose header still counts the rows before the load.
+    class BulkAppend
+    {
+    public:
+        explicit BulkAppend(DbfFile &file);
+        ~BulkAppend(); // writes what is left; errors surface at finish()
+        void finish(); // writes what is left and the header; throws DbError
+        BulkAppend(const BulkAppend &) = delete;
+        BulkAppend &operator=(const BulkAppend &) = delete;
+
+    private:
+        DbfFile *m_file;
+    };
+
 private:
     DbfFile() = default;
     void load();
     void loadMemo();
+    void readCodePage();
+    void map(qint64 length);
+    void unmap();
+    void ensureMapped(qint64 end);
+    qint64 fileSize() const;
+    void writeAt(qint64 pos, const char *data, qint64 size);
     void writeHeader();
-    void fail(const QString &what) const;
+    void flushPending();
+    void endBulk();
+    [[noreturn]] void fail(const QString &what) const;
     QByteArray diskStamp() const;
     QByteArray openStamp() const;
+    // Re-reads the header when another program shrank or grew the file
+    // while the table was in use.
+    void followOutsideSize();
+    QByteArray memoText(const char *record, int field) const;
+    quint32 writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksInPlace);
+    qint64 memoCapacity(quint32 block, const QByteArray &text) const;
+    quint32 memoBlock(const char *record, int field) const;
+    QByteArray keyOf(const char *record, int field) const;
+    void indexRecord(int rec, const char *oldRecord, const char *newRecord);
 
     QString m_path;
-    QFile m_file;
-    QByteArray m_data; // header + records, as on disk
+    int m_fd = -1;
+    bool m_readOnly = false;
+    const char *m_map = nullptr;
+    qint64 m_mapLength = 0;
+    int m_guardSlot = -1;
+    QByteArray m_header;
     QVector<FieldDef> m_fields;
     int m_headerLength = 0;
     int m_recordLength = 0;
     int m_recordCount = 0;
+    mutable int m_deleted = -1; // unknown until counted
+    bool m_utf8 = false;
+    QString m_foreignCodePage; // named by the table, neither GBK nor UTF-8
+    void checkCodePage(const QByteArray &text, int field) const;
     bool m_exclusive = false;
     quint64 m_generation = 0;
     QByteArray m_stamp; // size and time of the files after our last write
+
+    // Bulk appends: rows from m_flushed on are in m_pending, not yet on disk.
+    int m_bulk = 0;
+    int m_flushed = 0;
+    QByteArray m_pending;
+
+    mutable std::map<int, QHash<QByteArray, QVector<int>>> m_indexes; // field → key → records
 
     struct Memo;
     std::unique_ptr<Memo> m_memo;

@@ -34,7 +34,9 @@ void Query::openRows()
         c.sourceField = m_live ? rc.sourceField : -1;
         m_columns.append(c);
     }
-    if (m_live) {
+    if (m_live && res.allRecords) {
+        m_baseRows.setPlainRecords(int(res.rows.size()));
+    } else if (m_live) {
         m_baseRows.reserve(res.rows.size());
         for (int rec : res.rows) {
             Row r;
@@ -88,7 +90,7 @@ void Query::applyUpdates()
         applyRow(m_update.deleteSql, m_deleted.first(), QString::fromUtf8("删除"));
         m_deleted.removeFirst();
     }
-    for (Row &r : m_baseRows) {
+    for (Row &r : m_baseRows.kept()) {
         if (r.rec == kGone || r.status == Row::Unmodified)
             continue;
         if (r.status == Row::Modified)

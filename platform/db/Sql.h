@@ -40,6 +40,9 @@ public:
     static Condition compile(const QString &text, const DbfFile &file, const Params &params = {});
     bool matches(const DbfFile &file, const char *record) const;
     bool matches(const DbfFile &file, int rec) const { return matches(file, file.record(rec)); }
+    // The records that can match, found through the key index; null when
+    // every record must be tested.
+    const QVector<int> *candidates(const DbfFile &file) const;
     bool isEmpty() const;
 
     struct Node;
@@ -64,6 +67,7 @@ struct SelectResult
     // can be edited and posted; otherwise `values` holds computed rows.
     bool live = false;
     QVector<int> rows; // live: record numbers in result order
+    bool allRecords = false; // live: rows are every record 0..n-1 in file order
     QVector<ResultColumn> columns;
     QVector<QVector<Value>> values;
 };

@@ -274,6 +274,22 @@ struct AndNode final : Node
                 return false;
         return true;
     }
+    bool keyTerm(int &field, QByteArray &key, const DbfFile &file) const override
+    {
+        // The widest key column is the likeliest to tell rows apart.
+        bool found = false;
+        for (const NodePtr &p : parts) {
+            int f = -1;
+            QByteArray k;
+            if (p->keyTerm(f, k, file)
+                && (!found || file.fields()[f].length > file.fields()[field].length)) {
+                field = f;
+                key = k;
+                found = true;
+            }
+        }
+        return found;
+    }
 };
 
 struct OrNode final : Node
@@ -298,11 +314,19 @@ struct NotNode final : Node
 // C field = / <> text: the literal's bytes, then blanks to the field's end.
 struct TextEqualNode final : Node
 {
-    int offset, length;
+    int field, offset, length;
     QByteArray literal; // trailing blanks removed; never longer than the field
     bool negate;
     TextEqualNode(const FieldInfo &f, QByteArray lit, bool neg)
-        : offset(f.offset), length(f.length), literal(std::move(lit)), negate(neg) {}
+        : field(f.index), offset(f.offset), length(f.length), literal(std::move(lit)), negate(neg) {}
+    bool keyTerm(int &f, QByteArray &key, const DbfFile &) const override
+    {
+        if (negate || length < 4) // a code of a few letters holds too many rows to index
+            return false;
+        f = field;
+        key = literal;
+        return true;
+    }
     bool eval(const DbfFile &, const char *rec) const override
     {
         const char *p = rec + offset;
@@ -623,7 +647,7 @@ private:
             auto n = std::make_unique<LikeNode>();
             n->subject.isField = true;
             n->subject.field = f;
-            n->pattern = Pattern::prefix(trimmedRight(gbk::encode(right->text.chopped(1))));
+            n->pattern = Pattern::prefix(trimmedRight(m_file.fileText(gbk::encode(right->text.chopped(1)))));
             n->negate = op == Op::Ne;
             return n;
         }
@@ -640,7 +664,7 @@ private:
         }
         switch (f.type) {
         case 'C': {
-            QByteArray lit = v.isNull() ? QByteArray() : trimmedRight(v.text);
+            QByteArray lit = v.isNull() ? QByteArray() : trimmedRight(m_file.fileText(v.text));
             if (op == Op::Eq || op == Op::Ne) {
                 if (lit.size() > f.length)
                     return std::make_unique<ConstNode>(op == Op::Ne);
@@ -677,7 +701,7 @@ private:
             const Value p = constantValue(e.right, m_params, m_file);
             if (p.isNull())
                 return std::make_unique<ConstNode>(false);
-            n->pattern = Pattern(constantText(e.right, p), e.escape);
+            n->pattern = Pattern(m_file.fileText(constantText(e.right, p)), e.escape);
         }
         if (e.left.kind == ast::Operand::Column) {
             n->subject = fieldOperand(e.left.text);
@@ -796,9 +820,24 @@ Condition Condition::compile(const QString &text, const DbfFile &file, const Par
     return c;
 }
 
+const QVector<int> *candidateRecords(const Condition::Node *condition, const DbfFile &file)
+{
+    constexpr int kIndexFrom = 64; // below this a scan costs less than an index
+    int field = -1;
+    QByteArray key;
+    if (!condition || file.recordCount() < kIndexFrom || !condition->keyTerm(field, key, file))
+        return nullptr;
+    return &file.keyRecords(field, key);
+}
+
 bool Condition::matches(const DbfFile &file, const char *record) const
 {
     return !m_root || m_root->eval(file, record);
+}
+
+const QVector<int> *Condition::candidates(const DbfFile &file) const
+{
+    return candidateRecords(m_root.get(), file);
 }
 
 bool Condition::isEmpty() const

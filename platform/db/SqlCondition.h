@@ -12,7 +12,21 @@ struct Condition::Node
 {
     virtual ~Node() = default;
     virtual bool eval(const DbfFile &file, const char *record) const = 0;
+    // An equality of a text column with a constant that every matching row
+    // satisfies (field and key in the file's bytes, trailing blanks removed).
+    virtual bool keyTerm(int &field, QByteArray &key, const DbfFile &file) const
+    {
+        Q_UNUSED(field);
+        Q_UNUSED(key);
+        Q_UNUSED(file);
+        return false;
+    }
 };
+
+// The records that can match (ascending, deleted ones included): through the
+// file's key index when the condition holds an equality on a text column and
+// the table is large enough for an index to pay; null otherwise (scan all).
+const QVector<int> *candidateRecords(const Condition::Node *condition, const DbfFile &file);
 
 struct BindOptions
 {

@@ -5,6 +5,7 @@
 #include "SqlParser.h"
 
 #include <QSet>
+#include <cstring>
 #include <algorithm>
 #include <numeric>
 
@@ -117,14 +118,24 @@ OutColumn outColumn(const DbfFile &file, const ast::SelectItem &item)
 QVector<int> matchingRows(const DbfFile &file, const Condition::Node *condition)
 {
     QVector<int> rows;
-    const int n = file.recordCount();
-    for (int r = 0; r < n; ++r) {
+    const auto take = [&](int r) {
         const char *rec = file.record(r);
-        if (rec[0] == '*')
-            continue;
-        if (!condition || condition->eval(file, rec))
+        if (rec[0] != '*' && (!condition || condition->eval(file, rec)))
             rows.append(r);
+    };
+    if (const QVector<int> *candidates = candidateRecords(condition, file)) {
+        for (int r : *candidates)
+            take(r);
+        return rows;
     }
+    const int n = file.recordCount();
+    if (!condition && file.deletedCount() == 0) {
+        rows.resize(n);
+        std::iota(rows.begin(), rows.end(), 0);
+        return rows;
+    }
+    for (int r = 0; r < n; ++r)
+        take(r);
     return rows;
 }
 
@@ -138,6 +149,36 @@ void sortRows(const DbfFile &file, QVector<int> &rows, const QVector<SortKey> &k
 {
     if (keys.isEmpty() || rows.size() < 2)
         return;
+    const FieldDef &first = file.fields()[keys[0].field];
+    if (keys.size() == 1 && first.type == 'C' && !file.isUtf8()) {
+        // One text column: its bytes in the mapped records compare as the
+        // texts do (trailing blanks ignored, blank first), without copies.
+        struct Key
+        {
+            const char *bytes;
+            int length;
+            int rec;
+        };
+        std::vector<Key> keyed;
+        keyed.reserve(size_t(rows.size()));
+        for (int r : rows) {
+            const char *p = file.record(r) + first.offset;
+            int n = first.length;
+            while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
+                --n;
+            keyed.push_back({p, n, r});
+        }
+        const bool desc = keys[0].descending;
+        std::stable_sort(keyed.begin(), keyed.end(), [desc](const Key &a, const Key &b) {
+            int c = std::memcmp(a.bytes, b.bytes, size_t(std::min(a.length, b.length)));
+            if (c == 0)
+                c = a.length - b.length;
+            return desc ? c > 0 : c < 0;
+        });
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            rows[i] = keyed[size_t(i)].rec;
+        return;
+    }
     const qsizetype k = keys.size();
     std::vector<Value> values(size_t(rows.size() * k));
     for (qsizetype i = 0; i < rows.size(); ++i)
@@ -421,6 +462,7 @@ SelectResult select(const QString &dir, const QString &text, const Params &param
     sortRows(f, rows, keys);
     if (!st.distinct) {
         result.live = true;
+        result.allRecords = !condition && keys.isEmpty() && f.deletedCount() == 0;
         result.rows = rows;
         return result;
     }

@@ -285,10 +285,25 @@ private:
     std::unique_ptr<ast::Expr> orExpr() { return junction(ast::Expr::Or, "or", &Parser::andExpr); }
     std::unique_ptr<ast::Expr> andExpr() { return junction(ast::Expr::And, "and", &Parser::notExpr); }
 
+    // Nesting ("(" and "not") is limited, so that no statement or filter can
+    // run the recursive descent (or the evaluation after it) out of stack.
+    struct Nesting
+    {
+        explicit Nesting(Parser &p) : parser(p)
+        {
+            if (++parser.m_depth > kMaxDepth)
+                parser.fail(QString::fromUtf8("括号或 not 嵌套超过 %1 层").arg(kMaxDepth));
+        }
+        ~Nesting() { --parser.m_depth; }
+        Parser &parser;
+    };
+    static constexpr int kMaxDepth = 200;
+
     std::unique_ptr<ast::Expr> notExpr()
     {
         if (!peek().isWord("not"))
             return predicate();
+        Nesting nesting(*this);
         auto e = std::make_unique<ast::Expr>();
         e->kind = ast::Expr::Not;
         e->pos = take().pos;
@@ -299,6 +314,7 @@ private:
     std::unique_ptr<ast::Expr> predicate()
     {
         if (peek().isSymbol("(")) {
+            Nesting nesting(*this);
             const int open = take().pos;
             auto inner = orExpr();
             if (!acceptSymbol(")"))
@@ -404,6 +420,7 @@ private:
     QString m_text;
     QVector<Token> m_tokens;
     int m_at = 0;
+    int m_depth = 0;
 };
 
 } // namespace

@@ -40,16 +40,49 @@ void Table::openRows()
 void Table::relistRows()
 {
     m_baseRows.clear();
-    const int n = m_file->recordCount();
-    // Only the rows the filter lets through, so narrowing a large table to
-    // a few rows costs a scan of the key bytes and nothing more.
-    for (int rec = 0; rec < n; ++rec) {
+    const auto take = [&](int rec) {
         if (m_file->isDeleted(rec) || (m_filter && !m_filter->matches(*m_file, rec)))
-            continue;
+            return;
         Row r;
         r.rec = rec;
         m_baseRows.append(r);
+    };
+    // Only the rows the filter lets through: a filter on a key reads them
+    // through the key index, any other a scan of the bytes it compares.
+    if (const QVector<int> *candidates = m_filter ? m_filter->candidates(*m_file) : nullptr) {
+        for (int rec : *candidates)
+            take(rec);
+        return;
     }
+    const int n = m_file->recordCount();
+    if (!m_filter && m_file->deletedCount() == 0) {
+        m_baseRows.setPlainRecords(n);
+        return;
+    }
+    m_baseRows.reserve(n);
+    for (int rec = 0; rec < n; ++rec)
+        take(rec);
+}
+
+void Table::closeRows()
+{
+    m_bulk.reset(); // what is left is written; errors surface in endBulkLoad
+}
+
+void Table::beginBulkLoad()
+{
+    checkActive();
+    if (!m_bulk)
+        m_bulk = std::make_unique<DbfFile::BulkAppend>(*m_file);
+}
+
+void Table::endBulkLoad()
+{
+    if (!m_bulk)
+        return;
+    checkBrowseMode();
+    auto bulk = std::move(m_bulk);
+    bulk->finish();
 }
 
 bool Table::pack()

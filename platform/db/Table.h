@@ -20,15 +20,24 @@ public:
     bool pack();
     // Deletes every row seen (through the filter).
     void emptyTable();
+    // Rows appended and posted from here to endBulkLoad are written in large
+    // pieces and the header once at the end, for a table being filled under
+    // a scratch name: a crash in between loses the load, not the table.
+    // Ordinary posts write each row through at once.
+    void beginBulkLoad();
+    // Writes the rest of the load; throws DbError when the disk refuses it.
+    void endBulkLoad();
 
 protected:
     void openRows() override;
+    void closeRows() override;
     bool followsFile() const override { return true; }
     void relistRows() override;
 
 private:
     QString m_tableName;
     bool m_exclusive = false;
+    std::unique_ptr<DbfFile::BulkAppend> m_bulk;
 };
 
 } // namespace db

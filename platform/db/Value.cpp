@@ -67,7 +67,11 @@ QString Value::toString() const
     case Null:
         return {};
     case Text:
-        return gbk::decode(text);
+        // Keys, codes and numbers are plain ASCII: no need for the GBK table.
+        for (const char c : text)
+            if (uchar(c) >= 0x80)
+                return gbk::decode(text);
+        return QString::fromLatin1(text);
     case Number:
         return formatNumber(number);
     case Date:

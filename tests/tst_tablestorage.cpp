@@ -1,0 +1,310 @@
+// What the mapped records, the key index and bulk loads could get wrong.
+#include "TempDir.h"
+#include "db/DbError.h"
+#include "db/DbfFile.h"
+#include "db/MapGuard.h"
+#include "db/Query.h"
+#include "db/Table.h"
+#include "db/TableState.h"
+
+#include <QtEndian>
+#include <QtTest>
+#include <unistd.h>
+
+using namespace db;
+
+namespace {
+
+QString u(const char *s)
+{
+    return QString::fromUtf8(s);
+}
+
+QString keyOf(int i)
+{
+    return QString("2005%1").arg(i % 50, 6, 10, QChar('0'));
+}
+
+// 500 persons, ten for each of 50 record keys.
+void makePersons(const QString &dir, int rows = 500)
+{
+    DbfFile::create(dir, "cgwcr.DBF", {{"ITEM_4", 'C', 10}, {"ITEM_DQDM", 'C', 3}, {"ITEM_187", 'N', 20, 6},
+                                       {"ITEM_180", 'C', 20}});
+    auto f = DbfFile::open(dir, "cgwcr");
+    DbfFile::BulkAppend bulk(*f);
+    for (int i = 0; i < rows; ++i) {
+        QByteArray r = f->blankRecord();
+        f->encode(r, 0, Value::fromString(keyOf(i)));
+        f->encode(r, 1, Value::fromString("."));
+        f->encode(r, 2, Value::fromNumber(i));
+        f->encode(r, 3, Value::fromString(u("人员%1").arg(i)));
+        f->appendRecord(r);
+    }
+    bulk.finish();
+}
+
+// The sequence numbers of the rows a filter on one record's key lets through.
+QList<int> persons(const QString &dir, const QString &key)
+{
+    Table t;
+    t.setDatabaseName(dir);
+    t.setTableName("cgwcr");
+    t.setFilter("item_4='" + key + "' and item_dqdm='.'");
+    t.setFiltered(true);
+    t.open();
+    QList<int> out;
+    for (t.first(); !t.eof(); t.next())
+        out << t.fieldByName("item_187")->asInteger();
+    return out;
+}
+
+// What a scan of the file finds, to check the index against.
+QList<int> scanned(const QString &dir, const QString &key)
+{
+    auto f = DbfFile::open(dir, "cgwcr");
+    QList<int> out;
+    for (int r = 0; r < f->recordCount(); ++r)
+        if (!f->isDeleted(r) && f->value(r, 0).toString() == key)
+            out << int(f->value(r, 2).number);
+    return out;
+}
+
+} // namespace
+
+class TestTableStorage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void keyIndexFollowsEveryWrite();
+    void deletedRowsRememberedAcrossRuns();
+    void fileChangedUnderTheTable();
+    void bulkAppend();
+};
+
+void TestTableStorage::keyIndexFollowsEveryWrite()
+{
+    TempDir dir;
+    makePersons(dir.path());
+    const QString a = keyOf(7), b = keyOf(8);
+    QCOMPARE(persons(dir.path(), a), QList<int>({7, 57, 107, 157, 207, 257, 307, 357, 407, 457}));
+
+    Table t;
+    t.setDatabaseName(dir.path());
+    t.setTableName("cgwcr");
+    t.open();
+    // An append, a key edited away and back, a delete.
+    t.append();
+    t.fieldByName("item_4")->setAsString(a);
+    t.fieldByName("item_dqdm")->setAsString(".");
+    t.fieldByName("item_187")->setAsInteger(1000);
+    t.post();
+    QVERIFY(t.locate("item_187", "57"));
+    t.edit();
+    t.fieldByName("item_4")->setAsString(b);
+    t.post();
+    QVERIFY(t.locate("item_187", "8"));
+    t.edit();
+    t.fieldByName("item_4")->setAsString(a);
+    t.post();
+    QVERIFY(t.locate("item_187", "107"));
+    t.deleteRecord();
+    // Through SQL as well.
+    Query q;
+    q.setDatabaseName(dir.path());
+    q.setSql("update cgwcr set item_4='" + a + "' where item_187=9");
+    q.execSql();
+    q.setSql("delete from cgwcr where item_4='" + b + "' and item_187=58");
+    q.execSql();
+    for (const QString &key : {a, b}) {
+        QCOMPARE(persons(dir.path(), key), scanned(dir.path(), key));
+    }
+    QCOMPARE(persons(dir.path(), a), QList<int>({7, 8, 9, 157, 207, 257, 307, 357, 407, 457, 1000}));
+    QVERIFY(persons(dir.path(), "2099000001").isEmpty());
+
+    // A pack renumbers the records; the index follows.
+    t.close();
+    t.setExclusive(true);
+    t.open();
+    QVERIFY(t.pack());
+    t.close();
+    t.setExclusive(false);
+    QCOMPARE(persons(dir.path(), a), scanned(dir.path(), a));
+    QCOMPARE(persons(dir.path(), b), QList<int>({57, 108, 158, 208, 258, 308, 358, 408, 458}));
+
+    // Another program appends a row and rewrites one: seen at the next open.
+    DbfFile::releaseUnused();
+    QByteArray bytes = dir.read("cgwcr.DBF");
+    auto f = DbfFile::open(dir.path(), "cgwcr");
+    const int length = f->recordLength(), header = int(bytes.size() - 1 - qint64(f->recordCount()) * length);
+    QByteArray extra(f->record(0), length);
+    f.reset();
+    extra.replace(1, 10, b.toLatin1());
+    extra.replace(14, 20, QByteArray::number(2000).rightJustified(20, ' '));
+    bytes.insert(bytes.size() - 1, extra);
+    bytes.replace(header + 1, 10, b.toLatin1()); // record 0 (key 2005000000) moves to b
+    qToLittleEndian(quint32(qFromLittleEndian<quint32>(bytes.constData() + 4) + 1), bytes.data() + 4);
+    usleep(20000); // a new modification time
+    dir.write("cgwcr.DBF", bytes);
+    QCOMPARE(persons(dir.path(), b), scanned(dir.path(), b));
+    QVERIFY(persons(dir.path(), b).contains(2000) && persons(dir.path(), b).contains(0));
+}
+
+// Start-up packs every table; what an earlier run counted of a table's
+// deleted rows spares counting them again, but only while the file is as
+// that run left it.
+void TestTableStorage::deletedRowsRememberedAcrossRuns()
+{
+    TempDir dir;
+    makePersons(dir.path(), 300);
+    {
+        auto f = DbfFile::open(dir.path(), "cgwcr");
+        QCOMPARE(f->deletedCount(), 0);
+        f->setDeleted(10, true);
+    }
+    DbfFile::releaseUnused(); // the "run" ends
+    QVERIFY(QFileInfo::exists(tablestate::stateFile(dir.path())));
+    QCOMPARE(tablestate::deletedRows(dir.file("cgwcr.DBF"), {}, 300), -1); // only for the same file state
+    QCOMPARE(DbfFile::open(dir.path(), "cgwcr")->deletedCount(), 1);
+    DbfFile::releaseUnused();
+
+    // Another program marks two more rows deleted: counted anew, not taken
+    // from what we remembered.
+    QByteArray bytes = dir.read("cgwcr.DBF");
+    const int header = 32 + 4 * 32 + 1, length = 1 + 10 + 3 + 20 + 20;
+    bytes[header + 20 * length] = '*';
+    bytes[header + 30 * length] = '*';
+    usleep(20000);
+    dir.write("cgwcr.DBF", bytes);
+    {
+        auto f = DbfFile::open(dir.path(), "cgwcr", true);
+        QCOMPARE(f->deletedCount(), 3);
+        f->pack();
+        QCOMPARE(f->recordCount(), 297);
+    }
+    DbfFile::releaseUnused();
+    QCOMPARE(DbfFile::open(dir.path(), "cgwcr")->deletedCount(), 0);
+    QCOMPARE(persons(dir.path(), keyOf(20)), QList<int>({70, 120, 170, 220, 270}));
+}
+
+void TestTableStorage::fileChangedUnderTheTable()
+{
+    TempDir dir;
+    makePersons(dir.path(), 2000);
+    Table t;
+    t.setDatabaseName(dir.path());
+    t.setTableName("cgwcr");
+    t.open();
+    QCOMPARE(t.recordCount(), 2000);
+    auto f = DbfFile::open(dir.path(), "cgwcr");
+    const qint64 header = 32 + 4 * 32 + 1;
+
+    // Another program cuts the file to 100 rows while the table is open.
+    // Touching a lost record must not end the process; the table then
+    // serves the rows that are left.
+    const char *last = f->record(1999);
+    QVERIFY(::truncate(QFile::encodeName(dir.file("cgwcr.DBF")).constData(), header + 100 * f->recordLength()) == 0);
+    volatile char flag = last[0]; // a page of zeros stands in for the lost part
+    QCOMPARE(int(flag), 0);
+    auto again = DbfFile::open(dir.path(), "cgwcr");
+    QCOMPARE(again.get(), f.get());
+    QCOMPARE(f->recordCount(), 100);
+    t.first();
+    QCOMPARE(t.recordCount(), 100);
+    QVERIFY_THROWS_EXCEPTION(DbError, f->record(1999));
+    t.last();
+    QCOMPARE(t.fieldByName("item_187")->asInteger(), 99);
+
+    // The file grows again (a writer appends): rows within the mapping and
+    // beyond it are read from the file as it is now.
+    t.close();
+    f.reset();
+    again.reset();
+    DbfFile::releaseUnused();
+    // Cut without its header: the table is refused as damaged. With the
+    // header mended it opens, and grows past the room its mapping had.
+    QVERIFY_THROWS_EXCEPTION(DbError, DbfFile::open(dir.path(), "cgwcr"));
+    QByteArray bytes = dir.read("cgwcr.DBF");
+    qToLittleEndian(quint32(100), bytes.data() + 4);
+    dir.write("cgwcr.DBF", bytes + '\x1A');
+    auto g = DbfFile::open(dir.path(), "cgwcr");
+    QByteArray raw = g->blankRecord();
+    for (int i = 0; i < 30000; ++i) {
+        g->encode(raw, 2, Value::fromNumber(100 + i));
+        g->appendRecord(raw);
+    }
+    QCOMPARE(g->value(30099, 2).number, 30099.0);
+    QCOMPARE(g->value(5, 2).number, 5.0);
+}
+
+void TestTableStorage::bulkAppend()
+{
+    TempDir dir;
+    DbfFile::create(dir.path(), "zdxx.dbf", {{"ZDDM", 'C', 10}, {"XXDM", 'C', 3}, {"XXMC", 'C', 60}, {"BZ", 'M', 10}});
+    auto f = DbfFile::open(dir.path(), "zdxx");
+    const QByteArray before = dir.read("zdxx.dbf");
+    {
+        DbfFile::BulkAppend bulk(*f);
+        for (int i = 0; i < 20000; ++i) {
+            QByteArray r = f->blankRecord();
+            f->encode(r, 0, Value::fromString("item_181"));
+            f->encode(r, 1, Value::fromString(QString::number(i % 1000)));
+            f->encode(r, 2, Value::fromString(u("代码%1").arg(i)));
+            if (i % 5000 == 0)
+                f->encode(r, 3, Value::fromString(u("说明%1").arg(i)));
+            f->appendRecord(r);
+        }
+        // Rows are seen in the process before they reach the disk; the
+        // header on disk still counts the rows before the load.
+        QCOMPARE(f->recordCount(), 20000);
+        QCOMPARE(f->value(19999, 2).toString(), u("代码19999"));
+        QCOMPARE(dir.read("zdxx.dbf").left(8).mid(4), before.left(8).mid(4));
+        QCOMPARE(f->keyRecords(1, "7").size(), 20);
+        bulk.finish();
+    }
+    f.reset();
+    DbfFile::releaseUnused();
+    auto g = DbfFile::open(dir.path(), "zdxx");
+    QCOMPARE(g->recordCount(), 20000);
+    QCOMPARE(g->value(12345, 2).toString(), u("代码12345"));
+    QCOMPARE(g->value(15000, 3).toString(), u("说明15000"));
+    const QByteArray after = dir.read("zdxx.dbf");
+    QCOMPARE(qFromLittleEndian<quint32>(after.constData() + 4), 20000u);
+    QCOMPARE(after.size(), before.size() + 20000 * g->recordLength());
+    QCOMPARE(after.back(), '\x1A');
+
+    // Through a table, as a staging load fills its scratch table; a close
+    // in the middle of a load writes the rest.
+    g.reset();
+    DbfFile::releaseUnused();
+    for (const bool closeOnly : {false, true}) {
+        TempDir scratch;
+        makePersons(scratch.path(), 0);
+        Table t;
+        t.setDatabaseName(scratch.path());
+        t.setTableName("cgwcr");
+        t.open();
+        t.beginBulkLoad();
+        for (int i = 0; i < 3000; ++i) {
+            t.append();
+            t.fieldByName("item_4")->setAsString(keyOf(i));
+            t.fieldByName("item_dqdm")->setAsString(".");
+            t.fieldByName("item_187")->setAsInteger(i);
+            t.post();
+        }
+        QCOMPARE(t.recordCount(), 3000);
+        t.last();
+        QCOMPARE(t.fieldByName("item_187")->asInteger(), 2999);
+        QCOMPARE(qFromLittleEndian<quint32>(scratch.read("cgwcr.DBF").constData() + 4), 0u);
+        if (!closeOnly)
+            t.endBulkLoad();
+        t.close();
+        DbfFile::releaseUnused();
+        QCOMPARE(qFromLittleEndian<quint32>(scratch.read("cgwcr.DBF").constData() + 4), 3000u);
+        QCOMPARE(persons(scratch.path(), keyOf(7)).size(), 60);
+    }
+}
+
+QTEST_MAIN(TestTableStorage)
+#include "tst_tablestorage.moc"
