@@ -5,6 +5,7 @@
 #include "Finto5Unit.h"
 #include "Finto6Unit.h"
 #include "PrintUnit.h"
+#include "Finto7Unit.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "UnitPage1.h"
@@ -13,6 +14,7 @@
 #include "Unitpage4.h"
 #include "Unitpage5.h"
 #include "Unitpage6.h"
+#include "Unitpage7.h"
 #include "Unitpage9.h"
 #include "Unitpage4a.h"
 #include "Unitpage4a1.h"
@@ -41,6 +43,7 @@ void wireSectionOpeners()
     ui::connectGuarded(MainForm->btn_page03, MainForm, [] { btn_page03Click(); });
     ui::connectGuarded(MainForm->btn_page04, MainForm, [] { btn_page04Click(); });
     ui::connectGuarded(MainForm->btn_page05, MainForm, [] { btn_page05Click(); });
+    ui::connectGuarded(MainForm->btn_page07, MainForm, [] { btn_page07Click(); });
     ui::connectGuarded(MainForm->btn_page09, MainForm, [] { btn_page09Click(); });
     ui::connectGuarded(MainForm->Button2, MainForm, [] { OpenUnitProfile(); });
     MainForm->FirstRunRegistration = [] { OpenUnitProfile(); };
@@ -81,6 +84,7 @@ void createApplication(const QString &dataDir)
     make(FormTree);
     make(FormNew);
     make(dw_Form);
+    make(Finto7);
     make(Finto6);
     make(Finto5);
     make(PrintForm);
@@ -89,6 +93,7 @@ void createApplication(const QString &dataDir)
     make(Fpage3);
     make(Fpage4);
     make(Fpage5);
+    make(Fpage7);
     make(Fpage9);
     make(HelpForm);
     make(HelpForm_rj);

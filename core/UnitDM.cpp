@@ -28,7 +28,8 @@ db::UpdateSql committeeUpdate()
 {
     return {"update jdwyhmd set ITEM_190=:ITEM_190, ITEM_191=:ITEM_191, ITEM_192=:ITEM_192, ITEM_193=:ITEM_193, "
             "ITEM_194=:ITEM_194, ITEM_195=:ITEM_195, ITEM_196=:ITEM_196, ITEM_197=:ITEM_197, ITEM_198=:ITEM_198, "
-            "ITEM_199=:ITEM_199 where ITEM_4=:OLD_ITEM_4 and ITEM_190=:OLD_ITEM_190 and ITEM_192=:OLD_ITEM_192",
+            "ITEM_199=:ITEM_199 where ITEM_4=:OLD_ITEM_4 and ITEM_DQDM=:OLD_ITEM_DQDM and ITEM_190=:OLD_ITEM_190 "
+            "and ITEM_192=:OLD_ITEM_192",
             "insert into jdwyhmd (ITEM_4, ITEM_DQDM, ITEM_190, ITEM_191, ITEM_192, ITEM_193, ITEM_194, ITEM_195, "
             "ITEM_196, ITEM_197, ITEM_198, ITEM_199) values (:ITEM_4, :ITEM_DQDM, :ITEM_190, :ITEM_191, :ITEM_192, "
             ":ITEM_193, :ITEM_194, :ITEM_195, :ITEM_196, :ITEM_197, :ITEM_198, :ITEM_199)",
@@ -161,10 +162,13 @@ void TDM::declareLookups()
     TblCgwcr->addLookupField({"V_183", QString::fromUtf8("技术职称"), "ITEM_183", TblCgwcr_183, xxdm, xxmc});
     TblCgwcr->addLookupField({"V_184", QString::fromUtf8("文化程度"), "ITEM_184", TblCgwcr_184, xxdm, xxmc});
     TblCgwcr->addLookupField({"V_188", QString::fromUtf8("是否留学归国"), "ITEM_188", TblCgwcr_188, xxdm, xxmc});
-    Tbljdwyhmd->addLookupField({"V_193", QString::fromUtf8("性别"), "ITEM_193", Tbljdwyhmd_193, xxdm, xxmc});
-    Tbljdwyhmd->addLookupField({"V_198", QString::fromUtf8("技术职称"), "ITEM_198", Tbljdwyhmd_198, xxdm, xxmc});
-    // Shows the code of the post whose name the row holds.
-    Tbljdwyhmd->addLookupField({"V_191", QString::fromUtf8("鉴定会职务"), "ITEM_191", Tbljdwyhmd_191, xxmc, xxdm});
+    // The committee's table and its list show the same names.
+    for (db::Dataset *members : std::initializer_list<db::Dataset *>{Tbljdwyhmd, QryJdwyhmd}) {
+        members->addLookupField({"V_193", QString::fromUtf8("性别"), "ITEM_193", Tbljdwyhmd_193, xxdm, xxmc});
+        members->addLookupField({"V_198", QString::fromUtf8("技术职称"), "ITEM_198", Tbljdwyhmd_198, xxdm, xxmc});
+        // Shows the code of the post whose name the row holds.
+        members->addLookupField({"V_191", QString::fromUtf8("鉴定会职务"), "ITEM_191", Tbljdwyhmd_191, xxmc, xxdm});
+    }
     tblzlqk->addLookupField({"V_st", QString::fromUtf8("专利状况"), "PATENT_ST", Tblzlqk_st, xxdm, xxmc});
     tblzlqk->addLookupField({"V_ty", QString::fromUtf8("专利类型"), "PATENT_TY", Tblzlqk_ty, xxdm, xxmc});
     Tblexpert->addLookupField({"V_181", QString::fromUtf8("性别"), "ITEM_181", TblCgwcr_181, xxdm, xxmc});

@@ -107,11 +107,13 @@ void RowDialog::store()
     });
     if (!stored)
         ui::abortAction(); // the error has been shown; the dialog keeps what was typed
-    rowStored(list);
     try {
+        rowStored(list);
         RereadAndRenumber(m_def);
     } catch (const std::exception &e) {
-        // The row is stored; only its place failed, and the numbers are as before.
+        // The row is stored; only what follows from it failed (a failed
+        // numbering leaves the numbers as before). The dialog closes, so a
+        // second store cannot add the row again.
         ui::showError(ui::errorText(e));
         closeNow();
         return;
