@@ -1,9 +1,11 @@
 #include "Startup.h"
 
+#include "CgwcrManage.h"
 #include "DataFolder.h"
 #include "dw_Unit.h"
 #include "Finto5Unit.h"
 #include "Finto6Unit.h"
+#include "Finto8Unit.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "UnitPage1.h"
@@ -12,6 +14,7 @@
 #include "Unitpage4.h"
 #include "Unitpage5.h"
 #include "Unitpage6.h"
+#include "Unitpage8.h"
 #include "Unitpage9.h"
 #include "Unitpage4a.h"
 #include "Unitpage4a1.h"
@@ -40,6 +43,7 @@ void wireSectionOpeners()
     ui::connectGuarded(MainForm->btn_page03, MainForm, [] { btn_page03Click(); });
     ui::connectGuarded(MainForm->btn_page04, MainForm, [] { btn_page04Click(); });
     ui::connectGuarded(MainForm->btn_page05, MainForm, [] { btn_page05Click(); });
+    ui::connectGuarded(MainForm->btn_page08, MainForm, [] { btn_page08Click(); });
     ui::connectGuarded(MainForm->btn_page09, MainForm, [] { btn_page09Click(); });
     ui::connectGuarded(MainForm->Button2, MainForm, [] { OpenUnitProfile(); });
     MainForm->FirstRunRegistration = [] { OpenUnitProfile(); };
@@ -80,6 +84,7 @@ void createApplication(const QString &dataDir)
     make(FormTree);
     make(FormNew);
     make(dw_Form);
+    make(Finto8);
     make(Finto6);
     make(Finto5);
     make(Fpage1);
@@ -87,8 +92,10 @@ void createApplication(const QString &dataDir)
     make(Fpage3);
     make(Fpage4);
     make(Fpage5);
+    make(Fpage8);
     make(Fpage9);
     make(HelpForm);
+    make(FormWcr);
     make(HelpForm_rj);
     make(Fpage4a);
     make(formadvantage);
