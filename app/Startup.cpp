@@ -1,11 +1,13 @@
 #include "Startup.h"
 
+#include "CgwcrManage.h"
 #include "DataFolder.h"
 #include "dw_Unit.h"
 #include "Finto5Unit.h"
 #include "Finto6Unit.h"
 #include "PrintUnit.h"
 #include "Finto7Unit.h"
+#include "Finto8Unit.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "UnitPage1.h"
@@ -15,6 +17,7 @@
 #include "Unitpage5.h"
 #include "Unitpage6.h"
 #include "Unitpage7.h"
+#include "Unitpage8.h"
 #include "Unitpage9.h"
 #include "Unitpage4a.h"
 #include "Unitpage4a1.h"
@@ -44,6 +47,7 @@ void wireSectionOpeners()
     ui::connectGuarded(MainForm->btn_page04, MainForm, [] { btn_page04Click(); });
     ui::connectGuarded(MainForm->btn_page05, MainForm, [] { btn_page05Click(); });
     ui::connectGuarded(MainForm->btn_page07, MainForm, [] { btn_page07Click(); });
+    ui::connectGuarded(MainForm->btn_page08, MainForm, [] { btn_page08Click(); });
     ui::connectGuarded(MainForm->btn_page09, MainForm, [] { btn_page09Click(); });
     ui::connectGuarded(MainForm->Button2, MainForm, [] { OpenUnitProfile(); });
     MainForm->FirstRunRegistration = [] { OpenUnitProfile(); };
@@ -84,6 +88,7 @@ void createApplication(const QString &dataDir)
     make(FormTree);
     make(FormNew);
     make(dw_Form);
+    make(Finto8);
     make(Finto7);
     make(Finto6);
     make(Finto5);
@@ -94,8 +99,10 @@ void createApplication(const QString &dataDir)
     make(Fpage4);
     make(Fpage5);
     make(Fpage7);
+    make(Fpage8);
     make(Fpage9);
     make(HelpForm);
+    make(FormWcr);
     make(HelpForm_rj);
     make(Fpage4a);
     make(formadvantage);
