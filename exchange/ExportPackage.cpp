@@ -143,6 +143,14 @@ QStringList PackageMembers()
     return members << QStringLiteral("UNIT.TXT") << QStringLiteral("EXPERT.TXT");
 }
 
+void ClearExportMarks(db::Dataset &records)
+{
+    QMap<int, QString> cleared;
+    for (int row = 0; row < records.rowCount(); ++row)
+        cleared.insert(row, QStringLiteral("0"));
+    applyMarks(records, cleared);
+}
+
 void WritePackageMembers(db::Dataset &records, const QList<int> &rows, const QString &folder)
 {
     const QDir dir(folder);

@@ -14,6 +14,9 @@ class Dataset;
 QString PackageName();
 QStringList PackageMembers();
 
+// ITEM_SJDC "0" on every row of records.
+void ClearExportMarks(db::Dataset &records);
+
 // Writes the seven members into folder: the rows of records at the view
 // positions rows, in table order, and the child rows whose ITEM_4 and
 // ITEM_DQDM are those of a written record (a record of another region with

@@ -175,14 +175,7 @@ void TFormout::FormShow()
     // Every record's mark back to "0", whatever filter an earlier visit left.
     db::Table *out = DM->T_temp_out;
     openFiltered(out, QString());
-    db::Field *mark = out->fieldByName(QStringLiteral("item_sjdc"));
-    for (out->first(); !out->eof(); out->next()) {
-        if (mark->asString() == QLatin1String("0"))
-            continue;
-        out->edit();
-        mark->setAsString(QStringLiteral("0"));
-        out->post();
-    }
+    ClearExportMarks(*out);
     out->close();
 
     Button2->setEnabled(false);
