@@ -315,10 +315,12 @@ void TestExport::failuresKeepWhatWasThere()
     // While the archiver runs the window stays, however it is asked to close.
     FakeArj slow("sleep 1\nexec \"$REAL\" \"$@\"\n");
     bool triedWhilePacking = false;
-    QTimer::singleShot(300, Formout, [&] {
-        triedWhilePacking = Formout->Packing();
-        Formout->close(), Formout->reject();
+    QTimer knock;
+    QObject::connect(&knock, &QTimer::timeout, [&] {
+        if (Formout->Packing() && !triedWhilePacking)
+            triedWhilePacking = true, Formout->close(), Formout->reject();
     });
+    knock.start(50);
     exportAll({}, [&] {
         QVERIFY(Formout->isVisible());
         QVERIFY(app.boxes().last().text.startsWith(kDone));
