@@ -25,6 +25,7 @@
 #include "Unitpage4a5.h"
 #include "UnitDM.h"
 #include "UnitNew.h"
+#include "Unitout.h"
 #include "Unittree.h"
 #include "Unitwel.h"
 #include "yyPrintUnit13.h"
@@ -86,6 +87,7 @@ void createApplication(const QString &dataDir)
         DM->DataModuleCreate(dataDir);
     });
     make(FormTree);
+    make(Formout);
     make(FormNew);
     make(dw_Form);
     make(Finto8);
@@ -110,6 +112,7 @@ void createApplication(const QString &dataDir)
     make(Formstudy);
     wireSectionOpeners();
     ui::connectGuarded(MainForm->BitBtn4, MainForm, [] { BitBtn4Click(); });
+    ui::connectGuarded(MainForm->BitBtn2, MainForm, [] { BitBtn2Click(); });
 }
 
 void destroyApplication()
