@@ -1,5 +1,6 @@
 #include "Startup.h"
 
+#include "CodeManage.h"
 #include "DataFolder.h"
 #include "dw_Unit.h"
 #include "Finto5Unit.h"
@@ -96,6 +97,7 @@ void createApplication(const QString &dataDir)
     make(Fpage7);
     make(Fpage9);
     make(HelpForm);
+    make(FcodeManage);
     make(HelpForm_rj);
     make(Fpage4a);
     make(formadvantage);
@@ -103,6 +105,7 @@ void createApplication(const QString &dataDir)
     make(Formstudy);
     wireSectionOpeners();
     ui::connectGuarded(MainForm->BitBtn4, MainForm, [] { BitBtn4Click(); });
+    ui::connectGuarded(MainForm->BitBtn3, MainForm, [] { BitBtn3Click(); });
 }
 
 void destroyApplication()
