@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "CgwcrManage.h"
+#include "CodeManage.h"
 #include "DataFolder.h"
 #include "dw_Unit.h"
 #include "Finto5Unit.h"
@@ -104,6 +105,7 @@ void createApplication(const QString &dataDir)
     make(Fpage8);
     make(Fpage9);
     make(HelpForm);
+    make(FcodeManage);
     make(FormWcr);
     make(HelpForm_rj);
     make(Fpage4a);
@@ -113,6 +115,7 @@ void createApplication(const QString &dataDir)
     wireSectionOpeners();
     ui::connectGuarded(MainForm->BitBtn4, MainForm, [] { BitBtn4Click(); });
     ui::connectGuarded(MainForm->BitBtn2, MainForm, [] { BitBtn2Click(); });
+    ui::connectGuarded(MainForm->BitBtn3, MainForm, [] { BitBtn3Click(); });
 }
 
 void destroyApplication()
