@@ -9,6 +9,7 @@
 #include "PrintUnit.h"
 #include "Finto7Unit.h"
 #include "Finto8Unit.h"
+#include "Finto11Unit.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "UnitPage1.h"
@@ -20,6 +21,9 @@
 #include "Unitpage7.h"
 #include "Unitpage8.h"
 #include "Unitpage9.h"
+#include "Unitpage10.h"
+#include "Unitpage11.h"
+#include "Unitpage12.h"
 #include "Unitpage4a.h"
 #include "Unitpage4a1.h"
 #include "Unitpage4a3.h"
@@ -109,6 +113,10 @@ void createApplication(const QString &dataDir)
     make(FormWcr);
     make(HelpForm_rj);
     make(Fpage4a);
+    make(Fpage10);
+    make(Fpage11);
+    make(Fpage12);
+    make(Finto11);
     make(formadvantage);
     make(formunitintrod);
     make(Formstudy);

@@ -121,6 +121,7 @@ TDM::TDM(QObject *parent) : QObject(parent)
     DSTwcrNew = new db::DataSource(this, TblwcrNew);
     DSTexpert = new db::DataSource(this, Tblexpert);
     DSQunit = new db::DataSource(this, Qryunit);
+    DSTcgwcr = new db::DataSource(this, TblCgwcr);
 
     // Table names as the window resources give them.
     const std::pair<db::Table *, const char *> files[] = {

@@ -45,6 +45,7 @@ public:
     // Data sources
     db::DataSource *DSQkjcg, *DSTkjcg, *DS_null;
     db::DataSource *DSQCgwcdw, *DSQCgwcr, *DSQJdwyhmd, *DSTzlqk, *DSTwcrNew, *DSTexpert, *DSQunit;
+    db::DataSource *DSTcgwcr; // the whole completing-person table
 
 private:
     template<typename T>
