@@ -26,6 +26,7 @@
 #include "UnitDM.h"
 #include "UnitNew.h"
 #include "Unittree.h"
+#include "Unitin.h"
 #include "Unitwel.h"
 #include "yyPrintUnit13.h"
 #include "db/DbfFile.h"
@@ -92,6 +93,7 @@ void createApplication(const QString &dataDir)
     make(Finto7);
     make(Finto6);
     make(Finto5);
+    make(Formin);
     make(PrintForm);
     make(Fpage1);
     make(Fpage2);
@@ -110,6 +112,7 @@ void createApplication(const QString &dataDir)
     make(Formstudy);
     wireSectionOpeners();
     ui::connectGuarded(MainForm->BitBtn4, MainForm, [] { BitBtn4Click(); });
+    ui::connectGuarded(MainForm->BitBtn1, MainForm, [] { BitBtn1Click(); });
 }
 
 void destroyApplication()
