@@ -32,6 +32,7 @@
 #include "UnitNew.h"
 #include "Unitout.h"
 #include "Unittree.h"
+#include "Unitin.h"
 #include "Unitwel.h"
 #include "yyPrintUnit13.h"
 #include "db/DbfFile.h"
@@ -99,6 +100,7 @@ void createApplication(const QString &dataDir)
     make(Finto7);
     make(Finto6);
     make(Finto5);
+    make(Formin);
     make(PrintForm);
     make(Fpage1);
     make(Fpage2);
@@ -124,6 +126,7 @@ void createApplication(const QString &dataDir)
     ui::connectGuarded(MainForm->BitBtn4, MainForm, [] { BitBtn4Click(); });
     ui::connectGuarded(MainForm->BitBtn2, MainForm, [] { BitBtn2Click(); });
     ui::connectGuarded(MainForm->BitBtn3, MainForm, [] { BitBtn3Click(); });
+    ui::connectGuarded(MainForm->BitBtn1, MainForm, [] { BitBtn1Click(); });
 }
 
 void destroyApplication()

@@ -46,6 +46,7 @@ public:
     db::DataSource *DSQkjcg, *DSTkjcg, *DS_null;
     db::DataSource *DSQCgwcdw, *DSQCgwcr, *DSQJdwyhmd, *DSTzlqk, *DSTwcrNew, *DSTexpert, *DSQunit;
     db::DataSource *DSTcgwcr; // the whole completing-person table
+    db::DataSource *DS_temp_in; // the staged records of the import
 
 private:
     template<typename T>

@@ -28,20 +28,6 @@ QString personName(const db::Value &name)
     return gbk::trim(name.toString());
 }
 
-// Sets every data column of to that from has too to from's value in row.
-// By name, so a local list of an older layout still gets each value into
-// its own column.
-void copyPerson(db::Dataset *to, db::Dataset *from, int row)
-{
-    for (int i = 0; i < to->fieldCount(); ++i) {
-        db::Field *target = to->field(i);
-        if (target->isLookup())
-            continue;
-        if (db::Field *source = from->findField(target->fieldName()); source && !source->isLookup())
-            target->setValue(from->rowValue(row, source->index()));
-    }
-}
-
 // The largest place the record's persons hold, 0 when there are none.
 int lastPlace(db::Dataset *persons, const QString &sequenceField)
 {
@@ -53,37 +39,6 @@ int lastPlace(db::Dataset *persons, const QString &sequenceField)
 }
 
 } // namespace
-
-void UpsertLocalPerson(db::Dataset *person)
-{
-    const QString name = personName(person->fieldByName("item_180")->value());
-    db::Table *local = DM->TblwcrNew;
-    local->setFilter("item_180 =" + SqlLiteral(name));
-    local->setFiltered(true);
-    if (!local->active())
-        local->open();
-    // The filter takes a name ending in "*" as the start of names: only the
-    // rows of exactly this name count.
-    QList<db::Dataset::Bookmark> same;
-    for (local->first(); !local->eof(); local->next())
-        if (personName(local->fieldByName("item_180")->value()) == name)
-            same << local->bookmark();
-    if (same.size() > 1)
-        return;
-    if (same.isEmpty()) {
-        local->append();
-    } else {
-        local->gotoBookmark(same.first());
-        local->edit();
-    }
-    try {
-        copyPerson(local, person, person->currentRow());
-        local->post();
-    } catch (...) {
-        local->cancel();
-        throw;
-    }
-}
 
 void AddLocalPersons(const QList<int> &localRows, const std::function<void()> &progress)
 {
@@ -98,7 +53,7 @@ void AddLocalPersons(const QList<int> &localRows, const std::function<void()> &p
     try {
         for (const int row : localRows) {
             persons->append();
-            copyPerson(persons, local, row);
+            CopyPersonColumns(persons, local, row);
             persons->fieldByName("item_4")->setAsString(key[0]);
             persons->fieldByName("item_dqdm")->setAsString(key[1]);
             persons->fieldByName(def.sequenceField)->setAsInteger(++place);

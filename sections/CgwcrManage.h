@@ -2,6 +2,7 @@
 // The local person list (table cgwcrNew): every person ever added on this
 // machine, one row per name, and the quick add of section 08 that copies
 // persons chosen from it into the record's list.
+#include "LocalPersons.h"
 #include "ui/GuardedDialog.h"
 #include "ui_CgwcrManage.h"
 
@@ -11,12 +12,6 @@
 namespace db {
 class Dataset;
 }
-
-// Copies a stored person into the local list: the row of the same name takes
-// the person's values, or a new row is added when the name is not listed. A
-// name listed twice or more is left alone. The local list stays filtered on
-// the name.
-void UpsertLocalPerson(db::Dataset *person);
 
 // Appends the local list's rows (row indices, taken in the list's order) to
 // the persons of the record section 08 lists, after the persons it has,
