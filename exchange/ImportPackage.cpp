@@ -2,6 +2,7 @@
 
 #include "ExchangeText.h"
 #include "ExchangeTextReader.h"
+#include "ExportPackage.h"
 #include "RowCopy.h"
 #include "TableJournal.h"
 #include "UnitDM.h"
@@ -28,12 +29,12 @@ QString u(const char *s)
 
 QString memberFile(int member)
 {
-    return PackageMembers().at(member) + QStringLiteral(".TXT");
+    return PackageMembers().at(member);
 }
 
 QString stagingName(int member)
 {
-    return PackageMembers().at(member) + QStringLiteral("temp.dbf");
+    return PackageMemberStems().at(member) + QStringLiteral("temp.dbf");
 }
 
 // The staging tables keyed by ITEM_4 and ITEM_DQDM: the records and their
@@ -142,10 +143,15 @@ private:
 
 } // namespace
 
-const QStringList &PackageMembers()
+const QStringList &PackageMemberStems()
 {
-    static const QStringList names{"KJCG", "CGWCDW", "CGWCR", "JDWYHMD", "ZLQK", "UNIT", "EXPERT"};
-    return names;
+    static const QStringList stems = [] {
+        QStringList names = PackageMembers();
+        for (QString &name : names)
+            name.chop(4); // ".TXT"
+        return names;
+    }();
+    return stems;
 }
 
 UnpackedPackage::UnpackedPackage(const QString &packagePath)

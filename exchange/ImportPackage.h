@@ -9,10 +9,10 @@
 #include <QTemporaryDir>
 #include <functional>
 
-// The members of a package in their order, upper case: "KJCG", "CGWCDW",
-// "CGWCR", "JDWYHMD", "ZLQK", "UNIT", "EXPERT". Member i is staged in
-// the table named member i + "temp.dbf"; EXPERT is never read.
-const QStringList &PackageMembers();
+// The package's member names without ".TXT", in the package's order:
+// "KJCG", "CGWCDW", "CGWCR", "JDWYHMD", "ZLQK", "UNIT", "EXPERT". Member i
+// is staged in the table named stem i + "temp.dbf"; EXPERT is never read.
+const QStringList &PackageMemberStems();
 constexpr int kStagedMembers = 6;
 
 // A package unpacked by the archiver into a fresh temporary folder, removed

@@ -1,6 +1,7 @@
 #include "OldPackage.h"
 
 #include "ExchangeText.h"
+#include "ExportPackage.h"
 #include "ImportPackage.h"
 #include "archiver/Archiver.h"
 #include "text/Gbk.h"
@@ -25,7 +26,7 @@ QString oldMemberName(int member, const QString &unitCode)
 
 QString currentMemberName(int member)
 {
-    return PackageMembers().at(member) + QStringLiteral(".TXT");
+    return PackageMembers().at(member);
 }
 
 // The name an existing package in the folder has, in any letter case.

@@ -182,7 +182,7 @@ void TFormin::Button3Click()
         ShowWarning(u("文件的格式不正确"));
         return;
     }
-    TableNames = PackageMembers();
+    TableNames = PackageMemberStems();
     BusyStep busy(m_busy);
     AttachGrids(false);
     Panel4->show();
@@ -202,7 +202,7 @@ void TFormin::Button3Click()
         refusePackage(e);
     }
     m_package.reset(); // the member files go with it
-    DM->T_temp_in->setTableName(PackageMembers().at(0) + QStringLiteral("temp.dbf"));
+    DM->T_temp_in->setTableName(PackageMemberStems().at(0) + QStringLiteral("temp.dbf"));
     DM->T_temp_in->setFiltered(false);
     DM->T_temp_in->open();
     AttachGrids(true);
