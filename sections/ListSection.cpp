@@ -36,6 +36,10 @@ const QVector<ListSectionDef> &listSections()
         // the table's filter on the unit's code.
         {"11", u("学科带头人名单"), {}, {}, "item_187", nullptr, &TDM::DSTexpert, u("记录已更改，是否保存后退出？"), {},
          false, &TDM::Tblexpert},
+        // Not a section either: the patents of section 02's record, chosen
+        // by the patent table's filter on the record's key.
+        {"06", u("专利情况"), {}, {}, "item_no", nullptr, &TDM::DSTzlqk, u("记录已更改，是否保存后退出？"), {}, true,
+         &TDM::tblzlqk},
     };
     return list;
 }

@@ -27,8 +27,8 @@ struct ListSectionDef
     QString emptyListWarning; // leaving the list is refused with it while the list has no row
     bool lockOnClose;         // the main window's navigation lock is evaluated when the list closes
     // A list over a table whose filter chooses the rows (the unit's discipline
-    // leaders) instead of a record's rows through the query: it is never read
-    // again, and a store does not renumber it.
+    // leaders, a record's patents) instead of a record's rows through the
+    // query: it is never read again, and a store does not renumber it.
     db::Table *TDM::*table = nullptr;
 
     db::Query *rows() const; // null for a list over a table

@@ -98,9 +98,14 @@ void ListWindow::deleteRow()
         != ui::IDYES)
         return;
     list->deleteRecord();
+    rowDeleted(remembered);
+}
+
+void ListWindow::rowDeleted(int place)
+{
     RenumberList(m_def);
-    // The row that moved into the deleted one's place; the last row when it was the last.
-    if (!list->locate(m_def.sequenceField, QString::number(remembered)))
+    db::Dataset *list = this->list();
+    if (!list->locate(m_def.sequenceField, QString::number(place)))
         list->last();
 }
 

@@ -41,6 +41,10 @@ protected:
     void wireButtons(QAbstractButton *add, QAbstractButton *modify, QAbstractButton *remove, QAbstractButton *help,
                      QAbstractButton *leaveButton);
     void showRowDialog(const QString &caption);
+    // After a delete (place: the deleted row's number): the rows numbered
+    // again and the one now in its place made current, the last row when
+    // the deleted one was the last.
+    virtual void rowDeleted(int place);
 
     // Escape, the close box and Alt+F4 leave through 退出.
     void leaveRequested() override { leave(); }

@@ -1,5 +1,6 @@
 #include "PatentRows.h"
 
+#include "ListSection.h"
 #include "RecordRoutines.h"
 #include "UnitDM.h"
 #include "db/Table.h"
@@ -30,22 +31,8 @@ PatentCounts CountPatents()
 
 void RenumberPatents()
 {
-    db::Table *patents = DM->tblzlqk;
-    patents->disableControls();
-    try {
-        int place = 0;
-        for (patents->first(); !patents->eof(); patents->next()) {
-            patents->edit();
-            patents->fieldByName("item_no")->setAsInteger(++place);
-            patents->post();
-        }
-    } catch (...) {
-        patents->cancel();
-        patents->enableControls();
-        throw;
-    }
-    patents->enableControls();
-    patents->first();
+    RenumberRows(DM->tblzlqk, "item_no");
+    DM->tblzlqk->first();
 }
 
 void DeletePatentRows()

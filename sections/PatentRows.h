@@ -22,7 +22,8 @@ struct PatentCounts
 };
 PatentCounts CountPatents();
 
-// Numbers the listed rows 1..n in ITEM_NO, in the table's order.
+// Numbers the listed rows 1..n in ITEM_NO, in the table's order, and goes
+// to the first (a failed write leaves the old numbers).
 void RenumberPatents();
 // Deletes every listed row.
 void DeletePatentRows();

@@ -129,6 +129,11 @@ void RowDialog::store()
         closeNow();
 }
 
+bool RowDialog::entriesUnchanged(db::Dataset *list) const
+{
+    return bindingsUnchanged(list, m_bindings) && sequenceUnchanged() && otherUnchanged(list);
+}
+
 void RowDialog::leave()
 {
     if (nothingToLeave()) {
@@ -136,9 +141,7 @@ void RowDialog::leave()
         return;
     }
     checkOnLeave();
-    db::Dataset *list = this->list();
-    const bool unchanged = bindingsUnchanged(list, m_bindings) && sequenceUnchanged() && otherUnchanged(list);
-    if (!unchanged
+    if (!entriesUnchanged(list())
         && ui::messageBox(m_def.leaveQuestion, QString::fromUtf8("请注意！"), ui::MB_YESNO | ui::MB_ICONQUESTION)
                == ui::IDYES) {
         store(); // a refused check keeps the dialog open

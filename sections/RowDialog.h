@@ -57,6 +57,9 @@ protected:
     virtual void loadOther(db::Dataset *) {}
     virtual void saveOther(db::Dataset *) {}
     virtual bool otherUnchanged(db::Dataset *) const { return true; }
+    // Leaving: the entries compared with the list's current row (the
+    // bindings, the 序号 and what else the dialog compares).
+    virtual bool entriesUnchanged(db::Dataset *list) const;
     // After the row is stored, before the list is read again.
     virtual void rowStored(db::Dataset *) {}
 
