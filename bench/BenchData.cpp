@@ -120,6 +120,18 @@ void startBenchApplication(const QString &dir, const QString &lockName)
     createApplication(dir);
 }
 
+MainWindowOverOneYear::MainWindowOverOneYear(int records, const QString &lockName)
+{
+    fillBenchRecords(tmp.path(), records, {"cgwcr"}, 10, 1, "1");
+    startBenchApplication(tmp.path(), lockName);
+    MainForm->show();
+}
+
+MainWindowOverOneYear::~MainWindowOverOneYear()
+{
+    destroyApplication();
+}
+
 namespace {
 
 std::vector<std::function<void()>> &exitSteps()

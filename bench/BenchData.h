@@ -5,6 +5,7 @@
 #include "ExchangeTextWriter.h"
 
 #include <QString>
+#include <QTemporaryDir>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -42,17 +43,26 @@ void answerDialogs();
 // prepared, dialogs answered, its own instance lock.
 void startBenchApplication(const QString &dir, const QString &lockName);
 
+// The main window shown over a temporary folder of `records` records of
+// category 1 and one year, ten completing persons each.
+struct MainWindowOverOneYear
+{
+    QTemporaryDir tmp;
+    MainWindowOverOneYear(int records, const QString &lockName);
+    ~MainWindowOverOneYear();
+};
+
 // Runs on leaving runBenchmarks, newest first: what must go before the
 // application object does.
 void atBenchExit(std::function<void()> done);
 // The program's application fixture, made on first use and destroyed on
 // leaving runBenchmarks: its windows cannot outlive QApplication.
-template<class App>
-App &benchApp()
+template<class App, class... Args>
+App &benchApp(Args &&...args)
 {
     static std::unique_ptr<App> app;
     if (!app) {
-        app = std::make_unique<App>();
+        app = std::make_unique<App>(std::forward<Args>(args)...);
         atBenchExit([] { app.reset(); });
     }
     return *app;

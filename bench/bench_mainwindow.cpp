@@ -1,32 +1,18 @@
 // The main window over a list of 10,000 records of one category and year,
 // with 100,000 completing persons.
 #include "BenchData.h"
-#include "Startup.h"
 #include "Unit1.h"
 #include "UnitDM.h"
 
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
 
 constexpr int kRecords = 10000;
 
-struct App
+MainWindowOverOneYear &app()
 {
-    QTemporaryDir tmp;
-    App()
-    {
-        fillBenchRecords(tmp.path(), kRecords, {"cgwcr"}, 10, 1, "1");
-        startBenchApplication(tmp.path(), "corvane-bench");
-        MainForm->show();
-    }
-    ~App() { destroyApplication(); }
-};
-
-App &app()
-{
-    return benchApp<App>();
+    return benchApp<MainWindowOverOneYear>(kRecords, "corvane-bench");
 }
 
 void BM_RefreshRecordList(benchmark::State &state)

@@ -2,32 +2,18 @@
 // three conditions beside the plain list statement, in the same run.
 #include "BenchData.h"
 #include "QueryBuilder.h"
-#include "Startup.h"
 #include "Unit1.h"
 #include "UnitDM.h"
 
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
 
 constexpr int kRecords = 10000;
 
-struct App
+MainWindowOverOneYear &app()
 {
-    QTemporaryDir tmp;
-    App()
-    {
-        fillBenchRecords(tmp.path(), kRecords, {"cgwcr"}, 10, 1, "1");
-        startBenchApplication(tmp.path(), "corvane-bench-query");
-        MainForm->show();
-    }
-    ~App() { destroyApplication(); }
-};
-
-App &app()
-{
-    return benchApp<App>();
+    return benchApp<MainWindowOverOneYear>(kRecords, "corvane-bench-query");
 }
 
 // Text contains, a number and a negated contains, as the buttons join them.
