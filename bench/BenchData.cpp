@@ -1,8 +1,16 @@
 #include "BenchData.h"
 
 #include "DataFolder.h"
+#include "Startup.h"
 #include "TableSchemas.h"
+#include "Unit1.h"
 #include "db/DbfFile.h"
+#include "db/Table.h"
+#include "ui/MessageBox.h"
+#include "ui/ModalWindows.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
 
 using namespace db;
 
@@ -57,14 +65,20 @@ void fillBenchTable(const QString &dir, const QString &name, int rows, int keys,
     bulk.finish();
 }
 
+const QStringList kBenchChildTables = {"cgwcr", "cgwcdw", "jdwyhmd", "zlqk"};
+
+void fillBenchRecords(const QString &dir, int records, const QStringList &children, int perRecord, int years,
+                      const QString &category)
+{
+    fillBenchTable(dir, "kjcg", records, 0, years, category);
+    for (const QString &child : children)
+        fillBenchTable(dir, child, perRecord * records, records, years);
+}
+
 void makeBenchFolder(const QString &dir, int records, int recordsPerYear)
 {
-    if (records > 0) {
-        const int years = std::max(1, records / recordsPerYear);
-        fillBenchTable(dir, "kjcg", records, 0, years);
-        for (const char *child : {"cgwcr", "cgwcdw", "jdwyhmd", "zlqk"})
-            fillBenchTable(dir, child, 10 * records, records, years);
-    }
+    if (records > 0)
+        fillBenchRecords(dir, records, kBenchChildTables, 10, std::max(1, records / recordsPerYear));
     prepareDataFolder(dir);
     // The own unit is registered, so that start-up goes straight to the list.
     auto unit = DbfFile::open(dir, "unit.dbf");
@@ -72,4 +86,86 @@ void makeBenchFolder(const QString &dir, int records, int recordsPerYear)
     unit->encode(raw, unit->fieldIndex("UNITCODE"), Value::fromString("9990001000"));
     unit->encode(raw, unit->fieldIndex("ITEM_9"), Value::fromString(QString::fromUtf8("测试研究院")));
     unit->appendRecord(raw);
+}
+
+qint64 readEveryField(Dataset &table)
+{
+    qint64 bytes = 0;
+    for (table.first(); !table.eof(); table.next())
+        for (int c = 0; c < table.fieldCount(); ++c)
+            bytes += table.field(c)->asString().size();
+    return bytes;
+}
+
+void writeBenchText(const QString &dir, const QString &table, const QString &file, TextMember member)
+{
+    Table t;
+    t.setDatabaseName(dir);
+    t.setTableName(table);
+    t.open();
+    ExportTableText(t, file, member);
+}
+
+void answerDialogs()
+{
+    ui::setModalHandler([](QDialog *) { return 0; });
+    ui::setMessageBoxHandler([](const ui::MessageRequest &) { return ui::IDOK; });
+}
+
+void startBenchApplication(const QString &dir, const QString &lockName)
+{
+    prepareDataFolder(dir);
+    setInstanceLockName(lockName);
+    answerDialogs();
+    createApplication(dir);
+}
+
+MainWindowOverOneYear::MainWindowOverOneYear(int records, const QString &lockName)
+{
+    fillBenchRecords(tmp.path(), records, {"cgwcr"}, 10, 1, "1");
+    startBenchApplication(tmp.path(), lockName);
+    MainForm->show();
+}
+
+MainWindowOverOneYear::~MainWindowOverOneYear()
+{
+    destroyApplication();
+}
+
+namespace {
+
+std::vector<std::function<void()>> &exitSteps()
+{
+    static std::vector<std::function<void()>> steps;
+    return steps;
+}
+
+} // namespace
+
+void atBenchExit(std::function<void()> done)
+{
+    exitSteps().push_back(std::move(done));
+}
+
+int runBenchmarks(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    auto &steps = exitSteps();
+    while (!steps.empty()) {
+        const auto step = std::move(steps.back());
+        steps.pop_back();
+        step();
+    }
+    return 0;
+}
+
+int runWindowBenchmarks(int argc, char **argv, const std::function<void()> &setUp)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (setUp)
+        setUp();
+    return runBenchmarks(argc, argv);
 }

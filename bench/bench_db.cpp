@@ -26,9 +26,7 @@ struct DataFolder
     DataFolder()
     {
         dir = tmp.path();
-        fillBenchTable(dir, "kjcg", kRecords, 0);
-        for (const char *child : {"cgwcr", "cgwcdw", "jdwyhmd", "zlqk"})
-            fillBenchTable(dir, child, kChildRows, kRecords);
+        fillBenchRecords(dir, kRecords, kBenchChildTables, kChildRows / kRecords);
     }
 };
 
@@ -71,11 +69,7 @@ void BM_FullScanKjcg(benchmark::State &state)
     qint64 rows = 0;
     for (auto _ : state) {
         t.open();
-        qint64 bytes = 0;
-        for (t.first(); !t.eof(); t.next())
-            for (int c = 0; c < t.fieldCount(); ++c)
-                bytes += t.field(c)->asString().size();
-        benchmark::DoNotOptimize(bytes);
+        benchmark::DoNotOptimize(readEveryField(t));
         rows += t.recordCount();
         t.close();
     }
@@ -282,8 +276,5 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--write-samples")
         return writeSamples(QString::fromLocal8Bit(argv[2]));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

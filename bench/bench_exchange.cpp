@@ -32,15 +32,9 @@ struct DataFolder
     DataFolder()
     {
         dir = tmp.path();
-        fillBenchTable(dir, "kjcg", 10000, 0);
-        fillBenchTable(dir, "cgwcr", 100000, 10000);
-        for (const Member *m : {&kKjcg, &kCgwcr}) {
-            Table t;
-            t.setDatabaseName(dir);
-            t.setTableName(m->table);
-            t.open();
-            ExportTableText(t, path(m->file), m->member);
-        }
+        fillBenchRecords(dir, 10000, {"cgwcr"});
+        for (const Member *m : {&kKjcg, &kCgwcr})
+            writeBenchText(dir, m->table, path(m->file), m->member);
     }
     QString path(const QString &name) const { return QDir(dir).filePath(name); }
 };

@@ -4,23 +4,17 @@
 // and without the archiver (members written only); the archiver's share is
 // the difference, and its packing and test are measured alone as well.
 #include "BenchData.h"
-#include "DataFolder.h"
 #include "ExportPackage.h"
 #include "Startup.h"
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "archiver/Archiver.h"
 #include "db/Table.h"
-#include "ui/MessageBox.h"
-#include "ui/ModalWindows.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-
-#include <memory>
 
 namespace {
 
@@ -35,14 +29,8 @@ struct App
     QList<int> rows;
     App()
     {
-        fillBenchTable(tmp.path(), "kjcg", kRecords, 0);
-        for (const char *child : {"cgwcdw", "cgwcr", "jdwyhmd", "zlqk"})
-            fillBenchTable(tmp.path(), child, kChildRows, kRecords);
-        prepareDataFolder(tmp.path());
-        setInstanceLockName("corvane-bench-export");
-        ui::setModalHandler([](QDialog *) { return 0; });
-        ui::setMessageBoxHandler([](const ui::MessageRequest &) { return ui::IDOK; });
-        createApplication(tmp.path());
+        fillBenchRecords(tmp.path(), kRecords, kBenchChildTables, kChildRows / kRecords);
+        startBenchApplication(tmp.path(), "corvane-bench-export");
         DM->T_temp_out->open();
         for (int r = 0; r < DM->T_temp_out->rowCount(); ++r)
             rows << r;
@@ -50,14 +38,9 @@ struct App
     ~App() { destroyApplication(); }
 };
 
-// Made on first use and destroyed before the application object is.
-std::unique_ptr<App> g_app;
-
 App &app()
 {
-    if (!g_app)
-        g_app = std::make_unique<App>();
-    return *g_app;
+    return benchApp<App>();
 }
 
 qint64 folderBytes(const QString &dir)
@@ -78,9 +61,8 @@ void BM_FullScan(benchmark::State &state)
             t.setDatabaseName(DataDir);
             t.setTableName(name);
             t.open();
-            for (t.first(); !t.eof(); t.next(), ++rows)
-                for (int c = 0; c < t.fieldCount(); ++c)
-                    bytes += t.field(c)->asString().size();
+            bytes += readEveryField(t);
+            rows += t.recordCount();
         }
         benchmark::DoNotOptimize(bytes);
         state.counters["rows"] = double(rows);
@@ -131,11 +113,5 @@ BENCHMARK(BM_ExportPackage)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qapp(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_app.reset();
-    return 0;
+    return runWindowBenchmarks(argc, argv);
 }

@@ -12,10 +12,7 @@
 #include "db/DbfFile.h"
 #include "db/Table.h"
 #include "ui/FileChoosers.h"
-#include "ui/MessageBox.h"
-#include "ui/ModalWindows.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -49,15 +46,9 @@ struct Package
 
     explicit Package(int records)
     {
-        fillBenchTable(dir.path(), "kjcg", records, 0);
-        fillBenchTable(dir.path(), "cgwcr", 10 * records, records);
-        for (const auto &[table, member] : {std::pair{"kjcg", TextMember::Kjcg}, {"cgwcr", TextMember::Child}}) {
-            db::Table t;
-            t.setDatabaseName(dir.path());
-            t.setTableName(table);
-            t.open();
-            ExportTableText(t, QDir(dir.path()).filePath(QString(table).toUpper() + ".TXT"), member);
-        }
+        fillBenchRecords(dir.path(), records, {"cgwcr"});
+        for (const auto &[table, member] : {std::pair{"kjcg", TextMember::Kjcg}, {"cgwcr", TextMember::Child}})
+            writeBenchText(dir.path(), table, QDir(dir.path()).filePath(QString(table).toUpper() + ".TXT"), member);
         for (const char *empty : {"CGWCDW.TXT", "JDWYHMD.TXT", "ZLQK.TXT", "UNIT.TXT", "EXPERT.TXT"})
             QFile(QDir(dir.path()).filePath(empty)).open(QIODevice::WriteOnly);
         path = QDir(dir.path()).filePath("cgsbqy.arj");
@@ -95,8 +86,7 @@ void BM_Import(benchmark::State &state)
     const int records = int(state.range(0));
     Package &p = package(records);
     baseFolder();
-    ui::setModalHandler([](QDialog *) { return 0; });
-    ui::setMessageBoxHandler([](const ui::MessageRequest &) { return ui::IDOK; });
+    answerDialogs();
     ui::setFileChooser([&](const ui::FileRequest &) { return p.path; });
     for (auto _ : state) {
         state.PauseTiming();
@@ -132,9 +122,7 @@ void scan(benchmark::State &state, const QString &dir)
             t.setDatabaseName(dir);
             t.setTableName(name);
             t.open();
-            for (t.first(); !t.eof(); t.next())
-                for (int c = 0; c < t.fieldCount(); ++c)
-                    bytes += t.field(c)->asString().size();
+            bytes += readEveryField(t);
         }
         benchmark::DoNotOptimize(bytes);
     }
@@ -160,11 +148,5 @@ BENCHMARK(BM_Import)->Arg(2500)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillise
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qapp(argc, argv);
-    setInstanceLockName("corvane-bench-import");
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWindowBenchmarks(argc, argv, [] { setInstanceLockName("corvane-bench-import"); });
 }

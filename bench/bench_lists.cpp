@@ -5,7 +5,6 @@
 // main window's filter of the same table by the record key (the cost of
 // finding the rows) and the renumbering through the update statements.
 #include "BenchData.h"
-#include "DataFolder.h"
 #include "Finto5Unit.h"
 #include "ListSection.h"
 #include "RecordRoutines.h"
@@ -13,10 +12,9 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "Unitpage5.h"
-#include "ui/MessageBox.h"
 #include "ui/ModalWindows.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -32,14 +30,8 @@ struct App
     int childRows;
     explicit App(int rows) : childRows(rows)
     {
-        const int records = rows / kUnitsPerRecord;
-        fillBenchTable(tmp.path(), "kjcg", records, 0, 1, "1");
-        fillBenchTable(tmp.path(), "cgwcdw", rows, records, 1);
-        prepareDataFolder(tmp.path());
-        setInstanceLockName("corvane-bench-lists");
-        ui::setMessageBoxHandler([](const ui::MessageRequest &) { return ui::IDOK; });
-        ui::setModalHandler([](QDialog *) { return 0; }); // the splash and the first-run registration
-        createApplication(tmp.path());
+        fillBenchRecords(tmp.path(), rows / kUnitsPerRecord, {"cgwcdw"}, kUnitsPerRecord, 1, "1");
+        startBenchApplication(tmp.path(), "corvane-bench-lists"); // the splash and first-run registration answered
         MainForm->show();
         // The list window is shown and painted, then put away.
         ui::setModalHandler([](QDialog *d) {
@@ -63,6 +55,8 @@ void useApp(int rows)
 {
     if (g_app && g_app->childRows == rows)
         return;
+    if (!g_app)
+        atBenchExit([] { g_app.reset(); }); // before the application object goes
     g_app.reset();
     g_app = std::make_unique<App>(rows);
     DM->Qrykjcg->first();
@@ -163,11 +157,5 @@ BENCHMARK(BM_RenumberThroughStatements)->Arg(100000)->Iterations(2)->Unit(benchm
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qapp(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_app.reset(); // before the application object goes
-    return 0;
+    return runWindowBenchmarks(argc, argv);
 }

@@ -1,43 +1,19 @@
 // The query builder over 10,000 records of one category and year: a query of
 // three conditions beside the plain list statement, in the same run.
 #include "BenchData.h"
-#include "DataFolder.h"
 #include "QueryBuilder.h"
-#include "Startup.h"
 #include "Unit1.h"
 #include "UnitDM.h"
-#include "ui/MessageBox.h"
-#include "ui/ModalWindows.h"
 
-#include <QApplication>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
 
 constexpr int kRecords = 10000;
 
-struct App
+MainWindowOverOneYear &app()
 {
-    QTemporaryDir tmp;
-    App()
-    {
-        fillBenchTable(tmp.path(), "kjcg", kRecords, 0, 1, "1");
-        fillBenchTable(tmp.path(), "cgwcr", 10 * kRecords, kRecords, 1);
-        prepareDataFolder(tmp.path());
-        setInstanceLockName("corvane-bench-query");
-        ui::setModalHandler([](QDialog *) { return 0; });
-        ui::setMessageBoxHandler([](const ui::MessageRequest &) { return ui::IDOK; });
-        createApplication(tmp.path());
-        MainForm->show();
-    }
-    ~App() { destroyApplication(); }
-};
-
-App &app()
-{
-    static App a;
-    return a;
+    return benchApp<MainWindowOverOneYear>(kRecords, "corvane-bench-query");
 }
 
 // Text contains, a number and a negated contains, as the buttons join them.
@@ -97,10 +73,5 @@ BENCHMARK(BM_Restore)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qapp(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWindowBenchmarks(argc, argv);
 }

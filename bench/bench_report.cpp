@@ -4,16 +4,12 @@
 // same run: walking the 400 persons through their fields, and breaking the
 // memo into lines with Qt's text layout.
 #include "BenchData.h"
-#include "DataFolder.h"
 #include "PrintReports.h"
 #include "Startup.h"
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "report/TextFit.h"
-#include "ui/MessageBox.h"
-#include "ui/ModalWindows.h"
 
-#include <QApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -36,13 +32,8 @@ struct App
     std::unique_ptr<PrintReports> reports;
     App()
     {
-        fillBenchTable(tmp.path(), "kjcg", 1, 0, 1, "1");
-        fillBenchTable(tmp.path(), "cgwcr", kPersons, 1, 1);
-        prepareDataFolder(tmp.path());
-        setInstanceLockName("corvane-bench-report");
-        ui::setModalHandler([](QDialog *) { return 0; });
-        ui::setMessageBoxHandler([](const ui::MessageRequest &) { return ui::IDOK; });
-        createApplication(tmp.path());
+        fillBenchRecords(tmp.path(), 1, {"cgwcr"}, kPersons, 1, "1");
+        startBenchApplication(tmp.path(), "corvane-bench-report");
         db::Table *t = DM->Tblkjcg;
         t->first();
         t->edit();
@@ -66,8 +57,7 @@ struct App
 
 App &app()
 {
-    static App a;
-    return a;
+    return benchApp<App>();
 }
 
 // Seconds per page, from the pages each iteration makes.
@@ -130,10 +120,5 @@ BENCHMARK(BM_ReferenceBreakMemo)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qapp(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWindowBenchmarks(argc, argv);
 }

@@ -7,8 +7,6 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "db/Query.h"
-#include "ui/MessageBox.h"
-#include "ui/ModalWindows.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -160,12 +158,8 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qapp(argc, argv);
     setInstanceLockName(QString("corvane-bench-%1").arg(QCoreApplication::applicationPid()));
-    ui::setModalHandler([](QDialog *) { return 0; });
-    ui::setMessageBoxHandler([](const ui::MessageRequest &) { return ui::IDOK; });
+    answerDialogs();
     if (argc == 3 && QByteArray(argv[1]) == "--startup-memory")
         return memoryChild(QString::fromLocal8Bit(argv[2]));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

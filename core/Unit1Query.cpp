@@ -149,10 +149,8 @@ void TMainForm::SpeedButton24Click()
     const QString op = ComboBox4->currentText();
     const db::Field *field = DM->Tblkjcg->findField(column);
     const QString problem = QueryValueProblem(name, field ? field->dataType() : 'C', op, value);
-    if (!problem.isEmpty()) {
-        ShowWarning(problem);
-        ui::abortAction();
-    }
+    if (!problem.isEmpty())
+        Refuse(problem);
     appendText(MMUserV, QLatin1Char(' ') + name);
     appendText(MMSysV, QueryComparison(column, op, value));
 }

@@ -237,21 +237,15 @@ void TFormNew::Button1Click()
         closeIfAllowed();
         return;
     }
-    if (year.isEmpty()) {
-        ShowWarning(u("年份不能为空！"));
-        ui::abortAction();
-    }
+    if (year.isEmpty())
+        Refuse(u("年份不能为空！"));
     // A refused year can still stand in the field when the store button is
     // reached without leaving it.
     checkYearRange();
-    if (title.isEmpty()) {
-        ShowWarning(u("成果名称不能为空！"));
-        ui::abortAction();
-    }
-    if (unit.isEmpty()) {
-        ShowWarning(u("成果第一完成单位不能为空！"));
-        ui::abortAction();
-    }
+    if (title.isEmpty())
+        Refuse(u("成果名称不能为空！"));
+    if (unit.isEmpty())
+        Refuse(u("成果第一完成单位不能为空！"));
     AllowClose = true;
     if (isNewMode())
         storeNew(title, unit);

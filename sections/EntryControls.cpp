@@ -68,23 +68,18 @@ void checkMoneyText(QLineEdit *edit)
 
 void makeMoneyEdit(QLineEdit *edit, bool allowDot)
 {
-    edit->installEventFilter(new KeyFilter(edit, allowDot ? "0123456789." : "0123456789"));
+    makeDigitEdit(edit, allowDot);
     ui::connectGuarded(edit, &QLineEdit::textChanged, edit, [edit] { checkMoneyText(edit); });
 }
 
-void makeDigitEdit(QLineEdit *edit)
+void makeDigitEdit(QLineEdit *edit, bool allowDot)
 {
-    edit->installEventFilter(new KeyFilter(edit, "0123456789"));
+    edit->installEventFilter(new KeyFilter(edit, allowDot ? "0123456789." : "0123456789"));
 }
 
 void emptyBlankMemoOnClick(QPlainTextEdit *memo)
 {
     memo->viewport()->installEventFilter(new ClickFilter(memo));
-}
-
-void filterMoneyKeys(QLineEdit *edit, bool allowDot)
-{
-    edit->installEventFilter(new KeyFilter(edit, allowDot ? "0123456789." : "0123456789"));
 }
 
 bool isAmountText(const QString &text)

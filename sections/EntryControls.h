@@ -7,8 +7,9 @@ class QAbstractButton;
 class QLineEdit;
 class QPlainTextEdit;
 
-// Only digits can be typed; pasted text is taken as it is.
-void makeDigitEdit(QLineEdit *edit);
+// Only digits (and "." where allowed) can be typed; keys without text pass,
+// pasted text is taken as it is.
+void makeDigitEdit(QLineEdit *edit, bool allowDot = false);
 
 // Amounts in 万元: only digits (and "." where allowed) can be typed; any
 // other text that reaches the edit is reported and replaced by "0".
@@ -19,9 +20,6 @@ void checkMoneyText(QLineEdit *edit);
 
 // A memo holding only blanks is emptied when clicked, so typing starts at the top.
 void emptyBlankMemoOnClick(QPlainTextEdit *memo);
-
-// Only digits (and "." where allowed) can be typed; keys without text pass.
-void filterMoneyKeys(QLineEdit *edit, bool allowDot);
 // An amount as a user types it: digits with at most one point, blanks
 // around allowed. Signs and exponents are no amounts of money.
 bool isAmountText(const QString &text);

@@ -3,15 +3,8 @@
 
 #include "SharedRoutines.h"
 #include "text/Gbk.h"
-#include "ui/SilentAbort.h"
 
 namespace {
-
-[[noreturn]] void refuse(const char *message)
-{
-    ShowWarning(QString::fromUtf8(message));
-    ui::abortAction();
-}
 
 // Texts compared byte by byte on their first seven characters ("yyyy.mm").
 QByteArray head7(const QString &text)
@@ -31,43 +24,43 @@ void TFpage1::CheckOverviewInput()
 
     for (QLineEdit *e : {edt_8_y_s, edt_8_m_s, edt_8_y_e, edt_8_m_e})
         if (e->text().isEmpty())
-            refuse("研究起止时间为必填项！");
+            Refuse(QStringLiteral("研究起止时间为必填项！"));
     if (head7(end) > head7(registered))
-        refuse("所填写的研究终止时间不应大于登记日期！");
+        Refuse(QStringLiteral("所填写的研究终止时间不应大于登记日期！"));
     if (head7(start) > head7(end))
-        refuse("所填写的研究起始时间不应大于研究终止时间！");
+        Refuse(QStringLiteral("所填写的研究起始时间不应大于研究终止时间！"));
     if (head7(start) == head7(end))
-        refuse("所填写的研究起始时间不应等于研究终止时间！");
+        Refuse(QStringLiteral("所填写的研究起始时间不应等于研究终止时间！"));
     if (gbk::trim(CB_1->currentText()).isEmpty())
-        refuse("\"成果密级\"不能为空！");
+        Refuse(QStringLiteral("\"成果密级\"不能为空！"));
     if (gbk::byteLength(edt_14_1->text()) + gbk::byteLength(edt_14_2->text()) + gbk::byteLength(edt_14_3->text())
         > 196)
-        refuse("\"关键词\"三栏总字数不要超过98字");
+        Refuse(QStringLiteral("\"关键词\"三栏总字数不要超过98字"));
 
     const bool tech = applied();
     if (tech) {
         if (ComboCode(cb_16, 3).isEmpty())
-            refuse("\"成果所处阶段\"不能为空！");
+            Refuse(QStringLiteral("\"成果所处阶段\"不能为空！"));
         if (ComboCode(cb_33, 3).isEmpty())
-            refuse("\"转让范围\"不能为空！");
+            Refuse(QStringLiteral("\"转让范围\"不能为空！"));
         if (CodesFromChecks(this, QStringLiteral("PL_123"), 1, QString::fromUtf8("成果体现形式")).isEmpty())
-            refuse("\"成果体现形式\"不能为空！");
+            Refuse(QStringLiteral("\"成果体现形式\"不能为空！"));
     } else {
         if (ComboCode(cb_210, 3).isEmpty())
-            refuse("\"成果体现形式\"不能为空！");
+            Refuse(QStringLiteral("\"成果体现形式\"不能为空！"));
         if (CodesFromChecks(this, QStringLiteral("PL_200"), 2, QString::fromUtf8("社会经济目标")).isEmpty())
-            refuse("\"社会经济目标\"不能为空！");
+            Refuse(QStringLiteral("\"社会经济目标\"不能为空！"));
     }
     if (tech && ComboCode(Cb_125_1, 2).isEmpty())
-        refuse("\"成果属性\"不能为空！");
+        Refuse(QStringLiteral("\"成果属性\"不能为空！"));
     if (gbk::trim(cb_201->currentText()).isEmpty())
-        refuse("\"研究形式\"不能为空！");
+        Refuse(QStringLiteral("\"研究形式\"不能为空！"));
     if (gbk::trim(cb_2->currentText()).isEmpty())
-        refuse("\"成果水平\"不能为空！");
+        Refuse(QStringLiteral("\"成果水平\"不能为空！"));
     if (CodesFromChecks(this, QStringLiteral("PL_125"), 2, QString::fromUtf8("成果应用行业")).isEmpty())
-        refuse("\"成果应用行业\"不能为空！");
+        Refuse(QStringLiteral("\"成果应用行业\"不能为空！"));
     if (gbk::trim(Mo_13_1->toPlainText()).isEmpty())
-        refuse("\"简要技术说明与应用前景\"不能为空！");
+        Refuse(QStringLiteral("\"简要技术说明与应用前景\"不能为空！"));
     if (gbk::trim(Mo_13->toPlainText()).isEmpty())
-        refuse("\"成果公告内容\"不能为空！");
+        Refuse(QStringLiteral("\"成果公告内容\"不能为空！"));
 }

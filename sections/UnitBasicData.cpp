@@ -3,7 +3,6 @@
 #include "SharedRoutines.h"
 #include "UnitDM.h"
 #include "text/Gbk.h"
-#include "ui/SilentAbort.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -90,9 +89,7 @@ void checkUnitData(const UnitDataControls &c)
         {blank(c.contactPhone->text()), "\"联系人电话\"不能为空！"},
     };
     for (const auto &[missing, message] : required) {
-        if (missing) {
-            ShowWarning(u(message));
-            ui::abortAction();
-        }
+        if (missing)
+            Refuse(u(message));
     }
 }

@@ -49,7 +49,7 @@ TFpage2::TFpage2(QWidget *parent) : SectionForm("02", parent)
     for (const auto &[field, edit, places] : numbers) {
         addBinding(moneyBinding(field, edit));
         if (edit == Edt_45)
-            filterMoneyKeys(edit, false);
+            makeDigitEdit(edit);
         else
             makeMoneyEdit(edit, false);
         // A longer stored number is still shown whole (a length limit would cut it).

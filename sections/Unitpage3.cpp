@@ -6,7 +6,6 @@
 #include "db/Table.h"
 #include "text/Gbk.h"
 #include "ui/HandlerGuard.h"
-#include "ui/SilentAbort.h"
 
 #include <QEvent>
 
@@ -21,12 +20,6 @@ QString u(const char *s)
 
 const QString kMaroon = QStringLiteral("color: #800000;");
 const char *const kLocalPart = "读取数据时，发现“地方投入”:";
-
-[[noreturn]] void refuse(const char *message)
-{
-    ShowWarning(QString::fromUtf8(message));
-    ui::abortAction();
-}
 
 bool appliedRecord(db::Dataset *record)
 {
@@ -63,7 +56,7 @@ TFpage3::TFpage3(QWidget *parent) : SectionForm("03", parent)
         {"ITEM_243", Edt_243},     {"ITEM_244", Edt_244},     {"ITEM_145", Edt_145},     {"ITEM_149", Edt_149}};
     for (const auto &[field, edit] : amounts) {
         addBinding(moneyBinding(field, edit));
-        filterMoneyKeys(edit, true);
+        makeDigitEdit(edit, true);
         // Seven places as the block's hint says; a longer stored amount is
         // still shown whole (a length limit would cut it).
         edit->setValidator(new gbk::ByteLimitValidator(7, edit));
@@ -71,7 +64,7 @@ TFpage3::TFpage3(QWidget *parent) : SectionForm("03", parent)
     addBinding(dotDateBinding("ITEM_34", DTP_34, CheckBox_34, edt_34, [](const QString &stored) {
         return u("本项评价日期：'") + stored + u("'") + u(" 不是正确的时间格式！现在已经更换。");
     }));
-    filterMoneyKeys(edt_34, true);
+    makeDigitEdit(edt_34, true);
     m_evaluationApplied = evaluationBinding(cb_21, "item_21");
     m_evaluationOther = evaluationBinding(cb_21_l, "item_21_l");
 
@@ -198,17 +191,17 @@ void TFpage3::CheckPage3Input()
 {
     const bool applied = appliedRecord(DM->Qrykjcg);
     if (applied && gbk::trim(cb_21->currentText()).isEmpty())
-        refuse("“评价形式”不能为空！");
+        Refuse(u("“评价形式”不能为空！"));
     if (!applied && gbk::trim(cb_21_l->currentText()).isEmpty())
-        refuse("“评价形式”不能为空！");
+        Refuse(u("“评价形式”不能为空！"));
     if (CodesFromChecks(this, QStringLiteral("Pl_126"), 2, u("课题来源")).isEmpty())
-        refuse("“课题来源”不能为空！");
+        Refuse(u("“课题来源”不能为空！"));
     if (nationalPlanMarked() && gbk::trim(Edt_127->text()).isEmpty())
-        refuse("“课题来源”为“国家计划”的项目，“课题立项编号”不能为空！");
+        Refuse(u("“课题来源”为“国家计划”的项目，“课题立项编号”不能为空！"));
     if (nationalPlanMarked() && gbk::trim(Edt_127_1->text()).isEmpty())
-        refuse("“课题来源”为“国家计划”的项目，“课题立项名称”不能为空！");
+        Refuse(u("“课题来源”为“国家计划”的项目，“课题立项名称”不能为空！"));
     if (gbk::byteLength(Edt_142->text()) >= 8 || gbk::byteLength(Edt_149->text()) >= 8)
-        refuse("经费最大长度不超得过7位！");
+        Refuse(u("经费最大长度不超得过7位！"));
 }
 
 // ---- field handlers ------------------------------------------------------

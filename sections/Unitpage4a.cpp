@@ -15,7 +15,6 @@
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
 #include "ui/ModalWindows.h"
-#include "ui/SilentAbort.h"
 
 #include <QCloseEvent>
 
@@ -181,10 +180,8 @@ void TFpage4a::checkCodeListLengths()
     // The column would cut the list silently, losing the codes at its end.
     for (const UnitCodeRow &row : kUnitCodeRows) {
         const int width = textColumnWidth("unit", row.column);
-        if (gbk::byteLength(unitCodeList(codeTexts(row))) > width) {
-            ShowWarning(u("\"%1\"的代码太长，最多只能存储%2个字节！").arg(u(row.label)).arg(width));
-            ui::abortAction();
-        }
+        if (gbk::byteLength(unitCodeList(codeTexts(row))) > width)
+            Refuse(u("\"%1\"的代码太长，最多只能存储%2个字节！").arg(u(row.label)).arg(width));
     }
 }
 
@@ -238,10 +235,8 @@ bool TFpage4a::CheckUnitInput()
         {Edt_41_2->text(), "\"联系部门电话\"不能为空！"},
     };
     for (const auto &[text, message] : required) {
-        if (text.isEmpty()) {
-            ShowWarning(u(message));
-            ui::abortAction();
-        }
+        if (text.isEmpty())
+            Refuse(u(message));
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #include "AppFixture.h"
 #include "CodeManage.h"
 #include "Records.h"
+#include "TreePicks.h"
 #include "Startup.h"
 #include "TableSchemas.h"
 #include "TreeRequests.h"
@@ -264,12 +265,7 @@ private slots:
             QCOMPARE(pickTreeCode(TreeOwner::Page1, 2), int(QDialog::Accepted));
             QCOMPARE(Fpage1->edt_12->text(), u("A1  马克思著作"));
         });
-        app.modals().then([](QDialog *) {
-            const auto found = FormTree->TreeView1->findItems(u("A1  马克思著作"), Qt::MatchExactly | Qt::MatchRecursive);
-            QCOMPARE(found.size(), 1);
-            found.first()->setSelected(true);
-            FormTree->Button1->click();
-        });
+        app.modals().then(choose(u("A1  马克思著作")));
         const int shownBefore = int(app.modals().shown().size());
         MainForm->btn_page01->click();
         QCOMPARE(app.modals().shown().mid(shownBefore, 2), QStringList({"TFpage1", "TFormTree"}));

@@ -19,18 +19,8 @@ QString u(const char *s)
 // Stored leaders in file order, "unitcode|187|180|181|182|186|124_1".
 QStringList leaders()
 {
-    db::Table t;
-    t.setDatabaseName(DataDir);
-    t.setTableName("unitexpert.dbf");
-    t.open();
-    QStringList out;
-    for (t.first(); !t.eof(); t.next()) {
-        QStringList row;
-        for (const char *f : {"unitcode", "item_187", "item_180", "item_181", "item_182", "item_186", "item_124_1"})
-            row << t.fieldByName(f)->asString();
-        out << row.join('|');
-    }
-    return out;
+    return storedRows("unitexpert.dbf",
+                      {"unitcode", "item_187", "item_180", "item_181", "item_182", "item_186", "item_124_1"});
 }
 
 void addLeader(const QString &unit, const QString &place, const QString &name, const QString &birth)

@@ -269,21 +269,6 @@ QString fullText(int bytes, const QString &stem = u("测试内容"))
     return s;
 }
 
-void addRows(const char *table, const QString &key, int n, const std::function<void(db::Table &, int)> &fill)
-{
-    db::Table t;
-    t.setDatabaseName(DataDir);
-    t.setTableName(table);
-    t.open();
-    for (int i = 1; i <= n; ++i) {
-        t.append();
-        t.fieldByName("ITEM_4")->setAsString(key);
-        t.fieldByName("ITEM_DQDM")->setAsString(".");
-        fill(t, i);
-        t.post();
-    }
-}
-
 // Every column of the record and its child rows as long as its table takes.
 void fillRecord(const QString &key, const QString &category, int units)
 {
@@ -333,7 +318,7 @@ void fillRecord(const QString &key, const QString &category, int units)
     t->post();
 
     // Every child row full as well: a second page of each list.
-    addRows("cgwcr", key, 19, [](db::Table &r, int i) {
+    addRecordRows(key, "cgwcr", 19, [](db::Table &r, int i) {
         r.fieldByName("ITEM_187")->setAsInteger(i);
         r.fieldByName("ITEM_180")->setAsString(fullText(20, u("欧阳")));
         r.fieldByName("ITEM_181")->setAsString("1");
@@ -344,7 +329,7 @@ void fillRecord(const QString &key, const QString &category, int units)
         r.fieldByName("ITEM_185")->setAsString(fullText(80, u("研究院所")));
         r.fieldByName("ITEM_186")->setAsString(fullText(160, u("总体设计")));
     });
-    addRows("jdwyhmd", key, 16, [](db::Table &r, int i) {
+    addRecordRows(key, "jdwyhmd", 16, [](db::Table &r, int i) {
         r.fieldByName("ITEM_190")->setAsInteger(i);
         r.fieldByName("ITEM_191")->setAsString(fullText(20, u("副主任委员")));
         r.fieldByName("ITEM_192")->setAsString(fullText(20, u("欧阳")));
@@ -356,14 +341,14 @@ void fillRecord(const QString &key, const QString &category, int units)
         r.fieldByName("ITEM_198")->setAsString("1");
         r.fieldByName("ITEM_199")->setAsString(fullText(16));
     });
-    addRows("cgwcdw", key, units, [](db::Table &r, int i) {
+    addRecordRows(key, "cgwcdw", units, [](db::Table &r, int i) {
         r.fieldByName("ITEM_176")->setAsInteger(i);
         r.fieldByName("ITEM_170")->setAsString(fullText(80, u("合作单位")));
         r.fieldByName("ITEM_171")->setAsString(fullText(80, u("通讯地址")));
         r.fieldByName("ITEM_172")->setAsString(QString(20, QLatin1Char('8')));
         r.fieldByName("ITEM_173")->setAsString(fullText(20, u("联系")));
     });
-    addRows("zlqk", key, 4, [](db::Table &r, int i) {
+    addRecordRows(key, "zlqk", 4, [](db::Table &r, int i) {
         r.fieldByName("ITEM_NO")->setAsInteger(i);
         r.fieldByName("PATENT_NO")->setAsString(QString("ZL200510%1234567").arg(i).left(15));
         r.fieldByName("PATENT_NAM")->setAsString(fullText(140, u("专利名称")));

@@ -2,12 +2,12 @@
 #include "CgwcrManage.h"
 #include "Finto8Unit.h"
 #include "Records.h"
+#include "TreePicks.h"
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "Unitpage10.h"
 #include "Unitpage12.h"
 #include "Unitpage4a.h"
-#include "Unittree.h"
 #include "ui/MessageBox.h"
 
 #include <QtTest>
@@ -33,31 +33,14 @@ void addRow(const QString &table, const Fields &fields)
     t.post();
 }
 
-// The given columns of every stored row, in file order, joined by "|".
-QStringList stored(const QString &table, const QStringList &columns)
-{
-    db::Table t;
-    t.setDatabaseName(DataDir);
-    t.setTableName(table);
-    t.open();
-    QStringList out;
-    for (t.first(); !t.eof(); t.next()) {
-        QStringList row;
-        for (const QString &c : columns)
-            row << t.fieldByName(c)->asString();
-        out << row.join('|');
-    }
-    return out;
-}
-
 QStringList units()
 {
-    return stored("unit.dbf", {"unitcode", "upunitcode", "unitlevel", "endlevel", "item_9", "item_124_1"});
+    return storedRows("unit.dbf", {"unitcode", "upunitcode", "unitlevel", "endlevel", "item_9", "item_124_1"});
 }
 
 QStringList persons()
 {
-    return stored("cgwcr.DBF", {"ITEM_4", "ITEM_187", "ITEM_180", "ITEM_188"});
+    return storedRows("cgwcr.DBF", {"ITEM_4", "ITEM_187", "ITEM_180", "ITEM_188"});
 }
 
 // Works the second-level units from the profile's "所属二级单位情况".
@@ -106,13 +89,7 @@ void TestSecondUnits::addStoreAndDelete()
         Fpage10->Button2->click();
         Fpage10->Edt_9->setText(u("第一研究所"));
         // A field through the picker, from the drop-down beside its edit.
-        app.modals().then([](QDialog *) {
-            const auto found = FormTree->TreeView1->findItems(u("0101  计算机及外部设备"),
-                                                              Qt::MatchExactly | Qt::MatchRecursive);
-            QVERIFY(!found.isEmpty());
-            found.first()->setSelected(true);
-            FormTree->Button1Click();
-        });
+        app.modals().then(choose(u("0101  计算机及外部设备")));
         QTest::mouseClick(Fpage10->cb_124_1_1, Qt::LeftButton);
         QCOMPARE(Fpage10->edt_124_1_1->text(), u("0101  计算机及外部设备"));
         Fpage10->btnSave01->click();
@@ -138,7 +115,7 @@ void TestSecondUnits::addStoreAndDelete()
         Fpage10->btnSave01->click();
         QCOMPARE(units().mid(2), QStringList({u("9990001010|9990001000|2|0|第一研究院|0101 ;"),
                                               u("9990001020|9990001000|2|0|第二研究所|")}));
-        QCOMPARE(stored("unit.dbf", {"item_40", "unitintrod"}).last(), u("010-1|简介"));
+        QCOMPARE(storedRows("unit.dbf", {"item_40", "unitintrod"}).last(), u("010-1|简介"));
 
         // Delete the row shown; the next one shows.
         clickGridRow(Fpage10->DBGrid1, 0);
@@ -235,7 +212,7 @@ void TestSecondUnits::everyRecordsPersons()
             Finto8->Button1->click();
         });
         Fpage12->Button3->click();
-        QCOMPARE(stored("cgwcr.DBF", {"ITEM_180", "ITEM_185"}).first(), u("丁|某所"));
+        QCOMPARE(storedRows("cgwcr.DBF", {"ITEM_180", "ITEM_185"}).first(), u("丁|某所"));
 
         // Quick add goes to the main window's current record.
         addRow("cgwcrNew.dbf", {{"ITEM_180", u("己")}});

@@ -35,19 +35,10 @@ void addUnit(const QString &key, const QString &region, int sequence, const QStr
 // file order: those of the record (ours) or all the others.
 QStringList storedUnits(bool ours)
 {
-    db::Table t;
-    t.setDatabaseName(DataDir);
-    t.setTableName("cgwcdw");
-    t.open();
-    QStringList out;
-    for (t.first(); !t.eof(); t.next()) {
-        QStringList row;
-        for (const char *f : {"ITEM_4", "ITEM_DQDM", "ITEM_176", "ITEM_170", "ITEM_171", "ITEM_172", "ITEM_173", "ITEM_174"})
-            row << t.fieldByName(f)->asString();
-        if (row.join('|').startsWith(kKey + "|.|") == ours)
-            out << row.join('|');
-    }
-    return out;
+    QStringList rows = storedRows("cgwcdw", {"ITEM_4", "ITEM_DQDM", "ITEM_176", "ITEM_170", "ITEM_171", "ITEM_172",
+                                             "ITEM_173", "ITEM_174"});
+    rows.removeIf([ours](const QString &r) { return r.startsWith(kKey + "|.|") != ours; });
+    return rows;
 }
 
 QStringList allUnits() { return storedUnits(true) + storedUnits(false); }

@@ -40,19 +40,8 @@ void addMember(const QString &key, const QString &region, int sequence, const QS
 // Every stored row as "key|region|190|191|192|193|194|195|196|197|198|199", in file order.
 QStringList storedMembers()
 {
-    db::Table t;
-    t.setDatabaseName(DataDir);
-    t.setTableName("jdwyhmd");
-    t.open();
-    QStringList out;
-    for (t.first(); !t.eof(); t.next()) {
-        QStringList row;
-        for (const char *f : {"ITEM_4", "ITEM_DQDM", "ITEM_190", "ITEM_191", "ITEM_192", "ITEM_193", "ITEM_194",
-                              "ITEM_195", "ITEM_196", "ITEM_197", "ITEM_198", "ITEM_199"})
-            row << t.fieldByName(f)->asString();
-        out << row.join('|');
-    }
-    return out;
+    return storedRows("jdwyhmd", {"ITEM_4", "ITEM_DQDM", "ITEM_190", "ITEM_191", "ITEM_192", "ITEM_193", "ITEM_194",
+                                  "ITEM_195", "ITEM_196", "ITEM_197", "ITEM_198", "ITEM_199"});
 }
 
 QStringList othersStored()

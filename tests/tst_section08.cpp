@@ -43,20 +43,11 @@ void addRow(const QString &sequence, const QString &name, const Fields &more = {
 // of cgwcr, the record's rows or the others.
 QStringList stored(const QString &table, bool ours = true)
 {
-    db::Table t;
-    t.setDatabaseName(DataDir);
-    t.setTableName(table);
-    t.open();
-    QStringList out;
-    for (t.first(); !t.eof(); t.next()) {
-        QStringList row;
-        for (const char *f : {"ITEM_4", "ITEM_DQDM", "ITEM_187", "ITEM_180", "ITEM_181", "ITEM_182", "ITEM_183",
-                              "ITEM_184", "ITEM_185", "ITEM_186", "ITEM_188"})
-            row << t.fieldByName(f)->asString();
-        if (table != "cgwcr" || row.join('|').startsWith(kKey + "|.|") == ours)
-            out << row.join('|');
-    }
-    return out;
+    QStringList rows = storedRows(table, {"ITEM_4", "ITEM_DQDM", "ITEM_187", "ITEM_180", "ITEM_181", "ITEM_182",
+                                          "ITEM_183", "ITEM_184", "ITEM_185", "ITEM_186", "ITEM_188"});
+    if (table == "cgwcr")
+        rows.removeIf([ours](const QString &r) { return r.startsWith(kKey + "|.|") != ours; });
+    return rows;
 }
 
 QStringList localNames()

@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "Startup.h"
+#include "TreePicks.h"
 #include "TreeRequests.h"
 #include "UnitDM.h"
 #include "Unittree.h"
@@ -38,17 +39,6 @@ QStringList changed(QWidget *form)
         if (e->text() != "old")
             out << e->objectName() + "=" + e->text();
     return out;
-}
-
-// Picks the node of that text in the picker and confirms.
-ui::ScriptedModals::Script choose(const QString &text)
-{
-    return [text](QDialog *) {
-        const auto found = FormTree->TreeView1->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
-        QVERIFY2(!found.isEmpty(), qPrintable("no node " + text));
-        found.first()->setSelected(true);
-        QTest::mouseClick(FormTree->Button1, Qt::LeftButton);
-    };
 }
 
 // The tree by codes, children in brackets: "A(A1 A2) B".

@@ -1,9 +1,9 @@
 #include "AppFixture.h"
 #include "Records.h"
+#include "TreePicks.h"
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "Unitpage4a.h"
-#include "Unittree.h"
 #include "db/Table.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
@@ -145,13 +145,7 @@ void TestUnitProfile::savesAndReloadsEveryField()
                 Fpage4a->codeEdit(kUnitCodeRows[r], k)->setText(texts[r]);
         }
         // Research field 3 through the picker.
-        app.modals().then([](QDialog *) {
-            const auto found = FormTree->TreeView1->findItems(u("0101  计算机及外部设备"),
-                                                              Qt::MatchExactly | Qt::MatchRecursive);
-            QVERIFY(!found.isEmpty());
-            found.first()->setSelected(true);
-            FormTree->Button1Click();
-        });
+        app.modals().then(choose(u("0101  计算机及外部设备")));
         QTest::mouseClick(Fpage4a->cb_124_2_3, Qt::LeftButton); // slot 2
         QCOMPARE(Fpage4a->edt_124_2_3->text(), u("0101  计算机及外部设备"));
         QCOMPARE(Fpage4a->Edit1->text(), QString("item_124_2_3"));

@@ -2,6 +2,7 @@
 // What the Word export tests share: child rows made straight into their
 // tables, and what each bookmark of a written document received, read back
 // against its template.
+#include "Records.h"
 #include "UnitDM.h"
 #include "word/Document.h"
 
@@ -16,18 +17,10 @@ using Texts = QMap<QString, QString>;
 
 inline void addRows(const QString &key, const char *table, int n, const std::function<Fields(int)> &row)
 {
-    db::Table t;
-    t.setDatabaseName(DataDir);
-    t.setTableName(table);
-    t.open();
-    for (int i = 1; i <= n; ++i) {
-        t.append();
-        t.fieldByName("ITEM_4")->setAsString(key);
-        t.fieldByName("ITEM_DQDM")->setAsString(".");
+    addRecordRows(key, table, n, [&](db::Table &t, int i) {
         for (const auto &[field, value] : row(i))
             t.fieldByName(field)->setAsString(value);
-        t.post();
-    }
+    });
 }
 
 // The record's completing persons, cooperating units, patents and committee
