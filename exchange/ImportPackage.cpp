@@ -145,18 +145,27 @@ void requireText(const QString &path)
 }
 
 // Records whose key is not one this program makes would be stored where
-// no list shows them: a package with one is damaged.
+// no list shows them, and two records of one key and region would both
+// take the child rows of that key: a package with either is damaged.
 void requireRecordKeys(const db::DbfFile &records, const QString &member)
 {
     const KeyReader keyOf(records);
+    QSet<Key> seen;
     for (int rec = 0, number = 1; rec < records.recordCount(); ++rec) {
         if (records.isDeleted(rec))
             continue;
-        if (const QString key = keyOf(rec).first; !IsRecordKey(key))
+        const Key key = keyOf(rec);
+        if (!IsRecordKey(key.first))
             throw ExchangeError(u("文件 %1 第 %2 条记录的成果编号“%3”不是十位数字（年份和六位序号），导入包可能已损坏。")
                                     .arg(member)
                                     .arg(number)
-                                    .arg(key));
+                                    .arg(key.first));
+        if (seen.contains(key))
+            throw ExchangeError(u("文件 %1 第 %2 条记录的成果编号 %3（地区代码“%4”）与前面的记录重复，导入包可能已损坏。")
+                                    .arg(member)
+                                    .arg(number)
+                                    .arg(key.first, key.second));
+        seen.insert(key);
         ++number;
     }
 }

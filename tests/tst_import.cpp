@@ -336,6 +336,7 @@ void TestImport::refusedPackagesChangeNothing()
         {"garbage records", good().member("KJCG.TXT", memberLine("kjcg", {{"ITEM_4", "2005000004"}, {"ITEM_3", "a"}}) + "%PDF-1.4 \x93\xfe\r\n\tstream\r\n").pack(),
          u("KJCG.TXT 第 2 条记录的成果编号")},
         {"NUL bytes", good().member("ZLQK.TXT", QByteArray("1\t.\r\n\0\0\x01", 7)).pack(), u("ZLQK.TXT 第 2 行含有空字符")},
+        {"a record twice", good().record("2005000003", "2", u("又一个")).pack(), u("第 2 条记录的成果编号 2005000003")},
         {"a member twice", good().member("kjcg.txt", memberLine("kjcg", {{"ITEM_4", "2005000004"}})).pack(), u("两个")},
     };
     for (const Case &c : cases) {
