@@ -3,6 +3,7 @@
 #include "ExchangeText.h"
 #include "ExchangeTextReader.h"
 #include "ExportPackage.h"
+#include "RecordRoutines.h"
 #include "RowCopy.h"
 #include "TableJournal.h"
 #include "UnitDM.h"
@@ -124,6 +125,51 @@ QHash<Key, QString> collidingKeys(const QString &scratchFolder)
     return moved;
 }
 
+// The export writes no NUL byte, and the reader would take a file of them
+// for blank lines: such a member is damaged, not empty.
+void requireText(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ExchangeError(u("无法打开文件 %1：%2").arg(name, file.errorString()));
+    qint64 line = 1;
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(1 << 20);
+        if (const qsizetype nul = chunk.indexOf('\0'); nul >= 0)
+            throw ExchangeError(u("文件 %1 第 %2 行含有空字符，不是导出的文本，导入包可能已损坏。")
+                                    .arg(name)
+                                    .arg(line + chunk.left(nul).count('\n')));
+        line += chunk.count('\n');
+    }
+}
+
+// Records whose key is not one this program makes would be stored where
+// no list shows them, and two records of one key and region would both
+// take the child rows of that key: a package with either is damaged.
+void requireRecordKeys(const db::DbfFile &records, const QString &member)
+{
+    const KeyReader keyOf(records);
+    QSet<Key> seen;
+    for (int rec = 0, number = 1; rec < records.recordCount(); ++rec) {
+        if (records.isDeleted(rec))
+            continue;
+        const Key key = keyOf(rec);
+        if (!IsRecordKey(key.first))
+            throw ExchangeError(u("文件 %1 第 %2 条记录的成果编号“%3”不是十位数字（年份和六位序号），导入包可能已损坏。")
+                                    .arg(member)
+                                    .arg(number)
+                                    .arg(key.first));
+        if (seen.contains(key))
+            throw ExchangeError(u("文件 %1 第 %2 条记录的成果编号 %3（地区代码“%4”）与前面的记录重复，导入包可能已损坏。")
+                                    .arg(member)
+                                    .arg(number)
+                                    .arg(key.first, key.second));
+        seen.insert(key);
+        ++number;
+    }
+}
+
 // The package's rows before they are staged; the engine forgets their
 // files once they are closed.
 class ScratchTables : public std::vector<std::unique_ptr<db::Table>>
@@ -152,6 +198,11 @@ const QStringList &PackageMemberStems()
         return names;
     }();
     return stems;
+}
+
+bool IsRecordKey(const QString &key)
+{
+    return key.size() == 10 && allDigits(key);
 }
 
 UnpackedPackage::UnpackedPackage(const QString &packagePath)
@@ -196,9 +247,12 @@ int StagePackage(const UnpackedPackage &package, const StagingProgress &progress
             continue;
         if (progress.memberStarts)
             progress.memberStarts(m);
+        requireText(path);
         incoming[m]->beginBulkLoad();
         ImportTextFile(*incoming[m], path, ImportTxtRecord, progress.afterLine);
         incoming[m]->endBulkLoad();
+        if (m == 0)
+            requireRecordKeys(*db::DbfFile::open(scratchFolder, stagingName(0)), memberFile(0));
     }
     const QHash<Key, QString> moved = collidingKeys(scratchFolder);
 

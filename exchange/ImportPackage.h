@@ -15,6 +15,10 @@
 const QStringList &PackageMemberStems();
 constexpr int kStagedMembers = 6;
 
+// A record key as this program makes them: ten digits, the year and a
+// six-digit sequence.
+bool IsRecordKey(const QString &key);
+
 // A package unpacked by the archiver into a fresh temporary folder, removed
 // with the object.
 class UnpackedPackage
@@ -48,7 +52,9 @@ struct StagingProgress
 // ITEM_DQDM) is already staged, as a record or by child rows, take another
 // ITEM_DQDM together with their child rows, so two packages never share
 // child rows. Throws ExchangeError naming the file and line when a member
-// does not read; the staging tables are then as before.
+// does not read or holds a NUL byte, or when a record lacks a record key or
+// repeats the key and region of another; the staging tables are then as
+// before.
 int StagePackage(const UnpackedPackage &package, const StagingProgress &progress = {});
 
 // Deletes every row of the five staging tables of the records and their child

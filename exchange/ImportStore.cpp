@@ -1,6 +1,7 @@
 #include "ImportStore.h"
 
 #include "ExchangeText.h"
+#include "ImportPackage.h"
 #include "LocalPersons.h"
 #include "RecordRoutines.h"
 #include "RowCopy.h"
@@ -54,11 +55,6 @@ QString textOf(const db::DbfFile &file, int rec, const char *field)
     return gbk::trim(file.value(rec, file.fieldIndex(QString::fromLatin1(field))).toString());
 }
 
-bool isTenDigitKey(const QString &key)
-{
-    return key.size() == 10 && allDigits(key);
-}
-
 // One target table of the store: its file and the copier of staged rows.
 struct Target
 {
@@ -98,7 +94,7 @@ public:
                 continue;
             const db::DbfFile &file = *m_records.file;
             const QString key = QString::fromLatin1(file.textBytes(file.record(rec), keyField)).trimmed();
-            if (isTenDigitKey(key))
+            if (IsRecordKey(key))
                 noteKey(key);
         }
     }
@@ -162,7 +158,7 @@ public:
             throw ExchangeError(u("%1\n已写入的部分未能撤销：%2").arg(ui::errorText(e), undo));
         }
         journal.commit();
-        if (isTenDigitKey(newKey))
+        if (IsRecordKey(newKey))
             noteKey(newKey);
         ++(old >= 0 ? m_tally.overwritten : m_tally.added);
     }

@@ -64,7 +64,10 @@ QString ConvertOldPackage(const QString &packagePath, const QString &unitCode)
     if (!QFile::copy(packagePath, copy))
         throw ExchangeError(QString::fromUtf8("无法读取文件 %1。").arg(QDir::toNativeSeparators(packagePath)));
 
-    QStringList wanted;
+    // A package of the current naming may hold the unit profile too: it
+    // goes along rather than being lost from the rebuilt package.
+    const QStringList profile = PackageMembers().mid(kConverted);
+    QStringList wanted = profile;
     for (int m = 0; m < kConverted; ++m)
         wanted << oldMemberName(m, unitCode) << currentMemberName(m);
     const QStringList missing = archiver::extractMembers(copy, wanted);
@@ -82,6 +85,9 @@ QString ConvertOldPackage(const QString &packagePath, const QString &unitCode)
         }
         members << current;
     }
+    for (const QString &name : profile)
+        if (!missing.contains(name))
+            members << name;
     const QString built = QDir(work.path()).filePath(QStringLiteral("cgsbqy.arj"));
     archiver::addFiles(built, members);
     const QString target = QDir(folder).filePath(existingPackageName(folder));

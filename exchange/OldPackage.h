@@ -19,7 +19,8 @@ public:
 
 // Unpacks the package in a scratch folder beside it, takes each of the five
 // members under its old name (or, failing that, its current one) and packs
-// them under their current names. The package's folder gets cgsbqy.arj
+// them under their current names, with UNIT.TXT and EXPERT.TXT when the
+// package holds them. The package's folder gets cgsbqy.arj
 // (replacing one there, in whatever letter case) only once the new archive
 // is complete; nothing else there is touched. Returns its path. Throws
 // OldPackageIncomplete, or archiver::ArchiverError when the archiver fails.

@@ -152,6 +152,9 @@ void TFormin::AttachGrids(bool attached)
 void TFormin::Button1Click()
 {
     const QString file = ui::chooseOpenFile(this, u("请选择要导入的文件夹"), {}, QStringLiteral("arj(*.arj)|*.arj"));
+    // 导入 loads only the package Edit1 names: an earlier one goes.
+    m_package.reset();
+    Button3->setEnabled(false);
     if (file.isEmpty()) {
         Edit1->clear();
         return;
@@ -161,8 +164,6 @@ void TFormin::Button1Click()
         ui::messageBox(u("请选择正确导入包,名字是CGSBQY.ARJ!"), u("请注意！"), ui::MB_OK);
         return;
     }
-    m_package.reset();
-    Button3->setEnabled(false);
     ImportDir = QFileInfo(file).absolutePath() + QDir::separator();
     BusyStep busy(m_busy);
     try {

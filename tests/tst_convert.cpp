@@ -70,7 +70,11 @@ void TestConvert::convertsIntoTheCurrentPackage()
     AppFixture app;
     TempDir folder;
     packWithArj(folder.path(), "cgsb7.arj", oldMembers("7"));
-    packWithArj(folder.path(), "CGSB123.ARJ", oldMembers(""));
+    // Current names, and the unit profile, which stays in the package.
+    QMap<QString, QByteArray> current = oldMembers("");
+    current.insert("UNIT.TXT", "UNIT\r\n");
+    current.insert("EXPERT.TXT", "EXPERT\r\n");
+    packWithArj(folder.path(), "CGSB123.ARJ", current);
     // A package already there, with a member of its own.
     packWithArj(folder.path(), "cgsbqy.arj", {{"OLD.TXT", "old\r\n"}, {"KJCG.TXT", "stale\r\n"}});
 
@@ -80,7 +84,10 @@ void TestConvert::convertsIntoTheCurrentPackage()
         QCOMPARE(app.boxes().texts(), QStringList{u("你已改名成功!文件在") + QDir::toNativeSeparators(folder.file("cgsbqy.arj"))});
         QStringList members = archiver::memberNames(folder.file("cgsbqy.arj"));
         members.sort();
-        QCOMPARE(members, kCurrent);
+        const QStringList profile = QString(old).startsWith("CGSB123") ? QStringList{"EXPERT.TXT", "UNIT.TXT"} : QStringList();
+        QStringList expected = kCurrent + profile;
+        expected.sort();
+        QCOMPARE(members, expected);
         QCOMPARE(arjMember(folder.file("cgsbqy.arj"), "CGWCDW.TXT"), QByteArray("CGWCDW\r\n"));
         QCOMPARE(arjMember(folder.file("cgsbqy.arj"), "KJCG.TXT"), QByteArray("KJCG\r\n"));
         // Nothing else appears or goes.

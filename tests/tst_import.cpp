@@ -333,6 +333,11 @@ void TestImport::refusedPackagesChangeNothing()
         {"member with a path", good().without("KJCG.TXT").member("sub/KJCG.TXT", "x\r\n").pack(), "sub/KJCG.TXT"},
         {"two members missing", good().without("ZLQK.TXT").without("UNIT.TXT").pack(), u("文件的格式不正确")},
         {"bad number", good().member("CGWCR.TXT", badNumber).pack(), u("CGWCR.TXT 第 2 行")},
+        {"garbage records", good().member("KJCG.TXT", memberLine("kjcg", {{"ITEM_4", "2005000004"}, {"ITEM_3", "a"}}) + "%PDF-1.4 \x93\xfe\r\n\tstream\r\n").pack(),
+         u("KJCG.TXT 第 2 条记录的成果编号")},
+        {"NUL bytes", good().member("ZLQK.TXT", QByteArray("1\t.\r\n\0\0\x01", 7)).pack(), u("ZLQK.TXT 第 2 行含有空字符")},
+        {"a record twice", good().record("2005000003", "2", u("又一个")).pack(), u("第 2 条记录的成果编号 2005000003")},
+        {"a member twice", good().member("kjcg.txt", memberLine("kjcg", {{"ITEM_4", "2005000004"}})).pack(), u("两个")},
     };
     for (const Case &c : cases) {
         app.boxes().clear();
@@ -346,6 +351,20 @@ void TestImport::refusedPackagesChangeNothing()
                  qPrintable(c.what + ": " + app.boxes().texts().join('\n')));
         QVERIFY2(tableFiles(DataDir) == before, qPrintable(c.what));
         QVERIFY2(DM->T_temp_in->isEmpty(), qPrintable(c.what));
+    }
+
+    // 导入 loads only the package the window names: a refused choice drops
+    // the one unpacked before.
+    const QString other = good().pack();
+    for (const QString &second : {folder.file("OTHER.ARJ"), QString()}) {
+        ui::HandlerOverride<ui::FileChooser> chooser(ui::setFileChooser, [&](const ui::FileRequest &) { return other; });
+        Formin->Button1Click();
+        QVERIFY(Formin->Button3->isEnabled());
+        ui::HandlerOverride<ui::FileChooser> again(ui::setFileChooser, [&](const ui::FileRequest &) { return second; });
+        Formin->Button1Click();
+        QVERIFY(!Formin->Button3->isEnabled());
+        Formin->Button3Click();
+        QVERIFY(DM->T_temp_in->isEmpty());
     }
 
     // One member missing is no reason to refuse.

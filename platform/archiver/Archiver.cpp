@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <cstdio>
@@ -111,10 +112,18 @@ QStringList memberNames(const QString &archivePath)
 QStringList extractMembers(const QString &archivePath, const QStringList &names)
 {
     requirePlainNames(names);
-    for (const QString &member : memberNames(archivePath))
+    QSet<QString> seen;
+    for (const QString &member : memberNames(archivePath)) {
         if (!isPlainName(member))
             throw ArchiverError(QString::fromUtf8("压缩文件 %1 中的“%2”带有路径，拒绝解压。")
                                     .arg(QFileInfo(archivePath).fileName(), member));
+        // Two members of one name would leave whichever came last.
+        if (const QString folded = member.toCaseFolded(); !seen.contains(folded))
+            seen.insert(folded);
+        else
+            throw ArchiverError(QString::fromUtf8("压缩文件 %1 中有两个“%2”，不知该用哪个，拒绝解压。")
+                                    .arg(QFileInfo(archivePath).fileName(), member));
+    }
     const QString folder = folderOf(archivePath);
     WorkFolder work(folder);
     runArj(folder, {QStringLiteral("e"), QStringLiteral("-y"), QStringLiteral("-i"),

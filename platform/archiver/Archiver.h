@@ -20,7 +20,8 @@ QStringList memberNames(const QString &archivePath);
 
 // Extracts the members named, matched without regard to case, into the
 // archive's folder, each under the name asked for, replacing a file of that
-// name. Returns the names asked for that the archive does not hold.
+// name. Returns the names asked for that the archive does not hold. An
+// archive holding two members of one name, in any case, is refused.
 QStringList extractMembers(const QString &archivePath, const QStringList &names);
 
 } // namespace archiver
