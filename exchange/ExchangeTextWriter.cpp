@@ -74,7 +74,10 @@ QByteArray MemberLayout::line(db::Dataset &dataset) const
             out.append(QuoteField(value));
             break;
         case Plain:
-            out.append(value);
+            // An unquoted value cannot carry a field or line break: it would
+            // split the record for every reader, so they travel as spaces.
+            for (char ch : value)
+                out.append(ch == '\t' || ch == '\r' || ch == '\n' ? ' ' : ch);
             break;
         case Empty:
             break;

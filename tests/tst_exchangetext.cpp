@@ -165,6 +165,19 @@ void TestExchangeText::writerQuoting()
              "2005000001\t.\t1\t\"a\tb\"\t\t\"\"\"q\"\t\t\tx\"y\t\"lone\nLF\"\t1\r\n"
              "2005000001\t.\t2\t\t\t\t\t\t" + g("汉字") + "\t\"cr\rlf\"\t0\r\n"
              "2005000001\t.\t3\t\t\t\t\t\t\t\t0\r\n");
+
+    // The unquoted last column: a TAB or line break there would cut the
+    // record in two, so it becomes a space and the record reads back whole.
+    Table &committee = f.open("jdwyhmd");
+    committee.append();
+    committee.fieldByName("ITEM_4")->setAsString("2005000001");
+    committee.fieldByName("ITEM_199")->setValue(Value::fromBytes(g("教授\t博导\r\n院士")));
+    committee.post();
+    ExportTableText(committee, f.path("JDWYHMD.TXT"), TextMember::Child);
+    Table &staged = f.open("JDWYHMDtemp.dbf");
+    QCOMPARE(ImportTextFile(staged, f.path("JDWYHMD.TXT")), 1);
+    QCOMPARE(staged.recordCount(), 1);
+    QCOMPARE(bytesOf(staged.rowValue(0, staged.fieldByName("ITEM_199")->index())), g("教授 博导  院士"));
 }
 
 void TestExchangeText::roundTripEveryMember()
