@@ -81,26 +81,8 @@ void load(const QString &package)
     Formin->Button3Click();
 }
 
-// Rows of a table in file order, the fields joined by "|".
-QStringList rows(const QString &table, const QStringList &fields, const QString &key = {})
-{
-    db::Table t;
-    t.setDatabaseName(DataDir);
-    t.setTableName(table);
-    t.open();
-    QStringList out;
-    for (t.first(); !t.eof(); t.next()) {
-        QStringList row;
-        for (const QString &f : fields)
-            row << t.fieldByName(f)->asString();
-        if (key.isEmpty() || t.fieldByName("ITEM_4")->asString() == key)
-            out << row.join('|');
-    }
-    return out;
-}
-
-QStringList records() { return rows("kjcg", {"ITEM_4", "ITEM_DQDM", "ITEM_3"}); }
-QStringList persons(const QString &key = {}) { return rows("cgwcr", {"ITEM_4", "ITEM_DQDM", "ITEM_180"}, key); }
+QStringList records() { return storedRows("kjcg", {"ITEM_4", "ITEM_DQDM", "ITEM_3"}); }
+QStringList persons(const QString &key = {}) { return storedRows("cgwcr", {"ITEM_4", "ITEM_DQDM", "ITEM_180"}, key); }
 
 void addLocalPerson(const QString &name, const QString &unit)
 {
@@ -173,7 +155,7 @@ void TestImport::cleanPackageThroughTheMainWindow()
         QCOMPARE(app.boxes().texts(), QStringList{u("导入完毕！")});
         QCOMPARE(Formin->Label6->text(), u("记录条数:2条；"));
         QCOMPARE(Formin->Label2->text(), u("其中：应用技术1条，基础理论1条，软科学0条。"));
-        QCOMPARE(rows("KJCGtemp", {"NO", "ITEM_3"}), QStringList({u("1|新型材料"), u("2|基础研究")}));
+        QCOMPARE(storedRows("KJCGtemp", {"NO", "ITEM_3"}), QStringList({u("1|新型材料"), u("2|基础研究")}));
         QCOMPARE(buttonStates(), QList<bool>({false, false, true, false, true, true, true}));
         Formin->Button4Click();
         QCOMPARE(app.boxes().texts().last(), u("排重已经完成！"));
@@ -195,12 +177,12 @@ void TestImport::cleanPackageThroughTheMainWindow()
     QCOMPARE(persons("2003000005"), QStringList({u("2003000005|.|赵六")}));
     QCOMPARE(persons("2005000099"), QStringList());
     for (const char *child : {"cgwcdw", "jdwyhmd", "zlqk"})
-        QCOMPARE(rows(child, {"ITEM_4", "ITEM_DQDM"}), QStringList({"2005000042|."}));
+        QCOMPARE(storedRows(child, {"ITEM_4", "ITEM_DQDM"}), QStringList({"2005000042|."}));
     QCOMPARE(storedField("kjcg", "ITEM_121", "2005000042"), QString("2005-03-01"));
-    QCOMPARE(rows("cgwcrNew", {"ITEM_180", "ITEM_185"}),
+    QCOMPARE(storedRows("cgwcrNew", {"ITEM_180", "ITEM_185"}),
              QStringList({u("李四|新单位"), u("王五|甲"), u("王五|乙"), u("张三|"), u("赵六|")}));
     for (const char *staging : {"KJCGtemp", "CGWCRtemp", "CGWCDWtemp", "JDWYHMDtemp", "ZLQKtemp"})
-        QCOMPARE(rows(staging, {"ITEM_4"}), QStringList());
+        QCOMPARE(storedRows(staging, {"ITEM_4"}), QStringList());
     QCOMPARE(MainForm->cbYear->itemText(1), QString("2003"));
 }
 
@@ -226,7 +208,7 @@ void TestImport::titlesThatExist()
     Formin->Button4Click();
     QCOMPARE(app.boxes().texts(), QStringList({u("导入的项目“同名成果”有重复,是否删除？"), u("排重已经完成！")}));
     QCOMPARE(Formin->Label6->text(), u("记录条数:1条；"));
-    QCOMPARE(rows("CGWCRtemp", {"ITEM_180"}), QStringList());
+    QCOMPARE(storedRows("CGWCRtemp", {"ITEM_180"}), QStringList());
     Formin->Button6Click();
     QCOMPARE(records().last(), u("2004000002|.|新成果"));
 
@@ -371,12 +353,12 @@ void TestImport::refusedPackagesChangeNothing()
     app.boxes().clear();
     load(good().without("ZLQK.TXT").pack());
     QCOMPARE(app.boxes().texts(), QStringList{u("导入完毕！")});
-    QCOMPARE(rows("CGWCRtemp", {"ITEM_180"}), QStringList{u("甲")});
+    QCOMPARE(storedRows("CGWCRtemp", {"ITEM_180"}), QStringList{u("甲")});
     // Left before the dedupe: nothing is asked or stored, the rows stay staged.
     Formin->Button5Click();
     QCOMPARE(app.boxes().count(), 1);
     QCOMPARE(records(), QStringList{u("2005000001|.|旧成果")});
-    QCOMPARE(rows("CGWCRtemp", {"ITEM_180"}), QStringList{u("甲")});
+    QCOMPARE(storedRows("CGWCRtemp", {"ITEM_180"}), QStringList{u("甲")});
 }
 
 // A store that fails half-way through a record takes back what it wrote
@@ -404,8 +386,8 @@ void TestImport::failedStoreTakesTheRecordBack()
     QCOMPARE(app.boxes().count(), 1); // the error
     QCOMPARE(records(), QStringList({u("2005000001|.|同名成果"), u("2007000001|.|先存的")}));
     QCOMPARE(persons(), QStringList({u("2005000001|.|老人")}));
-    QCOMPARE(rows("KJCGtemp", {"ITEM_3"}), QStringList{u("同名成果")});
-    QCOMPARE(rows("CGWCRtemp", {"ITEM_180"}), QStringList{u("新人")});
+    QCOMPARE(storedRows("KJCGtemp", {"ITEM_3"}), QStringList{u("同名成果")});
+    QCOMPARE(storedRows("CGWCRtemp", {"ITEM_180"}), QStringList{u("新人")});
     QVERIFY(Formin->Button8->isEnabled());
     QVERIFY(!Formin->Panelstat->isVisibleTo(Formin));
 
