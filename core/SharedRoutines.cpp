@@ -134,21 +134,53 @@ void ClearChecks(QWidget *form)
     });
 }
 
+namespace {
+
+// The first row after `row` whose key does not start with the year that
+// starts the key of `row`, in rows sorted by the key: the keys of one year
+// follow each other, so the run is measured by halving, not read row by row.
+// Keys that do not start with four digits are taken one at a time.
+int endOfYearRun(const db::Dataset *query, int row, int column, const QByteArray &key)
+{
+    const QByteArray year = key.left(4);
+    if (year.size() < 4 || !std::all_of(year.begin(), year.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return row + 1;
+    int low = row + 1, high = query->rowCount(); // the end lies in [low, high]
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (query->rowValue(mid, column).toBytes().startsWith(year))
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
+} // namespace
+
 void FillYearCombo(db::Dataset *query, QComboBox *combo)
 {
     combo->clear();
+    const int column = query->fieldByName(QStringLiteral("item_4"))->index();
+    const bool sorted = query->sortedColumn() == column;
     QString previous;
-    for (query->first(); !query->eof(); query->next()) {
-        const QString prefix = midBytes(gbk::trim(query->fieldByName(QStringLiteral("item_4"))->asString()), 0, 4);
-        if (prefix == previous)
-            continue;
-        previous = prefix;
-        // Only four plain digits make a year ("-123" would pass a number test).
-        const bool isYear = prefix.size() == 4
-                            && std::all_of(prefix.begin(), prefix.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-        if (isYear)
-            combo->addItem(prefix);
+    query->first();
+    for (int row = 0; row < query->rowCount();) {
+        const db::Value key = query->rowValue(row, column);
+        const QString prefix = midBytes(gbk::trim(key.toString()), 0, 4);
+        if (prefix != previous) {
+            previous = prefix;
+            // Only four plain digits make a year ("-123" would pass a number test).
+            const bool isYear = prefix.size() == 4 && std::all_of(prefix.begin(), prefix.end(), [](QChar c) {
+                return c >= u'0' && c <= u'9';
+            });
+            if (isYear)
+                combo->addItem(prefix);
+        }
+        // The rows after it with the same year are passed over.
+        row = sorted ? endOfYearRun(query, row, column, key.toBytes()) : row + 1;
     }
+    query->last();
     if (combo->count() == 0) {
         combo->addItem(QString::number(ui::today().year()));
         combo->setCurrentIndex(-1);

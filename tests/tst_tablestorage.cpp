@@ -9,6 +9,8 @@
 
 #include <QtEndian>
 #include <QtTest>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace db;
@@ -58,6 +60,26 @@ QList<int> persons(const QString &dir, const QString &key)
     return out;
 }
 
+// Long enough for the times of a file written just now to be taken as
+// settled: what the engine learnt of it may then be kept for a later run.
+void settle()
+{
+    QTest::qSleep(150);
+}
+
+// Rewrites a file in place and sets its modification time back, as a copy
+// tool that keeps times would.
+void writeKeepingTime(const TempDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QByteArray path = QFile::encodeName(dir.file(name));
+    struct stat before;
+    QVERIFY(::stat(path.constData(), &before) == 0);
+    QTest::qSleep(20);
+    dir.write(name, bytes);
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    QVERIFY(::utimensat(AT_FDCWD, path.constData(), times, 0) == 0);
+}
+
 // What a scan of the file finds, to check the index against.
 QList<int> scanned(const QString &dir, const QString &key)
 {
@@ -81,6 +103,8 @@ private slots:
     void deletedRowsRememberedAcrossRuns();
     void fileChangedUnderTheTable();
     void bulkAppend();
+    void keyPrefixesAndOrder();
+    void keyIndexKeptAcrossRuns();
 };
 
 void TestTableStorage::keyIndexFollowsEveryWrite()
@@ -158,25 +182,32 @@ void TestTableStorage::deletedRowsRememberedAcrossRuns()
 {
     TempDir dir;
     makePersons(dir.path(), 300);
+    const QString state = tablestate::stateFile(dir.path());
     {
         auto f = DbfFile::open(dir.path(), "cgwcr");
         QCOMPARE(f->deletedCount(), 0);
         f->setDeleted(10, true);
     }
+    // Written a moment ago: not kept, since another write within the same
+    // tick of the file clock would leave the file's times as they are.
+    DbfFile::releaseUnused();
+    QVERIFY(!QFileInfo::exists(state));
+    settle();
+    QCOMPARE(DbfFile::open(dir.path(), "cgwcr")->deletedCount(), 1);
     DbfFile::releaseUnused(); // the "run" ends
-    QVERIFY(QFileInfo::exists(tablestate::stateFile(dir.path())));
+    QVERIFY(QFileInfo::exists(state));
     QCOMPARE(tablestate::deletedRows(dir.file("cgwcr.DBF"), {}, 300), -1); // only for the same file state
     QCOMPARE(DbfFile::open(dir.path(), "cgwcr")->deletedCount(), 1);
     DbfFile::releaseUnused();
 
-    // Another program marks two more rows deleted: counted anew, not taken
-    // from what we remembered.
+    // Another program marks two more rows deleted in place and sets the
+    // modification time back: counted anew, not taken from what we
+    // remembered.
     QByteArray bytes = dir.read("cgwcr.DBF");
     const int header = 32 + 4 * 32 + 1, length = 1 + 10 + 3 + 20 + 20;
     bytes[header + 20 * length] = '*';
     bytes[header + 30 * length] = '*';
-    usleep(20000);
-    dir.write("cgwcr.DBF", bytes);
+    writeKeepingTime(dir, "cgwcr.DBF", bytes);
     {
         auto f = DbfFile::open(dir.path(), "cgwcr", true);
         QCOMPARE(f->deletedCount(), 3);
@@ -303,6 +334,143 @@ void TestTableStorage::bulkAppend()
         DbfFile::releaseUnused();
         QCOMPARE(qFromLittleEndian<quint32>(scratch.read("cgwcr.DBF").constData() + 4), 3000u);
         QCOMPARE(persons(scratch.path(), keyOf(7)).size(), 60);
+    }
+}
+
+// Prefix lookups and sorts through the index agree with a scan and a stable
+// sort while rows are appended, rekeyed and deleted (enough changes for the
+// index to merge them several times).
+void TestTableStorage::keyPrefixesAndOrder()
+{
+    TempDir dir;
+    makePersons(dir.path(), 3000);
+    Query q;
+    q.setDatabaseName(dir.path());
+    const auto rows = [&](const QString &sql) {
+        q.setSql(sql);
+        q.open();
+        QList<int> out;
+        for (q.first(); !q.eof(); q.next())
+            out << q.fieldByName("item_187")->asInteger();
+        q.close();
+        return out;
+    };
+    // What a scan and a stable sort of the live rows give.
+    const auto expected = [&](const QByteArray &prefix, bool descending) {
+        auto f = DbfFile::open(dir.path(), "cgwcr");
+        QList<std::pair<QByteArray, int>> live;
+        for (int r = 0; r < f->recordCount(); ++r)
+            if (!f->isDeleted(r) && f->textBytes(f->record(r), 0).startsWith(prefix))
+                live.append({f->textBytes(f->record(r), 0), int(f->value(r, 2).number)});
+        std::stable_sort(live.begin(), live.end(), [&](const auto &a, const auto &b) {
+            return descending ? a.first > b.first : a.first < b.first;
+        });
+        QList<int> out;
+        for (const auto &l : live)
+            out << l.second;
+        return out;
+    };
+    const auto check = [&] {
+        QCOMPARE(rows("select * from cgwcr order by item_4 desc"), expected({}, true));
+        QCOMPARE(rows("select * from cgwcr order by item_4"), expected({}, false));
+        for (const char *prefix : {"2005", "20050000", "2005000012", "1999", "2005000049x"}) {
+            QList<int> filtered = expected(prefix, false);
+            std::sort(filtered.begin(), filtered.end());
+            QCOMPARE(rows(QString("select * from cgwcr where item_4 like '%1%'").arg(prefix)), filtered);
+            Table t;
+            t.setDatabaseName(dir.path());
+            t.setTableName("cgwcr");
+            t.setFilter(QString("item_4='%1*'").arg(prefix));
+            t.setFiltered(true);
+            t.open();
+            QCOMPARE(t.recordCount(), filtered.size());
+        }
+    };
+    check();
+
+    Table t;
+    t.setDatabaseName(dir.path());
+    t.setTableName("cgwcr");
+    t.open();
+    for (int i = 0; i < 300; ++i) {
+        t.append();
+        t.fieldByName("item_4")->setAsString(i % 3 ? keyOf(i) : QString("1999%1").arg(i));
+        t.fieldByName("item_187")->setAsInteger(5000 + i);
+        t.post();
+    }
+    for (int i = 0; i < 200; ++i) {
+        t.moveBy(7);
+        t.edit();
+        t.fieldByName("item_4")->setAsString(i % 2 ? QString("2005000012%1").arg(i % 10) : QString());
+        t.post();
+        if (i % 5 == 0)
+            t.deleteRecord();
+    }
+    check();
+    // The year's rows of a query read as the file holds them.
+    QCOMPARE(rows("select * from cgwcr where item_4 like '2005000012%' and item_187 > 5000"),
+             [&] {
+                 QList<int> all = expected("2005000012", false);
+                 all.removeIf([](int n) { return n <= 5000; });
+                 std::sort(all.begin(), all.end());
+                 return all;
+             }());
+}
+
+// A large table's key index is kept in the cache once the file is settled,
+// and taken from there only while the file is as it was: a change from
+// outside that keeps size and modification time, or a damaged cache entry,
+// sends the engine back to the records.
+void TestTableStorage::keyIndexKeptAcrossRuns()
+{
+    TempDir dir;
+    makePersons(dir.path(), 3000);
+    settle();
+    const QString key = keyOf(7);
+    QCOMPARE(persons(dir.path(), key), scanned(dir.path(), key));
+    DbfFile::releaseUnused();
+    const QString table = QFileInfo(dir.file("cgwcr.DBF")).absoluteFilePath();
+    const auto cacheEntries = [&] {
+        QStringList found;
+        QDir cache(QFileInfo(tablestate::stateFile(dir.path())).absolutePath());
+        for (const QFileInfo &e : cache.entryInfoList({"*.idx"}, QDir::Files)) {
+            QFile f(e.absoluteFilePath());
+            if (f.open(QIODevice::ReadOnly) && f.readAll().contains(table.toUtf8()))
+                found << e.absoluteFilePath();
+        }
+        return found;
+    };
+    const QStringList entries = cacheEntries();
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(persons(dir.path(), key), scanned(dir.path(), key));
+    QCOMPARE(persons(dir.path(), key).size(), 60);
+    DbfFile::releaseUnused();
+
+    // Record 7 moves to another key in place, the modification time kept.
+    QByteArray bytes = dir.read("cgwcr.DBF");
+    const int header = 32 + 4 * 32 + 1, length = 1 + 10 + 3 + 20 + 20;
+    bytes.replace(header + 7 * length + 1, 10, keyOf(8).toLatin1());
+    writeKeepingTime(dir, "cgwcr.DBF", bytes);
+    QCOMPARE(persons(dir.path(), key).size(), 59);
+    QCOMPARE(persons(dir.path(), keyOf(8)), scanned(dir.path(), keyOf(8)));
+    settle();
+    DbfFile::releaseUnused();
+
+    // A damaged entry (one byte changed, then cut short) is passed over.
+    for (const bool cut : {false, true}) {
+        QFile f(entries.first());
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QByteArray image = f.readAll();
+        if (cut)
+            image.chop(100);
+        else
+            image[image.size() / 2] = char(image[image.size() / 2] ^ 0x5A);
+        f.resize(0);
+        f.write(image);
+        f.close();
+        QCOMPARE(persons(dir.path(), keyOf(8)), scanned(dir.path(), keyOf(8)));
+        QCOMPARE(persons(dir.path(), key).size(), 59);
+        DbfFile::releaseUnused();
     }
 }
 

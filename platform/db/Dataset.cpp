@@ -100,6 +100,7 @@ void Dataset::open()
     m_values.clear();
     m_deleted.clear();
     m_columns.clear();
+    m_sortedColumn = -1;
     try {
         openRows();
         m_dataColumns = m_columns.size();
@@ -128,6 +129,7 @@ void Dataset::open()
         throw;
     }
     m_fileGeneration = m_file ? m_file->generation() : 0;
+    m_sortedGeneration = m_fileGeneration;
     m_state = Browse;
     m_changes.clear();
     rebuildView(-1);
@@ -138,12 +140,21 @@ void Dataset::open()
         emit stateChanged(m_state);
 }
 
+int Dataset::sortedColumn() const
+{
+    // A write to the file by anyone may have changed a sorted value.
+    if (!active() || (m_file && m_file->generation() != m_sortedGeneration))
+        return -1;
+    return m_sortedColumn;
+}
+
 void Dataset::close()
 {
     if (!active())
         return;
     m_changes.clear();
     m_state = Inactive;
+    m_sortedColumn = -1;
     closeRows();
     m_file.reset();
     m_baseRows.clear();
@@ -634,6 +645,8 @@ void Dataset::post()
         return;
     if (m_state == Edit) {
         const int base = m_view[m_current];
+        if (m_changes.contains(m_sortedColumn))
+            m_sortedColumn = -1;
         if (m_cached) {
             Row &r = m_baseRows[base];
             auto values = std::make_shared<QVector<Value>>(rowValues(m_current));
@@ -662,6 +675,7 @@ void Dataset::post()
             emit rowUpdated(row);
         }
     } else {
+        m_sortedColumn = -1; // the new row comes last
         Row r;
         if (m_cached) {
             QVector<Value> values(m_dataColumns);

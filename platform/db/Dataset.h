@@ -103,6 +103,11 @@ public:
 
     // Values of any row without moving (for views and lookups)
     int rowCount() const { return int(m_view.size()); }
+    // The column whose stored text (trailing blanks removed) the rows are
+    // sorted by, byte by byte, ascending or descending, so that rows whose
+    // text starts alike follow each other; -1 when the rows are in no such
+    // order (or a change since the open may have moved one).
+    int sortedColumn() const;
     int currentRow() const { return m_current; } // -1 when empty
     Value rowValue(int row, int col) const;
     // The value of resultField in the first row whose keyField equals key.
@@ -250,6 +255,8 @@ protected:
     bool m_filtered = false;
     std::unique_ptr<sql::Condition> m_filter;
     bool m_cached = false;
+    int m_sortedColumn = -1;
+    quint64 m_sortedGeneration = 0; // of the file when the rows were sorted
 
     std::vector<std::unique_ptr<Field>> m_fields;
     QHash<QString, int> m_fieldIndex; // lower-case name → column

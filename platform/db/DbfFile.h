@@ -16,6 +16,8 @@
 
 namespace db {
 
+class KeyIndex;
+
 struct FieldDef
 {
     QByteArray name; // as stored in the file
@@ -97,10 +99,15 @@ public:
     bool isNullField(const char *record, int field) const;
 
     // The records (deleted ones included, ascending) whose text field holds
-    // exactly `key` (trailing blanks ignored; `key` in the file's code page).
-    // The index behind it is built on first use and kept up to date by every
-    // write of this process; a change from outside makes the file load anew.
-    const QVector<int> &keyRecords(int field, const QByteArray &key) const;
+    // exactly `key` (trailing blanks ignored; `key` in the file's code page),
+    // or whose text starts with `prefix`; and all records in the order of the
+    // field's bytes (records of equal texts ascending). The index behind them
+    // is read from the cache of an earlier run when it holds one for the file
+    // as it is, or built on first use, and kept up to date by every write of
+    // this process; a change from outside makes the file load anew.
+    QVector<int> keyRecords(int field, const QByteArray &key) const;
+    QVector<int> prefixRecords(int field, const QByteArray &prefix) const;
+    QVector<int> recordsInKeyOrder(int field, bool descending) const;
 
     // A record of blanks (every field null).
     QByteArray blankRecord() const;
@@ -138,11 +145,16 @@ public:
         explicit BulkAppend(DbfFile &file);
         ~BulkAppend(); // writes what is left; errors surface at finish()
         void finish(); // writes what is left and the header; throws DbError
+        // Gives the load up: the rows appended since it began are taken back
+        // and the file is left as it was before (memos written for them stay
+        // as unused blocks of the memo file).
+        void abandon();
         BulkAppend(const BulkAppend &) = delete;
         BulkAppend &operator=(const BulkAppend &) = delete;
 
     private:
         DbfFile *m_file;
+        int m_start;
     };
 
 private:
@@ -159,8 +171,11 @@ private:
     void flushPending();
     void endBulk();
     [[noreturn]] void fail(const QString &what) const;
-    QByteArray diskStamp() const;
+    QByteArray diskStamp(bool *settled = nullptr) const;
     QByteArray openStamp() const;
+    bool stampSettled() const;
+    void releaseScannedPages() const;
+    void dropAppended(int start);
     // Re-reads the header when another program shrank or grew the file
     // while the table was in use.
     void followOutsideSize();
@@ -169,6 +184,8 @@ private:
     qint64 memoCapacity(quint32 block, const QByteArray &text) const;
     quint32 memoBlock(const char *record, int field) const;
     QByteArray keyOf(const char *record, int field) const;
+    QByteArray indexName(int field) const;
+    KeyIndex &keyIndex(int field) const;
     void indexRecord(int rec, const char *oldRecord, const char *newRecord);
 
     QString m_path;
@@ -195,7 +212,12 @@ private:
     int m_flushed = 0;
     QByteArray m_pending;
 
-    mutable std::map<int, QHash<QByteArray, QVector<int>>> m_indexes; // field → key → records
+    struct IndexSlot
+    {
+        std::unique_ptr<KeyIndex> index;
+        QByteArray cachedStamp; // the stamp under which the cache holds this index
+    };
+    mutable std::map<int, IndexSlot> m_indexes; // by field
 
     struct Memo;
     std::unique_ptr<Memo> m_memo;

@@ -49,7 +49,7 @@ void Table::relistRows()
     };
     // Only the rows the filter lets through: a filter on a key reads them
     // through the key index, any other a scan of the bytes it compares.
-    if (const QVector<int> *candidates = m_filter ? m_filter->candidates(*m_file) : nullptr) {
+    if (const auto candidates = m_filter ? m_filter->candidates(*m_file) : std::nullopt) {
         for (int rec : *candidates)
             take(rec);
         return;
