@@ -1,11 +1,15 @@
 #include "Startup.h"
 
+#include "CgwcrManage.h"
+#include "CodeManage.h"
 #include "DataFolder.h"
 #include "dw_Unit.h"
 #include "Finto5Unit.h"
 #include "Finto6Unit.h"
 #include "PrintUnit.h"
 #include "Finto7Unit.h"
+#include "Finto8Unit.h"
+#include "Finto11Unit.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "UnitPage1.h"
@@ -15,14 +19,20 @@
 #include "Unitpage5.h"
 #include "Unitpage6.h"
 #include "Unitpage7.h"
+#include "Unitpage8.h"
 #include "Unitpage9.h"
+#include "Unitpage10.h"
+#include "Unitpage11.h"
+#include "Unitpage12.h"
 #include "Unitpage4a.h"
 #include "Unitpage4a1.h"
 #include "Unitpage4a3.h"
 #include "Unitpage4a5.h"
 #include "UnitDM.h"
 #include "UnitNew.h"
+#include "Unitout.h"
 #include "Unittree.h"
+#include "Unitin.h"
 #include "Unitwel.h"
 #include "yyPrintUnit13.h"
 #include "db/DbfFile.h"
@@ -44,6 +54,7 @@ void wireSectionOpeners()
     ui::connectGuarded(MainForm->btn_page04, MainForm, [] { btn_page04Click(); });
     ui::connectGuarded(MainForm->btn_page05, MainForm, [] { btn_page05Click(); });
     ui::connectGuarded(MainForm->btn_page07, MainForm, [] { btn_page07Click(); });
+    ui::connectGuarded(MainForm->btn_page08, MainForm, [] { btn_page08Click(); });
     ui::connectGuarded(MainForm->btn_page09, MainForm, [] { btn_page09Click(); });
     ui::connectGuarded(MainForm->Button2, MainForm, [] { OpenUnitProfile(); });
     MainForm->FirstRunRegistration = [] { OpenUnitProfile(); };
@@ -82,11 +93,14 @@ void createApplication(const QString &dataDir)
         DM->DataModuleCreate(dataDir);
     });
     make(FormTree);
+    make(Formout);
     make(FormNew);
     make(dw_Form);
+    make(Finto8);
     make(Finto7);
     make(Finto6);
     make(Finto5);
+    make(Formin);
     make(PrintForm);
     make(Fpage1);
     make(Fpage2);
@@ -94,15 +108,25 @@ void createApplication(const QString &dataDir)
     make(Fpage4);
     make(Fpage5);
     make(Fpage7);
+    make(Fpage8);
     make(Fpage9);
     make(HelpForm);
+    make(FcodeManage);
+    make(FormWcr);
     make(HelpForm_rj);
     make(Fpage4a);
+    make(Fpage10);
+    make(Fpage11);
+    make(Fpage12);
+    make(Finto11);
     make(formadvantage);
     make(formunitintrod);
     make(Formstudy);
     wireSectionOpeners();
     ui::connectGuarded(MainForm->BitBtn4, MainForm, [] { BitBtn4Click(); });
+    ui::connectGuarded(MainForm->BitBtn2, MainForm, [] { BitBtn2Click(); });
+    ui::connectGuarded(MainForm->BitBtn3, MainForm, [] { BitBtn3Click(); });
+    ui::connectGuarded(MainForm->BitBtn1, MainForm, [] { BitBtn1Click(); });
 }
 
 void destroyApplication()

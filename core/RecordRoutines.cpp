@@ -124,3 +124,22 @@ bool LocateRecord(db::Dataset *dataset, const QString &key, const QString &regio
     dataset->first();
     return false;
 }
+
+void NumberRows(db::Dataset *rows, const char *field)
+{
+    rows->disableControls();
+    try {
+        int n = 0;
+        for (rows->first(); !rows->eof(); rows->next()) {
+            rows->edit();
+            rows->fieldByName(field)->setAsInteger(++n);
+            rows->post();
+        }
+    } catch (...) {
+        rows->cancel();
+        rows->enableControls();
+        throw;
+    }
+    rows->enableControls();
+    rows->first();
+}

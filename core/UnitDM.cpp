@@ -121,6 +121,8 @@ TDM::TDM(QObject *parent) : QObject(parent)
     DSTwcrNew = new db::DataSource(this, TblwcrNew);
     DSTexpert = new db::DataSource(this, Tblexpert);
     DSQunit = new db::DataSource(this, Qryunit);
+    DSTcgwcr = new db::DataSource(this, TblCgwcr);
+    DS_temp_in = new db::DataSource(this, T_temp_in);
 
     // Table names as the window resources give them.
     const std::pair<db::Table *, const char *> files[] = {

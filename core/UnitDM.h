@@ -45,6 +45,8 @@ public:
     // Data sources
     db::DataSource *DSQkjcg, *DSTkjcg, *DS_null;
     db::DataSource *DSQCgwcdw, *DSQCgwcr, *DSQJdwyhmd, *DSTzlqk, *DSTwcrNew, *DSTexpert, *DSQunit;
+    db::DataSource *DSTcgwcr; // the whole completing-person table
+    db::DataSource *DS_temp_in; // the staged records of the import
 
 private:
     template<typename T>

@@ -5,6 +5,7 @@
 #include "ReportRoutines.h"
 #include "Unit1.h"
 #include "UnitDM.h"
+#include "WordAppraisal.h"
 #include "WordRegistration.h"
 #include "report/Printing.h"
 #include "text/Gbk.h"
@@ -115,6 +116,8 @@ TPrintForm::TPrintForm(QWidget *parent) : ui::GuardedDialog(parent)
     ui::connectGuarded(RJ_Button, this, &TPrintForm::RJ_ButtonClick);
     ui::connectGuarded(YY_SButton, this, &TPrintForm::YY_SButtonClick);
     ui::connectGuarded(RJ_SButton, this, &TPrintForm::RJ_SButtonClick);
+    ui::connectGuarded(Button5, this, &TPrintForm::Button5Click);
+    ui::connectGuarded(Button6, this, &TPrintForm::Button6Click);
     wirePageButtons();
 }
 
@@ -190,6 +193,16 @@ void TPrintForm::YY_SButtonClick()
 void TPrintForm::RJ_SButtonClick()
 {
     RegistrationToWord(WordFamily::rj, true);
+}
+
+void TPrintForm::Button5Click()
+{
+    AppraisalToWord(AppraisalDocument::application);
+}
+
+void TPrintForm::Button6Click()
+{
+    AppraisalToWord(AppraisalDocument::certificate);
 }
 
 void TPrintForm::Button4Click()

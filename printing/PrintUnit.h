@@ -38,6 +38,9 @@ public:
     void RJ_ButtonClick();
     void YY_SButtonClick();
     void RJ_SButtonClick();
+    // The appraisal application and certificate to Word, for every category.
+    void Button5Click();
+    void Button6Click();
 
     // Previews of single pages that no button offers: the form as it stands,
     // without the record's values (BitBtn5Click and BitBtn13Click fill a few).

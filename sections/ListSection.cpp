@@ -32,6 +32,10 @@ const QVector<ListSectionDef> &listSections()
          {"select *  from  cgwcr  where  item_4=:item_4", "and  item_dqdm=:item_dqdm", "order  by  item_187 "},
          "ITEM_187", &TDM::QryCgwcr, &TDM::DSQCgwcr, u("记录已更改,是否保存后退出？"), u("成果完成人员名单不能为空！"),
          true},
+        // Not a section of the record: the unit's discipline leaders, chosen by
+        // the table's filter on the unit's code.
+        {"11", u("学科带头人名单"), {}, {}, "item_187", nullptr, &TDM::DSTexpert, u("记录已更改，是否保存后退出？"), {},
+         false, &TDM::Tblexpert},
     };
     return list;
 }
@@ -40,7 +44,12 @@ const QVector<ListSectionDef> &listSections()
 
 db::Query *ListSectionDef::rows() const
 {
-    return DM->*query;
+    return query ? DM->*query : nullptr;
+}
+
+db::Dataset *ListSectionDef::list() const
+{
+    return table ? static_cast<db::Dataset *>(DM->*table) : DM->*query;
 }
 
 db::DataSource *ListSectionDef::dataSource() const
@@ -131,6 +140,14 @@ void RereadAndRenumber(const ListSectionDef &def)
 {
     RereadChildRows(def);
     RenumberRows(def.rows(), def.sequenceField);
+}
+
+void RenumberList(const ListSectionDef &def)
+{
+    if (def.table)
+        RenumberRows(def.list(), def.sequenceField);
+    else
+        RereadAndRenumber(def);
 }
 
 void ShowMessage(const QString &text)

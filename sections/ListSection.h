@@ -11,6 +11,7 @@ namespace db {
 class DataSource;
 class Dataset;
 class Query;
+class Table;
 } // namespace db
 
 struct ListSectionDef
@@ -25,8 +26,13 @@ struct ListSectionDef
     QString leaveQuestion;    // asked when a row dialog is left with changes
     QString emptyListWarning; // leaving the list is refused with it while the list has no row
     bool lockOnClose;         // the main window's navigation lock is evaluated when the list closes
+    // A list over a table whose filter chooses the rows (the unit's discipline
+    // leaders) instead of a record's rows through the query: it is never read
+    // again, and a store does not renumber it.
+    db::Table *TDM::*table = nullptr;
 
-    db::Query *rows() const;
+    db::Query *rows() const; // null for a list over a table
+    db::Dataset *list() const; // the table or the query
     db::DataSource *dataSource() const;
     // "新增－－【title】" and "修改－－【title】": the row dialog's mode is its caption.
     QString addCaption() const;
@@ -49,6 +55,9 @@ QStringList ChildRowsKey(const ListSectionDef &def);
 void RenumberRows(db::Dataset *rows, const QString &sequenceField);
 // Lists the record's rows again and numbers them 1..n in that order.
 void RereadAndRenumber(const ListSectionDef &def);
+// Numbers the list's rows 1..n: a record's rows are listed again first, a
+// table's are numbered in its order.
+void RenumberList(const ListSectionDef &def);
 
 // The plain message box: the application's title as caption, no icon, OK.
 void ShowMessage(const QString &text);

@@ -84,13 +84,13 @@ void ListWindow::addRow()
 
 void ListWindow::modifyRow()
 {
-    showRowDialog(rows()->isEmpty() ? m_def.addCaption() : m_def.modifyCaption());
+    showRowDialog(list()->isEmpty() ? m_def.addCaption() : m_def.modifyCaption());
 }
 
 void ListWindow::deleteRow()
 {
-    db::Query *list = rows();
-    if (list->isEmpty())
+    db::Dataset *list = this->list();
+    if (!list->active() || list->isEmpty())
         return;
     const int remembered = list->fieldByName(m_def.sequenceField)->asInteger();
     if (ui::messageBox(QString::fromUtf8("是否删除该项目？!"), QString::fromUtf8("提示信息"),
@@ -98,7 +98,7 @@ void ListWindow::deleteRow()
         != ui::IDYES)
         return;
     list->deleteRecord();
-    RereadAndRenumber(m_def);
+    RenumberList(m_def);
     // The row that moved into the deleted one's place; the last row when it was the last.
     if (!list->locate(m_def.sequenceField, QString::number(remembered)))
         list->last();
@@ -111,7 +111,7 @@ void ListWindow::showHelp()
 
 void ListWindow::leave()
 {
-    if (!m_def.emptyListWarning.isEmpty() && rows()->isEmpty()) {
+    if (!m_def.emptyListWarning.isEmpty() && list()->isEmpty()) {
         ShowWarning(m_def.emptyListWarning);
         return;
     }
@@ -121,7 +121,7 @@ void ListWindow::leave()
 
 void ListWindow::followGridRow(int row)
 {
-    db::Query *list = rows();
+    db::Dataset *list = this->list();
     if (row < 0 || !list->active() || list->state() != db::Dataset::Browse || row == list->currentRow()
         || row >= list->rowCount())
         return;

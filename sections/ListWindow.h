@@ -19,6 +19,7 @@ public:
 
     const ListSectionDef &listDef() const { return m_def; }
     db::Query *rows() const { return m_def.rows(); }
+    db::Dataset *list() const { return m_def.list(); }
 
     // Lists the current record's rows and shows the window (first the
     // new-record dialog when the main window lists no record). False when

@@ -43,7 +43,7 @@ bool RowDialog::allEmpty(std::initializer_list<const QLineEdit *> edits, bool tr
 
 void RowDialog::FormShow()
 {
-    db::Query *list = rows();
+    db::Dataset *list = this->list();
     if (isNewMode()) {
         emptyEntries();
         if (m_sequence) {
@@ -67,7 +67,7 @@ bool RowDialog::sequenceUnchanged() const
     if (!m_sequence || isNewMode())
         return true;
     const QString typed = gbk::trim(m_sequence->text());
-    return IsSequenceNumber(typed) && rows()->fieldByName(m_def.sequenceField)->asFloat() == typed.toInt();
+    return IsSequenceNumber(typed) && list()->fieldByName(m_def.sequenceField)->asFloat() == typed.toInt();
 }
 
 void RowDialog::checkSequence(const QString &emptyWarning)
@@ -94,13 +94,16 @@ void RowDialog::store()
     const bool adding = isNewMode();
     if (!adding && !isModifyMode())
         return;
-    db::Query *list = rows();
-    const QStringList key = ChildRowsKey(m_def);
+    db::Dataset *list = this->list();
+    // A table's rows carry no record key; its filter chooses them.
+    const QStringList key = m_def.table ? QStringList() : ChildRowsKey(m_def);
     if (adding)
         list->append();
     const bool stored = storeBindings(list, m_bindings, [&] {
-        list->fieldByName("item_4")->setAsString(key[0]);
-        list->fieldByName("item_dqdm")->setAsString(key[1]);
+        if (!key.isEmpty()) {
+            list->fieldByName("item_4")->setAsString(key[0]);
+            list->fieldByName("item_dqdm")->setAsString(key[1]);
+        }
         if (m_sequence)
             list->fieldByName(m_def.sequenceField)->setAsInteger(gbk::trim(m_sequence->text()).toInt());
         saveOther(list);
@@ -109,7 +112,8 @@ void RowDialog::store()
         ui::abortAction(); // the error has been shown; the dialog keeps what was typed
     try {
         rowStored(list);
-        RereadAndRenumber(m_def);
+        if (!m_def.table)
+            RereadAndRenumber(m_def);
     } catch (const std::exception &e) {
         // The row is stored; only what follows from it failed (a failed
         // numbering leaves the numbers as before). The dialog closes, so a
@@ -121,7 +125,8 @@ void RowDialog::store()
     ShowWarning(QString::fromUtf8("存储成功！"));
     if (adding)
         emptyAfterNewStore();
-    closeNow();
+    if (!adding || closesAfterNewStore())
+        closeNow();
 }
 
 void RowDialog::leave()
@@ -131,12 +136,14 @@ void RowDialog::leave()
         return;
     }
     checkOnLeave();
-    db::Query *list = rows();
+    db::Dataset *list = this->list();
     const bool unchanged = bindingsUnchanged(list, m_bindings) && sequenceUnchanged() && otherUnchanged(list);
     if (!unchanged
         && ui::messageBox(m_def.leaveQuestion, QString::fromUtf8("请注意！"), ui::MB_YESNO | ui::MB_ICONQUESTION)
                == ui::IDYES) {
-        store(); // closes once the row is stored; a refused check keeps the dialog open
+        store(); // a refused check keeps the dialog open
+        if (isVisible())
+            closeNow(); // a new row stored by a dialog that stays for the next one
         return;
     }
     closeNow();

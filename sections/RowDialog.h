@@ -2,7 +2,8 @@
 // What every list section's row dialog shares. Its mode is its caption,
 // which the list window sets: the add caption appends a row, the modify
 // caption changes the list's current row. A store writes the row at once,
-// lists the record's rows again and numbers them 1..n; leaving with changes
+// lists the record's rows again and numbers them 1..n (a list over a table
+// keeps its rows and numbers as they are); leaving with changes
 // asks whether to store them. A refused check keeps the dialog open with
 // what was typed, also when the store was asked for on leaving.
 #include "FieldBinding.h"
@@ -23,6 +24,7 @@ public:
 
     const ListSectionDef &listDef() const { return m_def; }
     db::Query *rows() const { return m_def.rows(); }
+    db::Dataset *list() const { return m_def.list(); }
     bool isNewMode() const;
     bool isModifyMode() const;
 
@@ -49,6 +51,8 @@ protected:
     // The entries of a new row, and what a stored new row leaves behind.
     virtual void emptyEntries() = 0;
     virtual void emptyAfterNewStore() { emptyEntries(); }
+    // A stored new row closes the dialog; otherwise it stays for the next one.
+    virtual bool closesAfterNewStore() const { return true; }
     // Loading, storing and comparing beyond the bindings.
     virtual void loadOther(db::Dataset *) {}
     virtual void saveOther(db::Dataset *) {}

@@ -2,10 +2,12 @@
 
 #include "SharedRoutines.h"
 #include "TableSchemas.h"
-#include "TreeRequests.h"
+#include "TreeDropDowns.h"
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "UnitRow.h"
+#include "Unitpage10.h"
+#include "Unitpage11.h"
 #include "Unitpage4a1.h"
 #include "Unitpage4a3.h"
 #include "Unitpage4a5.h"
@@ -16,7 +18,6 @@
 #include "ui/SilentAbort.h"
 
 #include <QCloseEvent>
-#include <QKeyEvent>
 
 TFpage4a *Fpage4a = nullptr;
 
@@ -76,12 +77,10 @@ TFpage4a::TFpage4a(QWidget *parent) : ui::GuardedDialog(parent)
             connect(edit, &QLineEdit::textChanged, this, [this, edit] {
                 Edit1->setText(edit->objectName().replace("edt", "item"));
             });
-            const int slot = row.firstSlot + k - 1;
-            if (auto *dropDown = findChild<QComboBox *>(treeDropDownNameOf(TreeOwner::Page4a, slot)))
-                dropDown->installEventFilter(this);
         }
     }
     setTreeTargets(TreeOwner::Page4a, this);
+    watchTreeDropDowns(this, TreeOwner::Page4a, [this](int slot) { CodeDropDown(slot); });
 
     for (QPlainTextEdit *memo : {Memo1, Memo2, Memo3})
         memo->viewport()->installEventFilter(this);
@@ -89,6 +88,8 @@ TFpage4a::TFpage4a(QWidget *parent) : ui::GuardedDialog(parent)
     ui::connectGuarded(btnSave01, this, &TFpage4a::btnSave01Click);
     ui::connectGuarded(Button2, this, &TFpage4a::Button2Click);
     ui::connectGuarded(quit01, this, &TFpage4a::quit01Click);
+    ui::connectGuarded(BitBtndtr, this, &TFpage4a::BitBtndtrClick);
+    ui::connectGuarded(Button5, this, &TFpage4a::Button5Click);
     ui::connectGuarded(cb_62, &QComboBox::activated, this, [this] { cb_62Change(); });
 }
 
@@ -274,6 +275,20 @@ void TFpage4a::quit01Click()
     }
 }
 
+void TFpage4a::BitBtndtrClick()
+{
+    // The leaders belong to the stored unit: without its row there is none.
+    if (!storeProfile())
+        return;
+    OpenDisciplineLeaders(DM->Tblunit->fieldByName("unitcode")->asString());
+}
+
+void TFpage4a::Button5Click()
+{
+    db::Table *unit = DM->Tblunit;
+    OpenSecondLevelUnits(unit->fieldByName("item_9")->asString(), unit->fieldByName("unitcode")->asString());
+}
+
 void TFpage4a::Memo1Click()
 {
     Formstudy->editMemo(Memo1);
@@ -310,8 +325,7 @@ void TFpage4a::resizeEvent(QResizeEvent *e)
 
 bool TFpage4a::eventFilter(QObject *watched, QEvent *e)
 {
-    const bool press = e->type() == QEvent::MouseButtonPress;
-    if (press) {
+    if (e->type() == QEvent::MouseButtonPress) {
         for (const auto &[memo, click] : {std::pair{Memo1, &TFpage4a::Memo1Click},
                                           std::pair{Memo2, &TFpage4a::Memo2Click},
                                           std::pair{Memo3, &TFpage4a::Memo3Click}}) {
@@ -320,24 +334,6 @@ bool TFpage4a::eventFilter(QObject *watched, QEvent *e)
                 return true;
             }
         }
-    }
-
-    const bool input = press || e->type() == QEvent::KeyPress || e->type() == QEvent::Wheel;
-    if (auto *dropDown = qobject_cast<QComboBox *>(watched); dropDown && input) {
-        const int slot = treeSlotOfDropDown(TreeOwner::Page4a, dropDown->objectName());
-        bool opens = press;
-        if (e->type() == QEvent::KeyPress) {
-            const auto *key = static_cast<QKeyEvent *>(e);
-            opens = key->key() == Qt::Key_F4 || key->key() == Qt::Key_Space
-                    || (key->key() == Qt::Key_Down && (key->modifiers() & Qt::AltModifier));
-        }
-        if (slot >= 0 && opens) {
-            ui::guarded([this, slot] { CodeDropDown(slot); });
-            return true;
-        }
-        // The drop-downs list nothing: wheel and arrow keys change nothing either.
-        if (slot >= 0 && (e->type() == QEvent::Wheel || e->type() == QEvent::KeyPress))
-            return true;
     }
     return QDialog::eventFilter(watched, e);
 }

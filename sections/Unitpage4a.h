@@ -23,6 +23,8 @@ public:
     void btnSave01Click(); // 存储
     void Button2Click();   // the hidden save: no message, Edit1 kept
     void quit01Click();    // 退出
+    void BitBtndtrClick(); // 学科带头人情况
+    void Button5Click();   // 所属二级单位情况
     void cb_62Change();
     void Memo1Click();
     void Memo2Click();

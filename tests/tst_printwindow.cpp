@@ -378,6 +378,13 @@ void TestPrintWindow::wordButtonsWriteTheirFamily()
         PrintForm->RJ_Button->click();
     });
     QCOMPARE(app.openedDocuments().size(), 6);
+    // The appraisal documents are there for every category.
+    openPrintWindow(app, [] {
+        PrintForm->Button5->click();
+        PrintForm->Button6->click();
+    });
+    QCOMPARE(app.openedDocuments().size(), 8);
+    QVERIFY(app.openedDocuments()[6].contains(u("鉴定申请表")) && app.openedDocuments()[7].contains(u("鉴定证书")));
     for (const QString &path : app.openedDocuments())
         QVERIFY2(QFileInfo(path).absolutePath() == QFileInfo(app.documentsDir()).absoluteFilePath(), qPrintable(path));
 }

@@ -5,6 +5,7 @@
 #include "AppFixture.h"
 #include "Records.h"
 #include "tst_word_docx.h"
+#include "tst_word_fills.h"
 
 #include "UnitDM.h"
 #include "db/DbfFile.h"
@@ -22,8 +23,7 @@
 #include <functional>
 
 using namespace Qt::StringLiterals;
-using Fields = QList<std::pair<QString, QString>>;
-using Texts = QMap<QString, QString>;
+using namespace wordfills;
 
 namespace {
 
@@ -67,42 +67,6 @@ void selectRecord()
     QVERIFY(DM->Qrykjcg->locate("ITEM_4", kKey));
 }
 
-void addRows(const char *table, int n, const std::function<Fields(int)> &row)
-{
-    db::Table t;
-    t.setDatabaseName(DataDir);
-    t.setTableName(table);
-    t.open();
-    for (int i = 1; i <= n; ++i) {
-        t.append();
-        t.fieldByName("ITEM_4")->setAsString(kKey);
-        t.fieldByName("ITEM_DQDM")->setAsString(".");
-        for (const auto &[field, value] : row(i))
-            t.fieldByName(field)->setAsString(value);
-        t.post();
-    }
-}
-
-void addChildRows(int persons, int units, int patents, int committee)
-{
-    addRows("cgwcr", persons, [](int i) {
-        return Fields{{"ITEM_187", QString::number(i)}, {"ITEM_180", u"完成人%1"_s.arg(i)}, {"ITEM_181", "1"},
-                      {"ITEM_182", "1970.05"}, {"ITEM_183", "3"}, {"ITEM_184", "2"}, {"ITEM_188", "1"},
-                      {"ITEM_185", u"研究所"_s}, {"ITEM_186", u"总体设计"_s}};
-    });
-    addRows("cgwcdw", units, [](int i) {
-        return Fields{{"ITEM_176", QString::number(i)}, {"ITEM_170", u"合作单位%1"_s.arg(i)}, {"ITEM_171", u"地址%1"_s.arg(i)},
-                      {"ITEM_172", "100080"}, {"ITEM_173", u"联系人%1"_s.arg(i)}, {"ITEM_174", u"不写"_s}};
-    });
-    addRows("zlqk", patents, [](int i) {
-        return Fields{{"ITEM_NO", QString::number(i)}, {"PATENT_NO", QString("ZL2005100%1").arg(i)}, {"PATENT_NAM", u"专利%1"_s.arg(i)}};
-    });
-    addRows("jdwyhmd", committee, [](int i) {
-        return Fields{{"ITEM_190", QString::number(i)}, {"ITEM_191", u"委员"_s}, {"ITEM_192", u"专家%1"_s.arg(i)},
-                      {"ITEM_193", "0"}, {"ITEM_194", "3"}, {"ITEM_195", u"大学"_s}, {"ITEM_196", u"电机"_s},
-                      {"ITEM_197", u"控制"_s}, {"ITEM_198", "2"}, {"ITEM_199", u"不写"_s}};
-    });
-}
 
 const QString kTitle = u"稀土永磁同步电机高效节能控制技术研究与应用"_s; // 42 bytes
 const QString kMemo = u"第一段说明。\r\n第二段：A&B <C>。"_s;
@@ -195,30 +159,6 @@ Texts expectedBody(bool applied, bool bodyText, int persons, int units, int pate
     return t;
 }
 
-// What the export put in after each bookmark of the template: the text
-// after it in the document less what the template itself has there.
-Texts readBack(const QString &documentPath, const QString &templatePath)
-{
-    const word::Document doc = word::Document::open(documentPath);
-    const word::Document tmpl = word::Document::open(templatePath);
-    Texts out;
-    for (const QString &b : tmpl.bookmarks()) {
-        const QString after = doc.textAfter(b), fixed = tmpl.textAfter(b);
-        out[b] = after.endsWith(fixed) ? after.chopped(fixed.size()) : "<template text lost>";
-    }
-    return out;
-}
-
-// Every bookmark holds what it should, and one that should hold nothing is empty.
-void compareFills(const Texts &got, const Texts &want, const QString &what)
-{
-    for (auto it = want.cbegin(); it != want.cend(); ++it)
-        QVERIFY2(got.contains(it.key()), qPrintable(what + ": no bookmark " + it.key()));
-    for (auto it = got.cbegin(); it != got.cend(); ++it)
-        QVERIFY2(it.value() == want.value(it.key()),
-                 qPrintable(what + " " + it.key() + ": \"" + it.value() + "\" instead of \"" + want.value(it.key()) + "\""));
-}
-
 QString templateFor(bool applied, const char *part, bool bodyText)
 {
     return (applied ? u"应用技术"_s : u"基础、软科学"_s) + QString::fromUtf8(part) + (bodyText ? "(正文)" : "") + ".dotx";
@@ -261,7 +201,7 @@ void TestWordRegistration::everyBookmarkHoldsItsText()
     const bool applied = category == "1";
     WordSession s;
     addFullRecord(category);
-    addChildRows(3, 2, 2, 2);
+    addChildRows(kKey, 3, 2, 2, 2);
     selectRecord();
 
     RegistrationToWord(familyOf(applied), bodyText);
@@ -287,7 +227,7 @@ void TestWordRegistration::rowListsStopAtTheirCaps()
 {
     WordSession s;
     addFullRecord("1");
-    addChildRows(40, 9, 5, 14);
+    addChildRows(kKey, 40, 9, 5, 14);
     selectRecord();
 
     RegistrationToWord(WordFamily::yy, false);
@@ -443,7 +383,7 @@ void TestWordRegistration::failuresOpenNothing()
 {
     WordSession s;
     addFullRecord("1");
-    addChildRows(2, 1, 1, 1);
+    addChildRows(kKey, 2, 1, 1, 1);
     selectRecord();
 
     // Cancel at the confirmation: nothing else happens.

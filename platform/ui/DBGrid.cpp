@@ -1,6 +1,11 @@
 #include "DBGrid.h"
 
+#include "HandlerGuard.h"
+
 #include <QHeaderView>
+#include <QItemSelectionModel>
+
+#include <algorithm>
 
 namespace ui {
 
@@ -110,6 +115,15 @@ DBGrid::DBGrid(QWidget *parent) : QTableView(parent), m_model(new ui::DatasetMod
         d->moveBy(index.row() - d->currentRow());
         emit cellClicked(index.row());
     });
+    // With rows chosen freely, the keyboard's current row is the dataset's too.
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &index) {
+        db::Dataset *d = m_model->dataset();
+        const int row = index.row();
+        if (!m_multiSelect || !d || !d->active() || d->state() != db::Dataset::Browse || row < 0
+            || row == d->currentRow() || row >= d->rowCount())
+            return;
+        ui::guarded([&] { d->moveBy(row - d->currentRow()); });
+    });
 }
 
 void DBGrid::setDataSource(db::DataSource *source)
@@ -140,8 +154,28 @@ void DBGrid::setColumns(const QVector<ui::GridColumn> &columns)
 
 void DBGrid::followCurrent(int row)
 {
+    if (m_multiSelect) {
+        if (row >= 0 && row < m_model->rowCount())
+            selectionModel()->setCurrentIndex(m_model->index(row, 0), QItemSelectionModel::NoUpdate);
+        return;
+    }
     if (row >= 0 && row < m_model->rowCount())
         selectRow(row);
     else
         clearSelection();
+}
+
+void DBGrid::setMultiSelect(bool on)
+{
+    m_multiSelect = on;
+    setSelectionMode(on ? ExtendedSelection : SingleSelection);
+}
+
+QList<int> DBGrid::selectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }

@@ -58,6 +58,15 @@ public:
     void setColumns(const QVector<ui::GridColumn> &columns);
     ui::DatasetModel *datasetModel() const { return m_model; }
 
+    // Rows are chosen with the mouse, Ctrl adding or taking away one row and
+    // Shift a range; the dataset's current row then moves only the grid's
+    // current cell, never the choice, and the keyboard's moves move the
+    // dataset.
+    void setMultiSelect(bool on);
+    bool multiSelect() const { return m_multiSelect; }
+    // The chosen rows, in the dataset's order.
+    QList<int> selectedRows() const;
+
 signals:
     // A row was clicked; the dataset is already on it.
     void cellClicked(int row);
@@ -69,4 +78,5 @@ private:
     QPointer<db::DataSource> m_source;
     ui::DatasetModel *m_model;
     QMetaObject::Connection m_current;
+    bool m_multiSelect = false;
 };

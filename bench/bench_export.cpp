@@ -1,0 +1,141 @@
+// The export of 10,000 records with 100,000 rows in each child table, beside
+// a full scan of the same five tables in one run. The export is measured
+// whole (members written, packed, tested, marks set, package put in place)
+// and without the archiver (members written only); the archiver's share is
+// the difference, and its packing and test are measured alone as well.
+#include "BenchData.h"
+#include "DataFolder.h"
+#include "ExportPackage.h"
+#include "Startup.h"
+#include "Unit1.h"
+#include "UnitDM.h"
+#include "archiver/Archiver.h"
+#include "db/Table.h"
+#include "ui/MessageBox.h"
+#include "ui/ModalWindows.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int kRecords = 10000;
+constexpr int kChildRows = 100000;
+const char *const kTables[] = {"kjcg", "cgwcdw", "cgwcr", "jdwyhmd", "zlqk"};
+
+struct App
+{
+    QTemporaryDir tmp;
+    QTemporaryDir out;
+    QList<int> rows;
+    App()
+    {
+        fillBenchTable(tmp.path(), "kjcg", kRecords, 0);
+        for (const char *child : {"cgwcdw", "cgwcr", "jdwyhmd", "zlqk"})
+            fillBenchTable(tmp.path(), child, kChildRows, kRecords);
+        prepareDataFolder(tmp.path());
+        setInstanceLockName("corvane-bench-export");
+        ui::setModalHandler([](QDialog *) { return 0; });
+        ui::setMessageBoxHandler([](const ui::MessageRequest &) { return ui::IDOK; });
+        createApplication(tmp.path());
+        DM->T_temp_out->open();
+        for (int r = 0; r < DM->T_temp_out->rowCount(); ++r)
+            rows << r;
+    }
+    ~App() { destroyApplication(); }
+};
+
+// Made on first use and destroyed before the application object is.
+std::unique_ptr<App> g_app;
+
+App &app()
+{
+    if (!g_app)
+        g_app = std::make_unique<App>();
+    return *g_app;
+}
+
+qint64 folderBytes(const QString &dir)
+{
+    qint64 bytes = 0;
+    for (const QFileInfo &f : QDir(dir).entryInfoList(QDir::Files))
+        bytes += f.size();
+    return bytes;
+}
+
+void BM_FullScan(benchmark::State &state)
+{
+    app();
+    for (auto _ : state) {
+        qint64 bytes = 0, rows = 0;
+        for (const char *name : kTables) {
+            db::Table t;
+            t.setDatabaseName(DataDir);
+            t.setTableName(name);
+            t.open();
+            for (t.first(); !t.eof(); t.next(), ++rows)
+                for (int c = 0; c < t.fieldCount(); ++c)
+                    bytes += t.field(c)->asString().size();
+        }
+        benchmark::DoNotOptimize(bytes);
+        state.counters["rows"] = double(rows);
+    }
+}
+
+void BM_WriteMembers(benchmark::State &state)
+{
+    App &a = app();
+    for (auto _ : state)
+        WritePackageMembers(*DM->T_temp_out, a.rows, a.out.path());
+    state.counters["text_MB"] = double(folderBytes(a.out.path())) / 1e6;
+}
+
+void BM_PackAndTest(benchmark::State &state)
+{
+    App &a = app();
+    QTemporaryDir work;
+    WritePackageMembers(*DM->T_temp_out, a.rows, work.path());
+    const QString package = QDir(work.path()).filePath(PackageName());
+    for (auto _ : state) {
+        QFile::remove(package);
+        archiver::addFiles(package, PackageMembers());
+        archiver::runArj(work.path(), {"t", "-y", "./" + PackageName()});
+    }
+    state.counters["package_MB"] = double(QFileInfo(package).size()) / 1e6;
+}
+
+void BM_ExportPackage(benchmark::State &state)
+{
+    App &a = app();
+    QTemporaryDir target;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ClearExportMarks(*DM->T_temp_out);
+        state.ResumeTiming();
+        ExportPackage(*DM->T_temp_out, a.rows, target.path());
+    }
+    state.counters["records"] = a.rows.size();
+}
+
+} // namespace
+
+BENCHMARK(BM_FullScan)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_WriteMembers)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_PackAndTest)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ExportPackage)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    g_app.reset();
+    return 0;
+}

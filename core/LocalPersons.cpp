@@ -1,0 +1,98 @@
+#include "LocalPersons.h"
+
+#include "SharedRoutines.h"
+#include "UnitDM.h"
+#include "db/DbfFile.h"
+#include "text/Gbk.h"
+
+namespace {
+
+QString personName(const db::Value &name)
+{
+    return gbk::trim(name.toString());
+}
+
+} // namespace
+
+void CopyPersonColumns(db::Dataset *to, db::Dataset *from, int row)
+{
+    for (int i = 0; i < to->fieldCount(); ++i) {
+        db::Field *target = to->field(i);
+        if (target->isLookup())
+            continue;
+        if (db::Field *source = from->findField(target->fieldName()); source && !source->isLookup())
+            target->setValue(from->rowValue(row, source->index()));
+    }
+}
+
+void UpsertLocalPerson(db::Dataset *person)
+{
+    const QString name = personName(person->fieldByName("item_180")->value());
+    db::Table *local = DM->TblwcrNew;
+    local->setFilter("item_180 =" + SqlLiteral(name));
+    local->setFiltered(true);
+    if (!local->active())
+        local->open();
+    // The filter takes a name ending in "*" as the start of names: only the
+    // rows of exactly this name count.
+    QList<db::Dataset::Bookmark> same;
+    for (local->first(); !local->eof(); local->next())
+        if (personName(local->fieldByName("item_180")->value()) == name)
+            same << local->bookmark();
+    if (same.size() > 1)
+        return;
+    if (same.isEmpty()) {
+        local->append();
+    } else {
+        local->gotoBookmark(same.first());
+        local->edit();
+    }
+    try {
+        CopyPersonColumns(local, person, person->currentRow());
+        local->post();
+    } catch (...) {
+        local->cancel();
+        throw;
+    }
+}
+
+void LocalPersonList::upsert(const db::DbfFile &persons, const QVector<int> &recs)
+{
+    if (recs.isEmpty())
+        return;
+    if (!m_file) {
+        m_file = db::DbfFile::open(DataDir, QStringLiteral("cgwcrNew.dbf"));
+        m_name = m_file->fieldIndex("item_180");
+    }
+    db::DbfFile::BulkAppend added(*m_file);
+    for (const int rec : recs)
+        upsertOne(persons, rec);
+    added.finish();
+}
+
+void LocalPersonList::upsertOne(const db::DbfFile &persons, int rec)
+{
+    if (m_source != &persons) {
+        m_source = &persons;
+        m_sourceColumns.clear();
+        for (const db::FieldDef &f : m_file->fields())
+            m_sourceColumns.append(persons.fieldIndex(QString::fromLatin1(f.name)));
+        m_sourceName = persons.fieldIndex("item_180");
+    }
+    const QString name = personName(persons.value(rec, m_sourceName));
+    // The index ignores trailing blanks only: the name must match whole.
+    QVector<int> same;
+    for (const int row : m_file->keyRecords(m_name, m_file->fileText(gbk::encode(name))))
+        if (!m_file->isDeleted(row) && personName(m_file->value(row, m_name)) == name)
+            same.append(row);
+    if (same.size() > 1)
+        return;
+    QByteArray raw = same.isEmpty() ? m_file->blankRecord() : QByteArray(m_file->record(same.first()), m_file->recordLength());
+    for (int c = 0; c < m_sourceColumns.size(); ++c)
+        if (m_sourceColumns[c] >= 0)
+            m_file->encode(raw, c, persons.value(rec, m_sourceColumns[c]));
+    if (same.isEmpty())
+        m_file->appendRecord(raw);
+    else
+        m_file->writeRecord(same.first(), raw);
+}

@@ -1,0 +1,212 @@
+#include "ExportPackage.h"
+
+#include "ExchangeText.h"
+#include "ExchangeTextWriter.h"
+#include "SharedRoutines.h"
+#include "UnitDM.h"
+#include "archiver/Archiver.h"
+#include "db/Dataset.h"
+#include "db/Query.h"
+#include "db/Table.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QSet>
+#include <QTemporaryDir>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+QString u(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+struct ChildMember
+{
+    const char *file;
+    const char *table;
+};
+
+const ChildMember kChildren[] = {
+    {"CGWCDW.TXT", "cgwcdw"}, {"CGWCR.TXT", "cgwcr"}, {"JDWYHMD.TXT", "jdwyhmd"}, {"ZLQK.TXT", "zlqk"}};
+
+int columnOf(db::Dataset &dataset, const char *name)
+{
+    return dataset.fieldByName(QLatin1String(name))->index();
+}
+
+// The record key of a row: ITEM_4 and ITEM_DQDM as stored, trimmed.
+class KeyColumns
+{
+public:
+    explicit KeyColumns(db::Dataset &dataset)
+        : m_item4(columnOf(dataset, "ITEM_4")), m_region(columnOf(dataset, "ITEM_DQDM"))
+    {
+    }
+    QByteArray key(const db::Dataset &dataset, int row) const
+    {
+        return TrimBytes(dataset.rowValue(row, m_item4).toBytes()) + '\t'
+               + TrimBytes(dataset.rowValue(row, m_region).toBytes());
+    }
+
+private:
+    int m_item4, m_region;
+};
+
+// The rows of dataset, from its first, that take accepts, one line each.
+template <typename Take>
+void writeRows(db::Dataset &dataset, const QString &path, TextMember member, Take take)
+{
+    ExchangeTextFile file(path);
+    const MemberLayout layout(dataset, member);
+    for (dataset.first(); !dataset.eof(); dataset.next())
+        if (take(dataset.currentRow()))
+            file.writeLine(layout.line(dataset));
+    file.commit();
+}
+
+// Other windows read the unit tables at their current row.
+void writeWholeTable(db::Dataset &table, const QString &path, TextMember member)
+{
+    const db::Dataset::Bookmark place = table.bookmark();
+    ExportTableText(table, path, member);
+    if (!table.gotoBookmark(place))
+        table.first();
+}
+
+// Members are written and packed here, inside the export folder, so that
+// the finished package moves into place with a rename; whatever happens,
+// nothing of it stays behind.
+class ScratchFolder
+{
+public:
+    explicit ScratchFolder(const QString &folder)
+        : m_dir(QDir(folder).filePath(QStringLiteral("corvane-export-XXXXXX")))
+    {
+        if (!m_dir.isValid())
+            throw ExchangeError(u("无法在文件夹 %1 中写入：%2").arg(QDir::toNativeSeparators(folder), m_dir.errorString()));
+    }
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// A package that arj itself finds sound and that holds every member.
+void checkPackage(const QString &package)
+{
+    archiver::runArj(QFileInfo(package).absolutePath(), {QStringLiteral("t"), QStringLiteral("-y"),
+                                                         QStringLiteral("./") + PackageName()});
+    const QStringList stored = archiver::memberNames(package);
+    for (const QString &member : PackageMembers())
+        if (!stored.contains(member, Qt::CaseInsensitive))
+            throw archiver::ArchiverError(u("压缩文件 %1 中缺少 %2，导出没有完成。").arg(PackageName(), member));
+}
+
+// Sets ITEM_SJDC of the rows in marks (view position → value).
+void applyMarks(db::Dataset &records, const QMap<int, QString> &marks)
+{
+    db::Field *mark = records.fieldByName(QStringLiteral("ITEM_SJDC"));
+    for (records.first(); !records.eof(); records.next()) {
+        const auto it = marks.constFind(records.currentRow());
+        if (it == marks.constEnd() || mark->asString() == *it)
+            continue;
+        records.edit();
+        mark->setAsString(*it);
+        records.post();
+    }
+}
+
+void replaceFile(const QString &source, const QString &target)
+{
+    if (std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) != 0)
+        throw ExchangeError(u("无法建立文件 %1：%2")
+                                .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+} // namespace
+
+QString PackageName()
+{
+    return QStringLiteral("cgsbqy.arj");
+}
+
+QStringList PackageMembers()
+{
+    QStringList members{QStringLiteral("KJCG.TXT")};
+    for (const ChildMember &c : kChildren)
+        members << QString::fromLatin1(c.file);
+    return members << QStringLiteral("UNIT.TXT") << QStringLiteral("EXPERT.TXT");
+}
+
+void ClearExportMarks(db::Dataset &records)
+{
+    QMap<int, QString> cleared;
+    for (int row = 0; row < records.rowCount(); ++row)
+        cleared.insert(row, QStringLiteral("0"));
+    applyMarks(records, cleared);
+}
+
+void WritePackageMembers(db::Dataset &records, const QList<int> &rows, const QString &folder)
+{
+    const QDir dir(folder);
+    const KeyColumns recordKey(records);
+    QVector<bool> chosen(records.rowCount());
+    QSet<QByteArray> keys;
+    for (int row : rows) {
+        if (row < 0 || row >= chosen.size())
+            continue;
+        chosen[row] = true;
+        keys.insert(recordKey.key(records, row));
+    }
+    writeRows(records, dir.filePath(QStringLiteral("KJCG.TXT")), TextMember::Kjcg,
+              [&](int row) { return chosen[row]; });
+
+    // One pass over each child table, in table order.
+    db::Query *children = DM->tempquery;
+    for (const ChildMember &c : kChildren) {
+        ReopenQuery(children, QStringLiteral("select * from ") + QLatin1String(c.table));
+        const KeyColumns childKey(*children);
+        writeRows(*children, dir.filePath(QString::fromLatin1(c.file)), TextMember::Child,
+                  [&](int row) { return keys.contains(childKey.key(*children, row)); });
+    }
+    writeWholeTable(*DM->Tblunit, dir.filePath(QStringLiteral("UNIT.TXT")), TextMember::Unit);
+    writeWholeTable(*DM->Tblexpert, dir.filePath(QStringLiteral("EXPERT.TXT")), TextMember::Expert);
+}
+
+QString ExportPackage(db::Dataset &records, const QList<int> &rows, const QString &folder)
+{
+    const QString target = QDir(folder).filePath(PackageName());
+    const ScratchFolder work(folder);
+    WritePackageMembers(records, rows, work.path());
+    const QString package = QDir(work.path()).filePath(PackageName());
+    archiver::addFiles(package, PackageMembers());
+    checkPackage(package);
+
+    const int markColumn = columnOf(records, "ITEM_SJDC");
+    QMap<int, QString> before, exported;
+    for (int row : rows) {
+        if (row < 0 || row >= records.rowCount())
+            continue;
+        before.insert(row, records.rowValue(row, markColumn).toString());
+        exported.insert(row, QStringLiteral("1"));
+    }
+    try {
+        applyMarks(records, exported);
+        replaceFile(package, target);
+    } catch (...) {
+        try {
+            if (records.state() != db::Dataset::Browse)
+                records.cancel();
+            applyMarks(records, before);
+        } catch (...) {
+            // The first failure is the one to report.
+        }
+        throw;
+    }
+    return target;
+}

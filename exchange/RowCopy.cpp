@@ -1,0 +1,42 @@
+#include "RowCopy.h"
+
+#include "db/DbfFile.h"
+
+#include <cstring>
+
+RowCopier::RowCopier(const db::DbfFile &from, db::DbfFile &to) : m_from(from), m_to(to)
+{
+    m_sameLayout = from.fieldCount() == to.fieldCount() && from.recordLength() == to.recordLength()
+                   && from.isUtf8() == to.isUtf8();
+    for (int c = 0; m_sameLayout && c < to.fieldCount(); ++c) {
+        const db::FieldDef &a = from.fields()[c];
+        const db::FieldDef &b = to.fields()[c];
+        m_sameLayout = a.type == b.type && a.length == b.length && a.decimals == b.decimals && a.offset == b.offset;
+    }
+    for (int c = 0; c < to.fieldCount(); ++c)
+        if (to.fields()[c].type == 'M')
+            m_memos.append(c);
+}
+
+int RowCopier::append(int rec, const QVector<std::pair<int, db::Value>> &set)
+{
+    QByteArray raw;
+    if (m_sameLayout) {
+        raw = QByteArray(m_from.record(rec), m_from.recordLength());
+        raw[0] = ' ';
+        for (const int c : m_memos) {
+            // The source's block numbers mean nothing in the target's memo file.
+            const db::FieldDef &f = m_to.fields()[c];
+            std::memset(raw.data() + f.offset, ' ', size_t(f.length));
+            m_to.encode(raw, c, m_from.value(rec, c));
+        }
+    } else {
+        raw = m_to.blankRecord();
+        const int columns = std::min(m_from.fieldCount(), m_to.fieldCount());
+        for (int c = 0; c < columns; ++c)
+            m_to.encode(raw, c, m_from.value(rec, c));
+    }
+    for (const auto &[column, value] : set)
+        m_to.encode(raw, column, value);
+    return m_to.appendRecord(raw);
+}

@@ -1,0 +1,402 @@
+#include "AppFixture.h"
+#include "Packages.h"
+#include "Records.h"
+#include "Unit1.h"
+#include "UnitDM.h"
+#include "Unitin.h"
+#include "db/DbfFile.h"
+#include "db/Table.h"
+#include "ui/FileChoosers.h"
+#include "ui/MessageBox.h"
+#include "ui/Seam.h"
+
+#include <QtTest>
+
+namespace {
+
+QString u(const char *s) { return QString::fromUtf8(s); }
+
+// A package's members, built up row by row; every member present and empty
+// at first.
+class Package
+{
+public:
+    Package()
+    {
+        for (const char *m : {"KJCG", "CGWCDW", "CGWCR", "JDWYHMD", "ZLQK", "UNIT", "EXPERT"})
+            m_members.insert(QString(m) + ".TXT", {});
+    }
+    Package &record(const QString &key, const QString &category, const QString &title, const QString &region = ".")
+    {
+        return add("KJCG.TXT", "kjcg",
+                   {{"ITEM_4", key}, {"ITEM_DQDM", region}, {"ITEM_CGLB", category}, {"ITEM_3", title},
+                    {"ITEM_9", u("外单位")}, {"ITEM_121", "2005-03-01"}});
+    }
+    Package &person(const QString &key, const QString &name, const QString &unit = {}, const QString &region = ".")
+    {
+        return add("CGWCR.TXT", "cgwcr",
+                   {{"ITEM_4", key}, {"ITEM_DQDM", region}, {"ITEM_187", "1"}, {"ITEM_180", name}, {"ITEM_185", unit}});
+    }
+    Package &children(const QString &key)
+    {
+        add("CGWCDW.TXT", "cgwcdw", {{"ITEM_4", key}, {"ITEM_DQDM", "."}, {"ITEM_176", "1"}, {"ITEM_170", u("合作单位")}});
+        add("JDWYHMD.TXT", "jdwyhmd", {{"ITEM_4", key}, {"ITEM_DQDM", "."}, {"ITEM_190", "1"}, {"ITEM_192", u("委员")}});
+        return add("ZLQK.TXT", "zlqk", {{"ITEM_4", key}, {"ITEM_DQDM", "."}, {"ITEM_NO", "1"}, {"PATENT_NAM", u("专利")}});
+    }
+    Package &member(const QString &name, const QByteArray &text)
+    {
+        m_members.insert(name, text);
+        return *this;
+    }
+    Package &without(const QString &name)
+    {
+        m_members.remove(name);
+        return *this;
+    }
+    // Packed into a folder of its own inside the test's data folder; the
+    // package's path.
+    QString pack(const QString &name = "CGSBQY.ARJ") const
+    {
+        static int packed = 0;
+        const QString folder = QDir(DataDir).filePath(QString("packages/%1").arg(++packed));
+        QDir().mkpath(folder);
+        packWithArj(folder, name, m_members);
+        return QDir(folder).filePath(name);
+    }
+
+private:
+    Package &add(const QString &file, const QString &table, const QMap<QString, QString> &values)
+    {
+        m_members[file] += memberLine(table, values);
+        return *this;
+    }
+    QMap<QString, QByteArray> m_members;
+};
+
+// Chooses the package in the import window, which unpacks it, and loads it.
+void load(const QString &package)
+{
+    ui::HandlerOverride<ui::FileChooser> chooser(ui::setFileChooser, [&](const ui::FileRequest &) { return package; });
+    Formin->Button1Click();
+    Formin->Button3Click();
+}
+
+// Rows of a table in file order, the fields joined by "|".
+QStringList rows(const QString &table, const QStringList &fields, const QString &key = {})
+{
+    db::Table t;
+    t.setDatabaseName(DataDir);
+    t.setTableName(table);
+    t.open();
+    QStringList out;
+    for (t.first(); !t.eof(); t.next()) {
+        QStringList row;
+        for (const QString &f : fields)
+            row << t.fieldByName(f)->asString();
+        if (key.isEmpty() || t.fieldByName("ITEM_4")->asString() == key)
+            out << row.join('|');
+    }
+    return out;
+}
+
+QStringList records() { return rows("kjcg", {"ITEM_4", "ITEM_DQDM", "ITEM_3"}); }
+QStringList persons(const QString &key = {}) { return rows("cgwcr", {"ITEM_4", "ITEM_DQDM", "ITEM_180"}, key); }
+
+void addLocalPerson(const QString &name, const QString &unit)
+{
+    db::Table t;
+    t.setDatabaseName(DataDir);
+    t.setTableName("cgwcrNew");
+    t.open();
+    t.append();
+    t.fieldByName("ITEM_180")->setAsString(name);
+    t.fieldByName("ITEM_185")->setAsString(unit);
+    t.post();
+}
+
+void addStoredPerson(const QString &key, const QString &name, const QString &region = ".")
+{
+    db::Table t;
+    t.setDatabaseName(DataDir);
+    t.setTableName("cgwcr");
+    t.open();
+    t.append();
+    t.fieldByName("ITEM_4")->setAsString(key);
+    t.fieldByName("ITEM_DQDM")->setAsString(region);
+    t.fieldByName("ITEM_180")->setAsString(name);
+    t.post();
+}
+
+QList<bool> buttonStates()
+{
+    return {Formin->Button1->isEnabled(), Formin->Button3->isEnabled(), Formin->Button4->isEnabled(),
+            Formin->Button6->isEnabled(),  Formin->Button8->isEnabled(), Formin->Button7->isEnabled(),
+            Formin->Button5->isEnabled()};
+}
+
+} // namespace
+
+class TestImport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanPackageThroughTheMainWindow();
+    void titlesThatExist();
+    void twoPackagesInOneVisit();
+    void refusedPackagesChangeNothing();
+    void failedStoreTakesTheRecordBack();
+};
+
+// Two categories with every kind of child row: staged, counted, deduplicated
+// and stored under new keys; the local person list grows; leaving refreshes
+// the main window's years.
+void TestImport::cleanPackageThroughTheMainWindow()
+{
+    AppFixture app;
+    showWithRecords({{"2005000041", "1", u("旧成果")}});
+    completeRecord("2005000041");
+    MainForm->ComboBox1Change();
+    addLocalPerson(u("李四"), u("旧单位"));
+    addLocalPerson(u("王五"), u("甲")), addLocalPerson(u("王五"), u("乙"));
+    Package p;
+    p.record("2005000007", "1", u("新型材料")).children("2005000007");
+    p.person("2005000007", u("张三")).person("2005000007", u("李四"), u("新单位")).person("2005000007", u("王五"));
+    p.record("2003000005", "3", u("基础研究")).person("2003000005", u("赵六"));
+    p.person("2005000099", u("无主")); // its record is not in the package
+    const QString package = p.pack("cgsbqy.arj");
+
+    app.boxes().clear();
+    app.modals().then([&](QDialog *) {
+        QCOMPARE(buttonStates(), QList<bool>({true, false, false, false, false, false, true}));
+        load(package);
+        QCOMPARE(app.boxes().texts(), QStringList{u("导入完毕！")});
+        QCOMPARE(Formin->Label6->text(), u("记录条数:2条；"));
+        QCOMPARE(Formin->Label2->text(), u("其中：应用技术1条，基础理论1条，软科学0条。"));
+        QCOMPARE(rows("KJCGtemp", {"NO", "ITEM_3"}), QStringList({u("1|新型材料"), u("2|基础研究")}));
+        QCOMPARE(buttonStates(), QList<bool>({false, false, true, false, true, true, true}));
+        Formin->Button4Click();
+        QCOMPARE(app.boxes().texts().last(), u("排重已经完成！"));
+        QVERIFY(Formin->Button6->isEnabled());
+        Formin->Button6Click();
+        QCOMPARE(app.boxes().texts().last(), u("入库完毕!"));
+        QCOMPARE(buttonStates(), QList<bool>({true, false, false, false, false, false, true}));
+        QCOMPARE(Formin->Label6->text(), u("导入完毕。"));
+        QTest::keyClick(Formin, Qt::Key_Escape);
+        QVERIFY(!Formin->isVisible());
+    });
+    MainForm->BitBtn1->click();
+    QCOMPARE(app.modals().shown().last(), QString("TFormin"));
+
+    // The year's largest key plus one; a year without records keeps the key.
+    QCOMPARE(records(), QStringList({u("2005000041|.|旧成果"), u("2005000042|.|新型材料"), u("2003000005|.|基础研究")}));
+    QCOMPARE(persons("2005000042"),
+             QStringList({u("2005000042|.|张三"), u("2005000042|.|李四"), u("2005000042|.|王五")}));
+    QCOMPARE(persons("2003000005"), QStringList({u("2003000005|.|赵六")}));
+    QCOMPARE(persons("2005000099"), QStringList());
+    for (const char *child : {"cgwcdw", "jdwyhmd", "zlqk"})
+        QCOMPARE(rows(child, {"ITEM_4", "ITEM_DQDM"}), QStringList({"2005000042|."}));
+    QCOMPARE(storedField("kjcg", "ITEM_121", "2005000042"), QString("2005-03-01"));
+    QCOMPARE(rows("cgwcrNew", {"ITEM_180", "ITEM_185"}),
+             QStringList({u("李四|新单位"), u("王五|甲"), u("王五|乙"), u("张三|"), u("赵六|")}));
+    for (const char *staging : {"KJCGtemp", "CGWCRtemp", "CGWCDWtemp", "JDWYHMDtemp", "ZLQKtemp"})
+        QCOMPARE(rows(staging, {"ITEM_4"}), QStringList());
+    QCOMPARE(MainForm->cbYear->itemText(1), QString("2003"));
+}
+
+// A title already stored: the dedupe drops the staged record or has it
+// renamed; 同名覆盖 replaces the stored record, whose key and region alone go.
+void TestImport::titlesThatExist()
+{
+    AppFixture app;
+    showWithRecords({{"2005000001", "1", u("同名成果")}, {"2005000002", "1", u("王'五的成果")}});
+    addRecord("2005000001", "1", u("他区成果"));
+    DM->Tblkjcg->last();
+    DM->Tblkjcg->edit();
+    DM->Tblkjcg->fieldByName("ITEM_DQDM")->setAsString("ABC");
+    DM->Tblkjcg->post();
+    addStoredPerson("2005000001", u("老人"));
+    addStoredPerson("2005000001", u("他区的人"), "ABC");
+    Formin->FormShow();
+
+    // Yes drops the staged record with its child rows.
+    load(Package().record("2004000001", "1", u("同名成果")).person("2004000001", u("甲")).record("2004000002", "2", u("新成果")).pack());
+    app.boxes().clear();
+    app.boxes().answer(ui::IDYES);
+    Formin->Button4Click();
+    QCOMPARE(app.boxes().texts(), QStringList({u("导入的项目“同名成果”有重复,是否删除？"), u("排重已经完成！")}));
+    QCOMPARE(Formin->Label6->text(), u("记录条数:1条；"));
+    QCOMPARE(rows("CGWCRtemp", {"ITEM_180"}), QStringList());
+    Formin->Button6Click();
+    QCOMPARE(records().last(), u("2004000002|.|新成果"));
+
+    // No opens the rename panel; the dedupe runs again on the new title.
+    Formin->FormShow();
+    load(Package().record("2004000009", "1", u("王'五的成果")).pack());
+    app.boxes().clear();
+    app.boxes().answer(ui::IDNO);
+    Formin->Button4Click();
+    QCOMPARE(app.boxes().texts(), QStringList({u("导入的项目“王'五的成果”有重复,是否删除？")}));
+    QVERIFY(Formin->Panel1->isVisibleTo(Formin));
+    QCOMPARE(Formin->Edit2->text(), u("王'五的成果"));
+    QCOMPARE(buttonStates(), QList<bool>(7, false));
+    Formin->Edit2->setText(u("王'五的成果（二）"));
+    Formin->Button2Click();
+    QVERIFY(!Formin->Panel1->isVisibleTo(Formin));
+    QVERIFY(!Formin->Button6->isEnabled());
+    Formin->Button4Click();
+    Formin->Button6Click();
+    QCOMPARE(records().last(), u("2004000003|.|王'五的成果（二）"));
+
+    // 同名覆盖: the stored record of the title and its rows go once the new
+    // one is stored; a record of another region with the same key stays. A
+    // staged record without a title is reported.
+    Formin->FormShow();
+    load(Package()
+             .record("2006000001", "1", u("同名成果"))
+             .person("2006000001", u("新人"))
+             .record("2006000002", "1", u("王'五的成果"))
+             .record("2006000003", "1", "")
+             .pack());
+    app.boxes().clear();
+    Formin->Button8Click();
+    QCOMPARE(app.boxes().texts(), QStringList{u("入库完毕！新增0条,覆盖2条。\n另有1条记录没有成果名称，没有入库。")});
+    QCOMPARE(records(), QStringList({u("2005000001|ABC|他区成果"), u("2004000002|.|新成果"),
+                                     u("2004000003|.|王'五的成果（二）"), u("2006000001|.|同名成果"),
+                                     u("2006000002|.|王'五的成果")}));
+    QCOMPARE(persons(), QStringList({u("2005000001|ABC|他区的人"), u("2006000001|.|新人")}));
+    QCOMPARE(buttonStates(), QList<bool>({true, false, false, false, false, false, true}));
+}
+
+// A second package whose keys are already staged, as records or by child
+// rows of records the first package lacked: each person stays with its own
+// record.
+void TestImport::twoPackagesInOneVisit()
+{
+    AppFixture app;
+    showWithRecords({});
+    Formin->FormShow();
+    load(Package().record("2005000001", "1", u("甲成果")).person("2005000001", u("甲")).person("2005000009", u("孤儿")).pack());
+    load(Package()
+             .record("2005000001", "1", u("乙成果"))
+             .person("2005000001", u("乙"))
+             .record("2005000009", "2", u("丙成果"))
+             .pack());
+    QCOMPARE(Formin->Label6->text(), u("记录条数:3条；"));
+    Formin->Button4Click();
+    // Leaving asks, stores, and then the main window lists the new year.
+    app.boxes().clear();
+    Formin->Button5Click();
+    QCOMPARE(app.boxes().texts(), QStringList({u("是否保存导入数据？"), u("入库完毕!")}));
+    QCOMPARE(records(), QStringList({u("2005000001|.|甲成果"), u("2005000002|.|乙成果"), u("2005000003|.|丙成果")}));
+    QCOMPARE(persons(), QStringList({u("2005000001|.|甲"), u("2005000002|.|乙")}));
+    QCOMPARE(MainForm->cbYear->currentText(), QString("2005"));
+    QCOMPARE(listed(), QStringList({u("甲成果"), u("乙成果")}));
+}
+
+// Every refused package leaves every table as it was, byte for byte, and
+// says why.
+void TestImport::refusedPackagesChangeNothing()
+{
+    AppFixture app;
+    showWithRecords({{"2005000001", "1", u("旧成果")}});
+    Formin->FormShow();
+    const QMap<QString, QByteArray> before = tableFiles(DataDir);
+    QVERIFY(before.contains("kjcg.DBF") || before.contains("kjcg.dbf"));
+
+    const auto good = [] { return Package().record("2005000003", "1", u("新成果")).person("2005000003", u("甲")); };
+    QByteArray damaged;
+    {
+        Package p = good();
+        p.member("KJCG.TXT", memberLine("kjcg", {{"ITEM_3", u("很长的成果").repeated(30)}}).repeated(40));
+        QFile f(p.pack());
+        f.open(QIODevice::ReadOnly);
+        damaged = f.readAll();
+        damaged[damaged.size() / 2] = char(damaged[damaged.size() / 2] ^ 0x55);
+    }
+    TempDir folder;
+    folder.write("CGSBQY.ARJ", damaged);
+    folder.write("OTHER.ARJ", damaged);
+
+    struct Case
+    {
+        QString what;
+        QString package;
+        QString message; // part of the message shown
+    };
+    const QByteArray badNumber = memberLine("cgwcr", {{"ITEM_4", "2005000003"}, {"ITEM_DQDM", "."}, {"ITEM_187", "1"}})
+                                 + memberLine("cgwcr", {{"ITEM_4", "2005000003"}, {"ITEM_187", "abc"}});
+    const QList<Case> cases{
+        {"damaged", folder.file("CGSBQY.ARJ"), "arj"},
+        {"other name", folder.file("OTHER.ARJ"), u("请选择正确导入包,名字是CGSBQY.ARJ!")},
+        {"no KJCG.TXT", good().without("KJCG.TXT").pack(), "KJCG.TXT"},
+        {"member with a path", good().without("KJCG.TXT").member("sub/KJCG.TXT", "x\r\n").pack(), "sub/KJCG.TXT"},
+        {"two members missing", good().without("ZLQK.TXT").without("UNIT.TXT").pack(), u("文件的格式不正确")},
+        {"bad number", good().member("CGWCR.TXT", badNumber).pack(), u("CGWCR.TXT 第 2 行")},
+    };
+    for (const Case &c : cases) {
+        app.boxes().clear();
+        // Through the buttons, as the user would: errors reach the boxes.
+        ui::HandlerOverride<ui::FileChooser> chooser(ui::setFileChooser, [&](const ui::FileRequest &) { return c.package; });
+        Formin->Button1->setEnabled(true);
+        Formin->Button1->click();
+        if (Formin->Button3->isEnabled())
+            Formin->Button3->click();
+        QVERIFY2(app.boxes().texts().join('\n').contains(c.message),
+                 qPrintable(c.what + ": " + app.boxes().texts().join('\n')));
+        QVERIFY2(tableFiles(DataDir) == before, qPrintable(c.what));
+        QVERIFY2(DM->T_temp_in->isEmpty(), qPrintable(c.what));
+    }
+
+    // One member missing is no reason to refuse.
+    app.boxes().clear();
+    load(good().without("ZLQK.TXT").pack());
+    QCOMPARE(app.boxes().texts(), QStringList{u("导入完毕！")});
+    QCOMPARE(rows("CGWCRtemp", {"ITEM_180"}), QStringList{u("甲")});
+    // Left before the dedupe: nothing is asked or stored, the rows stay staged.
+    Formin->Button5Click();
+    QCOMPARE(app.boxes().count(), 1);
+    QCOMPARE(records(), QStringList{u("2005000001|.|旧成果")});
+    QCOMPARE(rows("CGWCRtemp", {"ITEM_180"}), QStringList{u("甲")});
+}
+
+// A store that fails half-way through a record takes back what it wrote
+// for it; the record stays staged, the old record of its title stays whole,
+// and the records stored before stay stored, once.
+void TestImport::failedStoreTakesTheRecordBack()
+{
+    AppFixture app;
+    showWithRecords({{"2005000001", "1", u("同名成果")}});
+    addStoredPerson("2005000001", u("老人"));
+    Formin->FormShow();
+    load(Package()
+             .record("2007000001", "1", u("先存的"))
+             .record("2007000002", "1", u("同名成果"))
+             .person("2007000002", u("新人"))
+             .pack());
+    // The local person list disappears: storing the new person fails.
+    DM->TblwcrNew->close();
+    const QString local = db::DbfFile::findFile(DataDir, "cgwcrNew.dbf");
+    db::DbfFile::forget(local);
+    QVERIFY(QFile::rename(local, local + ".away"));
+
+    app.boxes().clear();
+    Formin->Button8->click();
+    QCOMPARE(app.boxes().count(), 1); // the error
+    QCOMPARE(records(), QStringList({u("2005000001|.|同名成果"), u("2007000001|.|先存的")}));
+    QCOMPARE(persons(), QStringList({u("2005000001|.|老人")}));
+    QCOMPARE(rows("KJCGtemp", {"ITEM_3"}), QStringList{u("同名成果")});
+    QCOMPARE(rows("CGWCRtemp", {"ITEM_180"}), QStringList{u("新人")});
+    QVERIFY(Formin->Button8->isEnabled());
+    QVERIFY(!Formin->Panelstat->isVisibleTo(Formin));
+
+    QVERIFY(QFile::rename(local + ".away", local));
+    app.boxes().clear();
+    Formin->Button8->click();
+    QCOMPARE(app.boxes().texts(), QStringList{u("入库完毕！新增0条,覆盖1条。")});
+    QCOMPARE(records(), QStringList({u("2007000001|.|先存的"), u("2007000002|.|同名成果")}));
+    QCOMPARE(persons(), QStringList({u("2007000002|.|新人")}));
+}
+
+QTEST_MAIN(TestImport)
+#include "tst_import.moc"

@@ -1,0 +1,257 @@
+#include "AppFixture.h"
+#include "CgwcrManage.h"
+#include "Finto8Unit.h"
+#include "Records.h"
+#include "Unit1.h"
+#include "UnitDM.h"
+#include "Unitpage10.h"
+#include "Unitpage12.h"
+#include "Unitpage4a.h"
+#include "Unittree.h"
+#include "ui/MessageBox.h"
+
+#include <QtTest>
+
+namespace {
+
+QString u(const char *s)
+{
+    return QString::fromUtf8(s);
+}
+
+using Fields = QList<std::pair<const char *, QString>>;
+
+void addRow(const QString &table, const Fields &fields)
+{
+    db::Table t;
+    t.setDatabaseName(DataDir);
+    t.setTableName(table);
+    t.open();
+    t.append();
+    for (const auto &[field, value] : fields)
+        t.fieldByName(field)->setAsString(value);
+    t.post();
+}
+
+// The given columns of every stored row, in file order, joined by "|".
+QStringList stored(const QString &table, const QStringList &columns)
+{
+    db::Table t;
+    t.setDatabaseName(DataDir);
+    t.setTableName(table);
+    t.open();
+    QStringList out;
+    for (t.first(); !t.eof(); t.next()) {
+        QStringList row;
+        for (const QString &c : columns)
+            row << t.fieldByName(c)->asString();
+        out << row.join('|');
+    }
+    return out;
+}
+
+QStringList units()
+{
+    return stored("unit.dbf", {"unitcode", "upunitcode", "unitlevel", "endlevel", "item_9", "item_124_1"});
+}
+
+QStringList persons()
+{
+    return stored("cgwcr.DBF", {"ITEM_4", "ITEM_187", "ITEM_180", "ITEM_188"});
+}
+
+// Works the second-level units from the profile's "所属二级单位情况".
+void inUnits(AppFixture &app, std::function<void()> work)
+{
+    app.modals().then([&app, work](QDialog *) {
+        app.modals().then([work](QDialog *) { work(); });
+        Fpage4a->Button5->click();
+        Fpage4a->closeNow();
+    });
+    OpenUnitProfile();
+}
+
+void clickGridRow(DBGrid *grid, int row)
+{
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(row, 1)).center());
+}
+
+
+} // namespace
+
+class TestSecondUnits : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void addStoreAndDelete();
+    void codesRefusedPastTheirRoom();
+    void everyRecordsPersons();
+};
+
+void TestSecondUnits::addStoreAndDelete()
+{
+    AppFixture app;
+    registerUnit();
+    addRow("unit.dbf", {{"unitcode", "8880001010"}, {"upunitcode", "8880001000"}, {"unitlevel", "2"}});
+    inUnits(app, [&] {
+        QVERIFY(Fpage10->size() == QSize(800, 600) && Fpage10->isVisible());
+        QCOMPARE(Fpage10->Panel4->text() + "|" + Fpage10->Panel5->text(), u("本单位|9990001000"));
+        // Nothing listed: nothing to delete or store.
+        QVERIFY(DM->Qryunit->isEmpty());
+        Fpage10->Button3->click();
+        Fpage10->btnSave01->click();
+        QCOMPARE(app.boxes().texts(), QStringList{u("请先增加二级单位！")});
+
+        Fpage10->Button2->click();
+        Fpage10->Edt_9->setText(u("第一研究所"));
+        // A field through the picker, from the drop-down beside its edit.
+        app.modals().then([](QDialog *) {
+            const auto found = FormTree->TreeView1->findItems(u("0101  计算机及外部设备"),
+                                                              Qt::MatchExactly | Qt::MatchRecursive);
+            QVERIFY(!found.isEmpty());
+            found.first()->setSelected(true);
+            FormTree->Button1Click();
+        });
+        QTest::mouseClick(Fpage10->cb_124_1_1, Qt::LeftButton);
+        QCOMPARE(Fpage10->edt_124_1_1->text(), u("0101  计算机及外部设备"));
+        Fpage10->btnSave01->click();
+        QCOMPARE(app.boxes().last().text, u("存储成功！"));
+        Fpage10->Button2->click();
+        QCOMPARE(Fpage10->edt_unit->text(), QString("9990001020"));
+        QVERIFY(Fpage10->Edt_9->text().isEmpty() && Fpage10->edt_124_1_1->text().isEmpty());
+        Fpage10->Edt_9->setText(u("第二研究所"));
+        Fpage10->Memointr->setPlainText(u("简介"));
+        Fpage10->btnSave01->click();
+
+        // The edits follow the grid; a row left with changes is asked about.
+        clickGridRow(Fpage10->DBGrid1, 0);
+        QCOMPARE(Fpage10->Edt_9->text() + "|" + Fpage10->edt_unit->text(), u("第一研究所|9990001010"));
+        QCOMPARE(Fpage10->edt_124_1_1->text(), u("0101  计算机及外部设备"));
+        Fpage10->Edt_9->setText(u("第一研究院"));
+        app.boxes().answer(ui::IDYES);
+        clickGridRow(Fpage10->DBGrid1, 1);
+        QCOMPARE(app.boxes().requests().at(app.boxes().count() - 2).text, u("记录已经更改,是否保存？"));
+        QCOMPARE(Fpage10->Edt_9->text(), u("第二研究所"));
+        // 存储 writes the row shown.
+        Fpage10->Edt_40->setText("010-1");
+        Fpage10->btnSave01->click();
+        QCOMPARE(units().mid(2), QStringList({u("9990001010|9990001000|2|0|第一研究院|0101 ;"),
+                                              u("9990001020|9990001000|2|0|第二研究所|")}));
+        QCOMPARE(stored("unit.dbf", {"item_40", "unitintrod"}).last(), u("010-1|简介"));
+
+        // Delete the row shown; the next one shows.
+        clickGridRow(Fpage10->DBGrid1, 0);
+        app.boxes().answer(ui::IDYES);
+        Fpage10->Button3->click();
+        QCOMPARE(app.boxes().last().text, u("是否删除该项目？!"));
+        QCOMPARE(Fpage10->Edt_9->text() + "|" + Fpage10->edt_unit->text(), u("第二研究所|9990001020"));
+        // A third unit takes the place after the largest.
+        Fpage10->Button2->click();
+        QCOMPARE(Fpage10->edt_unit->text(), QString("9990001030"));
+
+        // No person and no record at all: nothing to delete, nothing to add
+        // to, and the list can be left.
+        app.modals().then([&](QDialog *) {
+            Fpage12->Button1->click();
+            Fpage12->Button3->click();
+            QCOMPARE(app.boxes().last().text, u("请先在主窗口选择一项成果！"));
+            Fpage12->quit01->click();
+            QVERIFY(!Fpage12->isVisible());
+        });
+        Fpage10->BitBtndtr->click();
+        Fpage10->quit01->click();
+        QVERIFY(!Fpage10->isVisible());
+    });
+    QCOMPARE(units().mid(1).join(','), u("8880001010|8880001000|2|||,"
+                                        "9990001020|9990001000|2|0|第二研究所|,"
+                                        "9990001030|9990001000|2|0||"));
+    // The own unit is still the profile's row.
+    QCOMPARE(units().first(), u("9990001000||1|1|本单位|"));
+}
+
+void TestSecondUnits::codesRefusedPastTheirRoom()
+{
+    AppFixture app;
+    registerUnit();
+    for (int place = 1; place <= 99; ++place)
+        addRow("unit.dbf", {{"unitcode", QString("99900%1").arg(place * 10 + 1000, 5, 10, QChar('0'))},
+                            {"upunitcode", "9990001000"}, {"unitlevel", "2"}});
+    QCOMPARE(units().last().left(10), QString("9990001990"));
+    const int before = units().size();
+    inUnits(app, [&] {
+        QCOMPARE(DM->Qryunit->recordCount(), 99);
+        Fpage10->Button2->click();
+        QCOMPARE(app.boxes().last().text, u("一个单位最多只能有99个二级单位！"));
+        // A parent code that holds no digits where children keep them.
+        for (const char *parent : {"", "99A0001000"}) {
+            Fpage10->Panel5->setText(parent);
+            Fpage10->Button2->click();
+            QCOMPARE(app.boxes().last().text, u("所属一级单位代码不合法，不能增加二级单位！"));
+        }
+        QVERIFY(Fpage10->isVisible());
+    });
+    QCOMPARE(units().size(), before);
+    // Leading zeros stay: the code is made of text, not of a number.
+    QCOMPARE(NextSecondLevelCode("0010001000"), QString("0010001010"));
+}
+
+void TestSecondUnits::everyRecordsPersons()
+{
+    AppFixture app;
+    for (const auto &[key, place, name, returned] :
+         {std::tuple{"2005000001", "5", "甲", ""}, std::tuple{"2005000002", "3", "丁", "1"},
+          std::tuple{"2005000001", "12", "丙", "2"}, std::tuple{"2005000002", "1", "戊", "0"},
+          std::tuple{"2005000001", "9", "乙", "1"}})
+        addRow("cgwcr.DBF", {{"ITEM_4", key}, {"ITEM_DQDM", "."}, {"ITEM_187", place}, {"ITEM_180", u(name)},
+                             {"ITEM_188", returned}, {"ITEM_181", "0"}, {"ITEM_183", "4"}, {"ITEM_184", "4"}});
+    showWithRecords({{"2005000001", "1", u("新型材料")}, {"2005000002", "1", u("其他成果")}});
+    // Left filtered to one record, as the section marks leave it.
+    MainForm->MarkSectionStatus();
+    QCOMPARE(DM->TblCgwcr->recordCount(), 3);
+    const QString filter = DM->TblCgwcr->filter();
+
+    app.modals().then([&](QDialog *) {
+        // Every record's persons, each record numbered on its own, in the
+        // order of their numbers.
+        QCOMPARE(DM->TblCgwcr->recordCount(), 5);
+        QCOMPARE(persons(), QStringList({u("2005000001|1|甲|0"), u("2005000002|2|丁|1"), u("2005000001|3|丙|0"),
+                                         u("2005000002|1|戊|0"), u("2005000001|2|乙|1")}));
+        QCOMPARE(Fpage12->DBGrid4->model()->index(1, 6).data().toString(), u("是"));
+
+        // Deleting renumbers only the deleted person's record.
+        QVERIFY(DM->TblCgwcr->locate("ITEM_180", u("甲")));
+        app.boxes().answer(ui::IDYES);
+        Fpage12->Button1->click();
+        QCOMPARE(persons(), QStringList({u("2005000002|2|丁|1"), u("2005000001|2|丙|0"), u("2005000002|1|戊|0"),
+                                         u("2005000001|1|乙|1")}));
+
+        // A person changed in the record it belongs to.
+        QVERIFY(DM->TblCgwcr->locate("ITEM_180", u("丁")));
+        app.modals().then([](QDialog *) {
+            QCOMPARE(Finto8->windowTitle(), u("修改－－【成果完成人员名单】"));
+            QCOMPARE(Finto8->edtry_180->text(), u("丁"));
+            Finto8->edtry_185->setText(u("某所"));
+            Finto8->Button1->click();
+        });
+        Fpage12->Button3->click();
+        QCOMPARE(stored("cgwcr.DBF", {"ITEM_180", "ITEM_185"}).first(), u("丁|某所"));
+
+        // Quick add goes to the main window's current record.
+        addRow("cgwcrNew.dbf", {{"ITEM_180", u("己")}});
+        app.modals().then([](QDialog *) { FormWcr->BitBtn1Click(); }); // none chosen: all, after the question
+        app.boxes().answer(ui::IDYES);
+        Fpage12->Button5->click();
+        QCOMPARE(persons().last(), u("2005000001|3|己|"));
+        QCOMPARE(DM->TblCgwcr->recordCount(), 5);
+        Fpage12->quit01->click();
+        QVERIFY(!Fpage12->isVisible());
+    });
+    Fpage10->BitBtndtrClick();
+    // The table is filtered as before, and the marks are the record's own.
+    QCOMPARE(DM->TblCgwcr->filter(), filter);
+    QCOMPARE(MainForm->btn_page08->kind(), ui::BitBtn::bkYes);
+}
+
+QTEST_MAIN(TestSecondUnits)
+#include "tst_secondunits.moc"
