@@ -454,11 +454,34 @@ void Dataset::addLookupField(const LookupDef &def)
         refresh();
 }
 
+// A record's bytes for a look at one row. Rows visited in file order are
+// read through the mapping; after a jump the record is read alone: touching
+// a mapped record maps the pages around it as well (whole large folios on
+// some systems), and looks at a few rows spread over a large table would
+// leave most of it resident.
+const char *Dataset::recordBytes(int rec) const
+{
+    const quint64 generation = m_file->generation();
+    if (rec == m_bufferedRec && generation == m_bufferedGeneration)
+        return m_recordBuffer.constData();
+    const bool next = m_lastRec >= 0 && rec >= m_lastRec && rec - m_lastRec <= 8;
+    m_lastRec = rec;
+    m_bufferedRec = -1;
+    if (next)
+        return m_file->record(rec);
+    const char *p = m_file->readRecord(rec, m_recordBuffer);
+    if (p == m_recordBuffer.constData()) {
+        m_bufferedRec = rec;
+        m_bufferedGeneration = generation;
+    }
+    return p;
+}
+
 Value Dataset::storedValue(const Row &row, int col) const
 {
     const Column &c = m_columns[col];
     if (row.rec >= 0 && c.sourceField >= 0)
-        return m_file->value(row.rec, c.sourceField);
+        return m_file->value(recordBytes(row.rec), row.rec, c.sourceField);
     if (row.computed >= 0)
         return m_values[row.computed].value(col);
     return {};
@@ -541,7 +564,7 @@ QString Dataset::storedText(int col) const
     const int field = m_columns[col].sourceField;
     if (r.rec < 0 || field < 0)
         return {};
-    return m_file->storedText(m_file->record(r.rec), field);
+    return m_file->storedText(recordBytes(r.rec), field);
 }
 
 Value Dataset::normalise(int col, const Value &v) const
@@ -657,7 +680,7 @@ void Dataset::post()
             r.cache = values;
         } else if (!m_changes.isEmpty()) {
             const int rec = m_baseRows.at(base).rec;
-            QByteArray raw(m_file->record(rec), m_file->recordLength());
+            QByteArray raw(recordBytes(rec), m_file->recordLength());
             putChanges(raw);
             m_file->writeRecord(rec, raw);
             if (followsFile())

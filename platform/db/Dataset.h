@@ -265,6 +265,12 @@ protected:
     int m_disableCount = 0;
     bool m_resetPending = false;
     mutable QByteArray m_scratch; // a record to put values through the file's format
+    // The last record read alone (see recordBytes), while the file is as it was.
+    mutable QByteArray m_recordBuffer;
+    mutable int m_bufferedRec = -1;
+    mutable quint64 m_bufferedGeneration = 0;
+    mutable int m_lastRec = -1;
+    const char *recordBytes(int rec) const;
     mutable QVector<QByteArray> m_encoded; // column → its last normalised value's bytes
     void putChanges(QByteArray &raw);
 

@@ -193,6 +193,11 @@ struct DbfFile::Memo
     int blockSize = kMemoBlock;
     bool dbase4 = false; // blocks carry a length header
     quint32 nextBlock = 1;
+    bool headerBehind = false; // nextBlock not yet in the file's header
+    // During a bulk load, memos appended from block pendingFrom on, not yet
+    // written.
+    QByteArray pending;
+    quint32 pendingFrom = 0;
     ~Memo()
     {
         if (fd >= 0)
@@ -540,6 +545,16 @@ const char *DbfFile::record(int rec) const
     return m_map + m_headerLength + qint64(rec) * m_recordLength;
 }
 
+const char *DbfFile::readRecord(int rec, QByteArray &buffer) const
+{
+    if (rec < 0 || rec >= m_flushed || mapguard::faulted(m_guardSlot))
+        return record(rec); // range check, rows not yet written, or a file cut short
+    buffer.resize(m_recordLength);
+    if (preadAll(m_fd, m_headerLength + qint64(rec) * m_recordLength, buffer.data(), m_recordLength) != m_recordLength)
+        return record(rec);
+    return buffer.constData();
+}
+
 int DbfFile::deletedCount() const
 {
     if (m_deleted < 0) {
@@ -616,7 +631,11 @@ bool DbfFile::isNullField(const char *record, int field) const
 
 Value DbfFile::value(int rec, int field) const
 {
-    const char *r = record(rec);
+    return value(record(rec), rec, field);
+}
+
+Value DbfFile::value(const char *r, int rec, int field) const
+{
     if (m_fields[field].type != 'M')
         return decode(r, field);
     try {
@@ -701,6 +720,8 @@ QByteArray DbfFile::readMemo(quint32 block) const
 {
     if (!m_memo)
         throw DbError(QString::fromUtf8("表 %1 没有备注文件").arg(shortName(m_path)));
+    if (!m_memo->pending.isEmpty() && block >= m_memo->pendingFrom)
+        const_cast<DbfFile *>(this)->flushMemo();
     const Memo &m = *m_memo;
     const QString name = shortName(m.path);
     const qint64 pos = qint64(block) * m.blockSize;
@@ -749,6 +770,7 @@ quint32 DbfFile::writeMemo(const QByteArray &text)
 // the same memo left when it was rewritten in place.
 qint64 DbfFile::memoCapacity(quint32 block, const QByteArray &text) const
 {
+    const_cast<DbfFile *>(this)->flushMemo(); // the blocks after it may still be in memory
     const Memo &m = *m_memo;
     const int bs = m.blockSize;
     qint64 blocks = ((m.dbase4 ? text.size() + 8 : text.size() + 1) + bs - 1) / bs;
@@ -797,18 +819,50 @@ quint32 DbfFile::writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksIn
     const quint32 block = at ? at : std::max<quint32>(m.nextBlock, 1); // block 0 is the header
     if (qint64(block) + blocks > qint64(kMaxMemoBlock))
         throw DbError(QString::fromUtf8("备注文件 %1 已满，不能再写入备注").arg(shortName(m.path)));
+    if (!at && m_bulk > 0) {
+        // A bulk load collects its memos and writes them in large pieces,
+        // always before the records that point to them, and the header once.
+        if (m.pending.isEmpty())
+            m.pendingFrom = block;
+        m.pending.append(data);
+        m.nextBlock = quint32(block + blocks);
+        m.size = std::max(m.size, qint64(m.nextBlock) * bs);
+        m.headerBehind = true;
+        if (m.pending.size() >= kBulkChunk)
+            flushMemo();
+        return block;
+    }
+    flushMemo();
     // Memo blocks first, then the pointer to the next free block: an
     // interrupted write leaves only unused space behind.
     pwriteAll(m.fd, qint64(block) * bs, data.constData(), data.size(), m.path);
     if (!at) {
-        char head[4];
-        writeLe32(head, quint32(block + blocks));
-        pwriteAll(m.fd, 0, head, 4, m.path);
         m.nextBlock = quint32(block + blocks);
         m.size = std::max(m.size, qint64(m.nextBlock) * bs);
+        m.headerBehind = true;
+        writeMemoHeader();
     }
     m_stamp = openStamp();
     return block;
+}
+
+void DbfFile::flushMemo()
+{
+    if (!m_memo || m_memo->pending.isEmpty())
+        return;
+    Memo &m = *m_memo;
+    pwriteAll(m.fd, qint64(m.pendingFrom) * m.blockSize, m.pending.constData(), m.pending.size(), m.path);
+    m.pending.truncate(0);
+}
+
+void DbfFile::writeMemoHeader()
+{
+    if (!m_memo || !m_memo->headerBehind)
+        return;
+    char head[4];
+    writeLe32(head, m_memo->nextBlock);
+    pwriteAll(m_memo->fd, 0, head, 4, m_memo->path);
+    m_memo->headerBehind = false;
 }
 
 QByteArray DbfFile::blankRecord() const
@@ -998,7 +1052,10 @@ void DbfFile::writeRecord(int rec, const QByteArray &raw)
 {
     if (raw.size() != m_recordLength)
         throw DbError(QString::fromUtf8("写入表 %1 的记录长度不符").arg(shortName(m_path)));
-    const char *old = record(rec); // range check
+    // Read alone, not through the mapping: an edit of one row of a large
+    // table maps no pages around it.
+    QByteArray buffer;
+    const char *old = readRecord(rec, buffer); // range check
     if (std::memcmp(old, raw.constData(), size_t(m_recordLength)) == 0)
         return; // nothing changes: nothing to write
     if (m_deleted >= 0)
@@ -1010,6 +1067,7 @@ void DbfFile::writeRecord(int rec, const QByteArray &raw)
     if (rec >= m_flushed) {
         std::memcpy(m_pending.data() + qint64(rec - m_flushed) * m_recordLength, raw.constData(), size_t(raw.size()));
     } else {
+        flushMemo(); // the memos it points to reach the disk first
         writeAt(m_headerLength + qint64(rec) * m_recordLength, raw.constData(), raw.size());
         m_stamp = openStamp();
     }
@@ -1056,6 +1114,7 @@ void DbfFile::flushPending()
 {
     if (m_pending.isEmpty())
         return;
+    flushMemo();
     const qint64 pos = m_headerLength + qint64(m_flushed) * m_recordLength;
     m_pending.append(kEndOfFile);
     try {
@@ -1085,11 +1144,12 @@ void DbfFile::flushPending()
 void DbfFile::endBulk()
 {
     if (m_bulk == 1) {
+        flushMemo();
+        writeMemoHeader();
         flushPending();
-        if (readLe32(m_header.constData() + 4) != quint32(m_recordCount)) {
+        if (readLe32(m_header.constData() + 4) != quint32(m_recordCount))
             writeHeader();
-            m_stamp = openStamp();
-        }
+        m_stamp = openStamp();
     }
     --m_bulk;
 }
@@ -1166,7 +1226,8 @@ void DbfFile::BulkAppend::finish()
 
 void DbfFile::setDeleted(int rec, bool deleted)
 {
-    QByteArray raw(record(rec), m_recordLength);
+    QByteArray buffer;
+    QByteArray raw(readRecord(rec, buffer), m_recordLength);
     raw[0] = deleted ? '*' : ' ';
     writeRecord(rec, raw);
 }

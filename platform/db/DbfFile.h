@@ -84,10 +84,20 @@ public:
     // Raw record bytes (deletion flag first), valid until the next change.
     const char *record(int rec) const;
     bool isDeleted(int rec) const { return record(rec)[0] == '*'; }
+    // The same bytes read from the file into `buffer` instead, for a look at
+    // scattered records: touching a mapped record maps the pages around it
+    // as well, which a pass over a few records spread over a large table
+    // would leave resident.
+    const char *readRecord(int rec, QByteArray &buffer) const;
+    // True when records this many out of the table lie so far apart that
+    // readRecord serves them better than the mapping.
+    bool sparse(qsizetype records) const { return records * 8 < m_recordCount; }
     const char *fieldData(int rec, int field) const { return record(rec) + m_fields[field].offset; }
 
     // A field's value; a failure names table, row and column.
     Value value(int rec, int field) const;
+    // The same from the bytes of record `rec` read elsewhere (readRecord).
+    Value value(const char *record, int rec, int field) const;
     Value decode(const char *record, int field) const;
     // Raw bytes of a text field with trailing blanks removed (fast path for
     // comparisons and key scans), in the file's own code page.
@@ -181,6 +191,8 @@ private:
     void followOutsideSize();
     QByteArray memoText(const char *record, int field) const;
     quint32 writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksInPlace);
+    void flushMemo();
+    void writeMemoHeader();
     qint64 memoCapacity(quint32 block, const QByteArray &text) const;
     quint32 memoBlock(const char *record, int field) const;
     QByteArray keyOf(const char *record, int field) const;

@@ -118,12 +118,15 @@ OutColumn outColumn(const DbfFile &file, const ast::SelectItem &item)
 QVector<int> matchingRows(const DbfFile &file, const Condition::Node *condition)
 {
     QVector<int> rows;
+    QByteArray buffer;
+    bool scattered = false;
     const auto take = [&](int r) {
-        const char *rec = file.record(r);
+        const char *rec = scattered ? file.readRecord(r, buffer) : file.record(r);
         if (rec[0] != '*' && (!condition || condition->eval(file, rec)))
             rows.append(r);
     };
     if (const auto candidates = candidateRecords(condition, file)) {
+        scattered = file.sparse(candidates->size());
         for (int r : *candidates)
             take(r);
         return rows;
@@ -183,8 +186,22 @@ void sortRows(const DbfFile &file, QVector<int> &rows, const QVector<SortKey> &k
         };
         std::vector<Key> keyed;
         keyed.reserve(size_t(rows.size()));
-        for (int r : rows) {
-            const char *p = file.record(r) + first.offset;
+        // A few rows of a large table: their keys are read alone (see
+        // readRecord) into one buffer that stays put while they are sorted.
+        const bool scattered = file.sparse(rows.size());
+        QByteArray copies, buffer;
+        if (scattered)
+            copies.resize(rows.size() * first.length);
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const int r = rows[i];
+            const char *p = nullptr;
+            if (scattered) {
+                char *copy = copies.data() + i * first.length;
+                std::memcpy(copy, file.readRecord(r, buffer) + first.offset, size_t(first.length));
+                p = copy;
+            } else {
+                p = file.record(r) + first.offset;
+            }
             int n = first.length;
             while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
                 --n;
