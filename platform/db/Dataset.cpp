@@ -681,8 +681,12 @@ void Dataset::post()
         } else if (!m_changes.isEmpty()) {
             const int rec = m_baseRows.at(base).rec;
             QByteArray raw(recordBytes(rec), m_file->recordLength());
+            const QByteArray before = raw;
             putChanges(raw);
-            m_file->writeRecord(rec, raw);
+            // A row left as it was is not written (nor looked at in the
+            // mapping, see recordBytes).
+            if (raw != before)
+                m_file->writeRecord(rec, raw);
             if (followsFile())
                 m_fileGeneration = m_file->generation();
         }

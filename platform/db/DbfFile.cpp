@@ -1052,10 +1052,7 @@ void DbfFile::writeRecord(int rec, const QByteArray &raw)
 {
     if (raw.size() != m_recordLength)
         throw DbError(QString::fromUtf8("写入表 %1 的记录长度不符").arg(shortName(m_path)));
-    // Read alone, not through the mapping: an edit of one row of a large
-    // table maps no pages around it.
-    QByteArray buffer;
-    const char *old = readRecord(rec, buffer); // range check
+    const char *old = record(rec); // range check
     if (std::memcmp(old, raw.constData(), size_t(m_recordLength)) == 0)
         return; // nothing changes: nothing to write
     if (m_deleted >= 0)
@@ -1226,8 +1223,7 @@ void DbfFile::BulkAppend::finish()
 
 void DbfFile::setDeleted(int rec, bool deleted)
 {
-    QByteArray buffer;
-    QByteArray raw(readRecord(rec, buffer), m_recordLength);
+    QByteArray raw(record(rec), m_recordLength);
     raw[0] = deleted ? '*' : ' ';
     writeRecord(rec, raw);
 }
