@@ -585,7 +585,17 @@ Value Dataset::normalise(int col, const Value &v) const
     const FieldDef &f = m_file->fields()[c.sourceField];
     if (m_encoded.size() < m_columns.size())
         m_encoded.resize(m_columns.size());
-    m_encoded[col] = m_scratch.mid(f.offset, f.length);
+    QByteArray &encoded = m_encoded[col];
+    encoded.resize(f.length);
+    std::memcpy(encoded.data(), m_scratch.constData() + f.offset, size_t(f.length));
+    if (c.type == 'C' && v.kind == Value::Text && !m_file->isUtf8()) {
+        // A text stored as it came reads back as itself.
+        qsizetype n = f.length;
+        while (n > 0 && (encoded[n - 1] == ' ' || encoded[n - 1] == '\0'))
+            --n;
+        if (n > 0 && n == v.text.size() && std::memcmp(encoded.constData(), v.text.constData(), size_t(n)) == 0)
+            return v;
+    }
     return m_file->decode(m_scratch.constData(), c.sourceField);
 }
 
@@ -610,6 +620,12 @@ void Dataset::setCurrentValue(int col, const Value &v)
         throw DbError(QString::fromUtf8("数据集 %1 不在编辑状态").arg(tableLabel()));
     if (col >= m_dataColumns)
         throw DbError(QString::fromUtf8("字段 %1 只能显示，不能修改").arg(m_columns[col].name));
+    if (m_state == Insert && v.isNull() && m_file) {
+        // A new row's fields start empty: nothing to keep (a bulk load sets
+        // every column, most of them often empty).
+        m_changes.remove(col);
+        return;
+    }
     m_changes.insert(col, normalise(col, v));
 }
 
