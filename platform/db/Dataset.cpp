@@ -499,9 +499,8 @@ Value Dataset::rowValue(int row, int col) const
         return l.lookup->lookupValue(l.lookupKeyField, rowValue(row, *it), l.lookupResultField);
     }
     if (isCurrentRowEdited(row)) {
-        auto it = m_changes.constFind(col);
-        if (it != m_changes.constEnd())
-            return *it;
+        if (const Value *changed = m_changes.find(col))
+            return *changed;
     }
     const Row &r = baseRow(row);
     if (r.cache)
@@ -591,9 +590,10 @@ Value Dataset::normalise(int col, const Value &v) const
     if (c.type == 'C' && v.kind == Value::Text && !m_file->isUtf8()) {
         // A text stored as it came reads back as itself.
         qsizetype n = f.length;
-        while (n > 0 && (encoded[n - 1] == ' ' || encoded[n - 1] == '\0'))
+        const char *p = encoded.constData();
+        while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
             --n;
-        if (n > 0 && n == v.text.size() && std::memcmp(encoded.constData(), v.text.constData(), size_t(n)) == 0)
+        if (n > 0 && n == v.text.size() && std::memcmp(p, v.text.constData(), size_t(n)) == 0)
             return v;
     }
     return m_file->decode(m_scratch.constData(), c.sourceField);
@@ -603,15 +603,46 @@ Value Dataset::normalise(int col, const Value &v) const
 // written now.
 void Dataset::putChanges(QByteArray &raw)
 {
-    for (auto it = m_changes.constBegin(); it != m_changes.constEnd(); ++it) {
-        const int field = m_columns[it.key()].sourceField;
+    for (int col : m_changes.columns()) {
+        const int field = m_columns[col].sourceField;
         const FieldDef &f = m_file->fields()[field];
-        const QByteArray &bytes = it.key() < m_encoded.size() ? m_encoded[it.key()] : QByteArray();
+        const QByteArray &bytes = col < m_encoded.size() ? m_encoded[col] : QByteArray();
         if (f.type != 'M' && bytes.size() == f.length)
             std::memcpy(raw.data() + f.offset, bytes.constData(), size_t(f.length));
         else
-            m_file->encode(raw, field, it.value());
+            m_file->encode(raw, field, m_changes.at(col));
     }
+}
+
+void Dataset::Changes::insert(int col, const Value &v)
+{
+    if (col >= m_has.size()) {
+        m_has.resize(col + 1);
+        m_values.resize(col + 1);
+    }
+    if (!m_has[col]) {
+        m_has[col] = true;
+        m_set.append(col);
+    }
+    m_values[col] = v;
+}
+
+void Dataset::Changes::remove(int col)
+{
+    if (!contains(col))
+        return;
+    m_has[col] = false;
+    m_values[col] = Value();
+    m_set.removeOne(col);
+}
+
+void Dataset::Changes::clear()
+{
+    for (int col : std::as_const(m_set)) {
+        m_has[col] = false;
+        m_values[col] = Value();
+    }
+    m_set.clear();
 }
 
 void Dataset::setCurrentValue(int col, const Value &v)
@@ -722,8 +753,8 @@ void Dataset::post()
         Row r;
         if (m_cached) {
             QVector<Value> values(m_dataColumns);
-            for (auto it = m_changes.constBegin(); it != m_changes.constEnd(); ++it)
-                values[it.key()] = it.value();
+            for (int col : m_changes.columns())
+                values[col] = m_changes.at(col);
             r.status = Row::Inserted;
             r.cache = std::make_shared<QVector<Value>>(values);
         } else {

@@ -248,7 +248,27 @@ protected:
     int m_current = -1;
     bool m_eof = true;
     bool m_bof = true;
-    QHash<int, Value> m_changes; // column → new value while editing
+    // Column → new value while editing: a slot for each column and the
+    // columns set, in the order they were set (a load sets and clears many).
+    class Changes
+    {
+    public:
+        bool isEmpty() const { return m_set.isEmpty(); }
+        bool contains(int col) const { return col >= 0 && col < m_has.size() && m_has[col]; }
+        const Value *find(int col) const { return contains(col) ? &m_values[col] : nullptr; }
+        Value value(int col) const { return contains(col) ? m_values[col] : Value(); }
+        void insert(int col, const Value &v);
+        void remove(int col);
+        void clear();
+        const QVector<int> &columns() const { return m_set; }
+        const Value &at(int col) const { return m_values[col]; }
+
+    private:
+        QVector<Value> m_values;
+        QVector<bool> m_has;
+        QVector<int> m_set;
+    };
+    Changes m_changes;
     int m_beforeInsert = -1;
 
     QString m_filterText;
