@@ -422,9 +422,16 @@ Field *Dataset::findField(const QString &name)
 {
     // Most callers spell the name as it is kept (lower case): no copy then.
     auto it = m_fieldIndex.constFind(name);
+    if (it != m_fieldIndex.constEnd())
+        return m_fields[size_t(*it)].get();
+    it = m_fieldIndex.constFind(name.trimmed().toLower());
     if (it == m_fieldIndex.constEnd())
-        it = m_fieldIndex.constFind(name.trimmed().toLower());
-    return it == m_fieldIndex.constEnd() ? nullptr : m_fields[size_t(*it)].get();
+        return nullptr;
+    // Kept under this spelling too, so that a loop over the rows asking
+    // for "NO" makes no copy either.
+    const int col = *it;
+    m_fieldIndex.insert(name, col);
+    return m_fields[size_t(col)].get();
 }
 
 Field *Dataset::fieldByName(const QString &name)
@@ -614,6 +621,19 @@ void Dataset::putChanges(QByteArray &raw)
     }
 }
 
+// Whether the record holds every change already (memos are not compared).
+bool Dataset::changesStored(const char *record) const
+{
+    for (int col : m_changes.columns()) {
+        const FieldDef &f = m_file->fields()[m_columns[col].sourceField];
+        const QByteArray &bytes = col < m_encoded.size() ? m_encoded[col] : QByteArray();
+        if (f.type == 'M' || bytes.size() != f.length
+            || std::memcmp(bytes.constData(), record + f.offset, size_t(f.length)) != 0)
+            return false;
+    }
+    return true;
+}
+
 void Dataset::Changes::insert(int col, const Value &v)
 {
     if (col >= m_has.size()) {
@@ -727,13 +747,17 @@ void Dataset::post()
             r.cache = values;
         } else if (!m_changes.isEmpty()) {
             const int rec = m_baseRows.at(base).rec;
-            QByteArray raw(recordBytes(rec), m_file->recordLength());
-            const QByteArray before = raw;
-            putChanges(raw);
+            // The bytes stay put while the changes go in (memos are
+            // written to the memo file, the table file is not touched).
             // A row left as it was is not written (nor looked at in the
             // mapping, see recordBytes).
-            if (raw != before)
-                m_file->writeRecord(rec, raw);
+            const char *current = recordBytes(rec);
+            if (!changesStored(current)) {
+                QByteArray raw(current, m_file->recordLength());
+                putChanges(raw);
+                if (std::memcmp(raw.constData(), current, size_t(raw.size())) != 0)
+                    m_file->writeRecord(rec, raw);
+            }
             if (followsFile())
                 m_fileGeneration = m_file->generation();
         }

@@ -293,6 +293,7 @@ protected:
     const char *recordBytes(int rec) const;
     mutable QVector<QByteArray> m_encoded; // column → its last normalised value's bytes
     void putChanges(QByteArray &raw);
+    bool changesStored(const char *record) const;
 
     friend class Field;
 };
