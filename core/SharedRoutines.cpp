@@ -134,21 +134,70 @@ void ClearChecks(QWidget *form)
     });
 }
 
+namespace {
+
+// The first row after `row` whose key does not start with the year that
+// starts the key of `row`, in rows sorted by the key: the keys of one year
+// follow each other, so the run is measured, not read row by row. Years
+// tend to hold alike numbers of records: the end is looked for first where
+// the run before ended (`guess` rows on), then by halving. Keys that do not
+// start with four digits are taken one at a time.
+int endOfYearRun(const db::Dataset *query, int row, int column, const QByteArray &key, int guess)
+{
+    const QByteArray year = key.left(4);
+    if (year.size() < 4 || !std::all_of(year.begin(), year.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return row + 1;
+    const int rows = query->rowCount();
+    const auto inRun = [&](int r) { return query->rowValue(r, column).toBytes().startsWith(year); };
+    int low = row + 1, high = rows; // the end lies in [low, high]
+    const int last = row + std::max(guess, 1) - 1; // the last row of a run as long as the one before
+    if (last >= low && last < rows) {
+        if (!inRun(last))
+            high = last;
+        else if (last + 1 == rows || !inRun(last + 1))
+            return last + 1;
+        else
+            low = last + 2;
+    }
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (inRun(mid))
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
+} // namespace
+
 void FillYearCombo(db::Dataset *query, QComboBox *combo)
 {
     combo->clear();
+    const int column = query->fieldByName(QStringLiteral("item_4"))->index();
+    const bool sorted = query->sortedColumn() == column;
     QString previous;
-    for (query->first(); !query->eof(); query->next()) {
-        const QString prefix = midBytes(gbk::trim(query->fieldByName(QStringLiteral("item_4"))->asString()), 0, 4);
-        if (prefix == previous)
-            continue;
-        previous = prefix;
-        // Only four plain digits make a year ("-123" would pass a number test).
-        const bool isYear = prefix.size() == 4
-                            && std::all_of(prefix.begin(), prefix.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-        if (isYear)
-            combo->addItem(prefix);
+    int run = 1;
+    query->first();
+    for (int row = 0; row < query->rowCount();) {
+        const db::Value key = query->rowValue(row, column);
+        const QString prefix = midBytes(gbk::trim(key.toString()), 0, 4);
+        if (prefix != previous) {
+            previous = prefix;
+            // Only four plain digits make a year ("-123" would pass a number test).
+            const bool isYear = prefix.size() == 4 && std::all_of(prefix.begin(), prefix.end(), [](QChar c) {
+                return c >= u'0' && c <= u'9';
+            });
+            if (isYear)
+                combo->addItem(prefix);
+        }
+        // The rows after it with the same year are passed over.
+        const int end = sorted ? endOfYearRun(query, row, column, key.toBytes(), run) : row + 1;
+        if (end - row > 1)
+            run = end - row;
+        row = end;
     }
+    query->last();
     if (combo->count() == 0) {
         combo->addItem(QString::number(ui::today().year()));
         combo->setCurrentIndex(-1);

@@ -9,25 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace {
-
-// Marks deleted the records appended to the file since it held `before`.
-QString takeBack(db::Table &table, db::DbfFile &file, int before)
-{
-    try {
-        table.cancel();
-        for (int rec = before; rec < file.recordCount(); ++rec)
-            if (!file.isDeleted(rec))
-                file.setDeleted(rec, true);
-        table.refresh();
-    } catch (const std::exception &e) {
-        return QString::fromUtf8("；已读入的行未能撤销：%1").arg(ui::errorText(e));
-    }
-    return {};
-}
-
-} // namespace
-
 int ImportTextFile(db::Table &table, const QString &path, TxtRecordReader readRecord,
                    const std::function<void()> &afterLine)
 {
@@ -35,10 +16,12 @@ int ImportTextFile(db::Table &table, const QString &path, TxtRecordReader readRe
     QFile text(path);
     if (!text.open(QIODevice::ReadOnly))
         throw ExchangeError(QString::fromUtf8("无法打开文件 %1：%2").arg(name, text.errorString()));
-    // The table's own file (shared with the dataset): rows appended to it
-    // lie beyond its record count at the start.
+    // The table's own file (shared with the dataset): the rows are appended
+    // as one load, written in large pieces with the header once at the end,
+    // and taken back whole when the file fails to read.
     const std::shared_ptr<db::DbfFile> file = db::DbfFile::open(table.databaseName(), table.tableName());
     const int before = file->recordCount();
+    db::DbfFile::BulkAppend load(*file);
 
     RecordAssembler records(text);
     records.setAfterLine(afterLine);
@@ -47,8 +30,16 @@ int ImportTextFile(db::Table &table, const QString &path, TxtRecordReader readRe
         QByteArray record;
         while (records.next(record))
             readRecord(table, record);
+        load.finish();
     } catch (const std::exception &e) {
-        const QString undo = takeBack(table, *file, before);
+        QString undo;
+        try {
+            table.cancel();
+            load.abandon();
+            table.refresh();
+        } catch (const std::exception &failed) {
+            undo = QString::fromUtf8("；已读入的行未能撤销：%1").arg(ui::errorText(failed));
+        }
         table.enableControls();
         throw ExchangeError(QString::fromUtf8("读取文件 %1 第 %2 行时出错：%3%4")
                                 .arg(name)

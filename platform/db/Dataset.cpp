@@ -100,6 +100,7 @@ void Dataset::open()
     m_values.clear();
     m_deleted.clear();
     m_columns.clear();
+    m_sortedColumn = -1;
     try {
         openRows();
         m_dataColumns = m_columns.size();
@@ -128,6 +129,7 @@ void Dataset::open()
         throw;
     }
     m_fileGeneration = m_file ? m_file->generation() : 0;
+    m_sortedGeneration = m_fileGeneration;
     m_state = Browse;
     m_changes.clear();
     rebuildView(-1);
@@ -138,12 +140,21 @@ void Dataset::open()
         emit stateChanged(m_state);
 }
 
+int Dataset::sortedColumn() const
+{
+    // A write to the file by anyone may have changed a sorted value.
+    if (!active() || (m_file && m_file->generation() != m_sortedGeneration))
+        return -1;
+    return m_sortedColumn;
+}
+
 void Dataset::close()
 {
     if (!active())
         return;
     m_changes.clear();
     m_state = Inactive;
+    m_sortedColumn = -1;
     closeRows();
     m_file.reset();
     m_baseRows.clear();
@@ -411,9 +422,16 @@ Field *Dataset::findField(const QString &name)
 {
     // Most callers spell the name as it is kept (lower case): no copy then.
     auto it = m_fieldIndex.constFind(name);
+    if (it != m_fieldIndex.constEnd())
+        return m_fields[size_t(*it)].get();
+    it = m_fieldIndex.constFind(name.trimmed().toLower());
     if (it == m_fieldIndex.constEnd())
-        it = m_fieldIndex.constFind(name.trimmed().toLower());
-    return it == m_fieldIndex.constEnd() ? nullptr : m_fields[size_t(*it)].get();
+        return nullptr;
+    // Kept under this spelling too, so that a loop over the rows asking
+    // for "NO" makes no copy either.
+    const int col = *it;
+    m_fieldIndex.insert(name, col);
+    return m_fields[size_t(col)].get();
 }
 
 Field *Dataset::fieldByName(const QString &name)
@@ -443,11 +461,34 @@ void Dataset::addLookupField(const LookupDef &def)
         refresh();
 }
 
+// A record's bytes for a look at one row. Rows visited in file order are
+// read through the mapping; after a jump the record is read alone: touching
+// a mapped record maps the pages around it as well (whole large folios on
+// some systems), and looks at a few rows spread over a large table would
+// leave most of it resident.
+const char *Dataset::recordBytes(int rec) const
+{
+    const quint64 generation = m_file->generation();
+    if (rec == m_bufferedRec && generation == m_bufferedGeneration)
+        return m_recordBuffer.constData();
+    const bool next = m_lastRec >= 0 && rec >= m_lastRec && rec - m_lastRec <= 8;
+    m_lastRec = rec;
+    m_bufferedRec = -1;
+    if (next)
+        return m_file->record(rec);
+    const char *p = m_file->readRecord(rec, m_recordBuffer);
+    if (p == m_recordBuffer.constData()) {
+        m_bufferedRec = rec;
+        m_bufferedGeneration = generation;
+    }
+    return p;
+}
+
 Value Dataset::storedValue(const Row &row, int col) const
 {
     const Column &c = m_columns[col];
     if (row.rec >= 0 && c.sourceField >= 0)
-        return m_file->value(row.rec, c.sourceField);
+        return m_file->value(recordBytes(row.rec), row.rec, c.sourceField);
     if (row.computed >= 0)
         return m_values[row.computed].value(col);
     return {};
@@ -465,9 +506,8 @@ Value Dataset::rowValue(int row, int col) const
         return l.lookup->lookupValue(l.lookupKeyField, rowValue(row, *it), l.lookupResultField);
     }
     if (isCurrentRowEdited(row)) {
-        auto it = m_changes.constFind(col);
-        if (it != m_changes.constEnd())
-            return *it;
+        if (const Value *changed = m_changes.find(col))
+            return *changed;
     }
     const Row &r = baseRow(row);
     if (r.cache)
@@ -530,7 +570,7 @@ QString Dataset::storedText(int col) const
     const int field = m_columns[col].sourceField;
     if (r.rec < 0 || field < 0)
         return {};
-    return m_file->storedText(m_file->record(r.rec), field);
+    return m_file->storedText(recordBytes(r.rec), field);
 }
 
 Value Dataset::normalise(int col, const Value &v) const
@@ -551,7 +591,18 @@ Value Dataset::normalise(int col, const Value &v) const
     const FieldDef &f = m_file->fields()[c.sourceField];
     if (m_encoded.size() < m_columns.size())
         m_encoded.resize(m_columns.size());
-    m_encoded[col] = m_scratch.mid(f.offset, f.length);
+    QByteArray &encoded = m_encoded[col];
+    encoded.resize(f.length);
+    std::memcpy(encoded.data(), m_scratch.constData() + f.offset, size_t(f.length));
+    if (c.type == 'C' && v.kind == Value::Text && !m_file->isUtf8()) {
+        // A text stored as it came reads back as itself.
+        qsizetype n = f.length;
+        const char *p = encoded.constData();
+        while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
+            --n;
+        if (n > 0 && n == v.text.size() && std::memcmp(p, v.text.constData(), size_t(n)) == 0)
+            return v;
+    }
     return m_file->decode(m_scratch.constData(), c.sourceField);
 }
 
@@ -559,15 +610,59 @@ Value Dataset::normalise(int col, const Value &v) const
 // written now.
 void Dataset::putChanges(QByteArray &raw)
 {
-    for (auto it = m_changes.constBegin(); it != m_changes.constEnd(); ++it) {
-        const int field = m_columns[it.key()].sourceField;
+    for (int col : m_changes.columns()) {
+        const int field = m_columns[col].sourceField;
         const FieldDef &f = m_file->fields()[field];
-        const QByteArray &bytes = it.key() < m_encoded.size() ? m_encoded[it.key()] : QByteArray();
+        const QByteArray &bytes = col < m_encoded.size() ? m_encoded[col] : QByteArray();
         if (f.type != 'M' && bytes.size() == f.length)
             std::memcpy(raw.data() + f.offset, bytes.constData(), size_t(f.length));
         else
-            m_file->encode(raw, field, it.value());
+            m_file->encode(raw, field, m_changes.at(col));
     }
+}
+
+// Whether the record holds every change already (memos are not compared).
+bool Dataset::changesStored(const char *record) const
+{
+    for (int col : m_changes.columns()) {
+        const FieldDef &f = m_file->fields()[m_columns[col].sourceField];
+        const QByteArray &bytes = col < m_encoded.size() ? m_encoded[col] : QByteArray();
+        if (f.type == 'M' || bytes.size() != f.length
+            || std::memcmp(bytes.constData(), record + f.offset, size_t(f.length)) != 0)
+            return false;
+    }
+    return true;
+}
+
+void Dataset::Changes::insert(int col, const Value &v)
+{
+    if (col >= m_has.size()) {
+        m_has.resize(col + 1);
+        m_values.resize(col + 1);
+    }
+    if (!m_has[col]) {
+        m_has[col] = true;
+        m_set.append(col);
+    }
+    m_values[col] = v;
+}
+
+void Dataset::Changes::remove(int col)
+{
+    if (!contains(col))
+        return;
+    m_has[col] = false;
+    m_values[col] = Value();
+    m_set.removeOne(col);
+}
+
+void Dataset::Changes::clear()
+{
+    for (int col : std::as_const(m_set)) {
+        m_has[col] = false;
+        m_values[col] = Value();
+    }
+    m_set.clear();
 }
 
 void Dataset::setCurrentValue(int col, const Value &v)
@@ -576,6 +671,12 @@ void Dataset::setCurrentValue(int col, const Value &v)
         throw DbError(QString::fromUtf8("数据集 %1 不在编辑状态").arg(tableLabel()));
     if (col >= m_dataColumns)
         throw DbError(QString::fromUtf8("字段 %1 只能显示，不能修改").arg(m_columns[col].name));
+    if (m_state == Insert && v.isNull() && m_file) {
+        // A new row's fields start empty: nothing to keep (a bulk load sets
+        // every column, most of them often empty).
+        m_changes.remove(col);
+        return;
+    }
     m_changes.insert(col, normalise(col, v));
 }
 
@@ -634,6 +735,8 @@ void Dataset::post()
         return;
     if (m_state == Edit) {
         const int base = m_view[m_current];
+        if (m_changes.contains(m_sortedColumn))
+            m_sortedColumn = -1;
         if (m_cached) {
             Row &r = m_baseRows[base];
             auto values = std::make_shared<QVector<Value>>(rowValues(m_current));
@@ -644,9 +747,17 @@ void Dataset::post()
             r.cache = values;
         } else if (!m_changes.isEmpty()) {
             const int rec = m_baseRows.at(base).rec;
-            QByteArray raw(m_file->record(rec), m_file->recordLength());
-            putChanges(raw);
-            m_file->writeRecord(rec, raw);
+            // The bytes stay put while the changes go in (memos are
+            // written to the memo file, the table file is not touched).
+            // A row left as it was is not written (nor looked at in the
+            // mapping, see recordBytes).
+            const char *current = recordBytes(rec);
+            if (!changesStored(current)) {
+                QByteArray raw(current, m_file->recordLength());
+                putChanges(raw);
+                if (std::memcmp(raw.constData(), current, size_t(raw.size())) != 0)
+                    m_file->writeRecord(rec, raw);
+            }
             if (followsFile())
                 m_fileGeneration = m_file->generation();
         }
@@ -662,11 +773,12 @@ void Dataset::post()
             emit rowUpdated(row);
         }
     } else {
+        m_sortedColumn = -1; // the new row comes last
         Row r;
         if (m_cached) {
             QVector<Value> values(m_dataColumns);
-            for (auto it = m_changes.constBegin(); it != m_changes.constEnd(); ++it)
-                values[it.key()] = it.value();
+            for (int col : m_changes.columns())
+                values[col] = m_changes.at(col);
             r.status = Row::Inserted;
             r.cache = std::make_shared<QVector<Value>>(values);
         } else {

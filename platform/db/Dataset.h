@@ -103,6 +103,11 @@ public:
 
     // Values of any row without moving (for views and lookups)
     int rowCount() const { return int(m_view.size()); }
+    // The column whose stored text (trailing blanks removed) the rows are
+    // sorted by, byte by byte, ascending or descending, so that rows whose
+    // text starts alike follow each other; -1 when the rows are in no such
+    // order (or a change since the open may have moved one).
+    int sortedColumn() const;
     int currentRow() const { return m_current; } // -1 when empty
     Value rowValue(int row, int col) const;
     // The value of resultField in the first row whose keyField equals key.
@@ -243,13 +248,35 @@ protected:
     int m_current = -1;
     bool m_eof = true;
     bool m_bof = true;
-    QHash<int, Value> m_changes; // column → new value while editing
+    // Column → new value while editing: a slot for each column and the
+    // columns set, in the order they were set (a load sets and clears many).
+    class Changes
+    {
+    public:
+        bool isEmpty() const { return m_set.isEmpty(); }
+        bool contains(int col) const { return col >= 0 && col < m_has.size() && m_has[col]; }
+        const Value *find(int col) const { return contains(col) ? &m_values[col] : nullptr; }
+        Value value(int col) const { return contains(col) ? m_values[col] : Value(); }
+        void insert(int col, const Value &v);
+        void remove(int col);
+        void clear();
+        const QVector<int> &columns() const { return m_set; }
+        const Value &at(int col) const { return m_values[col]; }
+
+    private:
+        QVector<Value> m_values;
+        QVector<bool> m_has;
+        QVector<int> m_set;
+    };
+    Changes m_changes;
     int m_beforeInsert = -1;
 
     QString m_filterText;
     bool m_filtered = false;
     std::unique_ptr<sql::Condition> m_filter;
     bool m_cached = false;
+    int m_sortedColumn = -1;
+    quint64 m_sortedGeneration = 0; // of the file when the rows were sorted
 
     std::vector<std::unique_ptr<Field>> m_fields;
     QHash<QString, int> m_fieldIndex; // lower-case name → column
@@ -258,8 +285,15 @@ protected:
     int m_disableCount = 0;
     bool m_resetPending = false;
     mutable QByteArray m_scratch; // a record to put values through the file's format
+    // The last record read alone (see recordBytes), while the file is as it was.
+    mutable QByteArray m_recordBuffer;
+    mutable int m_bufferedRec = -1;
+    mutable quint64 m_bufferedGeneration = 0;
+    mutable int m_lastRec = -1;
+    const char *recordBytes(int rec) const;
     mutable QVector<QByteArray> m_encoded; // column → its last normalised value's bytes
     void putChanges(QByteArray &raw);
+    bool changesStored(const char *record) const;
 
     friend class Field;
 };

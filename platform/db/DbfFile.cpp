@@ -1,6 +1,7 @@
 #include "DbfFile.h"
 
 #include "DbError.h"
+#include "KeyIndex.h"
 #include "MapGuard.h"
 #include "TableState.h"
 #include "text/Gbk.h"
@@ -33,6 +34,12 @@ constexpr int kMemoBlock = 512;
 constexpr qint64 kMaxMemo = 16 * 1024 * 1024;
 constexpr quint32 kMaxMemoBlock = 0xFFFFFFFFu; // the header's next-block number is 32 bits
 constexpr qint64 kBulkChunk = 1 << 20;
+// Key indexes of tables this large are kept in the cache between runs; a
+// smaller table is read faster than a cached index is checked.
+constexpr int kCachedIndexFrom = 1024;
+// Pages of a mapping read once through (a count, an index built) are given
+// back when the table is this large, so a scan leaves no resident copy.
+constexpr qint64 kReleaseAfterScan = 4 << 20;
 
 quint32 readLe32(const char *p)
 {
@@ -144,11 +151,19 @@ int openFd(const QString &path, bool *readOnly)
     return fd;
 }
 
+// Identity, size, and the times of the last write and of the last change of
+// any kind (which no program can set back).
 QByteArray statStamp(const struct stat &st)
 {
-    return QByteArray::number(qulonglong(st.st_ino)) + ':' + QByteArray::number(qlonglong(st.st_size)) + ':'
-         + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' + QByteArray::number(qlonglong(st.st_mtim.tv_nsec))
-         + ';';
+    return QByteArray::number(qulonglong(st.st_dev)) + '/' + QByteArray::number(qulonglong(st.st_ino)) + ':'
+         + QByteArray::number(qlonglong(st.st_size)) + ':' + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.'
+         + QByteArray::number(qlonglong(st.st_mtim.tv_nsec)) + ':' + QByteArray::number(qlonglong(st.st_ctim.tv_sec))
+         + '.' + QByteArray::number(qlonglong(st.st_ctim.tv_nsec)) + ';';
+}
+
+qint64 nanoseconds(const timespec &t)
+{
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
 qint64 pageRound(qint64 n)
@@ -178,6 +193,11 @@ struct DbfFile::Memo
     int blockSize = kMemoBlock;
     bool dbase4 = false; // blocks carry a length header
     quint32 nextBlock = 1;
+    bool headerBehind = false; // nextBlock not yet in the file's header
+    // During a bulk load, memos appended from block pendingFrom on, not yet
+    // written.
+    QByteArray pending;
+    quint32 pendingFrom = 0;
     ~Memo()
     {
         if (fd >= 0)
@@ -189,8 +209,13 @@ DbfFile::~DbfFile()
 {
     // What we know of the rows holds for the file only as our last write
     // left it.
-    if (m_deleted >= 0 && m_bulk == 0 && m_fd >= 0 && !m_stamp.isEmpty() && m_stamp == diskStamp())
-        tablestate::remember(m_path, m_stamp, m_recordCount, m_deleted);
+    if (m_fd >= 0 && stampSettled()) {
+        if (m_deleted >= 0)
+            tablestate::remember(m_path, m_stamp, m_recordCount, m_deleted);
+        for (auto &[field, slot] : m_indexes)
+            if (m_recordCount >= kCachedIndexFrom && slot.cachedStamp != m_stamp)
+                tablestate::rememberKeyIndex(m_path, m_stamp, indexName(field), slot.index->image());
+    }
     unmap();
     if (m_fd >= 0)
         ::close(m_fd);
@@ -220,17 +245,42 @@ bool DbfFile::isLeftoverName(const QString &fileName)
     return pattern.match(fileName).hasMatch();
 }
 
-// Identity, size and time of the table and memo files as their names find
+// Identity, size and times of the table and memo files as their names find
 // them now: a file replaced or changed by someone else gives another stamp.
-QByteArray DbfFile::diskStamp() const
+// `settled` tells whether their last change lies far enough back that any
+// later change is sure to give another stamp: file times come from a coarse
+// clock (a tick of a few milliseconds, or whole seconds on some disks), and a
+// second change within the tick of the first would leave them as they are.
+QByteArray DbfFile::diskStamp(bool *settled) const
 {
     QByteArray stamp;
+    qint64 newest = 0;
+    bool wholeSeconds = true;
     for (const QString &p : {m_path, m_memo ? m_memo->path : QString()}) {
         struct stat st;
-        if (!p.isEmpty() && ::stat(QFile::encodeName(p).constData(), &st) == 0)
+        if (!p.isEmpty() && ::stat(QFile::encodeName(p).constData(), &st) == 0) {
             stamp += statStamp(st);
+            newest = std::max({newest, nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)});
+            wholeSeconds = wholeSeconds && st.st_mtim.tv_nsec == 0 && st.st_ctim.tv_nsec == 0;
+        }
+    }
+    if (settled) {
+        timespec now;
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        const qint64 margin = wholeSeconds ? 2100000000 : 100000000;
+        *settled = !stamp.isEmpty() && nanoseconds(now) - newest > margin;
     }
     return stamp;
+}
+
+// Whether what we know of the rows may be kept for a later run: the files are
+// as our last write left them, and that write is settled.
+bool DbfFile::stampSettled() const
+{
+    if (m_bulk > 0 || m_stamp.isEmpty())
+        return false;
+    bool settled = false;
+    return m_stamp == diskStamp(&settled) && settled;
 }
 
 // The same for the files we hold open, cheap enough for every write.
@@ -495,6 +545,16 @@ const char *DbfFile::record(int rec) const
     return m_map + m_headerLength + qint64(rec) * m_recordLength;
 }
 
+const char *DbfFile::readRecord(int rec, QByteArray &buffer) const
+{
+    if (rec < 0 || rec >= m_flushed || mapguard::faulted(m_guardSlot))
+        return record(rec); // range check, rows not yet written, or a file cut short
+    buffer.resize(m_recordLength);
+    if (preadAll(m_fd, m_headerLength + qint64(rec) * m_recordLength, buffer.data(), m_recordLength) != m_recordLength)
+        return record(rec);
+    return buffer.constData();
+}
+
 int DbfFile::deletedCount() const
 {
     if (m_deleted < 0) {
@@ -502,10 +562,18 @@ int DbfFile::deletedCount() const
         for (int r = 0; r < m_recordCount; ++r)
             n += record(r)[0] == '*';
         m_deleted = n;
-        if (m_bulk == 0 && m_stamp == diskStamp())
+        releaseScannedPages();
+        if (stampSettled())
             tablestate::remember(m_path, m_stamp, m_recordCount, m_deleted);
     }
     return m_deleted;
+}
+
+void DbfFile::releaseScannedPages() const
+{
+    const qint64 used = std::min<qint64>(m_mapLength, pageRound(m_headerLength + qint64(m_flushed) * m_recordLength));
+    if (m_map && used >= kReleaseAfterScan)
+        ::madvise(const_cast<char *>(m_map), size_t(used), MADV_DONTNEED);
 }
 
 int DbfFile::fieldIndex(const QString &name) const
@@ -563,7 +631,11 @@ bool DbfFile::isNullField(const char *record, int field) const
 
 Value DbfFile::value(int rec, int field) const
 {
-    const char *r = record(rec);
+    return value(record(rec), rec, field);
+}
+
+Value DbfFile::value(const char *r, int rec, int field) const
+{
     if (m_fields[field].type != 'M')
         return decode(r, field);
     try {
@@ -648,6 +720,8 @@ QByteArray DbfFile::readMemo(quint32 block) const
 {
     if (!m_memo)
         throw DbError(QString::fromUtf8("表 %1 没有备注文件").arg(shortName(m_path)));
+    if (!m_memo->pending.isEmpty() && block >= m_memo->pendingFrom)
+        const_cast<DbfFile *>(this)->flushMemo();
     const Memo &m = *m_memo;
     const QString name = shortName(m.path);
     const qint64 pos = qint64(block) * m.blockSize;
@@ -696,6 +770,7 @@ quint32 DbfFile::writeMemo(const QByteArray &text)
 // the same memo left when it was rewritten in place.
 qint64 DbfFile::memoCapacity(quint32 block, const QByteArray &text) const
 {
+    const_cast<DbfFile *>(this)->flushMemo(); // the blocks after it may still be in memory
     const Memo &m = *m_memo;
     const int bs = m.blockSize;
     qint64 blocks = ((m.dbase4 ? text.size() + 8 : text.size() + 1) + bs - 1) / bs;
@@ -744,18 +819,50 @@ quint32 DbfFile::writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksIn
     const quint32 block = at ? at : std::max<quint32>(m.nextBlock, 1); // block 0 is the header
     if (qint64(block) + blocks > qint64(kMaxMemoBlock))
         throw DbError(QString::fromUtf8("备注文件 %1 已满，不能再写入备注").arg(shortName(m.path)));
+    if (!at && m_bulk > 0) {
+        // A bulk load collects its memos and writes them in large pieces,
+        // always before the records that point to them, and the header once.
+        if (m.pending.isEmpty())
+            m.pendingFrom = block;
+        m.pending.append(data);
+        m.nextBlock = quint32(block + blocks);
+        m.size = std::max(m.size, qint64(m.nextBlock) * bs);
+        m.headerBehind = true;
+        if (m.pending.size() >= kBulkChunk)
+            flushMemo();
+        return block;
+    }
+    flushMemo();
     // Memo blocks first, then the pointer to the next free block: an
     // interrupted write leaves only unused space behind.
     pwriteAll(m.fd, qint64(block) * bs, data.constData(), data.size(), m.path);
     if (!at) {
-        char head[4];
-        writeLe32(head, quint32(block + blocks));
-        pwriteAll(m.fd, 0, head, 4, m.path);
         m.nextBlock = quint32(block + blocks);
         m.size = std::max(m.size, qint64(m.nextBlock) * bs);
+        m.headerBehind = true;
+        writeMemoHeader();
     }
     m_stamp = openStamp();
     return block;
+}
+
+void DbfFile::flushMemo()
+{
+    if (!m_memo || m_memo->pending.isEmpty())
+        return;
+    Memo &m = *m_memo;
+    pwriteAll(m.fd, qint64(m.pendingFrom) * m.blockSize, m.pending.constData(), m.pending.size(), m.path);
+    m.pending.truncate(0);
+}
+
+void DbfFile::writeMemoHeader()
+{
+    if (!m_memo || !m_memo->headerBehind)
+        return;
+    char head[4];
+    writeLe32(head, m_memo->nextBlock);
+    pwriteAll(m_memo->fd, 0, head, 4, m_memo->path);
+    m_memo->headerBehind = false;
 }
 
 QByteArray DbfFile::blankRecord() const
@@ -851,37 +958,84 @@ QByteArray DbfFile::keyOf(const char *record, int field) const
     return textBytes(record, field);
 }
 
-const QVector<int> &DbfFile::keyRecords(int field, const QByteArray &key) const
+QByteArray DbfFile::indexName(int field) const
 {
-    static const QVector<int> none;
+    const FieldDef &f = m_fields[field];
+    return f.name + ':' + QByteArray::number(f.offset) + ':' + QByteArray::number(f.length);
+}
+
+// The index of a field: from the cache when it holds one for the file as it
+// is now and the index proves sound, else built from the records.
+KeyIndex &DbfFile::keyIndex(int field) const
+{
     auto it = m_indexes.find(field);
-    if (it == m_indexes.end()) {
-        QHash<QByteArray, QVector<int>> index;
-        for (int r = 0; r < m_recordCount; ++r)
-            index[keyOf(record(r), field)].append(r);
-        it = m_indexes.emplace(field, std::move(index)).first;
+    if (it != m_indexes.end())
+        return *it->second.index;
+    IndexSlot slot;
+    if (m_recordCount >= kCachedIndexFrom && m_bulk == 0 && m_flushed == m_recordCount && m_stamp == diskStamp()) {
+        const QByteArray image = tablestate::keyIndexImage(m_path, m_stamp, indexName(field));
+        if (std::optional<KeyIndex> cached = KeyIndex::fromImage(image, m_recordCount, m_fields[field].length)) {
+            // A last check against the records themselves, spread over the table.
+            bool agrees = true;
+            for (const auto &[rec, key] : cached->sample(32))
+                agrees = agrees && keyOf(record(rec), field) == key;
+            if (agrees) {
+                slot.index = std::make_unique<KeyIndex>(std::move(*cached));
+                slot.cachedStamp = m_stamp;
+            }
+        }
     }
-    const auto found = it->second.constFind(key);
-    return found == it->second.constEnd() ? none : *found;
+    if (!slot.index) {
+        const FieldDef &f = m_fields[field];
+        slot.index = std::make_unique<KeyIndex>(KeyIndex::build(m_recordCount, [&](int rec) {
+            // The bytes in the record itself, which stay put while the index is built.
+            const char *p = record(rec) + f.offset;
+            int n = f.length;
+            while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
+                --n;
+            return QByteArrayView(p, n);
+        }));
+        releaseScannedPages();
+    }
+    return *m_indexes.emplace(field, std::move(slot)).first->second.index;
+}
+
+QVector<int> DbfFile::keyRecords(int field, const QByteArray &key) const
+{
+    return keyIndex(field).records(key);
+}
+
+QVector<int> DbfFile::prefixRecords(int field, const QByteArray &prefix) const
+{
+    return keyIndex(field).recordsWithPrefix(prefix);
+}
+
+QVector<int> DbfFile::recordsInKeyOrder(int field, bool descending) const
+{
+    return keyIndex(field).inKeyOrder(descending);
 }
 
 // Keeps the indexes right when record rec changes from oldRecord (null for
-// a new record) to newRecord.
+// a new record) to newRecord (null for a record taken away).
 void DbfFile::indexRecord(int rec, const char *oldRecord, const char *newRecord)
 {
-    for (auto &[field, index] : m_indexes) {
-        const QByteArray now = keyOf(newRecord, field);
+    for (auto it = m_indexes.begin(); it != m_indexes.end();) {
+        const int field = it->first;
+        KeyIndex &index = *it->second.index;
+        const QByteArray now = newRecord ? keyOf(newRecord, field) : QByteArray();
+        bool kept = true;
         if (oldRecord) {
             const QByteArray before = keyOf(oldRecord, field);
-            if (before == now)
+            if (newRecord && before == now) {
+                ++it;
                 continue;
-            QVector<int> &list = index[before];
-            list.erase(std::lower_bound(list.begin(), list.end(), rec));
-            if (list.isEmpty())
-                index.remove(before);
+            }
+            kept = index.remove(before, rec);
         }
-        QVector<int> &list = index[now];
-        list.insert(std::lower_bound(list.begin(), list.end(), rec), rec);
+        if (kept && newRecord)
+            index.insert(now, rec);
+        // An index that lost track of the records is built again when next used.
+        it = kept ? std::next(it) : m_indexes.erase(it);
     }
 }
 
@@ -910,6 +1064,7 @@ void DbfFile::writeRecord(int rec, const QByteArray &raw)
     if (rec >= m_flushed) {
         std::memcpy(m_pending.data() + qint64(rec - m_flushed) * m_recordLength, raw.constData(), size_t(raw.size()));
     } else {
+        flushMemo(); // the memos it points to reach the disk first
         writeAt(m_headerLength + qint64(rec) * m_recordLength, raw.constData(), raw.size());
         m_stamp = openStamp();
     }
@@ -956,6 +1111,7 @@ void DbfFile::flushPending()
 {
     if (m_pending.isEmpty())
         return;
+    flushMemo();
     const qint64 pos = m_headerLength + qint64(m_flushed) * m_recordLength;
     m_pending.append(kEndOfFile);
     try {
@@ -980,18 +1136,68 @@ void DbfFile::flushPending()
     m_flushed = m_recordCount;
 }
 
+// Ends one bulk load; the last one writes the rows and the header. When
+// that fails the load stays open, so that it can still be given up.
 void DbfFile::endBulk()
 {
-    if (--m_bulk > 0)
-        return;
-    flushPending();
-    writeHeader();
-    m_stamp = openStamp();
+    if (m_bulk == 1) {
+        flushMemo();
+        writeMemoHeader();
+        flushPending();
+        if (readLe32(m_header.constData() + 4) != quint32(m_recordCount))
+            writeHeader();
+        m_stamp = openStamp();
+    }
+    --m_bulk;
 }
 
-DbfFile::BulkAppend::BulkAppend(DbfFile &file) : m_file(&file)
+// Takes back the records from `start` on, appended by a bulk load that is
+// given up. Rows still in memory are simply dropped; rows already written
+// are cut off the file, whose header (not written during the load) still
+// counts the rows before it. Memos written for them stay as unused blocks.
+void DbfFile::dropAppended(int start)
+{
+    if (start >= m_recordCount)
+        return;
+    for (int rec = m_recordCount - 1; rec >= start; --rec) {
+        const char *r = record(rec);
+        if (m_deleted >= 0 && r[0] == '*')
+            --m_deleted;
+        if (!m_indexes.empty())
+            indexRecord(rec, r, nullptr);
+    }
+    if (start >= m_flushed) {
+        m_pending.truncate(qint64(start - m_flushed) * m_recordLength);
+    } else {
+        m_pending.truncate(0);
+        const qint64 end = m_headerLength + qint64(start) * m_recordLength;
+        // Should the cut fail, the rows beyond the count are unused bytes
+        // that the next append writes over.
+        if (!m_readOnly && ::ftruncate(m_fd, end) == 0) {
+            const char eof = kEndOfFile;
+            ssize_t ignored = ::pwrite(m_fd, &eof, 1, end);
+            (void)ignored;
+        }
+        m_flushed = start;
+        m_stamp = openStamp();
+    }
+    m_recordCount = start;
+    ++m_generation;
+}
+
+DbfFile::BulkAppend::BulkAppend(DbfFile &file) : m_file(&file), m_start(file.m_recordCount)
 {
     ++file.m_bulk;
+}
+
+void DbfFile::BulkAppend::abandon()
+{
+    if (!m_file)
+        return;
+    m_file->dropAppended(m_start);
+    DbfFile *f = m_file;
+    m_file = nullptr;
+    f->endBulk(); // nothing left to write
 }
 
 DbfFile::BulkAppend::~BulkAppend()
@@ -1001,15 +1207,18 @@ DbfFile::BulkAppend::~BulkAppend()
     try {
         m_file->endBulk();
     } catch (const DbError &) {
-        // finish() reports errors; a destructor cannot.
+        // finish() reports errors; a destructor cannot. The load ends all
+        // the same, with the rows the disk took.
+        --m_file->m_bulk;
     }
 }
 
 void DbfFile::BulkAppend::finish()
 {
-    DbfFile *f = m_file;
+    if (!m_file)
+        return;
+    m_file->endBulk();
     m_file = nullptr;
-    f->endBulk();
 }
 
 void DbfFile::setDeleted(int rec, bool deleted)
@@ -1102,7 +1311,8 @@ void DbfFile::pack()
     m_indexes.clear();
     map(fileSize());
     m_stamp = diskStamp();
-    tablestate::remember(m_path, m_stamp, m_recordCount, 0);
+    if (stampSettled())
+        tablestate::remember(m_path, m_stamp, m_recordCount, 0);
     ++m_generation;
 }
 

@@ -16,6 +16,8 @@
 
 namespace db {
 
+class KeyIndex;
+
 struct FieldDef
 {
     QByteArray name; // as stored in the file
@@ -82,10 +84,20 @@ public:
     // Raw record bytes (deletion flag first), valid until the next change.
     const char *record(int rec) const;
     bool isDeleted(int rec) const { return record(rec)[0] == '*'; }
+    // The same bytes read from the file into `buffer` instead, for a look at
+    // scattered records: touching a mapped record maps the pages around it
+    // as well, which a pass over a few records spread over a large table
+    // would leave resident.
+    const char *readRecord(int rec, QByteArray &buffer) const;
+    // True when records this many out of the table lie so far apart that
+    // readRecord serves them better than the mapping.
+    bool sparse(qsizetype records) const { return records * 8 < m_recordCount; }
     const char *fieldData(int rec, int field) const { return record(rec) + m_fields[field].offset; }
 
     // A field's value; a failure names table, row and column.
     Value value(int rec, int field) const;
+    // The same from the bytes of record `rec` read elsewhere (readRecord).
+    Value value(const char *record, int rec, int field) const;
     Value decode(const char *record, int field) const;
     // Raw bytes of a text field with trailing blanks removed (fast path for
     // comparisons and key scans), in the file's own code page.
@@ -97,10 +109,15 @@ public:
     bool isNullField(const char *record, int field) const;
 
     // The records (deleted ones included, ascending) whose text field holds
-    // exactly `key` (trailing blanks ignored; `key` in the file's code page).
-    // The index behind it is built on first use and kept up to date by every
-    // write of this process; a change from outside makes the file load anew.
-    const QVector<int> &keyRecords(int field, const QByteArray &key) const;
+    // exactly `key` (trailing blanks ignored; `key` in the file's code page),
+    // or whose text starts with `prefix`; and all records in the order of the
+    // field's bytes (records of equal texts ascending). The index behind them
+    // is read from the cache of an earlier run when it holds one for the file
+    // as it is, or built on first use, and kept up to date by every write of
+    // this process; a change from outside makes the file load anew.
+    QVector<int> keyRecords(int field, const QByteArray &key) const;
+    QVector<int> prefixRecords(int field, const QByteArray &prefix) const;
+    QVector<int> recordsInKeyOrder(int field, bool descending) const;
 
     // A record of blanks (every field null).
     QByteArray blankRecord() const;
@@ -138,11 +155,16 @@ public:
         explicit BulkAppend(DbfFile &file);
         ~BulkAppend(); // writes what is left; errors surface at finish()
         void finish(); // writes what is left and the header; throws DbError
+        // Gives the load up: the rows appended since it began are taken back
+        // and the file is left as it was before (memos written for them stay
+        // as unused blocks of the memo file).
+        void abandon();
         BulkAppend(const BulkAppend &) = delete;
         BulkAppend &operator=(const BulkAppend &) = delete;
 
     private:
         DbfFile *m_file;
+        int m_start;
     };
 
 private:
@@ -159,16 +181,23 @@ private:
     void flushPending();
     void endBulk();
     [[noreturn]] void fail(const QString &what) const;
-    QByteArray diskStamp() const;
+    QByteArray diskStamp(bool *settled = nullptr) const;
     QByteArray openStamp() const;
+    bool stampSettled() const;
+    void releaseScannedPages() const;
+    void dropAppended(int start);
     // Re-reads the header when another program shrank or grew the file
     // while the table was in use.
     void followOutsideSize();
     QByteArray memoText(const char *record, int field) const;
     quint32 writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksInPlace);
+    void flushMemo();
+    void writeMemoHeader();
     qint64 memoCapacity(quint32 block, const QByteArray &text) const;
     quint32 memoBlock(const char *record, int field) const;
     QByteArray keyOf(const char *record, int field) const;
+    QByteArray indexName(int field) const;
+    KeyIndex &keyIndex(int field) const;
     void indexRecord(int rec, const char *oldRecord, const char *newRecord);
 
     QString m_path;
@@ -195,7 +224,12 @@ private:
     int m_flushed = 0;
     QByteArray m_pending;
 
-    mutable std::map<int, QHash<QByteArray, QVector<int>>> m_indexes; // field → key → records
+    struct IndexSlot
+    {
+        std::unique_ptr<KeyIndex> index;
+        QByteArray cachedStamp; // the stamp under which the cache holds this index
+    };
+    mutable std::map<int, IndexSlot> m_indexes; // by field
 
     struct Memo;
     std::unique_ptr<Memo> m_memo;

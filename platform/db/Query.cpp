@@ -34,6 +34,7 @@ void Query::openRows()
         c.sourceField = m_live ? rc.sourceField : -1;
         m_columns.append(c);
     }
+    m_sortedColumn = m_live ? res.orderedColumn : -1;
     if (m_live && res.allRecords) {
         m_baseRows.setPlainRecords(int(res.rows.size()));
     } else if (m_live) {

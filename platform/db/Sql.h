@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVector>
 #include <memory>
+#include <optional>
 
 namespace db::sql {
 
@@ -40,9 +41,9 @@ public:
     static Condition compile(const QString &text, const DbfFile &file, const Params &params = {});
     bool matches(const DbfFile &file, const char *record) const;
     bool matches(const DbfFile &file, int rec) const { return matches(file, file.record(rec)); }
-    // The records that can match, found through the key index; null when
+    // The records that can match, found through the key index; nothing when
     // every record must be tested.
-    const QVector<int> *candidates(const DbfFile &file) const;
+    std::optional<QVector<int>> candidates(const DbfFile &file) const;
     bool isEmpty() const;
 
     struct Node;
@@ -68,6 +69,9 @@ struct SelectResult
     bool live = false;
     QVector<int> rows; // live: record numbers in result order
     bool allRecords = false; // live: rows are every record 0..n-1 in file order
+    // live: the result column whose bytes (trailing blanks removed) the rows
+    // are ordered by, when they are sorted by one text column; -1 otherwise.
+    int orderedColumn = -1;
     QVector<ResultColumn> columns;
     QVector<QVector<Value>> values;
 };

@@ -203,6 +203,9 @@ struct Pattern
 
 // --- nodes ------------------------------------------------------------------
 
+// A code of a few letters holds too many rows for an index to pay.
+constexpr int kKeyFieldFrom = 4;
+
 struct FieldInfo
 {
     int index = -1;
@@ -274,19 +277,20 @@ struct AndNode final : Node
                 return false;
         return true;
     }
-    bool keyTerm(int &field, QByteArray &key, const DbfFile &file) const override
+    bool keyTerm(KeyTerm &term, const DbfFile &file) const override
     {
-        // The widest key column is the likeliest to tell rows apart.
+        // An equality before a prefix, and the widest key column: the
+        // likeliest to tell rows apart.
         bool found = false;
         for (const NodePtr &p : parts) {
-            int f = -1;
-            QByteArray k;
-            if (p->keyTerm(f, k, file)
-                && (!found || file.fields()[f].length > file.fields()[field].length)) {
-                field = f;
-                key = k;
-                found = true;
-            }
+            KeyTerm t;
+            if (!p->keyTerm(t, file))
+                continue;
+            const bool better = !found || (term.prefix && !t.prefix)
+                                || (term.prefix == t.prefix && file.fields()[t.field].length > file.fields()[term.field].length);
+            if (better)
+                term = t;
+            found = true;
         }
         return found;
     }
@@ -319,12 +323,11 @@ struct TextEqualNode final : Node
     bool negate;
     TextEqualNode(const FieldInfo &f, QByteArray lit, bool neg)
         : field(f.index), offset(f.offset), length(f.length), literal(std::move(lit)), negate(neg) {}
-    bool keyTerm(int &f, QByteArray &key, const DbfFile &) const override
+    bool keyTerm(KeyTerm &term, const DbfFile &) const override
     {
-        if (negate || length < 4) // a code of a few letters holds too many rows to index
+        if (negate || length < kKeyFieldFrom)
             return false;
-        f = field;
-        key = literal;
+        term = {field, literal, false};
         return true;
     }
     bool eval(const DbfFile &, const char *rec) const override
@@ -424,6 +427,14 @@ struct LikeNode final : Node
     std::optional<Operand> patternOperand; // a pattern read from a column
     char escape = 0;
     bool negate = false;
+    bool keyTerm(KeyTerm &term, const DbfFile &) const override
+    {
+        if (negate || patternOperand || !subject.isField || subject.field.type != 'C'
+            || subject.field.length < kKeyFieldFrom || pattern.kind == Pattern::General || pattern.bytes.isEmpty())
+            return false;
+        term = {subject.field.index, pattern.bytes, pattern.kind == Pattern::Prefix};
+        return true;
+    }
     bool eval(const DbfFile &file, const char *rec) const override
     {
         QByteArray buffer;
@@ -820,14 +831,13 @@ Condition Condition::compile(const QString &text, const DbfFile &file, const Par
     return c;
 }
 
-const QVector<int> *candidateRecords(const Condition::Node *condition, const DbfFile &file)
+std::optional<QVector<int>> candidateRecords(const Condition::Node *condition, const DbfFile &file)
 {
     constexpr int kIndexFrom = 64; // below this a scan costs less than an index
-    int field = -1;
-    QByteArray key;
-    if (!condition || file.recordCount() < kIndexFrom || !condition->keyTerm(field, key, file))
-        return nullptr;
-    return &file.keyRecords(field, key);
+    KeyTerm term;
+    if (!condition || file.recordCount() < kIndexFrom || !condition->keyTerm(term, file))
+        return std::nullopt;
+    return term.prefix ? file.prefixRecords(term.field, term.key) : file.keyRecords(term.field, term.key);
 }
 
 bool Condition::matches(const DbfFile &file, const char *record) const
@@ -835,7 +845,7 @@ bool Condition::matches(const DbfFile &file, const char *record) const
     return !m_root || m_root->eval(file, record);
 }
 
-const QVector<int> *Condition::candidates(const DbfFile &file) const
+std::optional<QVector<int>> Condition::candidates(const DbfFile &file) const
 {
     return candidateRecords(m_root.get(), file);
 }

@@ -4,7 +4,19 @@
 #include "Sql.h"
 #include "SqlAst.h"
 
+#include <optional>
+
 namespace db::sql {
+
+// A term that every row matching a condition satisfies and that the key
+// index answers: the text of a field equal to a key, or starting with it
+// (key in the file's bytes, trailing blanks removed).
+struct KeyTerm
+{
+    int field = -1;
+    QByteArray key;
+    bool prefix = false;
+};
 
 // A where clause bound to a table: constants already converted to the
 // column's type, so that evaluation works on the raw record bytes.
@@ -12,21 +24,19 @@ struct Condition::Node
 {
     virtual ~Node() = default;
     virtual bool eval(const DbfFile &file, const char *record) const = 0;
-    // An equality of a text column with a constant that every matching row
-    // satisfies (field and key in the file's bytes, trailing blanks removed).
-    virtual bool keyTerm(int &field, QByteArray &key, const DbfFile &file) const
+    virtual bool keyTerm(KeyTerm &term, const DbfFile &file) const
     {
-        Q_UNUSED(field);
-        Q_UNUSED(key);
+        Q_UNUSED(term);
         Q_UNUSED(file);
         return false;
     }
 };
 
 // The records that can match (ascending, deleted ones included): through the
-// file's key index when the condition holds an equality on a text column and
-// the table is large enough for an index to pay; null otherwise (scan all).
-const QVector<int> *candidateRecords(const Condition::Node *condition, const DbfFile &file);
+// file's key index when the condition holds an equality or a prefix on a
+// text column and the table is large enough for an index to pay; nothing
+// otherwise (scan all).
+std::optional<QVector<int>> candidateRecords(const Condition::Node *condition, const DbfFile &file);
 
 struct BindOptions
 {

@@ -118,12 +118,15 @@ OutColumn outColumn(const DbfFile &file, const ast::SelectItem &item)
 QVector<int> matchingRows(const DbfFile &file, const Condition::Node *condition)
 {
     QVector<int> rows;
+    QByteArray buffer;
+    bool scattered = false;
     const auto take = [&](int r) {
-        const char *rec = file.record(r);
+        const char *rec = scattered ? file.readRecord(r, buffer) : file.record(r);
         if (rec[0] != '*' && (!condition || condition->eval(file, rec)))
             rows.append(r);
     };
-    if (const QVector<int> *candidates = candidateRecords(condition, file)) {
+    if (const auto candidates = candidateRecords(condition, file)) {
+        scattered = file.sparse(candidates->size());
         for (int r : *candidates)
             take(r);
         return rows;
@@ -145,12 +148,34 @@ struct SortKey
     bool descending;
 };
 
+// Below this a table's rows are sorted faster than its index is built.
+constexpr int kIndexedSortFrom = 1024;
+
+// One text column: its bytes order the rows. True when sortRows orders by
+// the bytes of that column (trailing blanks removed).
+bool sortedByBytes(const DbfFile &file, const QVector<SortKey> &keys)
+{
+    return keys.size() == 1 && file.fields()[keys[0].field].type == 'C' && !file.isUtf8();
+}
+
 void sortRows(const DbfFile &file, QVector<int> &rows, const QVector<SortKey> &keys)
 {
     if (keys.isEmpty() || rows.size() < 2)
         return;
     const FieldDef &first = file.fields()[keys[0].field];
-    if (keys.size() == 1 && first.type == 'C' && !file.isUtf8()) {
+    if (sortedByBytes(file, keys) && rows.size() == file.recordCount() - file.deletedCount()
+        && file.recordCount() >= kIndexedSortFrom) {
+        // Every live record: the key index holds their order (the same
+        // order: bytes, then ascending records), without reading them.
+        QVector<int> ordered = file.recordsInKeyOrder(keys[0].field, keys[0].descending);
+        if (file.deletedCount() > 0)
+            ordered.removeIf([&](int rec) { return file.isDeleted(rec); });
+        if (ordered.size() == rows.size()) {
+            rows = std::move(ordered);
+            return;
+        }
+    }
+    if (sortedByBytes(file, keys)) {
         // One text column: its bytes in the mapped records compare as the
         // texts do (trailing blanks ignored, blank first), without copies.
         struct Key
@@ -161,8 +186,22 @@ void sortRows(const DbfFile &file, QVector<int> &rows, const QVector<SortKey> &k
         };
         std::vector<Key> keyed;
         keyed.reserve(size_t(rows.size()));
-        for (int r : rows) {
-            const char *p = file.record(r) + first.offset;
+        // A few rows of a large table: their keys are read alone (see
+        // readRecord) into one buffer that stays put while they are sorted.
+        const bool scattered = file.sparse(rows.size());
+        QByteArray copies, buffer;
+        if (scattered)
+            copies.resize(rows.size() * first.length);
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const int r = rows[i];
+            const char *p = nullptr;
+            if (scattered) {
+                char *copy = copies.data() + i * first.length;
+                std::memcpy(copy, file.readRecord(r, buffer) + first.offset, size_t(first.length));
+                p = copy;
+            } else {
+                p = file.record(r) + first.offset;
+            }
             int n = first.length;
             while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
                 --n;
@@ -464,6 +503,12 @@ SelectResult select(const QString &dir, const QString &text, const Params &param
         result.live = true;
         result.allRecords = !condition && keys.isEmpty() && f.deletedCount() == 0;
         result.rows = rows;
+        if (sortedByBytes(f, keys))
+            for (qsizetype c = 0; c < columns.size(); ++c)
+                if (columns[c].field == keys[0].field && columns[c].aggregate == ast::Aggregate::None) {
+                    result.orderedColumn = int(c);
+                    break;
+                }
         return result;
     }
     QSet<QByteArray> seen;

@@ -40,8 +40,11 @@ void Table::openRows()
 void Table::relistRows()
 {
     m_baseRows.clear();
+    QByteArray buffer;
+    bool scattered = false;
     const auto take = [&](int rec) {
-        if (m_file->isDeleted(rec) || (m_filter && !m_filter->matches(*m_file, rec)))
+        const char *raw = scattered ? m_file->readRecord(rec, buffer) : m_file->record(rec);
+        if (raw[0] == '*' || (m_filter && !m_filter->matches(*m_file, raw)))
             return;
         Row r;
         r.rec = rec;
@@ -49,7 +52,8 @@ void Table::relistRows()
     };
     // Only the rows the filter lets through: a filter on a key reads them
     // through the key index, any other a scan of the bytes it compares.
-    if (const QVector<int> *candidates = m_filter ? m_filter->candidates(*m_file) : nullptr) {
+    if (const auto candidates = m_filter ? m_filter->candidates(*m_file) : std::nullopt) {
+        scattered = m_file->sparse(candidates->size());
         for (int rec : *candidates)
             take(rec);
         return;

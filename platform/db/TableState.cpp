@@ -6,10 +6,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QtEndian>
 #include <algorithm>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <optional>
 #include <vector>
 #include <unistd.h>
 
@@ -65,7 +68,7 @@ Folder &folderOf(const QString &dir)
 // file that vanished meanwhile is simply passed over.
 void prune(const QString &cacheDir)
 {
-    constexpr size_t kKept = 64;
+    constexpr size_t kKept = 256;
     const QByteArray dirName = QFile::encodeName(cacheDir);
     DIR *d = ::opendir(dirName.constData());
     if (!d)
@@ -85,27 +88,88 @@ void prune(const QString &cacheDir)
         ::unlink(files[i].second.constData());
 }
 
+// Written beside and renamed over, so a reader sees the old or the new.
+void writeCacheFile(const QString &path, const QByteArray &bytes)
+{
+    if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()))
+        return;
+    if (!QFileInfo::exists(path))
+        prune(QFileInfo(path).absolutePath());
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray temp = target + ".new" + QByteArray::number(qint64(::getpid()));
+    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    ::close(fd);
+    if (done != bytes.size() || ::rename(temp.constData(), target.constData()) != 0)
+        ::unlink(temp.constData());
+}
+
 void save(const QString &dir, const Folder &f)
 {
     QByteArray text;
     for (auto it = f.constBegin(); it != f.constEnd(); ++it)
         text += it.key().toUtf8() + '\t' + it->stamp + '\t' + QByteArray::number(it->recordCount) + '\t'
               + QByteArray::number(it->deleted) + '\n';
-    const QString path = stateFile(dir);
-    if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()))
-        return;
-    if (!QFileInfo::exists(path))
-        prune(QFileInfo(path).absolutePath());
-    // Written beside and renamed over, so a reader sees the old or the new.
-    const QByteArray target = QFile::encodeName(path);
-    const QByteArray temp = target + ".new" + QByteArray::number(qint64(::getpid()));
-    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return;
-    const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size();
-    ::close(fd);
-    if (!written || ::rename(temp.constData(), target.constData()) != 0)
-        ::unlink(temp.constData());
+    writeCacheFile(stateFile(dir), text);
+}
+
+// --- key indexes -------------------------------------------------------------
+
+constexpr char kIndexMagic[4] = {'C', 'V', 'K', 'F'};
+
+// A checksum of eight bytes at a time, enough to tell a damaged or cut file.
+quint64 checksum(const char *p, qint64 n)
+{
+    quint64 h = 0xcbf29ce484222325ull ^ quint64(n);
+    qint64 i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 w;
+        std::memcpy(&w, p + i, 8);
+        h = (h ^ w) * 0x100000001b3ull;
+        h ^= h >> 29;
+    }
+    for (; i < n; ++i)
+        h = (h ^ uchar(p[i])) * 0x100000001b3ull;
+    return h;
+}
+
+QString indexFile(const QString &path, const QByteArray &index)
+{
+    const QString folderState = stateFile(QFileInfo(path).absolutePath());
+    if (folderState.isEmpty())
+        return {};
+    const QByteArray id = QCryptographicHash::hash(QFileInfo(path).absoluteFilePath().toUtf8() + '\n' + index,
+                                                   QCryptographicHash::Sha1).toHex();
+    return QFileInfo(folderState).absolutePath() + QLatin1Char('/') + QString::fromLatin1(id) + QStringLiteral(".idx");
+}
+
+void putPart(QByteArray &out, const QByteArray &part)
+{
+    char n[4];
+    qToLittleEndian(quint32(part.size()), n);
+    out.append(n, 4);
+    out.append(part);
+}
+
+// The next length-prefixed part at pos, or nothing when it runs past the end.
+std::optional<QByteArray> takePart(const QByteArray &in, qint64 &pos, qint64 end)
+{
+    if (end - pos < 4)
+        return std::nullopt;
+    const qint64 n = qFromLittleEndian<quint32>(in.constData() + pos);
+    if (n > end - pos - 4)
+        return std::nullopt;
+    QByteArray part = in.mid(pos + 4, n);
+    pos += 4 + n;
+    return part;
 }
 
 } // namespace
@@ -141,6 +205,43 @@ void remember(const QString &path, const QByteArray &stamp, int recordCount, int
         return;
     e = {stamp, recordCount, deleted};
     save(info.absolutePath(), f);
+}
+
+QByteArray keyIndexImage(const QString &path, const QByteArray &stamp, const QByteArray &index)
+{
+    const QString file = indexFile(path, index);
+    QFile f(file);
+    if (file.isEmpty() || !f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray in = f.readAll();
+    const qint64 end = in.size() - 8;
+    if (end < 4 || std::memcmp(in.constData(), kIndexMagic, 4) != 0
+        || qFromLittleEndian<quint64>(in.constData() + end) != checksum(in.constData(), end))
+        return {};
+    qint64 pos = 4;
+    const auto storedStamp = takePart(in, pos, end);
+    const auto storedIndex = takePart(in, pos, end);
+    const auto storedPath = takePart(in, pos, end);
+    auto image = takePart(in, pos, end);
+    if (!image || pos != end || *storedStamp != stamp || *storedIndex != index
+        || *storedPath != QFileInfo(path).absoluteFilePath().toUtf8())
+        return {};
+    return *image;
+}
+
+void rememberKeyIndex(const QString &path, const QByteArray &stamp, const QByteArray &index, const QByteArray &image)
+{
+    if (stamp.isEmpty())
+        return;
+    QByteArray out(kIndexMagic, 4);
+    putPart(out, stamp);
+    putPart(out, index);
+    putPart(out, QFileInfo(path).absoluteFilePath().toUtf8());
+    putPart(out, image);
+    char sum[8];
+    qToLittleEndian(checksum(out.constData(), out.size()), sum);
+    out.append(sum, 8);
+    writeCacheFile(indexFile(path, index), out);
 }
 
 } // namespace db::tablestate

@@ -1,11 +1,11 @@
 #pragma once
 // What the engine learnt about a table in an earlier run (how many of its
-// rows are marked deleted), kept in the user's cache folder (one small file
-// per data folder, never in the data folder itself) and valid only while the
-// table file is exactly as it was then (same file, size and modification
-// time). Start-up packs every table; knowing that a table has
-// no deleted row spares reading all of it. A missing, stale or damaged entry
-// only means the rows are counted again.
+// rows are marked deleted, its key indexes), kept in the user's cache folder
+// (never in the data folder itself) and valid only while the table file is
+// exactly as it was then (same file, size, modification and change times).
+// Start-up packs every table and lists the records of a year; knowing that a
+// table has no deleted row, and the order of its keys, spares reading all of
+// it. A missing, stale or damaged entry only means the rows are read again.
 #include <QByteArray>
 #include <QString>
 
@@ -18,5 +18,12 @@ int deletedRows(const QString &path, const QByteArray &stamp, int recordCount);
 void remember(const QString &path, const QByteArray &stamp, int recordCount, int deleted);
 // The file that holds the entries of a data folder; empty without a cache folder.
 QString stateFile(const QString &dataDir);
+
+// The image of a key index (KeyIndex::image) recorded for the table file at
+// `path` with this stamp, for the index named `index`; empty when there is
+// none, or when the entry is damaged or for another state of the file. Each
+// index has a file of its own beside the folder's entries, with a checksum.
+QByteArray keyIndexImage(const QString &path, const QByteArray &stamp, const QByteArray &index);
+void rememberKeyIndex(const QString &path, const QByteArray &stamp, const QByteArray &index, const QByteArray &image);
 
 } // namespace db::tablestate

@@ -124,9 +124,13 @@ QIcon BitBtn::standardGlyph(Kind kind)
 {
     if (kind == bkCustom)
         return {};
-    QIcon icon;
-    for (int size : {16, 24, 32})
-        icon.addPixmap(drawGlyph(kind, size));
+    // Drawn once: the section marks change kinds on every row click. Never
+    // destroyed, so that no pixmap outlives the application object.
+    static auto *glyphs = new QIcon[bkClose + 1];
+    QIcon &icon = glyphs[kind];
+    if (icon.isNull())
+        for (int size : {16, 24, 32})
+            icon.addPixmap(drawGlyph(kind, size));
     return icon;
 }
 
