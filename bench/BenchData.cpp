@@ -21,7 +21,7 @@ QString benchKey(int i, int years)
 
 namespace {
 
-Value sampleValue(const ColumnSpec &c, int i)
+Value sampleValue(const ColumnDef &c, int i)
 {
     switch (c.type) {
     case 'D':

@@ -106,7 +106,7 @@ void BM_ReferenceBreakMemo(benchmark::State &state)
 {
     app();
     const QString memo = memoText();
-    const report::FontSpec font;
+    const report::FontStyle font;
     for (auto _ : state)
         benchmark::DoNotOptimize(report::wrapText(memo, font, font.size, 188.4).size());
 }

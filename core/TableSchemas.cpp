@@ -7,14 +7,14 @@ namespace {
 
 // Column lists in a compact form: NAME:TYPE, where TYPE is C<width>, D, M,
 // N (a floating column, kept to 15 significant digits) or S (small integer).
-QVector<db::ColumnSpec> columns(const char *list)
+QVector<db::ColumnDef> columns(const char *list)
 {
-    QVector<db::ColumnSpec> out;
+    QVector<db::ColumnDef> out;
     const QStringList items = QString::fromLatin1(list).split(' ', Qt::SkipEmptyParts);
     for (const QString &item : items) {
         const QStringList parts = item.split(':');
         const QString t = parts.value(1);
-        db::ColumnSpec c;
+        db::ColumnDef c;
         c.name = parts[0];
         switch (t[0].toLatin1()) {
         case 'C':
@@ -123,7 +123,7 @@ const TableSchema *tableSchema(const QString &name)
 int textColumnWidth(const QString &table, const QString &column)
 {
     if (const TableSchema *s = tableSchema(table))
-        for (const db::ColumnSpec &c : s->columns)
+        for (const db::ColumnDef &c : s->columns)
             if (c.name.compare(column, Qt::CaseInsensitive) == 0)
                 return c.type == 'C' ? c.length : 0;
     return 0;

@@ -9,7 +9,7 @@ struct TableSchema
 {
     QString fileName;  // as created when missing
     QString delivered; // name of the delivered rows in resources, or empty
-    QVector<db::ColumnSpec> columns;
+    QVector<db::ColumnDef> columns;
 };
 
 const QVector<TableSchema> &allTableSchemas();

@@ -45,9 +45,9 @@ QString targetPath(const CodeTable &t)
     return found.isEmpty() ? QDir(DataDir).filePath(tableSchema(name)->fileName) : found;
 }
 
-QVector<db::ColumnSpec> columnsOf(const db::DbfFile &file)
+QVector<db::ColumnDef> columnsOf(const db::DbfFile &file)
 {
-    QVector<db::ColumnSpec> out;
+    QVector<db::ColumnDef> out;
     for (const db::FieldDef &f : file.fields())
         out.append({QString::fromLatin1(f.name), f.type, f.length, f.decimals});
     return out;
@@ -55,14 +55,14 @@ QVector<db::ColumnSpec> columnsOf(const db::DbfFile &file)
 
 // The columns the new rows must have: the present table's, or the schema's
 // for a table the folder does not have.
-QVector<db::ColumnSpec> targetColumns(const CodeTable &t, const QString &target)
+QVector<db::ColumnDef> targetColumns(const CodeTable &t, const QString &target)
 {
     if (QFileInfo::exists(target))
         return columnsOf(*db::DbfFile::open(DataDir, QFileInfo(target).fileName()));
     return tableSchema(datasetOf(t)->tableName())->columns;
 }
 
-QString describe(const db::ColumnSpec &c)
+QString describe(const db::ColumnDef &c)
 {
     if (c.type == 'N' || c.type == 'F')
         return QString("%1 %2(%3,%4)").arg(c.name).arg(QChar(c.type)).arg(c.length).arg(c.decimals);
@@ -70,7 +70,7 @@ QString describe(const db::ColumnSpec &c)
 }
 
 // "" when the columns agree in name (any case), type, width and decimals.
-QString firstDifference(const QVector<db::ColumnSpec> &chosen, const QVector<db::ColumnSpec> &present)
+QString firstDifference(const QVector<db::ColumnDef> &chosen, const QVector<db::ColumnDef> &present)
 {
     for (int i = 0; i < std::max(chosen.size(), present.size()); ++i) {
         const QString mine = i < chosen.size() ? describe(chosen[i]) : u("（没有）");
@@ -109,10 +109,10 @@ private:
 
 // Reads the update file into a new table of the given columns, text columns
 // at their widest.
-void readTextFile(const QString &textPath, QVector<db::ColumnSpec> columns, const ScratchFile &into,
+void readTextFile(const QString &textPath, QVector<db::ColumnDef> columns, const ScratchFile &into,
                   const std::function<void()> &afterLine)
 {
-    for (db::ColumnSpec &c : columns)
+    for (db::ColumnDef &c : columns)
         if (c.type == 'C')
             c.length = std::max(c.length, kWidestText);
     db::DbfFile::create(DataDir, into.name(), columns);
@@ -127,7 +127,7 @@ void readTextFile(const QString &textPath, QVector<db::ColumnSpec> columns, cons
 
 // Copies the rows read into a new table of the real columns; a text longer
 // than its column stops the copy. Returns the number of rows.
-int copyRows(const ScratchFile &from, const QVector<db::ColumnSpec> &columns, const ScratchFile &to,
+int copyRows(const ScratchFile &from, const QVector<db::ColumnDef> &columns, const ScratchFile &to,
              const QString &textName)
 {
     db::DbfFile::create(DataDir, to.name(), columns);
@@ -200,7 +200,7 @@ void copyFile(const QString &source, const QString &target)
 
 // The copy must open as a table, have the columns of the table it replaces
 // and every value must read.
-void checkReadyTable(const ScratchFile &copy, const QString &shown, const QVector<db::ColumnSpec> &columns)
+void checkReadyTable(const ScratchFile &copy, const QString &shown, const QVector<db::ColumnDef> &columns)
 {
     try {
         const auto file = db::DbfFile::open(DataDir, copy.name());
@@ -313,7 +313,7 @@ int updateFromArchive(const CodeTable &t, const QString &archivePath, const std:
     beforeReplacing(target, [&] {
         if (!archiver::extractMembers(archivePath, {member}).isEmpty())
             throw ExchangeError(u("压缩包 %1 中没有文件 %2").arg(QFileInfo(archivePath).fileName(), member));
-        const QVector<db::ColumnSpec> columns = targetColumns(t, target);
+        const QVector<db::ColumnDef> columns = targetColumns(t, target);
         readTextFile(QFileInfo(archivePath).dir().filePath(member), columns, read, afterLine);
         rows = copyRows(read, columns, made, member);
     });

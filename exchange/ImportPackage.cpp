@@ -56,7 +56,7 @@ std::unique_ptr<db::Table> openTable(const QString &dir, const QString &name)
 std::unique_ptr<db::Table> scratchTwin(const QString &folder, int member)
 {
     const std::shared_ptr<db::DbfFile> staging = db::DbfFile::open(DataDir, stagingName(member));
-    QVector<db::ColumnSpec> columns;
+    QVector<db::ColumnDef> columns;
     for (const db::FieldDef &f : staging->fields())
         columns.append({QString::fromLatin1(f.name), f.type, f.length, f.decimals});
     db::DbfFile::create(folder, stagingName(member), columns);

@@ -37,13 +37,13 @@ const Target kTargets[] = {
     {"mixed.dbf", nullptr, 2, ImportCodeTxtRecord},
 };
 
-QVector<db::ColumnSpec> columnsOf(const Target &t)
+QVector<db::ColumnDef> columnsOf(const Target &t)
 {
     if (t.schema)
         return tableSchema(t.schema)->columns;
     if (t.columns == 2)
         return {{"AMOUNT", 'N', 8, 2}, {"DAY", 'D', 8, 0}};
-    QVector<db::ColumnSpec> out;
+    QVector<db::ColumnDef> out;
     for (int c = 0; c < t.columns; ++c)
         out.append({QString("C%1").arg(c), 'C', 6, 0});
     return out;

@@ -94,20 +94,20 @@ void PrintReports::FillPaddedList(ReportClass cls, report::Report &r)
 {
     const auto it = std::find_if(std::begin(kPaddedLists), std::end(kPaddedLists),
                                  [cls](const PaddedList &l) { return l.report == cls; });
-    const PaddedList &spec = *it;
-    clientdata::ClientDataSet &list = this->*spec.list;
-    db::Table *source = DM->*spec.source;
+    const PaddedList &padded = *it;
+    clientdata::ClientDataSet &list = this->*padded.list;
+    db::Table *source = DM->*padded.source;
 
     list.emptyDataSet();
     ControlsSuspended suspended(source);
     source->first();
     const int n = source->recordCount();
-    const int rows = ((n + spec.a) / spec.P + 1) * spec.P - spec.b;
+    const int rows = ((n + padded.a) / padded.P + 1) * padded.P - padded.b;
     // A list over more than one page numbers its pages.
-    const bool numbered = n > spec.P - spec.b;
+    const bool numbered = n > padded.P - padded.b;
     r.setEnabled(QStringLiteral("QRSysData1"), numbered);
     r.setEnabled(QStringLiteral("QRpage"), !numbered);
-    copyRows(source, list, rows, spec.fields, spec.keptAsStored);
+    copyRows(source, list, rows, padded.fields, padded.keptAsStored);
 }
 
 void PrintReports::FillUnitsList(int rows)

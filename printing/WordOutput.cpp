@@ -129,10 +129,10 @@ void planRows(const WordRowList &list, QList<PlannedFill> &fills, QStringList &l
                        .arg(total - list.cap);
 }
 
-Plan planDocument(const WordDocumentSpec &spec, const QString &templatePath, QStringList &leftOut)
+Plan planDocument(const WordDocumentFills &document, const QString &templatePath, QStringList &leftOut)
 {
     Plan plan{templatePath, {}};
-    for (const WordFill &f : spec.fills) {
+    for (const WordFill &f : document.fills) {
         if (f.text == WordText::Rows) {
             planRows(*f.rows, plan.fills, leftOut);
             continue;
@@ -170,7 +170,7 @@ QString WordTemplatePath(const QString &templateName)
     return db::DbfFile::findFile(DataDir, templateName);
 }
 
-void ExportToWord(const std::vector<WordDocumentSpec> &documents)
+void ExportToWord(const std::vector<WordDocumentFills> &documents)
 {
     if (ui::messageBox(QStringLiteral("您确定输出word文档吗？\r\n"), kCaption, ui::MB_OKCANCEL | ui::MB_ICONQUESTION)
         != ui::IDOK)
@@ -179,11 +179,11 @@ void ExportToWord(const std::vector<WordDocumentSpec> &documents)
     // Everything that can fail is looked at before a document is shown, so
     // the user never gets a half-filled one.
     QStringList paths;
-    for (const WordDocumentSpec &spec : documents) {
-        const QString path = WordTemplatePath(spec.templateName);
+    for (const WordDocumentFills &document : documents) {
+        const QString path = WordTemplatePath(document.templateName);
         if (path.isEmpty()) {
             ui::showError(QStringLiteral("您的电脑上没有相应的报表\r\n")
-                          + QDir::toNativeSeparators(QDir(DataDir).filePath(spec.templateName)));
+                          + QDir::toNativeSeparators(QDir(DataDir).filePath(document.templateName)));
             return;
         }
         paths << path;

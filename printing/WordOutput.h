@@ -66,7 +66,7 @@ struct WordFill
     const WordRowList *rows = nullptr;
 };
 
-struct WordDocumentSpec
+struct WordDocumentFills
 {
     QString templateName; // file name in the data folder
     std::vector<WordFill> fills;
@@ -80,4 +80,4 @@ QString WordTemplatePath(const QString &templateName);
 // and the bookmarks before anything is written, fills every document, writes
 // and opens them, and tells of rows the documents have no room for. Every
 // failure is shown to the user; nothing half-filled is opened.
-void ExportToWord(const std::vector<WordDocumentSpec> &documents);
+void ExportToWord(const std::vector<WordDocumentFills> &documents);

@@ -49,7 +49,7 @@ QString makeArchive(const TempDir &folder, const QString &archive, const QString
 }
 
 // A ready table written by the engine.
-QString makeTable(const TempDir &folder, const QString &name, const QVector<db::ColumnSpec> &columns,
+QString makeTable(const TempDir &folder, const QString &name, const QVector<db::ColumnDef> &columns,
                   const QList<QStringList> &rows)
 {
     db::DbfFile::create(folder.path(), name, columns);

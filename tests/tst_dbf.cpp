@@ -28,12 +28,12 @@ T at(const QByteArray &b, int pos)
 }
 
 // A table as another dBASE writer leaves it.
-QByteArray dbfBytes(quint8 version, quint8 driver, const QList<ColumnSpec> &fields, const QList<QByteArray> &records,
+QByteArray dbfBytes(quint8 version, quint8 driver, const QList<ColumnDef> &fields, const QList<QByteArray> &records,
                     int extraHeader = 0)
 {
     quint16 recordLength = 1;
     QByteArray descriptors;
-    for (const ColumnSpec &f : fields) {
+    for (const ColumnDef &f : fields) {
         QByteArray d = f.name.toLatin1().leftJustified(11, '\0') + f.type + QByteArray(20, '\0');
         d[16] = char(f.length);
         d[17] = char(f.decimals);

@@ -300,11 +300,11 @@ void TestExchangeText::columnCounts()
     QCOMPARE(rowTexts(ztflh, 0), QStringList({"1", "A", "long name 012345"}));
     QCOMPARE(rowTexts(ztflh, 1), QStringList({"67", "BB", "CC"}));
     for (int columns : {98, 99}) {
-        QVector<ColumnSpec> specs;
+        QVector<ColumnDef> wideColumns;
         for (int c = 0; c < columns; ++c)
-            specs.append({QString("C%1").arg(c), 'C', 20, 0});
+            wideColumns.append({QString("C%1").arg(c), 'C', 20, 0});
         const QString name = QString("wide%1").arg(columns);
-        DbfFile::create(f.dir.path(), name, specs);
+        DbfFile::create(f.dir.path(), name, wideColumns);
         for (TxtRecordReader reader : {ImportTxtRecord, ImportCodeTxtRecord}) {
             Table &wide = f.open(name);
             QByteArrayList values;

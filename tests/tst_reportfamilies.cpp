@@ -297,7 +297,7 @@ void fillRecord(const QString &key, const QString &category, int units)
     t->first();
     QVERIFY(t->locate("ITEM_4", key));
     t->edit();
-    for (const db::ColumnSpec &c : kjcg->columns) {
+    for (const db::ColumnDef &c : kjcg->columns) {
         QString value;
         if (coded.contains(c.name))
             value = coded.value(c.name);
@@ -461,7 +461,7 @@ void TestReportFamilies::boundTextsReadRealColumns()
                                            {"clientdataset1", p.ClientDataSet1.fieldNames()},
                                            {"clientdataset2", p.ClientDataSet2.fieldNames()},
                                            {"clientdataset3", p.ClientDataSet3.fieldNames()}};
-    for (const db::ColumnSpec &c : tableSchema("kjcg")->columns)
+    for (const db::ColumnDef &c : tableSchema("kjcg")->columns)
         columns[""] << c.name;
     columns["dm.qrykjcg"] = columns[""];
     int bound = 0;

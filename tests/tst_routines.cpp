@@ -29,7 +29,7 @@ QStringList items(const QComboBox &c)
 void makeTable(db::Table &t, const QString &dir, const QString &name, const QStringList &columns,
                const QList<QStringList> &rows)
 {
-    QVector<db::ColumnSpec> cols;
+    QVector<db::ColumnDef> cols;
     for (const QString &c : columns)
         cols.append({c, 'C', 20, 0});
     db::DbfFile::create(dir, name, cols);

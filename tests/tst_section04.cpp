@@ -122,8 +122,8 @@ void replaceBasicDataTable(const QStringList &names)
     const QString path = db::DbfFile::findFile(DataDir, "dwqk");
     db::DbfFile::forget(path);
     QVERIFY(QFile::remove(path));
-    QVector<db::ColumnSpec> columns = tableSchema("dwqk")->columns;
-    columns.removeIf([](const db::ColumnSpec &c) { return c.name.compare("item_61", Qt::CaseInsensitive) == 0; });
+    QVector<db::ColumnDef> columns = tableSchema("dwqk")->columns;
+    columns.removeIf([](const db::ColumnDef &c) { return c.name.compare("item_61", Qt::CaseInsensitive) == 0; });
     db::DbfFile::create(DataDir, "dwqk.dbf", columns);
     db::Table t;
     t.setDatabaseName(DataDir);

@@ -97,7 +97,7 @@ void narrowSequenceColumn()
     const QString path = db::DbfFile::findFile(DataDir, "cgwcdw.dbf");
     db::DbfFile::forget(path);
     QVERIFY(QFile::remove(path));
-    QVector<db::ColumnSpec> columns{{"ITEM_4", 'C', 10, 0}, {"ITEM_DQDM", 'C', 3, 0}, {"ITEM_176", 'N', 2, 0}};
+    QVector<db::ColumnDef> columns{{"ITEM_4", 'C', 10, 0}, {"ITEM_DQDM", 'C', 3, 0}, {"ITEM_176", 'N', 2, 0}};
     for (const char *name : {"ITEM_170", "ITEM_171", "ITEM_172", "ITEM_173", "ITEM_174", "ITEM_175"})
         columns.append({name, 'C', 80, 0});
     db::DbfFile::create(DataDir, "cgwcdw.DBF", columns);

@@ -109,7 +109,7 @@ void TestStartup::deliveredDataIsConsistent()
     const auto &kjcg = tableSchema("kjcg")->columns;
     for (const QStringList &r : rowsOf("checkup").mid(1)) {
         QVERIFY(std::any_of(kjcg.begin(), kjcg.end(),
-                            [&](const db::ColumnSpec &c) { return c.name.compare(r[1], Qt::CaseInsensitive) == 0; }));
+                            [&](const db::ColumnDef &c) { return c.name.compare(r[1], Qt::CaseInsensitive) == 0; }));
         QVERIFY(QStringList({"01", "02", "03", "04"}).contains(r[2]));
         QVERIFY(QStringList({"a", "1", "2"}).contains(r[0]));
     }

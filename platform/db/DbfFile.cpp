@@ -1316,7 +1316,7 @@ void DbfFile::pack()
     ++m_generation;
 }
 
-void DbfFile::create(const QString &dir, const QString &name, const QVector<ColumnSpec> &columns)
+void DbfFile::create(const QString &dir, const QString &name, const QVector<ColumnDef> &columns)
 {
     const QString fileName = stripName(name);
     if (!findFile(dir, fileName).isEmpty())
@@ -1328,7 +1328,7 @@ void DbfFile::create(const QString &dir, const QString &name, const QVector<Colu
     int recordLength = 1;
     QByteArray fields;
     QSet<QByteArray> names;
-    for (const ColumnSpec &c : columns) {
+    for (const ColumnDef &c : columns) {
         const QByteArray n = c.name.toUpper().toLatin1();
         if (names.contains(n))
             throw DbError(QString::fromUtf8("表 %1 的字段 %2 重复").arg(fileName, c.name));

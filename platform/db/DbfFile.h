@@ -28,7 +28,7 @@ struct FieldDef
 };
 
 // A column of a table to be created.
-struct ColumnSpec
+struct ColumnDef
 {
     QString name;
     char type = 'C';
@@ -54,7 +54,7 @@ public:
     static QString findFile(const QString &dir, const QString &name);
     // Writes a new empty table (and its empty memo file when a column is a
     // memo). Throws when the file exists or cannot be written.
-    static void create(const QString &dir, const QString &name, const QVector<ColumnSpec> &columns);
+    static void create(const QString &dir, const QString &name, const QVector<ColumnDef> &columns);
     // True when a dataset of this process has the file open.
     static bool isOpen(const QString &path);
     // Forgets the tables no dataset uses (they are kept loaded otherwise).

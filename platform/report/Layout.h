@@ -9,7 +9,7 @@
 
 namespace report {
 
-struct FontSpec
+struct FontStyle
 {
     QString family = QStringLiteral("宋体");
     qreal size = 10.5; // points
@@ -17,7 +17,7 @@ struct FontSpec
     bool italic = false;
     bool underline = false;
 
-    bool operator==(const FontSpec &o) const
+    bool operator==(const FontStyle &o) const
     {
         return family == o.family && size == o.size && bold == o.bold && italic == o.italic
             && underline == o.underline;
@@ -44,7 +44,7 @@ struct Element
     QString caption;  // Label, Memo without a field, PageNumber's text
     QString field;    // Text, Memo
     QString dataset;  // empty: the band's dataset
-    FontSpec font;
+    FontStyle font;
     int hAlign = 0;   // Qt::AlignLeft, AlignHCenter or AlignRight
     int vAlign = 0;   // Qt::AlignTop, AlignVCenter or AlignBottom
     int frame = 0;    // FrameSide bits

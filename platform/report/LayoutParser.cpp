@@ -190,7 +190,7 @@ private:
         return {t.text.left(eq), t.text.mid(eq + 1)};
     }
 
-    static bool fontFlag(FontSpec &f, const QString &word)
+    static bool fontFlag(FontStyle &f, const QString &word)
     {
         if (word == QLatin1String("bold"))
             f.bold = true;
@@ -386,7 +386,7 @@ private:
     QString m_source;
     int m_line = 0;
     Layout m_layout;
-    FontSpec m_font;
+    FontStyle m_font;
     QSet<QString> m_names;
 };
 

@@ -20,7 +20,7 @@ struct PageItem
     QString name;         // the layout element's name; empty for anonymous ones
     QRectF rect;          // Line: from topLeft() to bottomRight()
     QStringList lines;    // Text: as broken for its width
-    FontSpec font;        // Text: the size is the one printed
+    FontStyle font;        // Text: the size is the one printed
     qreal lineHeight = 0; // mm
     int hAlign = 0;
     int vAlign = 0;

@@ -35,30 +35,30 @@ QStringList paragraphs(const QString &text)
 
 } // namespace
 
-QFont makeFont(const FontSpec &spec, qreal size)
+QFont makeFont(const FontStyle &style, qreal size)
 {
-    QFont f(spec.family);
+    QFont f(style.family);
     f.setPointSizeF(size);
-    f.setBold(spec.bold);
-    f.setItalic(spec.italic);
-    f.setUnderline(spec.underline);
+    f.setBold(style.bold);
+    f.setItalic(style.italic);
+    f.setUnderline(style.underline);
     f.setHintingPreference(QFont::PreferNoHinting);
     return f;
 }
 
-qreal lineHeight(const FontSpec &, qreal size)
+qreal lineHeight(const FontStyle &, qreal size)
 {
     return size * kLineSpacing * 25.4 / 72;
 }
 
-qreal textWidth(const QString &text, const FontSpec &spec, qreal size)
+qreal textWidth(const QString &text, const FontStyle &style, qreal size)
 {
-    return QFontMetricsF(makeFont(spec, size), measureDevice()).horizontalAdvance(text) * kMmPerPx;
+    return QFontMetricsF(makeFont(style, size), measureDevice()).horizontalAdvance(text) * kMmPerPx;
 }
 
-QStringList wrapText(const QString &text, const FontSpec &spec, qreal size, qreal width)
+QStringList wrapText(const QString &text, const FontStyle &style, qreal size, qreal width)
 {
-    const QFont font = makeFont(spec, size);
+    const QFont font = makeFont(style, size);
     const qreal widthPx = width / kMmPerPx;
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -83,37 +83,37 @@ QStringList wrapText(const QString &text, const FontSpec &spec, qreal size, qrea
     return out;
 }
 
-FittedText fitText(const QString &text, const FontSpec &spec, const QSizeF &box)
+FittedText fitText(const QString &text, const FontStyle &style, const QSizeF &box)
 {
     FittedText out;
     if (text.isEmpty()) {
-        out.size = spec.size;
-        out.lineHeight = lineHeight(spec, spec.size);
+        out.size = style.size;
+        out.lineHeight = lineHeight(style, style.size);
         return out;
     }
-    for (qreal size = spec.size;; size -= 0.5) {
+    for (qreal size = style.size;; size -= 0.5) {
         out.size = size;
-        out.lineHeight = lineHeight(spec, size);
+        out.lineHeight = lineHeight(style, size);
         if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))
-            && textWidth(text, spec, size) <= box.width() + kSlack) {
+            && textWidth(text, style, size) <= box.width() + kSlack) {
             out.lines = QStringList{text};
         } else {
-            out.lines = wrapText(text, spec, size, box.width());
+            out.lines = wrapText(text, style, size, box.width());
         }
         // One line always shows at the font's size, however low the box.
         if (out.lines.size() == 1 || out.lines.size() * out.lineHeight <= box.height() + kSlack
-            || size - 0.5 < qMin(kMinSize, spec.size))
+            || size - 0.5 < qMin(kMinSize, style.size))
             return out;
     }
 }
 
-FittedText flowText(const QString &text, const FontSpec &spec, qreal width)
+FittedText flowText(const QString &text, const FontStyle &style, qreal width)
 {
     FittedText out;
-    out.size = spec.size;
-    out.lineHeight = lineHeight(spec, spec.size);
+    out.size = style.size;
+    out.lineHeight = lineHeight(style, style.size);
     if (!text.isEmpty())
-        out.lines = wrapText(text, spec, spec.size, width);
+        out.lines = wrapText(text, style, style.size, width);
     return out;
 }
 

@@ -20,21 +20,21 @@ struct FittedText
     qreal lineHeight = 0; // mm
 };
 
-// The font a FontSpec names at the given size in points.
-QFont makeFont(const FontSpec &spec, qreal size);
+// The font a FontStyle names at the given size in points.
+QFont makeFont(const FontStyle &style, qreal size);
 // Line height in mm of the font at its size.
-qreal lineHeight(const FontSpec &spec, qreal size);
+qreal lineHeight(const FontStyle &style, qreal size);
 // Width in mm of one line of text.
-qreal textWidth(const QString &text, const FontSpec &spec, qreal size);
+qreal textWidth(const QString &text, const FontStyle &style, qreal size);
 
 // The text broken into lines no wider than width (mm): at its line breaks,
 // then between words or, for Chinese, between characters.
-QStringList wrapText(const QString &text, const FontSpec &spec, qreal size, qreal width);
+QStringList wrapText(const QString &text, const FontStyle &style, qreal size, qreal width);
 
 // The text in the box: one line when it fits, else wrapped, and when the
 // lines are too many for the box the font shrinks (to 5 points at least).
-FittedText fitText(const QString &text, const FontSpec &spec, const QSizeF &box);
+FittedText fitText(const QString &text, const FontStyle &style, const QSizeF &box);
 // The text wrapped at the font's own size, as many lines as it takes.
-FittedText flowText(const QString &text, const FontSpec &spec, qreal width);
+FittedText flowText(const QString &text, const FontStyle &style, qreal width);
 
 } // namespace report
