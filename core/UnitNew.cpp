@@ -5,6 +5,7 @@
 #include "UnitDM.h"
 #include "db/DbError.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/BitBtn.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
@@ -23,11 +24,6 @@ QString OldItem3;
 QString CheckSql;
 
 namespace {
-
-QString u(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 void information(const QString &text)
 {

@@ -2,6 +2,7 @@
 
 #include "CodeUpdate.h"
 #include "SharedRoutines.h"
+#include "text/Utf8.h"
 #include "ui/FileChoosers.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
@@ -15,8 +16,6 @@
 TFcodeManage *FcodeManage = nullptr;
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 // The controls of each table's group, in the order of codeTables().
 struct GroupControls

@@ -9,6 +9,7 @@
 #include "db/DbError.h"
 #include "db/DbfFile.h"
 #include "db/Table.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 
 #include <QDir>
@@ -19,8 +20,6 @@
 #include <cstring>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 const CodeTable kCodeTables[] = {
     {"DFJHXX.ARJ", "DFJHXX.TXT", "DFJHZDXX.DBF", "更新“课题来源”下级菜单成功!", &TDM::TblDFJHZDXX, nullptr},

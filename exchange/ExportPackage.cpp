@@ -8,6 +8,7 @@
 #include "db/Dataset.h"
 #include "db/Query.h"
 #include "db/Table.h"
+#include "text/Utf8.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,11 +20,6 @@
 #include <cstring>
 
 namespace {
-
-QString u(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 struct ChildMember
 {

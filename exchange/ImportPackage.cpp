@@ -11,6 +11,7 @@
 #include "db/DbfFile.h"
 #include "db/Table.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 
 #include <QDir>
@@ -22,11 +23,6 @@
 #include <vector>
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 QString memberFile(int member)
 {

@@ -11,6 +11,7 @@
 #include "db/DbfFile.h"
 #include "db/Query.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 
 #include <QHash>
@@ -19,11 +20,6 @@
 #include <memory>
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 struct ChildTable
 {

@@ -7,6 +7,7 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/FileChoosers.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
@@ -24,11 +25,6 @@ QString ImportDir;
 TFormin *Formin = nullptr;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 const char *const kLoading[kStagedMembers] = {"正在导入科技成果主表……", "正在导入成果完成单位……",
                                               "正在导入成果完成人……",   "正在导入鉴定委员会名单……",

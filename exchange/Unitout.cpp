@@ -8,6 +8,7 @@
 #include "db/Query.h"
 #include "db/Table.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/DBGrid.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
@@ -24,11 +25,6 @@
 TFormout *Formout = nullptr;
 
 namespace {
-
-QString u(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 // The folder text may not be longer; the message has always said 7.
 constexpr int kMaxFolderLength = 7000;

@@ -4,6 +4,7 @@
 #include "SharedRoutines.h"
 #include "UnitDM.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
@@ -17,11 +18,6 @@
 TFormWcr *FormWcr = nullptr;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 QString personName(const db::Value &name)
 {

@@ -6,6 +6,7 @@
 #include "UnitRow.h"
 #include "Unitpage11.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 
 #include <QComboBox>
@@ -14,11 +15,6 @@
 TFinto11 *Finto11 = nullptr;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 bool validYear(int year)
 {

@@ -4,18 +4,10 @@
 #include "RecordRoutines.h"
 #include "SharedRoutines.h"
 #include "UnitDM.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 
 TFinto6 *Finto6 = nullptr;
-
-namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
-
-} // namespace
 
 TFinto6::TFinto6(QWidget *parent) : RowDialog("06", parent)
 {

@@ -6,6 +6,7 @@
 #include "db/Query.h"
 #include "db/Table.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 
 #include <QStringList>
@@ -13,11 +14,6 @@
 TFinto7 *Finto7 = nullptr;
 
 namespace {
-
-QString u(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 // The posts in rank order, as the post list offers them.
 const QStringList &posts()

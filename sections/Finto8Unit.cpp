@@ -4,6 +4,7 @@
 #include "SharedRoutines.h"
 #include "UnitDM.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/Clock.h"
 #include "ui/DatePicker.h"
 #include "ui/HandlerGuard.h"
@@ -18,11 +19,6 @@
 TFinto8 *Finto8 = nullptr;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 // "YYYY.MM" as the first day of that month; no date for any other text.
 QDate birthMonthDate(const QString &text)

@@ -4,16 +4,12 @@
 #include "UnitDM.h"
 #include "db/Query.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/MessageBox.h"
 
 #include <QVector>
 
 namespace {
-
-QString u(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 const QVector<ListSectionDef> &listSections()
 {

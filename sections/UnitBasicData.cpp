@@ -3,17 +3,13 @@
 #include "SharedRoutines.h"
 #include "UnitDM.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 void fillUnitTypes(QComboBox *combo)
 {

@@ -8,6 +8,7 @@
 #include "UnitRow.h"
 #include "db/Query.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/Clock.h"
 #include "ui/DatePicker.h"
 #include "ui/HandlerGuard.h"
@@ -19,11 +20,6 @@
 TFpage1 *Fpage1 = nullptr;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 void fillDict(QComboBox *combo, const char *fieldCode)
 {

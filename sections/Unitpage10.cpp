@@ -8,6 +8,7 @@
 #include "UnitDM.h"
 #include "Unitpage12.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
@@ -20,11 +21,6 @@
 TFpage10 *Fpage10 = nullptr;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 const int kMostUnits = 99;
 

@@ -4,19 +4,11 @@
 #include "RecordRoutines.h"
 #include "SharedRoutines.h"
 #include "UnitDM.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 #include "ui/ModalWindows.h"
 
 TFpage11 *Fpage11 = nullptr;
-
-namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
-
-} // namespace
 
 TFpage11::TFpage11(QWidget *parent) : ListWindow("11", parent)
 {

@@ -8,6 +8,7 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
@@ -20,11 +21,6 @@
 TFpage12 *Fpage12 = nullptr;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 QStringList personKey(db::Dataset *persons)
 {

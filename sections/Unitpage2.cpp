@@ -5,6 +5,7 @@
 #include "UnitDM.h"
 #include "Unitpage6.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/ModalWindows.h"
@@ -15,11 +16,6 @@
 TFpage2 *Fpage2 = nullptr;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 const QString kPatent = QStringLiteral("1");
 const QString kSoftware = QStringLiteral("3");

@@ -5,6 +5,7 @@
 #include "UnitDM.h"
 #include "db/Table.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 
 #include <QEvent>
@@ -12,11 +13,6 @@
 TFpage3 *Fpage3 = nullptr;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 const QString kMaroon = QStringLiteral("color: #800000;");
 const char *const kLocalPart = "读取数据时，发现“地方投入”:";

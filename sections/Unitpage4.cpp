@@ -4,6 +4,7 @@
 #include "UnitDM.h"
 #include "dw_Unit.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/ModalWindows.h"
@@ -12,11 +13,6 @@
 TFpage4 *Fpage4 = nullptr;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 QString text(db::Dataset *source, const char *column)
 {

@@ -12,6 +12,7 @@
 #include "Unitpage4a3.h"
 #include "Unitpage4a5.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
 #include "ui/ModalWindows.h"
@@ -21,11 +22,6 @@
 TFpage4a *Fpage4a = nullptr;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 QString storedText(const char *column)
 {

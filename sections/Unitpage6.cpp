@@ -4,18 +4,10 @@
 #include "PatentRows.h"
 #include "UnitDM.h"
 #include "Unitpage2.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 
 TFpage6 *Fpage6 = nullptr;
-
-namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
-
-} // namespace
 
 TFpage6::TFpage6(QWidget *parent) : ListWindow("06", parent)
 {

@@ -1,6 +1,7 @@
 #include "Unitpage7.h"
 
 #include "Finto7Unit.h"
+#include "text/Utf8.h"
 
 #include <QHash>
 #include <QStyledItemDelegate>
@@ -8,11 +9,6 @@
 TFpage7 *Fpage7 = nullptr;
 
 namespace {
-
-QString u(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 // Shows a coded column's known codes by their names, indented by two
 // blanks; any other value as it is stored.

@@ -3,6 +3,7 @@
 #include "CgwcrManage.h"
 #include "Finto8Unit.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 #include "ui/ModalWindows.h"
 
@@ -12,11 +13,6 @@
 TFpage8 *Fpage8 = nullptr;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 const QHash<QString, QHash<QString, QString>> &codeNames()
 {

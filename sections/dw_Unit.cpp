@@ -4,6 +4,7 @@
 #include "UnitDM.h"
 #include "Unitpage4.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
@@ -12,11 +13,6 @@
 Tdw_Form *dw_Form = nullptr;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 using ColumnValues = QList<std::pair<QString, QString>>;
 

@@ -12,6 +12,7 @@
 #include "db/DbfFile.h"
 #include "db/Table.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/FileChoosers.h"
 
 #include <QDir>
@@ -20,8 +21,6 @@
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 // The file the open dialog hands over, for the duration of a test.
 class ChosenFile

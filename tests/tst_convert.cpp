@@ -3,14 +3,13 @@
 #include "Packages.h"
 #include "Unitin.h"
 #include "archiver/Archiver.h"
+#include "text/Utf8.h"
 #include "ui/FileChoosers.h"
 #include "ui/Seam.h"
 
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 const QStringList kCurrent{"CGWCDW.TXT", "CGWCR.TXT", "JDWYHMD.TXT", "KJCG.TXT", "ZLQK.TXT"};
 

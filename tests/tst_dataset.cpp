@@ -2,6 +2,7 @@
 #include "db/DbError.h"
 #include "db/Query.h"
 #include "db/Table.h"
+#include "text/Utf8.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -9,11 +10,6 @@
 using namespace db;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 void makePersons(const QString &dir)
 {

@@ -7,6 +7,7 @@
 #include "UnitDM.h"
 #include "Unitout.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/MessageBox.h"
 
 #include <QBuffer>
@@ -18,8 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 const QString kDone = u("你已打包成功!文件在");
 const QStringList kChildren = {"cgwcdw", "cgwcr", "jdwyhmd", "zlqk"};

@@ -6,6 +6,7 @@
 #include "Unitin.h"
 #include "db/DbfFile.h"
 #include "db/Table.h"
+#include "text/Utf8.h"
 #include "ui/FileChoosers.h"
 #include "ui/MessageBox.h"
 #include "ui/Seam.h"
@@ -13,8 +14,6 @@
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 // A package's members, built up row by row; every member present and empty
 // at first.

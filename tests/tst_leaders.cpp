@@ -5,16 +5,12 @@
 #include "UnitDM.h"
 #include "Unitpage11.h"
 #include "Unitpage4a.h"
+#include "text/Utf8.h"
 #include "ui/MessageBox.h"
 
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 // Stored leaders in file order, "unitcode|187|180|181|182|186|124_1".
 QStringList leaders()

@@ -13,6 +13,7 @@
 #include "Unitpage4a3.h"
 #include "Unitpage9.h"
 #include "Unittree.h"
+#include "text/Utf8.h"
 #include "yyPrintUnit13.h"
 #include "ui/MessageBox.h"
 
@@ -23,11 +24,6 @@
 #include <optional>
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 // The two ways a window closes without its own buttons: Escape, and the
 // close event the window system sends for the close box and Alt+F4.

@@ -3,17 +3,13 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "db/DbfFile.h"
+#include "text/Utf8.h"
 #include "ui/MessageBox.h"
 
 #include <QScreen>
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 QStringList comboItems(QComboBox *c)
 {

@@ -3,14 +3,13 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "UnitNew.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 const QStringList kChildTables = {"cgwcdw", "zlqk", "jdwyhmd", "cgwcr"};
 

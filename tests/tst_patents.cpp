@@ -8,14 +8,13 @@
 #include "UnitDM.h"
 #include "Unitpage2.h"
 #include "Unitpage6.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 #include "ui/ModalWindows.h"
 
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 const QString kKey = "2005000001";
 

@@ -9,14 +9,13 @@
 #include "UnitDM.h"
 #include "report/PagePainter.h"
 #include "report/Printing.h"
+#include "text/Utf8.h"
 #include "ui/Seam.h"
 
 #include <QtTest>
 #include <functional>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 const QString kMark = QStringLiteral("√");
 const QString kKey = "2006000001";

@@ -10,6 +10,7 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "report/Printing.h"
+#include "text/Utf8.h"
 #include "ui/Seam.h"
 
 #include <QApplication>
@@ -18,11 +19,6 @@
 #include <functional>
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 // Records with every required section complete; the main window shown on them.
 void showComplete(const QList<QStringList> &records)

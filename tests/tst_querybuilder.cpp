@@ -2,15 +2,11 @@
 #include "Records.h"
 #include "Unit1.h"
 #include "UnitDM.h"
+#include "text/Utf8.h"
 
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 const QStringList kPlainList = {u("新型复合材料"), u("材料工艺"), u("O'Brien 50%_达标"), u("5012达标")};
 

@@ -10,6 +10,7 @@
 #include "report/Report.h"
 #include "report/TextFit.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/FileChoosers.h"
 #include "ui/ScriptedMessageBoxes.h"
 #include "ui/Seam.h"
@@ -20,8 +21,6 @@
 using namespace report;
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 Layout layout(const char *text) { return parseLayout(QString::fromUtf8(text), "test.layout"); }
 

@@ -14,6 +14,7 @@
 #include "report/PagePainter.h"
 #include "report/TextFit.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 
 #include <QtTest>
 #include <functional>
@@ -24,8 +25,6 @@ using RC = ReportClass;
 using report::Element;
 using report::Page;
 using report::PageItem;
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 const QString kMark = QStringLiteral("√");
 const QString kKey = "2006000001";

@@ -2,6 +2,7 @@
 #include "TempDir.h"
 #include "db/Query.h"
 #include "db/Table.h"
+#include "text/Utf8.h"
 #include "ui/Clock.h"
 #include "ui/ScriptedMessageBoxes.h"
 #include "ui/SilentAbort.h"
@@ -14,8 +15,6 @@
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 QStringList items(const QComboBox &c)
 {

@@ -8,16 +8,12 @@
 #include "Unitpage10.h"
 #include "Unitpage12.h"
 #include "Unitpage4a.h"
+#include "text/Utf8.h"
 #include "ui/MessageBox.h"
 
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 using Fields = QList<std::pair<const char *, QString>>;
 

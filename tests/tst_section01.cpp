@@ -6,6 +6,7 @@
 #include "UnitDM.h"
 #include "UnitPage1.h"
 #include "db/DbfFile.h"
+#include "text/Utf8.h"
 #include "ui/Clock.h"
 #include "ui/HandlerGuard.h"
 #include "ui/Seam.h"
@@ -13,8 +14,6 @@
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 const QDate kToday(2006, 3, 15);
 

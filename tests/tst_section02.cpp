@@ -8,13 +8,12 @@
 #include "Unitpage6.h"
 #include "Finto6Unit.h"
 #include "db/DbfFile.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 const QString kKey = "2005000001";
 

@@ -6,13 +6,12 @@
 #include "UnitDM.h"
 #include "Unitpage3.h"
 #include "db/DbfFile.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 QString stored(const QString &key, const char *field) { return storedField("kjcg", field, key); }
 

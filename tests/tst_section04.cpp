@@ -8,14 +8,13 @@
 #include "dw_Unit.h"
 #include "db/DbfFile.h"
 #include "db/Table.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 // Column (lower case) → the text stored, or the code of a list, or the
 // conversion mark "1"/"0".

@@ -6,14 +6,13 @@
 #include "UnitDM.h"
 #include "Unitpage5.h"
 #include "db/DbfFile.h"
+#include "text/Utf8.h"
 #include "ui/MessageBox.h"
 
 #include <QClipboard>
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 const QString kKey = "2005000001";
 const QString kQuestion = u("记录已更改，是否保存后退出？");

@@ -7,14 +7,13 @@
 #include "Unitpage7.h"
 #include "db/Query.h"
 #include "db/Table.h"
+#include "text/Utf8.h"
 #include "ui/MessageBox.h"
 
 #include <QStyledItemDelegate>
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 const QString kKey = "2005000001";
 const QString kChair = u("主任委员");

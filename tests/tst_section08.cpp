@@ -6,6 +6,7 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "Unitpage8.h"
+#include "text/Utf8.h"
 #include "ui/Clock.h"
 #include "ui/MessageBox.h"
 
@@ -15,8 +16,6 @@
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 const QString kKey = "2005000001";
 using Fields = QList<std::pair<const char *, QString>>;

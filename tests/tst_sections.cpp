@@ -7,6 +7,7 @@
 #include "Unitpage9.h"
 #include "UnitNew.h"
 #include "SharedRoutines.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 #include "ui/Clock.h"
 #include "ui/MessageBox.h"
@@ -16,11 +17,6 @@
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 void showOneRecord()
 {

@@ -2,6 +2,7 @@
 #include "db/DbError.h"
 #include "db/Sql.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 
 #include <QtTest>
 
@@ -10,11 +11,6 @@ using sql::Params;
 using sql::SelectResult;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 Params params(std::initializer_list<std::pair<QString, Value>> list)
 {

@@ -9,6 +9,7 @@
 #include "Unitpage9.h"
 #include "db/DbfFile.h"
 #include "db/Table.h"
+#include "text/Utf8.h"
 #include "ui/MessageBox.h"
 #include "yyPrintUnit13.h"
 
@@ -17,11 +18,6 @@
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 QList<QStringList> rowsOf(const QString &name)
 {

@@ -7,6 +7,7 @@
 #include "db/Table.h"
 #include "db/TableState.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 
 #include <QtEndian>
 #include <QtTest>
@@ -18,11 +19,6 @@
 using namespace db;
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 QString keyOf(int i)
 {

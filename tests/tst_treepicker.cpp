@@ -7,6 +7,7 @@
 #include "db/DbError.h"
 #include "db/DbfFile.h"
 #include "db/Table.h"
+#include "text/Utf8.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -15,8 +16,6 @@
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s) { return QString::fromUtf8(s); }
 
 // A calling form: an edit holding "old" for each target slot, named as the real form names it.
 std::unique_ptr<QWidget> standInForm(TreeOwner owner)

@@ -5,17 +5,13 @@
 #include "UnitDM.h"
 #include "Unitpage4a.h"
 #include "db/Table.h"
+#include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 
 #include <QtTest>
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 void expectLocked(bool locked)
 {
