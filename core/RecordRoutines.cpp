@@ -2,6 +2,7 @@
 
 #include "SharedRoutines.h"
 #include "UnitDM.h"
+#include "db/DbError.h"
 #include "text/Gbk.h"
 
 #include <algorithm>
@@ -125,21 +126,51 @@ bool LocateRecord(db::Dataset *dataset, const QString &key, const QString &regio
     return false;
 }
 
-void NumberRows(db::Dataset *rows, const char *field)
+namespace {
+
+bool holdsNumber(const db::Field &field, int number)
 {
+    try {
+        return !field.isNull() && field.asFloat() == number;
+    } catch (const db::DbError &) {
+        return false;
+    }
+}
+
+} // namespace
+
+void RenumberRows(db::Dataset *rows, const QString &sequenceField)
+{
+    QVector<std::pair<db::Dataset::Bookmark, db::Value>> written;
     rows->disableControls();
     try {
-        int n = 0;
+        db::Field *sequence = rows->fieldByName(sequenceField);
+        int place = 0;
         for (rows->first(); !rows->eof(); rows->next()) {
+            // Most rows keep their place from the last time: only the others
+            // (an unreadable number among them) are written.
+            if (holdsNumber(*sequence, ++place))
+                continue;
+            const db::Value old = sequence->value();
             rows->edit();
-            rows->fieldByName(field)->setAsInteger(++n);
+            sequence->setAsInteger(place);
             rows->post();
+            written.append({rows->bookmark(), old});
         }
     } catch (...) {
         rows->cancel();
+        for (const auto &[row, old] : written) {
+            try {
+                rows->gotoBookmark(row);
+                rows->edit();
+                rows->fieldByName(sequenceField)->setValue(old);
+                rows->post();
+            } catch (...) {
+                rows->cancel(); // the first error is the one to report
+            }
+        }
         rows->enableControls();
         throw;
     }
     rows->enableControls();
-    rows->first();
 }

@@ -28,9 +28,10 @@ void DeleteChildRows(const QString &key, const QString &region);
 // Goes to the row with this key and region; to the first row when none.
 bool LocateRecord(db::Dataset *dataset, const QString &key, const QString &region);
 
-// Writes 1, 2, … into field of every row from the first, and goes back to
-// the first row.
-void NumberRows(db::Dataset *rows, const char *field);
+// Writes 1, 2, … into the sequence field of every row, in the rows' order.
+// When a write fails, the rows written before it get their old numbers back
+// and the error is passed on.
+void RenumberRows(db::Dataset *rows, const QString &sequenceField);
 
 // The trimmed text of a field.
 QString trimmedField(db::Dataset *dataset, const char *name);

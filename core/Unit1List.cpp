@@ -6,7 +6,6 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "UnitNew.h"
-#include "db/DbError.h"
 #include "text/Gbk.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
@@ -68,36 +67,11 @@ void TMainForm::RefreshRecordList()
     ListSql = DM->Qrykjcg->sql();
 }
 
-namespace {
-
-bool holdsNumber(const db::Field &field, int number)
-{
-    try {
-        return !field.isNull() && field.asFloat() == number;
-    } catch (const db::DbError &) {
-        return false;
-    }
-}
-
-} // namespace
-
 void TMainForm::RenumberList()
 {
     db::Query *list = DM->Qrykjcg;
     DBGrid1->setDataSource(DM->DS_null);
-    list->first();
-    const int n = list->recordCount();
-    db::Field *no = list->fieldByName("NO");
-    for (int i = 1; i <= n; ++i) {
-        // Most rows keep their number from the last time: only the others
-        // (an unreadable number among them) are written.
-        if (!holdsNumber(*no, i)) {
-            list->edit();
-            no->setAsString(QString::number(i));
-            list->post();
-        }
-        list->next();
-    }
+    RenumberRows(list, "NO");
     DBGrid1->setDataSource(DM->DSQkjcg);
     list->first();
 }

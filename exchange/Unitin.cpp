@@ -212,7 +212,8 @@ void TFormin::Button3Click()
     if (DM->T_temp_in->isEmpty())
         ShowWarning(u("导入的文件为空表！"));
     ShowCategoryCounts();
-    NumberRows(DM->T_temp_in, "no");
+    RenumberRows(DM->T_temp_in, "no");
+    DM->T_temp_in->first();
     Button1->setEnabled(false);
     ShowWarning(u("导入完毕！"));
 }
@@ -299,7 +300,8 @@ void TFormin::Button7Click()
         return;
     DeleteTempChildRows(trimmedField(staged, "item_4"), trimmedField(staged, "item_dqdm"));
     staged->deleteRecord();
-    NumberRows(DM->T_temp_in, "no");
+    RenumberRows(DM->T_temp_in, "no");
+    DM->T_temp_in->first();
     if (staged->isEmpty()) {
         Button1->setEnabled(true);
         for (QPushButton *b : {Button4, Button8, Button7})

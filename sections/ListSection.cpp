@@ -104,38 +104,6 @@ QStringList ChildRowsKey(const ListSectionDef &def)
     return {rows->param("item_4").toString(), rows->param("item_dqdm").toString()};
 }
 
-void RenumberRows(db::Dataset *rows, const QString &sequenceField)
-{
-    QVector<std::pair<db::Dataset::Bookmark, db::Value>> written;
-    rows->disableControls();
-    try {
-        db::Field *sequence = rows->fieldByName(sequenceField);
-        int place = 0;
-        for (rows->first(); !rows->eof(); rows->next()) {
-            const db::Value old = sequence->value();
-            rows->edit();
-            sequence->setAsInteger(++place);
-            rows->post();
-            written.append({rows->bookmark(), old});
-        }
-    } catch (...) {
-        rows->cancel();
-        for (const auto &[row, old] : written) {
-            try {
-                rows->gotoBookmark(row);
-                rows->edit();
-                rows->fieldByName(sequenceField)->setValue(old);
-                rows->post();
-            } catch (...) {
-                rows->cancel(); // the first error is the one to report
-            }
-        }
-        rows->enableControls();
-        throw;
-    }
-    rows->enableControls();
-}
-
 void RereadAndRenumber(const ListSectionDef &def)
 {
     RereadChildRows(def);

@@ -3,6 +3,8 @@
 // completing persons): each lists the record's rows of one child table
 // through a query of the data module, ordered by a sequence field that holds
 // the rows' places 1..n. What differs between them is data, kept in one table.
+#include "RecordRoutines.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -49,10 +51,6 @@ void RereadChildRows(const ListSectionDef &def);
 // The key the section's list was opened with: {ITEM_4, ITEM_DQDM}.
 QStringList ChildRowsKey(const ListSectionDef &def);
 
-// Writes 1, 2, … into the sequence field of every row, in the rows' order.
-// When a write fails, the rows written before it get their old numbers back
-// and the error is passed on.
-void RenumberRows(db::Dataset *rows, const QString &sequenceField);
 // Lists the record's rows again and numbers them 1..n in that order.
 void RereadAndRenumber(const ListSectionDef &def);
 // Numbers the list's rows 1..n: a record's rows are listed again first, a
