@@ -34,6 +34,12 @@ constexpr std::array<ChildTable, 4> kChildren{{{"ZLQKtemp.dbf", "zlqk.DBF"},
                                                {"CGWCDWtemp.dbf", "cgwcdw.DBF"}}};
 constexpr size_t kPersons = 1;
 
+// A staged child table as statements name it.
+QString stagingTable(const ChildTable &c)
+{
+    return QString::fromLatin1(c.staging).chopped(4); // ".dbf"
+}
+
 void ExecDelete(db::Query *query, const QString &rest)
 {
     query->close();
@@ -203,15 +209,15 @@ private:
 
 void DeleteTempChildRows(const QString &key, const QString &region)
 {
-    for (const char *table : {"zlqktemp", "cgwcdwtemp", "cgwcrtemp", "jdwyhmdtemp"})
-        ExecDelete(DM->tempquery, QString::fromLatin1(table) + " where item_4=" + SqlLiteral(key)
+    for (const ChildTable &c : kChildren)
+        ExecDelete(DM->tempquery, stagingTable(c) + " where item_4=" + SqlLiteral(key)
                                       + " and item_dqdm=" + SqlLiteral(region));
 }
 
 void EmptyTempChildTables()
 {
-    for (const char *table : {"zlqktemp", "cgwcdwtemp", "cgwcrtemp", "jdwyhmdtemp"})
-        ExecDelete(DM->tempquery, QString::fromLatin1(table));
+    for (const ChildTable &c : kChildren)
+        ExecDelete(DM->tempquery, stagingTable(c));
 }
 
 StoreTally StoreStagedRecords(bool overwrite, const std::function<void()> &progress)
