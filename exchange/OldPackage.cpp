@@ -33,9 +33,9 @@ QString currentMemberName(int member)
 QString existingPackageName(const QString &folder)
 {
     for (const QString &name : QDir(folder).entryList(QDir::Files))
-        if (name.compare(QLatin1String("cgsbqy.arj"), Qt::CaseInsensitive) == 0)
+        if (name.compare(PackageName(), Qt::CaseInsensitive) == 0)
             return name;
-    return QStringLiteral("cgsbqy.arj");
+    return PackageName();
 }
 
 } // namespace
@@ -88,7 +88,7 @@ QString ConvertOldPackage(const QString &packagePath, const QString &unitCode)
     for (const QString &name : profile)
         if (!missing.contains(name))
             members << name;
-    const QString built = QDir(work.path()).filePath(QStringLiteral("cgsbqy.arj"));
+    const QString built = QDir(work.path()).filePath(PackageName());
     archiver::addFiles(built, members);
     const QString target = QDir(folder).filePath(existingPackageName(folder));
     if (std::rename(QFile::encodeName(built).constData(), QFile::encodeName(target).constData()) != 0)
