@@ -127,6 +127,7 @@ private slots:
     void twoPackagesInOneVisit();
     void refusedPackagesChangeNothing();
     void failedStoreTakesTheRecordBack();
+    void keysOfTheYear();
 };
 
 // Two categories with every kind of child row: staged, counted, deduplicated
@@ -396,6 +397,33 @@ void TestImport::failedStoreTakesTheRecordBack()
     QCOMPARE(app.boxes().texts(), QStringList{u("入库完毕！新增0条,覆盖1条。")});
     QCOMPARE(records(), QStringList({u("2007000001|.|先存的"), u("2007000002|.|同名成果")}));
     QCOMPARE(persons(), QStringList({u("2007000002|.|新人")}));
+}
+
+// New keys follow the year's largest, counting the key that a replaced
+// record frees and the keys that child rows without a record still hold.
+void TestImport::keysOfTheYear()
+{
+    AppFixture app;
+    showWithRecords({{"2005000001", "1", u("甲")}, {"2005000002", "1", u("乙")}});
+    addStoredPerson("2005000002", u("老人"));
+    addStoredPerson("2006000004", u("无主的人")); // its record is gone
+    Formin->FormShow();
+    load(Package()
+             .record("2005000009", "1", u("乙"))
+             .person("2005000009", u("新人"))
+             .record("2005000010", "1", u("丙"))
+             .record("2006000001", "1", u("丁"))
+             .pack());
+    Formin->Button8Click();
+    QCOMPARE(records(), QStringList({u("2005000001|.|甲"), u("2005000002|.|乙"), u("2005000003|.|丙"),
+                                     u("2006000005|.|丁")}));
+    QCOMPARE(persons(), QStringList({u("2006000004|.|无主的人"), u("2005000002|.|新人")}));
+
+    // Replacing a record below the year's largest takes the next key.
+    Formin->FormShow();
+    load(Package().record("2005000001", "1", u("甲")).pack());
+    Formin->Button8Click();
+    QCOMPARE(records().last(), u("2005000004|.|甲"));
 }
 
 QTEST_MAIN(TestImport)
