@@ -129,7 +129,7 @@ void TestDbf::roundTripOfEveryType()
         // A value that does not fit is refused and nothing reaches the file.
         const QByteArray before = dir.read(u"cgdj.dbf"_s);
         QByteArray r = f->blankRecord();
-        QVERIFY(throwsDbError([&] { f->encode(r, 1, V::fromNumber(12345678.9)); }));
+        QVERIFY(throwsDbError([&] { f->encode(r, 1, V::fromNumber(12345678901.0)); })); // 11 integer digits
         QVERIFY(throwsDbError([&] { f->encode(r, 2, V::fromNumber(-12345)); }));
         QVERIFY(throwsDbError([&] { f->encode(r, 2, V::fromNumber(99999.5)); })); // rounds to 6 digits
         QVERIFY(throwsDbError([&] { f->encode(r, 3, V::fromString(u"2024-13-01"_s)); }));
