@@ -127,6 +127,7 @@ private slots:
     void twoPackagesInOneVisit();
     void refusedPackagesChangeNothing();
     void failedStoreTakesTheRecordBack();
+    void amountsAsLongAsTheirColumns();
 };
 
 // Two categories with every kind of child row: staged, counted, deduplicated
@@ -396,6 +397,34 @@ void TestImport::failedStoreTakesTheRecordBack()
     QCOMPARE(app.boxes().texts(), QStringList{u("入库完毕！新增0条,覆盖1条。")});
     QCOMPARE(records(), QStringList({u("2007000001|.|先存的"), u("2007000002|.|同名成果")}));
     QCOMPARE(persons(), QStringList({u("2007000002|.|新人")}));
+}
+
+// A 15-digit amount fills its column and is stored; only an integer part
+// longer than the column holds refuses the package, saying what it holds.
+void TestImport::amountsAsLongAsTheirColumns()
+{
+    AppFixture app;
+    showWithRecords({});
+    Formin->FormShow();
+    const auto package = [](const QString &amount) {
+        return Package()
+            .member("KJCG.TXT", memberLine("kjcg", {{"ITEM_4", "2005000007"}, {"ITEM_DQDM", "."}, {"ITEM_CGLB", "1"},
+                                                    {"ITEM_3", u("新型材料")}, {"ITEM_121", "2005-03-01"},
+                                                    {"ITEM_150", amount}, {"ITEM_145", "0.000001"}}))
+            .pack();
+    };
+    load(package("1234567890123456"));
+    const QString refusal = app.boxes().texts().join('\n');
+    QVERIFY2(refusal.contains("1234567890123456") && refusal.contains("ITEM_150") && refusal.contains("999999999999999"),
+             qPrintable(refusal));
+    QVERIFY(DM->T_temp_in->isEmpty());
+
+    app.boxes().clear();
+    load(package("123456789012345.6"));
+    QCOMPARE(app.boxes().texts(), QStringList{u("导入完毕！")});
+    Formin->Button4Click();
+    Formin->Button6Click();
+    QCOMPARE(storedRows("kjcg", {"ITEM_3", "ITEM_150", "ITEM_145"}), QStringList{u("新型材料|123456789012346|0.000001")});
 }
 
 QTEST_MAIN(TestImport)

@@ -941,7 +941,8 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
         const std::optional<QByteArray> t = numberColumnText(d, f.length, f.decimals);
         if (!t)
             throw DbError(QString::fromUtf8("数值 %1 超出表 %2 字段 %3 能存的范围：该字段最大能存 %4，最小能存 %5")
-                              .arg(formatNumber(d), tableName(), fieldName, largestColumnNumber(f.length),
+                              .arg(v.kind == Value::Text ? gbk::decode(v.text.trimmed()) : formatNumber(d),
+                                   tableName(), fieldName, largestColumnNumber(f.length),
                                    smallestColumnNumber(f.length)));
         std::memcpy(p, t->constData(), size_t(f.length));
         return;
