@@ -9,11 +9,13 @@ namespace db {
 namespace {
 
 // A number as its decimal digits: 0.digits × 10^point, without leading or
-// trailing zeros (no digits for zero).
+// trailing zeros (no digits for zero). Kept in place: numbers are turned
+// into text by the hundred thousand in exports and bulk loads.
 struct Decimal
 {
     bool negative = false;
-    QByteArray digits;
+    char digits[kSignificantDigits + 1] = {};
+    int count = 0;
     int point = 0;
 
     static Decimal of(double v)
@@ -21,15 +23,21 @@ struct Decimal
         Decimal d;
         if (v == 0 || !std::isfinite(v))
             return d;
+        d.negative = v < 0;
+        if (std::abs(v) < 1e15 && v == std::trunc(v)) {
+            // Whole numbers, the common case (counts, sequence numbers).
+            const auto r = std::to_chars(d.digits, d.digits + sizeof d.digits, qint64(std::abs(v)));
+            d.count = d.point = int(r.ptr - d.digits);
+            d.trim();
+            return d;
+        }
         char buf[40];
-        const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, kSignificantDigits - 1);
+        const auto r = std::to_chars(buf, buf + sizeof buf, std::abs(v), std::chars_format::scientific,
+                                     kSignificantDigits - 1);
         const char *p = buf;
-        d.negative = *p == '-';
-        if (d.negative)
-            ++p;
         for (; p < r.ptr && *p != 'e'; ++p)
             if (*p != '.')
-                d.digits.append(*p);
+                d.digits[d.count++] = *p;
         int exponent = 0;
         if (p < r.ptr && *++p == '+')
             ++p;
@@ -41,34 +49,37 @@ struct Decimal
 
     void trim()
     {
-        while (digits.endsWith('0'))
-            digits.chop(1);
-        if (digits.isEmpty())
+        while (count > 0 && digits[count - 1] == '0')
+            --count;
+        if (count == 0)
             *this = Decimal();
     }
 
-    int integerDigits() const { return digits.isEmpty() ? 0 : std::max(point, 0); }
+    int integerDigits() const { return count == 0 ? 0 : std::max(point, 0); }
+    int decimalsHeld() const { return std::max(0, count - point); }
 
     // Rounded half away from zero to the given number of decimals.
     void roundTo(int decimals)
     {
-        const qsizetype keep = qsizetype(point) + decimals;
-        if (keep >= digits.size())
+        const int keep = point + decimals;
+        if (keep >= count)
             return;
         if (keep < 0) {
             *this = Decimal();
             return;
         }
         const bool up = digits[keep] >= '5';
-        digits.truncate(keep);
+        count = keep;
         if (up) {
-            qsizetype i = keep - 1;
+            int i = keep - 1;
             while (i >= 0 && digits[i] == '9')
                 digits[i--] = '0';
             if (i >= 0) {
                 ++digits[i];
             } else {
-                digits.prepend('1');
+                // All nines: 1 followed by zeros, which trim drops.
+                digits[0] = '1';
+                count = 1;
                 ++point;
             }
         }
@@ -79,20 +90,24 @@ struct Decimal
     QByteArray text(int decimals) const
     {
         QByteArray out;
+        out.reserve(2 + std::max(point, 1) + decimals);
         if (negative)
             out.append('-');
-        if (point <= 0)
+        if (point <= 0) {
             out.append('0');
-        else
-            out.append(digits.left(point)).append(QByteArray(std::max<qsizetype>(0, point - digits.size()), '0'));
+        } else {
+            out.append(digits, std::min(point, count));
+            if (point > count)
+                out.append(point - count, '0');
+        }
         if (decimals > 0) {
-            QByteArray fraction = point < 0 ? QByteArray(-point, '0') + digits : digits.mid(point);
-            out.append('.').append(fraction.leftJustified(decimals, '0'));
+            out.append('.');
+            int written = 0;
+            for (int i = point; written < decimals; ++i, ++written)
+                out.append(i < 0 || i >= count ? '0' : digits[i]);
         }
         return out;
     }
-
-    int decimalsHeld() const { return digits.isEmpty() ? 0 : int(std::max<qsizetype>(0, digits.size() - point)); }
 };
 
 } // namespace
