@@ -43,13 +43,11 @@ TFpage2::TFpage2(QWidget *parent) : SectionForm("02", parent)
         {"ITEM_151_1", Edt_151_1, 7}, {"ITEM_152_1", Edt_152_1, 7}, {"ITEM_153", Edt_153, 7},
         {"ITEM_154", Edt_154, 7}};
     for (const auto &[field, edit, places] : numbers) {
-        addBinding(moneyBinding(field, edit));
+        addBinding(moneyBinding(field, edit, places));
         if (edit == Edt_45)
             makeDigitEdit(edit);
         else
             makeMoneyEdit(edit, false);
-        // A longer stored number is still shown whole (a length limit would cut it).
-        edit->setValidator(new gbk::ByteLimitValidator(places, edit));
         m_results << edit;
     }
     m_ipForm = dictCodeBinding("ITEM_51", cb_51, 1, "item_51", 0);

@@ -128,6 +128,7 @@ private slots:
     void refusedPackagesChangeNothing();
     void failedStoreTakesTheRecordBack();
     void keysOfTheYear();
+    void amountsAsLongAsTheirColumns();
 };
 
 // Two categories with every kind of child row: staged, counted, deduplicated
@@ -424,6 +425,32 @@ void TestImport::keysOfTheYear()
     load(Package().record("2005000001", "1", u("甲")).pack());
     Formin->Button8Click();
     QCOMPARE(records().last(), u("2005000004|.|甲"));
+// A 15-digit amount fills its column and is stored; only an integer part
+// longer than the column holds refuses the package, saying what it holds.
+void TestImport::amountsAsLongAsTheirColumns()
+{
+    AppFixture app;
+    showWithRecords({});
+    Formin->FormShow();
+    const auto package = [](const QString &amount) {
+        return Package()
+            .member("KJCG.TXT", memberLine("kjcg", {{"ITEM_4", "2005000007"}, {"ITEM_DQDM", "."}, {"ITEM_CGLB", "1"},
+                                                    {"ITEM_3", u("新型材料")}, {"ITEM_121", "2005-03-01"},
+                                                    {"ITEM_150", amount}, {"ITEM_145", "0.000001"}}))
+            .pack();
+    };
+    load(package("1234567890123456"));
+    const QString refusal = app.boxes().texts().join('\n');
+    QVERIFY2(refusal.contains("1234567890123456") && refusal.contains("ITEM_150") && refusal.contains("999999999999999"),
+             qPrintable(refusal));
+    QVERIFY(DM->T_temp_in->isEmpty());
+
+    app.boxes().clear();
+    load(package("123456789012345.6"));
+    QCOMPARE(app.boxes().texts(), QStringList{u("导入完毕！")});
+    Formin->Button4Click();
+    Formin->Button6Click();
+    QCOMPARE(storedRows("kjcg", {"ITEM_3", "ITEM_150", "ITEM_145"}), QStringList{u("新型材料|123456789012346|0.000001")});
 }
 
 QTEST_MAIN(TestImport)

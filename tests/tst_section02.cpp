@@ -329,6 +329,31 @@ private slots:
             }
         });
     }
+
+    // The edit takes as many integer digits as the column holds, and what it
+    // takes is stored whole; a stored fraction shows in plain decimals.
+    void longNumbersStoredWhole()
+    {
+        AppFixture app;
+        showRecord();
+        setRecordField(kKey, "ITEM_150", "0.000001");
+        MainForm->RefreshRecordList();
+        openSection(app, [&] {
+            QCOMPARE(Fpage2->Edt_150->text(), QString("0.000001"));
+            fillValid();
+            QTest::keyClicks(Fpage2->Edt_45, "1234567890123456");
+            QCOMPARE(Fpage2->Edt_45->text(), QString("123456789012345"));
+            Fpage2->btnSave01Click();
+        });
+        QCOMPARE(app.boxes().texts(), QStringList{u("存储成功！")});
+        expectStored({{"ITEM_45", "123456789012345"}, {"ITEM_150", "0.000001"}});
+        openSection(app, [&] {
+            QCOMPARE(Fpage2->Edt_45->text(), QString("123456789012345"));
+            QVERIFY(Fpage2->IsUnchanged());
+            Fpage2->quit01Click();
+        });
+        QCOMPARE(app.boxes().count(), 1);
+    }
 };
 
 QTEST_MAIN(TestSection02)

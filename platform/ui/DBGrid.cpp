@@ -84,7 +84,7 @@ QVariant DatasetModel::data(const QModelIndex &index, int role) const
     const int field = m_fields.value(index.column(), -1);
     if (field < 0)
         return {};
-    return m_dataset->rowValue(index.row(), field).toString();
+    return m_dataset->rowText(index.row(), field);
 }
 
 QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int role) const
