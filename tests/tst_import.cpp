@@ -425,6 +425,8 @@ void TestImport::keysOfTheYear()
     load(Package().record("2005000001", "1", u("甲")).pack());
     Formin->Button8Click();
     QCOMPARE(records().last(), u("2005000004|.|甲"));
+}
+
 // A 15-digit amount fills its column and is stored; only an integer part
 // longer than the column holds refuses the package, saying what it holds.
 void TestImport::amountsAsLongAsTheirColumns()
