@@ -367,7 +367,14 @@ void TestPrintWindow::rowsLeftOutToldOncePerVisitAndPreviewsFillTheScreen()
     selectRecord(0, "2006000001");
     ui::HandlerOverride<report::PrintHandler> printer(report::setPrintHandler, [](const report::PrintRequest &) {});
     QList<QSize> previewSizes;
-    const auto preview = [&](QDialog *d) { previewSizes << d->normalGeometry().size(); };
+    const QString shots = qEnvironmentVariable("CORVANE_SHOTS");
+    const auto preview = [&](QDialog *d) {
+        previewSizes << d->normalGeometry().size();
+        if (!shots.isEmpty() && QDir().mkpath(shots)) {
+            d->grab().save(QDir(shots).filePath("PrintPreview.png"));
+            MainForm->grab().save(QDir(shots).filePath("TMainForm-records.png"));
+        }
+    };
     const auto told = [&] { return app.boxes().texts().filter(u("第5项以后的1项专利不能打印")).size(); };
 
     openPrintWindow(app, [&] {

@@ -160,6 +160,8 @@ void TestSecondUnits::typedEditsAreAskedAbout()
         Fpage10->Button2->click();
         QCOMPARE(app.boxes().texts(), QStringList({question, u("存储成功！")}));
         QCOMPARE(Fpage10->edt_unit->text() + "|" + Fpage10->Edt_9->text(), QString("9990001020|"));
+        if (const QString shots = qEnvironmentVariable("CORVANE_SHOTS"); !shots.isEmpty() && QDir().mkpath(shots))
+            Fpage10->grab().save(QDir(shots).filePath("TFpage10-rows.png"));
         // Left unstored: the typed name stays out of every row.
         Fpage10->Edt_9->setText(u("第二研究所"));
         app.boxes().clear();

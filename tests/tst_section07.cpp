@@ -343,6 +343,8 @@ void TestSection07::gridShowsWholeEntries()
         QCOMPARE(titles, QStringList({u("鉴定委员会职务"), u("姓名"), u("性别"), u("工作单位"), u("所学专业"),
                                       u("现从事专业"), u("职称")}));
         QCOMPARE(describeCutColumns(Fpage7->DBGrid3), QStringList());
+        if (const QString shots = qEnvironmentVariable("CORVANE_SHOTS"); !shots.isEmpty() && QDir().mkpath(shots))
+            Fpage7->grab().save(QDir(shots).filePath("TFpage7-whole.png"));
         Fpage7->quit01Click();
     });
 }
