@@ -146,7 +146,8 @@ void TFpage10::followGridRow(int row)
 {
     db::Query *units = DM->Qryunit;
     // Hidden, the window shows no row: the list is reopened for the next visit.
-    if (m_busy || !isVisible() || row < 0 || !units->active() || units->state() != db::Dataset::Browse || row >= units->rowCount())
+    if (m_busy || !isVisible() || row < 0 || !units->active() || units->state() != db::Dataset::Browse
+        || row >= units->rowCount())
         return;
     QScopedValueRollback busy(m_busy, true);
     if (row != units->currentRow())

@@ -407,7 +407,9 @@ void TestPrintWindow::coverAndBodyWrittenAsAPair()
     selectRecord(0, "2005000001");
     ui::HandlerOverride<ui::Clock> clock(ui::setClock, [] { return QDateTime(QDate(2006, 12, 30), QTime(9, 5, 7)); });
     const QDir folder(app.documentsDir());
-    const auto everything = [&] { return folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot); };
+    const auto everything = [&] {
+        return folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    };
     const QString cover = u("应用技术封面 20061230-090507");
     const QString body = u("应用技术登记表 20061230-090507");
     app.boxes().clear();
@@ -415,7 +417,8 @@ void TestPrintWindow::coverAndBodyWrittenAsAPair()
         QVERIFY(QFile::link(folder.filePath("gone"), folder.filePath(name + ".docx")));
 
     openPrintWindow(app, [] { PrintForm->YY_Button->click(); });
-    QCOMPARE(app.openedDocuments(), QStringList({folder.filePath(cover + " (2).docx"), folder.filePath(body + " (2).docx")}));
+    QCOMPARE(app.openedDocuments(),
+             QStringList({folder.filePath(cover + " (2).docx"), folder.filePath(body + " (2).docx")}));
     QCOMPARE(app.boxes().texts(), QStringList{u("您确定输出word文档吗？\r\n")});
 
     // A disk too full for the body: neither document is kept nor opened.

@@ -53,7 +53,8 @@ void giveColumnsRoom(QFileDialog &dialog)
     header->setStretchLastSection(false);
     for (const auto &[column, text] : widest) {
         const QString title = view->model()->headerData(column, Qt::Horizontal).toString();
-        header->resizeSection(column, std::max(metrics.horizontalAdvance(text), metrics.horizontalAdvance(title)) + margins);
+        const int widest = std::max(metrics.horizontalAdvance(text), metrics.horizontalAdvance(title));
+        header->resizeSection(column, widest + margins);
     }
     header->setSectionResizeMode(Name, QHeaderView::Stretch);
 }
