@@ -72,12 +72,20 @@ void TFpage2::loadOther()
     }
     for (auto &b : m_reasons)
         b->load(record);
-    m_patentsToGo = false;
     showIpForm(ipForm());
     // The counts of the patent list as it is, not those last saved: the list
     // stores at once, the counts only with the section.
     if (ipForm() == kPatent)
         showPatentCounts();
+    // Rows left under another form (a package, an older folder) would be
+    // printed and exported with it: they go with the next save.
+    m_patentsToGo = ipForm() != kPatent && hasPatentRows();
+}
+
+bool TFpage2::hasPatentRows() const
+{
+    OpenPatentRowsOf(DM->Qrykjcg);
+    return !DM->tblzlqk->isEmpty();
 }
 
 void TFpage2::showEvent(QShowEvent *e)
@@ -240,6 +248,9 @@ void TFpage2::saveOther(db::Dataset *record)
 
 bool TFpage2::otherUnchanged(db::Dataset *record)
 {
+    // Patent rows waiting to go are a change the save has still to make.
+    if (m_patentsToGo && ipForm() != kPatent && hasPatentRows())
+        return false;
     return m_ipForm->unchanged(record) && bindingsUnchanged(record, m_reasons);
 }
 
