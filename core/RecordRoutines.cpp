@@ -116,10 +116,24 @@ QVector<int> RecordsOfKey(const db::DbfFile &file, const QString &key, const QSt
     return found;
 }
 
-void KeepRecordRows(db::Transaction &transaction, const QString &key, const QString &region)
+void KeepRecordRows(db::Transaction &transaction, const QString &key, const QString &region, RecordChange change)
 {
-    for (const auto &file : recordFiles())
-        transaction.keepRows(*file, RecordsOfKey(*file, key, region));
+    if (!transaction.journaling())
+        return;
+    const QList<std::shared_ptr<db::DbfFile>> files = recordFiles();
+    for (const auto &file : files) {
+        const QVector<int> rows = RecordsOfKey(*file, key, region);
+        if (change == RecordChange::Deletion) {
+            transaction.keepRows(*file, rows, 0, 1); // the deletion mark
+        } else if (file == files.first()) {
+            transaction.keepRows(*file, rows);
+        } else {
+            const db::FieldDef &k = file->fields()[file->fieldIndex("item_4")];
+            const db::FieldDef &r = file->fields()[file->fieldIndex("item_dqdm")];
+            const int begin = std::min(k.offset, r.offset);
+            transaction.keepRows(*file, rows, begin, std::max(k.offset + k.length, r.offset + r.length) - begin);
+        }
+    }
 }
 
 void ClearFieldsOfOtherCategory(db::Dataset *record, const QString &category)

@@ -38,8 +38,11 @@ void DeleteChildRows(const QString &key, const QString &region);
 // ascending, through the key index.
 QVector<int> RecordsOfKey(const db::DbfFile &file, const QString &key, const QString &region);
 // Tells the transaction that a record is about to change with its child
-// rows: its kjcg row and its rows of the four child tables, whole.
-void KeepRecordRows(db::Transaction &transaction, const QString &key, const QString &region);
+// rows (its kjcg row and its rows of the four child tables): all of them
+// deleted, or given a new key (the record's row changing as a whole, its
+// child rows in ITEM_4 and ITEM_DQDM).
+enum class RecordChange { Deletion, NewKey };
+void KeepRecordRows(db::Transaction &transaction, const QString &key, const QString &region, RecordChange change);
 // Goes to the row with this key and region; to the first row when none.
 bool LocateRecord(db::Dataset *dataset, const QString &key, const QString &region);
 

@@ -272,7 +272,7 @@ void TMainForm::Button4Click()
     // the record whole. A record of another region with the same key stays.
     {
         db::Transaction transaction(DataDir);
-        KeepRecordRows(transaction, key, region);
+        KeepRecordRows(transaction, key, region, RecordChange::Deletion);
         DeleteChildRows(key, region);
         db::Query *statement = DM->tempquery;
         statement->close();

@@ -336,7 +336,7 @@ void TFormNew::storeModified(const QString &title, const QString &unit)
         // The record and its child rows move as one, after a crash too.
         db::Transaction transaction(DataDir);
         if (key != OldItem4)
-            KeepRecordRows(transaction, OldItem4, OldItemDqdm);
+            KeepRecordRows(transaction, OldItem4, OldItemDqdm, RecordChange::NewKey);
         // The record first: should it fail, its child rows still carry its key.
         writeRecord(out, [&] {
             out->edit();

@@ -53,13 +53,13 @@ struct Transaction::Shared
         // The bytes of each record the journal holds, as one span: a change
         // within it needs no new entry.
         QHash<int, std::pair<int, int>> covered;
+        bool written = false; // only these are synced at the end
     };
 
     QString folder;
     journal::Writer writer;
     std::vector<Table> tables;
     QHash<const DbfFile *, int> byFile;
-    journal::Contents written; // what the journal holds, for a rollback in process
     Transaction::Savepoint::State *savepoint = nullptr;
     bool closed = false;
 
@@ -96,7 +96,6 @@ int Transaction::Shared::tableOf(DbfFile &file)
     t.image = file.journalImage();
     const int id = int(tables.size());
     writer.addTable(id, t.image);
-    written.tables.push_back(t.image);
     for (Savepoint::State *s = savepoint; s; s = s->outer)
         s->counts.insert(id, t.image.recordCount);
     tables.push_back(std::move(t));
@@ -126,9 +125,7 @@ bool Transaction::Shared::keep(int table, int rec, int offset, int length)
     // The bytes as they are now: within the span covered before they may
     // have changed, but the earlier entry puts those back, as a journal is
     // played back latest first.
-    journal::RowImage row{table, rec, offset, QByteArray(t.file->record(rec) + offset, length)};
-    writer.addRow(row);
-    written.rows.push_back(std::move(row));
+    writer.addRow(table, rec, offset, t.file->record(rec) + offset, length);
     return true;
 }
 
@@ -163,6 +160,11 @@ Transaction::~Transaction()
     g_active = nullptr;
 }
 
+bool Transaction::journaling() const
+{
+    return m_shared && !m_shared->closed;
+}
+
 void Transaction::keepRows(DbfFile &file, const QVector<int> &recs, int offset, int length)
 {
     Shared *s = activeFor(file);
@@ -189,7 +191,8 @@ void Transaction::commit()
     try {
         if (s.writer.started())
             for (const Shared::Table &t : s.tables)
-                t.file->syncToDisk();
+                if (t.written)
+                    t.file->syncToDisk();
         s.writer.remove();
     } catch (const DbError &) {
         m_committed = false; // the destructor takes the changes back
@@ -205,9 +208,19 @@ QString Transaction::rollback()
     Shared &s = *m_shared;
     s.closed = true; // the restoring writes are not journaled
     try {
-        // Without a journal on disk no table was written.
+        // Without a journal on disk no table was written. With one, it is
+        // played back as a start would; what was never written to it
+        // stands for writes that never happened.
         if (s.writer.started()) {
-            journal::restore(s.folder, s.written);
+            try {
+                s.writer.flush();
+            } catch (const DbError &) {
+            }
+            journal::Contents contents;
+            QString why;
+            if (journal::read(s.writer.path(), contents, &why) == journal::ReadResult::Unreadable)
+                throw DbError(why);
+            journal::restore(s.folder, contents);
             for (const Shared::Table &t : s.tables)
                 t.file->reloadFromDisk();
         }
@@ -267,15 +280,15 @@ void beforeRowWrite(DbfFile &file, int rec, const char *oldRecord, const char *n
     if (!s)
         return;
     const int table = s->tableOf(file);
+    s->tables[size_t(table)].written = true;
     for (Transaction::Savepoint::State *p = s->savepoint; p; p = p->outer) {
         const QPair<int, int> key(table, rec);
         if (rec < p->counts.value(table) && !p->images.contains(key))
             p->images.insert(key, QByteArray(oldRecord, file.recordLength()));
     }
+    // The changed bytes: from the first that differs to the last.
     const int length = file.recordLength();
-    int begin = 0;
-    while (begin < length && oldRecord[begin] == newRecord[begin])
-        ++begin;
+    const int begin = int(std::mismatch(oldRecord, oldRecord + length, newRecord).first - oldRecord);
     int end = length;
     while (end > begin && oldRecord[end - 1] == newRecord[end - 1])
         --end;
@@ -289,7 +302,7 @@ void beforeGrowth(DbfFile &file)
     Transaction::Shared *s = activeFor(file);
     if (!s)
         return;
-    s->tableOf(file);
+    s->tables[size_t(s->tableOf(file))].written = true;
     s->writer.flush();
 }
 

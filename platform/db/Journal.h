@@ -28,6 +28,8 @@ public:
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
 
+    // Whether changes are journaled (not when the journal is switched off).
+    bool journaling() const;
     // These records of the file are about to change (the bytes from offset
     // on, length of them; the whole record by default).
     void keepRows(DbfFile &file, const QVector<int> &recs, int offset = 0, int length = -1);

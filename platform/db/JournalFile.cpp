@@ -9,11 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace db::journal {
 
@@ -24,22 +24,15 @@ constexpr char kEndOfFile = 0x1A;
 constexpr char kTableEntry = 'T';
 constexpr char kRowEntry = 'R';
 
-quint32 crc32(const char *data, qsizetype size)
+quint32 checksum(const char *data, qsizetype size)
 {
-    static const std::array<quint32, 256> table = [] {
-        std::array<quint32, 256> t{};
-        for (quint32 i = 0; i < 256; ++i) {
-            quint32 c = i;
-            for (int k = 0; k < 8; ++k)
-                c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    quint32 c = 0xFFFFFFFFu;
-    for (qsizetype i = 0; i < size; ++i)
-        c = table[(c ^ uchar(data[i])) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
+    return quint32(::crc32(0L, reinterpret_cast<const Bytef *>(data), uInt(size)));
+}
+
+void appendU32(QByteArray &b, quint32 v)
+{
+    const char bytes[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    b.append(bytes, 4);
 }
 
 QString systemError()
@@ -166,16 +159,22 @@ Writer::~Writer()
         ::close(m_fd);
 }
 
-void Writer::addEntry(char kind, const QByteArray &payload)
+void Writer::beginEntry(char kind)
 {
-    const auto appendU32 = [](QByteArray &b, quint32 v) {
-        for (int shift = 24; shift >= 0; shift -= 8)
-            b.append(char((v >> shift) & 0xFF));
-    };
-    const QByteArray body = kind + payload;
-    appendU32(m_pending, quint32(body.size()));
-    m_pending += body;
-    appendU32(m_pending, crc32(body.constData(), body.size()));
+    m_entryStart = m_pending.size();
+    appendU32(m_pending, 0); // the length, once known
+    m_pending.append(kind);
+}
+
+void Writer::endEntry()
+{
+    const char *body = m_pending.constData() + m_entryStart + 4;
+    const qsizetype length = m_pending.size() - m_entryStart - 4;
+    const quint32 sum = checksum(body, length);
+    char *head = m_pending.data() + m_entryStart;
+    for (int i = 0; i < 4; ++i)
+        head[i] = char(quint32(length) >> (24 - 8 * i));
+    appendU32(m_pending, sum);
 }
 
 void Writer::addTable(int id, const TableImage &table)
@@ -183,15 +182,20 @@ void Writer::addTable(int id, const TableImage &table)
     QByteArray payload;
     QDataStream out(&payload, QIODevice::WriteOnly);
     out << qint32(id) << table;
-    addEntry(kTableEntry, payload);
+    beginEntry(kTableEntry);
+    m_pending += payload;
+    endEntry();
 }
 
-void Writer::addRow(const RowImage &row)
+void Writer::addRow(int table, int rec, int offset, const char *bytes, int length)
 {
-    QByteArray payload;
-    QDataStream out(&payload, QIODevice::WriteOnly);
-    out << qint32(row.table) << qint32(row.rec) << qint32(row.offset) << row.bytes;
-    addEntry(kRowEntry, payload);
+    // As QDataStream reads it back: big-endian numbers, a byte array as its
+    // length and its bytes.
+    beginEntry(kRowEntry);
+    for (const int v : {table, rec, offset, length})
+        appendU32(m_pending, quint32(v));
+    m_pending.append(bytes, length);
+    endEntry();
 }
 
 void Writer::flush()
@@ -273,7 +277,7 @@ ReadResult read(const QString &path, Contents &contents, QString *why)
         const char *body = data.constData() + pos + 4;
         const auto *s = reinterpret_cast<const uchar *>(body + length);
         const quint32 sum = quint32(s[0]) << 24 | quint32(s[1]) << 16 | quint32(s[2]) << 8 | s[3];
-        if (sum != crc32(body, length))
+        if (sum != checksum(body, length))
             break;
         QDataStream in(QByteArray::fromRawData(body + 1, length - 1));
         qint32 id = -1;

@@ -42,21 +42,26 @@ public:
 
     void setPath(const QString &path) { m_path = path; }
     void addTable(int id, const TableImage &table);
-    void addRow(const RowImage &row);
+    // Bytes of a record as they are before a change.
+    void addRow(int table, int rec, int offset, const char *bytes, int length);
     // Throws DbError when the journal cannot be written.
     void flush();
     // Whether anything reached the disk (a table may have been written).
     bool started() const { return m_fd >= 0; }
     // Removes the journal: the operation is over.
     void remove();
+    const QString &path() const { return m_path; }
 
 private:
-    void addEntry(char kind, const QByteArray &payload);
+    // An entry: its length, the kind and the body, and a checksum of both.
+    void beginEntry(char kind);
+    void endEntry();
 
     QString m_path;
     int m_fd = -1;
     qint64 m_size = 0;
     QByteArray m_pending;
+    qsizetype m_entryStart = 0;
 };
 
 struct Contents
