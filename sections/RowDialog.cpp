@@ -1,13 +1,13 @@
 #include "RowDialog.h"
 
 #include "SharedRoutines.h"
-#include "text/Gbk.h"
+#include "UnitDM.h"
+#include "db/Journal.h"
 #include "db/Query.h"
+#include "text/Gbk.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/SilentAbort.h"
-#include "UnitDM.h"
-#include "db/Journal.h"
 
 #include <QLineEdit>
 

@@ -7,6 +7,8 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "Unitout.h"
+#include "db/DbError.h"
+#include "db/Journal.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/MessageBox.h"
@@ -329,6 +331,26 @@ void TestExport::failuresKeepWhatWasThere()
     QVERIFY(triedWhilePacking);
     QVERIFY(out.read("cgsbqy.arj").startsWith("\x60\xEA"));
     QCOMPARE(marks(), marked(kAll));
+
+    // The package is in place before the marks are set: marks that cannot
+    // be set leave the package, say where it is, and stay as they were.
+    // Scratch folders a crash left are removed by the next export; only
+    // its own kind.
+    QDir(out.path()).mkpath("corvane-export-Ab3dE9/x"), QDir(out.path()).mkpath("corvane-export-keep");
+    QDir(out.path()).mkpath("mine");
+    inWindow(app, out.path(), [&] {
+        Formout->RadioButton5->click(); // the window's opening cleared the marks
+        QFile::remove(out.file("cgsbqy.arj"));
+        db::setFaultHook([](const char *) { throw db::DbError("injected"); });
+        app.boxes().clear();
+        Formout->Button2->click();
+        db::setFaultHook({});
+        QVERIFY2(app.boxes().last().text.contains(QDir::toNativeSeparators(out.file("cgsbqy.arj"))),
+                 qPrintable(app.boxes().last().text));
+    });
+    QVERIFY(out.read("cgsbqy.arj").startsWith("\x60\xEA"));
+    QCOMPARE(marks(), marked({}));
+    QCOMPARE(entries(out.path()), QStringList({"cgsbqy.arj", "corvane-export-keep", "mine"}));
 }
 
 // Amounts at the edges of their columns travel in KJCG.TXT as the plain
