@@ -186,10 +186,10 @@ bool LocateRecord(db::Dataset *dataset, const QString &key, const QString &regio
 
 namespace {
 
-bool holdsNumber(const db::Field &field, int number)
+bool holdsNumber(const db::Value &value, int number)
 {
     try {
-        return !field.isNull() && field.asFloat() == number;
+        return !value.isNull() && value.toNumber() == number;
     } catch (const db::DbError &) {
         return false;
     }
@@ -200,15 +200,24 @@ bool holdsNumber(const db::Field &field, int number)
 void RenumberRows(db::Dataset *rows, const QString &sequenceField)
 {
     db::Transaction transaction(rows->databaseName().isEmpty() ? DataDir : rows->databaseName());
+    // Most rows keep their place from the last time: only the others (an
+    // unreadable number among them) are written, their numbers journaled
+    // at once.
+    const int column = rows->fieldByName(sequenceField)->index();
+    QList<int> moving;
+    for (int row = 0; row < rows->rowCount(); ++row)
+        if (!holdsNumber(rows->rowValue(row, column), row + 1))
+            moving.append(row);
+    if (moving.isEmpty())
+        return;
+    rows->keepRows(transaction, moving, sequenceField);
     QVector<std::pair<db::Dataset::Bookmark, db::Value>> written;
     rows->disableControls();
     try {
         db::Field *sequence = rows->fieldByName(sequenceField);
         int place = 0;
         for (rows->first(); !rows->eof(); rows->next()) {
-            // Most rows keep their place from the last time: only the others
-            // (an unreadable number among them) are written.
-            if (holdsNumber(*sequence, ++place))
+            if (holdsNumber(sequence->value(), ++place))
                 continue;
             const db::Value old = sequence->value();
             rows->edit();

@@ -54,6 +54,7 @@ struct Transaction::Shared
         // within it needs no new entry.
         QHash<int, std::pair<int, int>> covered;
         bool written = false; // only these are synced at the end
+        bool grown = false;   // and their sizes too
     };
 
     QString folder;
@@ -177,7 +178,7 @@ void Transaction::keepRows(DbfFile &file, const QVector<int> &recs, int offset, 
     const int table = s->tableOf(file);
     for (const int rec : recs)
         s->keep(table, rec, offset, length);
-    s->writer.flush();
+    // Flushed with what else is declared, before the first write.
 }
 
 void Transaction::commit()
@@ -189,10 +190,12 @@ void Transaction::commit()
         return;
     Shared &s = *m_shared;
     try {
-        if (s.writer.started())
+        if (s.writer.started()) {
             for (const Shared::Table &t : s.tables)
                 if (t.written)
-                    t.file->syncToDisk();
+                    t.file->syncToDisk(t.grown);
+            s.writer.flushDevice(); // what was written in place is durable from here
+        }
         s.writer.remove();
     } catch (const DbError &) {
         m_committed = false; // the destructor takes the changes back
@@ -302,7 +305,8 @@ void beforeGrowth(DbfFile &file)
     Transaction::Shared *s = activeFor(file);
     if (!s)
         return;
-    s->tables[size_t(s->tableOf(file))].written = true;
+    Transaction::Shared::Table &t = s->tables[size_t(s->tableOf(file))];
+    t.written = t.grown = true;
     s->writer.flush();
 }
 

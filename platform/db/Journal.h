@@ -16,8 +16,9 @@ class DbfFile;
 
 // One operation over the tables of a folder. Every write the engine makes
 // to a table of that folder while it is alive is journaled; rows declared
-// with keepRows go to the journal together, in one flush, and any other row
-// is journaled on its own just before its first change. A transaction made
+// with keepRows go to the journal together, in one flush before the first
+// write, and any other row is journaled on its own just before its first
+// change. A transaction made
 // while another is alive joins it: only the outermost commits, or, not
 // committed, takes every change back (see rollback).
 class Transaction

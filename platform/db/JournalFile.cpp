@@ -224,6 +224,12 @@ void Writer::flush()
         syncFolder(QFileInfo(m_path).absolutePath());
 }
 
+void Writer::flushDevice()
+{
+    if (m_fd >= 0)
+        syncFd(m_fd, m_path);
+}
+
 void Writer::remove()
 {
     m_pending.clear();

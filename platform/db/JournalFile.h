@@ -48,6 +48,9 @@ public:
     void flush();
     // Whether anything reached the disk (a table may have been written).
     bool started() const { return m_fd >= 0; }
+    // Empties the disk's write cache (through a sync of the journal, whose
+    // own bytes are on disk already).
+    void flushDevice();
     // Removes the journal: the operation is over.
     void remove();
     const QString &path() const { return m_path; }
