@@ -44,7 +44,9 @@ private:
 struct StagingProgress
 {
     std::function<void(int member)> memberStarts; // before member i is read
-    std::function<void()> afterLine;              // after every physical line
+    // After every piece of work, with the work done and all there is. It may
+    // throw ReadCancelled: the staging tables then stay as they were.
+    std::function<void(qint64 done, qint64 total)> advance;
 };
 
 // Reads every member the package has into its staging table and returns the
@@ -52,9 +54,9 @@ struct StagingProgress
 // ITEM_DQDM) is already staged, as a record or by child rows, take another
 // ITEM_DQDM together with their child rows, so two packages never share
 // child rows. Throws ExchangeError naming the file and line when a member
-// does not read or holds a NUL byte, or when a record lacks a record key or
-// repeats the key and region of another; the staging tables are then as
-// before.
+// does not read or is not GBK text (RequireMemberText), or when a record
+// lacks a record key or repeats the key and region of another; the staging
+// tables are then as before.
 int StagePackage(const UnpackedPackage &package, const StagingProgress &progress = {});
 
 // Deletes every row of the five staging tables of the records and their child

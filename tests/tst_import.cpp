@@ -6,6 +6,7 @@
 #include "Unitin.h"
 #include "db/DbfFile.h"
 #include "db/Table.h"
+#include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/FileChoosers.h"
 #include "ui/MessageBox.h"
@@ -298,6 +299,19 @@ void TestImport::refusedPackagesChangeNothing()
     TempDir folder;
     folder.write("CGSBQY.ARJ", damaged);
     folder.write("OTHER.ARJ", damaged);
+    for (const char *sub : {"truncated", "zero", "text", "empty"})
+        QDir(folder.path()).mkpath(sub);
+    const QString whole = good().pack();
+    QFile packed(whole);
+    packed.open(QIODevice::ReadOnly);
+    const QByteArray goodBytes = packed.readAll();
+    folder.write("truncated/CGSBQY.ARJ", goodBytes.left(goodBytes.size() * 2 / 3));
+    folder.write("zero/CGSBQY.ARJ", {});
+    folder.write("text/CGSBQY.ARJ", memberLine("kjcg", {{"ITEM_4", "2005000003"}}));
+    // An archive without members: its main header and the end mark.
+    const int headerSize = uchar(goodBytes[2]) | uchar(goodBytes[3]) << 8;
+    folder.write("empty/CGSBQY.ARJ", goodBytes.left(4 + headerSize + 6) + QByteArray("\x60\xEA\0\0", 4));
+    const QByteArray person = memberLine("cgwcr", {{"ITEM_4", "2005000003"}, {"ITEM_DQDM", "."}, {"ITEM_180", u("甲")}});
 
     struct Case
     {
@@ -308,7 +322,17 @@ void TestImport::refusedPackagesChangeNothing()
     const QByteArray badNumber = memberLine("cgwcr", {{"ITEM_4", "2005000003"}, {"ITEM_DQDM", "."}, {"ITEM_187", "1"}})
                                  + memberLine("cgwcr", {{"ITEM_4", "2005000003"}, {"ITEM_187", "abc"}});
     const QList<Case> cases{
-        {"damaged", folder.file("CGSBQY.ARJ"), "arj"},
+        {"damaged", folder.file("CGSBQY.ARJ"), u("压缩文件 CGSBQY.ARJ 已损坏（不完整或数据出错），无法解开。")},
+        {"truncated", folder.file("truncated/CGSBQY.ARJ"), u("压缩文件 CGSBQY.ARJ 已损坏")},
+        {"zero bytes", folder.file("zero/CGSBQY.ARJ"), u("文件 CGSBQY.ARJ 是空的（0 字节），不是 ARJ 压缩文件。")},
+        {"no archive", folder.file("text/CGSBQY.ARJ"), u("文件 CGSBQY.ARJ 不是 ARJ 压缩文件。")},
+        {"no members", folder.file("empty/CGSBQY.ARJ"), u("导入包中没有科技成果主表 KJCG.TXT，不能导入。")},
+        {"control character", good().member("CGWCR.TXT", person + QByteArray(person).replace(gbk::encode(u("甲")), "\x1A")).pack(),
+         u("文件 CGWCR.TXT 第 2 行第 15 列含有控制字符 0x1A")},
+        {"not GBK", good().member("CGWCR.TXT", person + "2005000003\t.\t1\t\x80\xFF\xFE\r\n").pack(),
+         u("文件 CGWCR.TXT 第 2 行第 17 列的字节 0xFF 不是 GBK 文字")},
+        {"cut GBK", good().member("CGWCR.TXT", person + "2005000003\t.\t1\t\xB1\t\r\n").pack(),
+         u("文件 CGWCR.TXT 第 2 行第 16 列的字节 0xB1 0x09 不是 GBK 文字")},
         {"other name", folder.file("OTHER.ARJ"), u("请选择正确导入包,名字是CGSBQY.ARJ!")},
         {"no KJCG.TXT", good().without("KJCG.TXT").pack(), "KJCG.TXT"},
         {"member with a path", good().without("KJCG.TXT").member("sub/KJCG.TXT", "x\r\n").pack(), "sub/KJCG.TXT"},
@@ -330,6 +354,8 @@ void TestImport::refusedPackagesChangeNothing()
             Formin->Button3->click();
         QVERIFY2(app.boxes().texts().join('\n').contains(c.message),
                  qPrintable(c.what + ": " + app.boxes().texts().join('\n')));
+        // arj's transcript waits in the details, never in the text.
+        QVERIFY2(!app.boxes().texts().join('\n').contains("ARJ32"), qPrintable(c.what));
         QVERIFY2(tableFiles(DataDir) == before, qPrintable(c.what));
         QVERIFY2(DM->T_temp_in->isEmpty(), qPrintable(c.what));
     }
