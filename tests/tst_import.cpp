@@ -128,6 +128,7 @@ private slots:
     void twoPackagesInOneVisit();
     void refusedPackagesChangeNothing();
     void failedStoreTakesTheRecordBack();
+    void longMemberShowsProgressAndCancels();
 };
 
 // Two categories with every kind of child row: staged, counted, deduplicated
@@ -422,6 +423,44 @@ void TestImport::failedStoreTakesTheRecordBack()
     QCOMPARE(app.boxes().texts(), QStringList{u("入库完毕！新增0条,覆盖1条。")});
     QCOMPARE(records(), QStringList({u("2007000001|.|先存的"), u("2007000002|.|同名成果")}));
     QCOMPARE(persons(), QStringList({u("2007000002|.|新人")}));
+}
+
+// A member of one record and megabytes of blank lines stages that record;
+// while a member is read only 取消 answers, and it leaves the staging
+// tables as they were.
+void TestImport::longMemberShowsProgressAndCancels()
+{
+    AppFixture app;
+    showWithRecords({});
+    Formin->FormShow();
+    Package p;
+    p.record("2005000001", "1", u("甲成果"));
+    p.member("KJCG.TXT", memberLine("kjcg", {{"ITEM_4", "2005000001"}, {"ITEM_DQDM", "."}, {"ITEM_3", u("甲成果")}})
+                             + QByteArray("\r\n").repeated(3 << 20) + QByteArray(" \t\r\n").repeated(1 << 20));
+    p.person("2005000001", u("甲"));
+    const QString package = p.pack();
+    load(package);
+    QCOMPARE(app.boxes().texts().last(), u("导入完毕！"));
+    QCOMPARE(storedRows("KJCGtemp", {"ITEM_3"}), QStringList{u("甲成果")});
+    QCOMPARE(Formin->Animate1->value(), Formin->Animate1->maximum());
+    const QMap<QString, QByteArray> staged = tableFiles(DataDir);
+
+    ui::HandlerOverride<ui::FileChooser> chooser(ui::setFileChooser, [&](const ui::FileRequest &) { return package; });
+    Formin->Button1->setEnabled(true);
+    Formin->Button1Click();
+    QList<bool> duringLoad;
+    QTimer::singleShot(0, [&] {
+        duringLoad = buttonStates() << Formin->CancelLoad->isEnabled() << Formin->Panel4->isVisibleTo(Formin);
+        Formin->CancelLoad->click();
+    });
+    app.boxes().clear();
+    Formin->Button3Click();
+    QCOMPARE(duringLoad, QList<bool>({false, false, false, false, false, false, false, true, true}));
+    QCOMPARE(app.boxes().texts(), QStringList{u("导入已取消，暂存的数据没有改变。")});
+    QVERIFY(tableFiles(DataDir) == staged);
+    QCOMPARE(storedRows("CGWCRtemp", {"ITEM_180"}), QStringList{u("甲")});
+    QVERIFY(!Formin->Panel4->isVisibleTo(Formin));
+    QVERIFY(Formin->Button5->isEnabled() && !Formin->Button3->isEnabled());
 }
 
 QTEST_MAIN(TestImport)
