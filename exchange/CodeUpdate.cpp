@@ -230,7 +230,9 @@ void checkReadyTable(const ScratchFile &copy, const QString &shown, const QVecto
                     file->value(rec, f);
     } catch (const db::DbError &e) {
         // The engine names the copy; the user knows the file chosen.
-        const QString what = QString(e.message()).replace(QFileInfo(copy.name()).completeBaseName(), shown);
+        const QString what = QString(e.message())
+                                 .replace(copy.name(), shown, Qt::CaseInsensitive)
+                                 .replace(QFileInfo(copy.name()).completeBaseName(), shown);
         throw ExchangeError(u("所选的文件 %1 不是可用的表：%2").arg(shown, what));
     }
 }

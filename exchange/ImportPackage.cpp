@@ -197,6 +197,28 @@ UnpackedPackage::UnpackedPackage(const QString &packagePath)
         wanted << memberFile(m);
     m_missing = archiver::extractMembers(copy, wanted);
     QFile::remove(copy);
+    requireRecords();
+}
+
+UnpackedPackage::UnpackedPackage(const QMap<QString, QByteArray> &members)
+{
+    if (!m_dir.isValid())
+        throw ExchangeError(u("无法建立临时文件夹：%1").arg(m_dir.errorString()));
+    for (int m = 0; m < kStagedMembers; ++m) {
+        const auto found = members.constFind(memberFile(m));
+        if (found == members.constEnd()) {
+            m_missing << memberFile(m);
+            continue;
+        }
+        QFile file(QDir(m_dir.path()).filePath(memberFile(m)));
+        if (!file.open(QIODevice::WriteOnly) || file.write(*found) != found->size())
+            throw ExchangeError(u("无法写入文件 %1：%2").arg(memberFile(m), file.errorString()));
+    }
+    requireRecords();
+}
+
+void UnpackedPackage::requireRecords() const
+{
     if (m_missing.contains(memberFile(0)))
         throw ExchangeError(u("导入包中没有科技成果主表 %1，不能导入。").arg(memberFile(0)));
 }

@@ -4,6 +4,8 @@
 // unpacked into a folder of its own and read into scratch tables there;
 // only a package read whole reaches the staging tables, so a refused one
 // leaves every table as it was.
+#include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -28,6 +30,9 @@ public:
     // refuses the package (a damaged archive, a member with a path), and
     // ExchangeError when the package has no KJCG.TXT.
     explicit UnpackedPackage(const QString &packagePath);
+    // The member files as the archiver would leave them (name → contents),
+    // for reading a package without one. Throws ExchangeError as above.
+    explicit UnpackedPackage(const QMap<QString, QByteArray> &members);
     UnpackedPackage(const UnpackedPackage &) = delete;
     UnpackedPackage &operator=(const UnpackedPackage &) = delete;
 
@@ -37,6 +42,8 @@ public:
     int memberCount() const;
 
 private:
+    void requireRecords() const;
+
     QTemporaryDir m_dir;
     QStringList m_missing;
 };
