@@ -130,10 +130,22 @@ void readTextFile(const QString &textPath, QVector<db::ColumnDef> columns, const
     table.endBulkLoad();
 }
 
-QString valueText(const db::DbfFile &file, int rec, int field)
+// A text the code table is to hold must be GBK that reads back to the same
+// bytes: a table in UTF-8 may hold characters GBK has not, and one marked
+// as GBK may hold bytes that are no GBK text at all. row counts from 1.
+void requireGbkText(const db::DbfFile &file, int rec, int field, const db::Value &v, const QString &source, int row)
 {
-    const db::FieldDef &def = file.fields()[field];
-    return def.type == 'C' ? file.storedText(file.record(rec), field) : file.value(rec, field).toString();
+    if (v.kind != db::Value::Text)
+        return;
+    const QString text =
+        file.fields()[field].type == 'C' ? file.storedText(file.record(rec), field) : gbk::decode(v.text);
+    if (gbk::encodable(text) && gbk::encode(text) == v.text)
+        return;
+    throw ExchangeError(u("%1 的第 %2 条记录中，%3 列的值“%4”不是 GBK 文字%5")
+                            .arg(source)
+                            .arg(row)
+                            .arg(QString::fromLatin1(file.fields()[field].name), text)
+                            .arg(file.isUtf8() ? u("（该表的代码页是 UTF-8，其中有 GBK 无法表示的字符）") : QString()));
 }
 
 // Copies the rows read into a new GBK table of the real columns; a text
@@ -155,11 +167,7 @@ int copyRows(const ScratchFile &from, const QVector<db::ColumnDef> &columns, con
         for (int f = 0; f < target->fieldCount(); ++f) {
             const db::Value v = source->value(rec, f);
             const db::FieldDef &def = target->fields()[f];
-            if (source->isUtf8() && v.kind == db::Value::Text && !gbk::encodable(valueText(*source, rec, f)))
-                throw ExchangeError(u("%1 的第 %2 条记录中，%3 列的值“%4”含有 GBK 无法表示的文字（该表的代码页是 UTF-8）")
-                                        .arg(textName)
-                                        .arg(rows)
-                                        .arg(QString::fromLatin1(def.name), valueText(*source, rec, f)));
+            requireGbkText(*source, rec, f, v, textName, rows);
             if (def.type == 'C' && v.kind == db::Value::Text && v.text.size() > def.length)
                 throw ExchangeError(u("%1 的第 %2 条记录中，%3 列的值“%4”有 %5 字节，超出该列的宽度 %6 字节")
                                         .arg(textName)
@@ -216,7 +224,7 @@ void copyFile(const QString &source, const QString &target)
 }
 
 // The copy must open as a table, have the columns of the table it replaces
-// and every value must read.
+// and every value must read, its texts as GBK.
 void checkReadyTable(const ScratchFile &copy, const QString &shown, const QVector<db::ColumnDef> &columns)
 {
     try {
@@ -224,10 +232,13 @@ void checkReadyTable(const ScratchFile &copy, const QString &shown, const QVecto
         const QString difference = firstDifference(columnsOf(*file), columns);
         if (!difference.isEmpty())
             throw ExchangeError(u("所选的表 %1 与原表的列不同：%2").arg(shown, difference));
-        for (int rec = 0; rec < file->recordCount(); ++rec)
-            if (!file->isDeleted(rec))
-                for (int f = 0; f < file->fieldCount(); ++f)
-                    file->value(rec, f);
+        for (int rec = 0, row = 0; rec < file->recordCount(); ++rec) {
+            if (file->isDeleted(rec))
+                continue;
+            ++row;
+            for (int f = 0; f < file->fieldCount(); ++f)
+                requireGbkText(*file, rec, f, file->value(rec, f), shown, row);
+        }
     } catch (const db::DbError &e) {
         // The engine names the copy; the user knows the file chosen.
         const QString what = QString(e.message())
