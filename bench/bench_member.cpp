@@ -74,17 +74,7 @@ Folder &folder()
 
 void scanTable(benchmark::State &state)
 {
-    Table t;
-    t.setDatabaseName(folder().dir);
-    t.setTableName("kjcg");
-    int rows = 0;
-    for (auto _ : state) {
-        t.open();
-        benchmark::DoNotOptimize(readEveryField(t));
-        rows = t.recordCount();
-        t.close();
-    }
-    state.counters["rows"] = rows;
+    state.counters["rows"] = scanEveryField(state, folder().dir, "kjcg");
     state.counters["MB"] = double(QFileInfo(DbfFile::findFile(folder().dir, "kjcg.dbf")).size()) / (1 << 20);
 }
 
