@@ -6,10 +6,10 @@
 #include "MemberText.h"
 #include "RecordRoutines.h"
 #include "RowCopy.h"
-#include "TableJournal.h"
 #include "UnitDM.h"
 #include "archiver/Archiver.h"
 #include "db/DbfFile.h"
+#include "db/Journal.h"
 #include "db/Table.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
@@ -178,11 +178,6 @@ const QStringList &PackageMemberStems()
     return stems;
 }
 
-bool IsRecordKey(const QString &key)
-{
-    return key.size() == 10 && allDigits(key);
-}
-
 UnpackedPackage::UnpackedPackage(const QString &packagePath)
 {
     if (!m_dir.isValid())
@@ -273,15 +268,13 @@ int StagePackage(const UnpackedPackage &package, const StagingProgress &progress
         rowsToCopy += db::DbfFile::open(scratchFolder, stagingName(m))->recordCount();
     qint64 copied = 0;
 
-    // Staging tables hold nothing of the user's: they take the rows in a
-    // bulk load, which a crash leaves uncounted.
-    TableJournal journal;
+    // The package goes into staging whole or not at all, after a crash too.
+    db::Transaction transaction(DataDir);
     int records = 0;
     try {
         for (int m = 0; m < kStagedMembers; ++m) {
             const auto source = db::DbfFile::open(scratchFolder, stagingName(m));
             const auto target = db::DbfFile::open(DataDir, stagingName(m));
-            journal.watchAppends(target);
             RowCopier rows(*source, *target);
             const KeyReader keyOf(*source);
             const int region = target->fieldIndex("item_dqdm");
@@ -300,14 +293,14 @@ int StagePackage(const UnpackedPackage &package, const StagingProgress &progress
             }
             bulk.finish();
         }
+        transaction.commit();
     } catch (const std::exception &e) {
-        const QString undo = journal.undo();
+        const QString undo = transaction.rollback();
         if (dynamic_cast<const ReadCancelled *>(&e) && undo.isEmpty())
             throw;
         throw ExchangeError(u("写入暂存表时出错：%1%2")
                                 .arg(ui::errorText(e), undo.isEmpty() ? QString() : u("；未能撤销：") + undo));
     }
-    journal.commit();
     advance(2 * bytes);
     return records;
 }

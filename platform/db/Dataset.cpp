@@ -1,5 +1,7 @@
 #include "Dataset.h"
 
+#include "Journal.h"
+
 #include "DbError.h"
 #include "text/Gbk.h"
 
@@ -392,6 +394,25 @@ Dataset::Bookmark Dataset::bookmark() const
         return {};
     const Row &r = baseRow(m_current);
     return {r.rec >= 0 ? r.rec : (r.computed >= 0 ? (1 << 30) + r.computed : -1)};
+}
+
+void Dataset::keepRows(Transaction &transaction, const QList<int> &rows, const QString &field) const
+{
+    if (!m_file || !active())
+        return;
+    QVector<int> recs;
+    for (const int row : rows)
+        if (row >= 0 && row < rowCount() && baseRow(row).rec >= 0)
+            recs.append(baseRow(row).rec);
+    if (field.isEmpty()) {
+        transaction.keepRows(*m_file, recs);
+        return;
+    }
+    const int index = m_file->fieldIndex(field);
+    if (index < 0)
+        throw DbError(QString::fromUtf8("表 %1 没有字段 %2").arg(m_file->tableName(), field));
+    const FieldDef &f = m_file->fields()[index];
+    transaction.keepRows(*m_file, recs, f.offset, f.length);
 }
 
 bool Dataset::gotoBookmark(const Bookmark &b)

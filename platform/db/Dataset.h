@@ -17,6 +17,8 @@
 
 namespace db {
 
+class Transaction;
+
 struct Column
 {
     QString name;
@@ -85,6 +87,9 @@ public:
     bool locate(const QString &fieldName, const QString &value, bool partialKey = false, bool caseInsensitive = false);
     Bookmark bookmark() const;
     bool gotoBookmark(const Bookmark &b);
+    // Tells the transaction that the records behind these rows of the view
+    // are about to change: the bytes of one field, or whole records.
+    void keepRows(Transaction &transaction, const QList<int> &rows, const QString &field = QString()) const;
 
     // While disabled, bound views get no notifications; enabling again resets them.
     void disableControls();
