@@ -112,9 +112,9 @@ int quotesIn(const QByteArray &text, qsizetype from, qsizetype to)
     return int(std::count(text.constData() + from, text.constData() + to, '"'));
 }
 
-} // namespace
-
-int CountTxtValues(const QByteArray &record)
+// The number of values of a record as the writer separates them: TABs
+// inside a quoted value do not count.
+int countValues(const QByteArray &record)
 {
     if (TrimBytes(record).isEmpty())
         return 0;
@@ -142,6 +142,8 @@ int CountTxtValues(const QByteArray &record)
     }
 }
 
+} // namespace
+
 TxtRecordTarget::TxtRecordTarget(db::Table &table, TxtRecordReader reader)
     : m_table(table), m_reader(reader), m_columns(dataColumns(table)),
       m_tailBytes(m_columns == reader.oneByteTailColumns ? 1 : 10),
@@ -155,7 +157,7 @@ void TxtRecordTarget::read(const QByteArray &record)
     if (line.restIsBlank())
         return;
     if (m_reader.exactValueCount) {
-        if (const int values = CountTxtValues(record); values != m_columns)
+        if (const int values = countValues(record); values != m_columns)
             throw ExchangeError(QString::fromUtf8("这一行有 %1 个值，表有 %2 列").arg(values).arg(m_columns));
     }
     const int n = m_columns;

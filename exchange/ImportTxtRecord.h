@@ -45,7 +45,3 @@ private:
     int m_tailBytes;
     bool m_dateRule;
 };
-
-// The number of values of a record as the writer separates them: TABs
-// inside a quoted value do not count.
-int CountTxtValues(const QByteArray &record);
