@@ -98,9 +98,20 @@ QString ConvertOldPackage(const QString &packagePath, const QString &unitCode)
     // (the unit profile) kept; the archiver works on a copy of it.
     const QString target = QDir(folder).filePath(existingPackageName(folder));
     const QString built = QDir(work.path()).filePath(PackageName());
-    if (QFileInfo(target).isFile() && !QFile::copy(target, built))
+    const bool adding = QFileInfo(target).isFile();
+    if (adding && !QFile::copy(target, built))
         throw ExchangeError(QString::fromUtf8("无法读取文件 %1。").arg(QDir::toNativeSeparators(target)));
-    archiver::addFiles(built, members);
+    try {
+        archiver::addFiles(built, members);
+    } catch (const archiver::ArchiverError &e) {
+        // The members were unpacked a moment ago: what arj cannot read (2,
+        // 9) is the package already there.
+        if (adding && (e.exitCode() == 2 || e.exitCode() == 9))
+            throw archiver::ArchiverError(QString::fromUtf8("文件夹中原有的 %1 已损坏或不是 ARJ 压缩文件，没有改动；请把它移走后再改名。")
+                                              .arg(QFileInfo(target).fileName()),
+                                          e.details(), e.exitCode());
+        throw;
+    }
     if (std::rename(QFile::encodeName(built).constData(), QFile::encodeName(target).constData()) != 0)
         throw ExchangeError(QString::fromUtf8("无法建立文件 %1：%2")
                                 .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(std::strerror(errno))));

@@ -129,6 +129,15 @@ void TestConvert::missingMemberOrWrongNameChangesNothing()
     QVERIFY(app.boxes().last().details.contains("ARJ"));
     QCOMPARE(folder.read("cgsbqy.arj"), kept);
     QCOMPARE(entries(folder.path()), QStringList({"CGSB*.ARJ", "CGSB1234.ARJ", "CGSB5.ARJ", "CGSB6.ARJ", "cgsbqy.arj"}));
+
+    // A package already there that arj cannot read is named and kept.
+    TempDir other;
+    packWithArj(other.path(), "CGSB5.ARJ", oldMembers("5"));
+    other.write("CGSBQY.ARJ", "not an archive");
+    QVERIFY(!ui::guarded([&] { convert(other.file("CGSB5.ARJ")); }));
+    QCOMPARE(app.boxes().last().text, u("文件夹中原有的 CGSBQY.ARJ 已损坏或不是 ARJ 压缩文件，没有改动；请把它移走后再改名。"));
+    QCOMPARE(other.read("CGSBQY.ARJ"), QByteArray("not an archive"));
+    QCOMPARE(entries(other.path()), QStringList({"CGSB5.ARJ", "CGSBQY.ARJ"}));
 }
 
 QTEST_MAIN(TestConvert)
