@@ -75,7 +75,7 @@ TFormWcr::TFormWcr(QWidget *parent) : ui::GuardedDialog(parent)
     setupUi(this);
     setModal(true);
     ui::fixWindowSize(this, width(), height());
-    DBGrid1->setColumns({{"item_180", u("名称"), 120}, {"item_185", u("工作单位"), 446}});
+    DBGrid1->setColumns({{"item_180", u("名称"), 120}, {"item_185", u("工作单位"), 446, true}});
     DBGrid1->setMultiSelect(true);
     // Chosen rows stand out in maroon, focused or not.
     QPalette chosen = DBGrid1->palette();

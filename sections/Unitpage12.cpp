@@ -110,8 +110,8 @@ TFpage12::TFpage12(QWidget *parent) : ui::GuardedDialog(parent)
                          {"V_183", u("技术职称"), 84},
                          {"V_184", u("文化程度"), 84},
                          {"V_188", u("是否留学归国"), 90},
-                         {"ITEM_185", u("工作单位"), 150},
-                         {"ITEM_186", u("对成果创造性贡献"), 150}});
+                         {"ITEM_185", u("工作单位"), 150, true},
+                         {"ITEM_186", u("对成果创造性贡献"), 150, true}});
     ui::connectGuarded(Button1, this, &TFpage12::Button1Click);
     ui::connectGuarded(Button2, this, &TFpage12::Button2Click);
     ui::connectGuarded(Button3, this, &TFpage12::Button3Click);

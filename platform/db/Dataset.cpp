@@ -536,6 +536,14 @@ Value Dataset::rowValue(int row, int col) const
     return storedValue(r, col);
 }
 
+int Dataset::numberDecimals(int col) const
+{
+    if (col < 0 || col >= m_dataColumns)
+        return -1;
+    const Column &c = m_columns[col];
+    return c.type == 'N' || c.type == 'F' ? c.decimals : -1;
+}
+
 bool Dataset::isCurrentRowEdited(int row) const
 {
     return m_state == Edit && row == m_current;
@@ -601,6 +609,9 @@ Value Dataset::normalise(int col, const Value &v) const
         return v;
     if (c.type == 'M') {
         const QByteArray b = v.toBytes();
+        // Refused here, where the row is known, rather than at post.
+        m_file->checkMemoText(c.sourceField, b, m_state == Insert || m_current < 0 ? m_file->recordCount()
+                                                                                   : baseRow(m_current).rec);
         return b.isEmpty() ? Value() : Value::fromBytes(b);
     }
     // Through the file's own format, so a value reads back as it will be

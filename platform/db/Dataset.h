@@ -115,6 +115,10 @@ public:
     int sortedColumn() const;
     int currentRow() const { return m_current; } // -1 when empty
     Value rowValue(int row, int col) const;
+    // A row's value as text: numbers with at most their column's decimals.
+    QString rowText(int row, int col) const { return rowValue(row, col).toString(numberDecimals(col)); }
+    // The decimals a number column keeps; -1 for other columns.
+    int numberDecimals(int col) const;
     // The value of resultField in the first row whose keyField equals key.
     Value lookupValue(const QString &keyField, const Value &key, const QString &resultField) const;
 

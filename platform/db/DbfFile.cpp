@@ -869,6 +869,19 @@ void DbfFile::writeMemoHeader()
     m_memo->headerBehind = false;
 }
 
+void DbfFile::checkMemoText(int field, const QByteArray &text, int rec) const
+{
+    if ((m_memo && m_memo->dbase4) || !text.contains(kEndOfFile))
+        return;
+    const QString column = QString::fromLatin1(m_fields[field].name);
+    throw DbError(rec >= 0 ? QString::fromUtf8("表 %1 第 %2 条记录的备注字段 %3 含有控制字符 0x1A，备注文件存不下这样的文本")
+                                 .arg(tableName())
+                                 .arg(rec + 1)
+                                 .arg(column)
+                           : QString::fromUtf8("表 %1 的备注字段 %2 含有控制字符 0x1A，备注文件存不下这样的文本")
+                                 .arg(tableName(), column));
+}
+
 QByteArray DbfFile::blankRecord() const
 {
     return QByteArray(m_recordLength, ' ');
@@ -891,6 +904,7 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
         }
         const QByteArray text = v.isNull() ? QByteArray() : fileText(v.toBytes());
         checkCodePage(text, field);
+        checkMemoText(field, text, -1);
         if (old && !text.isEmpty() && text == oldText)
             return;
         // A text that fits the blocks the memo has is rewritten there, so
@@ -927,15 +941,15 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
         double d = v.toNumber();
         if (!std::isfinite(d))
             throw DbError(QString::fromUtf8("表 %1 字段 %2 的数值无效").arg(tableName(), fieldName));
-        QByteArray t = QByteArray::number(d, 'f', f.decimals);
-        if (t.startsWith('-') && t.count('0') + t.count('.') == t.size() - 1)
-            t.remove(0, 1); // no "-0.00"
-        if (t.size() > f.length)
-            throw DbError(QString::fromUtf8("数值 %1 超出表 %2 字段 %3 的宽度（%4 位，%5 位小数）")
-                              .arg(formatNumber(d), tableName(), fieldName)
-                              .arg(f.length)
-                              .arg(f.decimals));
-        std::memcpy(p + (f.length - t.size()), t.constData(), size_t(t.size()));
+        // A long integer part leaves room for fewer decimals; only one that
+        // does not fit itself is refused.
+        const std::optional<QByteArray> t = numberColumnText(d, f.length, f.decimals);
+        if (!t)
+            throw DbError(QString::fromUtf8("数值 %1 超出表 %2 字段 %3 能存的范围：该字段最大能存 %4，最小能存 %5")
+                              .arg(v.kind == Value::Text ? gbk::decode(v.text.trimmed()) : formatNumber(d),
+                                   tableName(), fieldName, largestColumnNumber(f.length),
+                                   smallestColumnNumber(f.length)));
+        std::memcpy(p, t->constData(), size_t(f.length));
         return;
     }
     case 'D': {

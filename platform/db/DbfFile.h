@@ -133,6 +133,10 @@ public:
     // present blocks is rewritten there. Throws when the value does not fit (a
     // number wider than the column, a text that is not a date).
     void encode(QByteArray &record, int field, const Value &v);
+    // Throws when the memo file cannot hold text as the memo `field` of
+    // record `rec` (-1 when not known): a dBASE III memo ends at its first
+    // 0x1A, so a text holding one would read back cut.
+    void checkMemoText(int field, const QByteArray &text, int rec) const;
 
     // Writes through to the file; throw DbError on any failure.
     void writeRecord(int rec, const QByteArray &record);
