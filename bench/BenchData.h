@@ -10,6 +10,9 @@
 #include <functional>
 #include <memory>
 
+namespace benchmark {
+class State;
+}
 namespace db {
 class Dataset;
 }
@@ -34,6 +37,9 @@ void makeBenchFolder(const QString &dir, int records, int recordsPerYear = 1000)
 // Every field of every row of the open table read as text: the bytes of
 // the texts, for the full scans the benchmarks set beside their figures.
 qint64 readEveryField(db::Dataset &table);
+// That scan of table `name` of dir, opened and closed again, once each
+// iteration of the benchmark; returns the rows of one scan.
+int scanEveryField(benchmark::State &state, const QString &dir, const QString &name);
 // Table `table` of dir written as exchange text to file.
 void writeBenchText(const QString &dir, const QString &table, const QString &file, TextMember member);
 

@@ -34,11 +34,11 @@ const GroupControls kGroups[] = {
 };
 
 // While an update runs the window stays painted; what the user does waits.
-std::function<void()> keepPainted()
+ReadProgress keepPainted()
 {
     auto shown = std::make_shared<QElapsedTimer>();
     shown->start();
-    return [shown] {
+    return [shown](qint64, qint64) {
         if (shown->elapsed() < 100)
             return;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -1,12 +1,8 @@
 #pragma once
 // The reader of the code-table update files (DFJHXX.TXT, ZTFL.TXT, XKFL.TXT,
-// LSBW.TXT): the package members' reader, except that a record running on
-// past the columns of a 98-column table, not a 99-column one, hands a single
-// byte to the next row.
-#include <QByteArray>
+// LSBW.TXT): the package members' reader, except that a record must carry
+// exactly one value per column of the table. A line that does not would
+// load shifted into the wrong columns.
+#include "ImportTxtRecord.h"
 
-namespace db {
-class Table;
-}
-
-void ImportCodeTxtRecord(db::Table &table, const QByteArray &record);
+inline constexpr TxtRecordReader ImportCodeTxtRecord{98, true};

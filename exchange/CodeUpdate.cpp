@@ -9,6 +9,7 @@
 #include "db/DbError.h"
 #include "db/DbfFile.h"
 #include "db/Table.h"
+#include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 
@@ -80,58 +81,82 @@ QString firstDifference(const QVector<db::ColumnDef> &chosen, const QVector<db::
     return {};
 }
 
-// A table file made beside the tables under a name the engine takes for its
-// own temporary files (so start-up clears it away after a crash). Removed
+// A table file made beside the table it is to replace, under a name the
+// engine takes for its own temporary files (so start-up clears it away
+// after a crash), with the code-page file a ready table may bring. Removed
 // unless it was renamed into place.
 class ScratchFile
 {
 public:
-    explicit ScratchFile(const QString &name) : m_name("~new-" + name) { remove(); }
+    ScratchFile(const QString &folder, const QString &name) : m_folder(folder), m_name("~new-" + name) { remove(); }
     ~ScratchFile() { remove(); }
     ScratchFile(const ScratchFile &) = delete;
     ScratchFile &operator=(const ScratchFile &) = delete;
 
+    const QString &folder() const { return m_folder; }
     const QString &name() const { return m_name; }
-    QString path() const { return QDir(DataDir).filePath(m_name); }
+    QString path() const { return QDir(m_folder).filePath(m_name); }
+    QString codePagePath() const { return QDir(m_folder).filePath(QFileInfo(m_name).completeBaseName() + ".cpg"); }
 
 private:
     void remove() const
     {
-        for (QString found; !(found = db::DbfFile::findFile(DataDir, m_name)).isEmpty();) {
+        QFile::remove(codePagePath());
+        for (QString found; !(found = db::DbfFile::findFile(m_folder, m_name)).isEmpty();) {
             db::DbfFile::forget(found);
             if (!QFile::remove(found))
                 break;
         }
     }
+    QString m_folder;
     QString m_name;
 };
 
 // Reads the update file into a new table of the given columns, text columns
 // at their widest.
 void readTextFile(const QString &textPath, QVector<db::ColumnDef> columns, const ScratchFile &into,
-                  const std::function<void()> &afterLine)
+                  const ReadProgress &progress)
 {
     for (db::ColumnDef &c : columns)
         if (c.type == 'C')
             c.length = std::max(c.length, kWidestText);
-    db::DbfFile::create(DataDir, into.name(), columns);
+    db::DbfFile::create(into.folder(), into.name(), columns);
     db::Table table;
-    table.setDatabaseName(DataDir);
+    table.setDatabaseName(into.folder());
     table.setTableName(into.name());
     table.open();
     table.beginBulkLoad();
-    ImportTextFile(table, textPath, ImportCodeTxtRecord, afterLine);
+    ImportTextFile(table, textPath, ImportCodeTxtRecord, progress);
     table.endBulkLoad();
 }
 
-// Copies the rows read into a new table of the real columns; a text longer
-// than its column stops the copy. Returns the number of rows.
+// A text the code table is to hold must be GBK that reads back to the same
+// bytes: a table in UTF-8 may hold characters GBK has not, and one marked
+// as GBK may hold bytes that are no GBK text at all. row counts from 1.
+void requireGbkText(const db::DbfFile &file, int rec, int field, const db::Value &v, const QString &source, int row)
+{
+    if (v.kind != db::Value::Text)
+        return;
+    const QString text =
+        file.fields()[field].type == 'C' ? file.storedText(file.record(rec), field) : gbk::decode(v.text);
+    if (gbk::encodable(text) && gbk::encode(text) == v.text)
+        return;
+    throw ExchangeError(u("%1 的第 %2 条记录中，%3 列的值“%4”不是 GBK 文字%5")
+                            .arg(source)
+                            .arg(row)
+                            .arg(QString::fromLatin1(file.fields()[field].name), text)
+                            .arg(file.isUtf8() ? u("（该表的代码页是 UTF-8，其中有 GBK 无法表示的字符）") : QString()));
+}
+
+// Copies the rows read into a new GBK table of the real columns; a text
+// longer than its column, or one of a UTF-8 table that GBK cannot hold,
+// stops the copy. Returns the number of rows.
 int copyRows(const ScratchFile &from, const QVector<db::ColumnDef> &columns, const ScratchFile &to,
              const QString &textName)
 {
-    db::DbfFile::create(DataDir, to.name(), columns);
-    const auto source = db::DbfFile::open(DataDir, from.name());
-    const auto target = db::DbfFile::open(DataDir, to.name());
+    db::DbfFile::create(to.folder(), to.name(), columns);
+    const auto source = db::DbfFile::open(from.folder(), from.name());
+    const auto target = db::DbfFile::open(to.folder(), to.name());
     db::DbfFile::BulkAppend bulk(*target);
     int rows = 0;
     for (int rec = 0; rec < source->recordCount(); ++rec) {
@@ -142,6 +167,7 @@ int copyRows(const ScratchFile &from, const QVector<db::ColumnDef> &columns, con
         for (int f = 0; f < target->fieldCount(); ++f) {
             const db::Value v = source->value(rec, f);
             const db::FieldDef &def = target->fields()[f];
+            requireGbkText(*source, rec, f, v, textName, rows);
             if (def.type == 'C' && v.kind == db::Value::Text && v.text.size() > def.length)
                 throw ExchangeError(u("%1 的第 %2 条记录中，%3 列的值“%4”有 %5 字节，超出该列的宽度 %6 字节")
                                         .arg(textName)
@@ -198,21 +224,26 @@ void copyFile(const QString &source, const QString &target)
 }
 
 // The copy must open as a table, have the columns of the table it replaces
-// and every value must read.
+// and every value must read, its texts as GBK.
 void checkReadyTable(const ScratchFile &copy, const QString &shown, const QVector<db::ColumnDef> &columns)
 {
     try {
-        const auto file = db::DbfFile::open(DataDir, copy.name());
+        const auto file = db::DbfFile::open(copy.folder(), copy.name());
         const QString difference = firstDifference(columnsOf(*file), columns);
         if (!difference.isEmpty())
             throw ExchangeError(u("所选的表 %1 与原表的列不同：%2").arg(shown, difference));
-        for (int rec = 0; rec < file->recordCount(); ++rec)
-            if (!file->isDeleted(rec))
-                for (int f = 0; f < file->fieldCount(); ++f)
-                    file->value(rec, f);
+        for (int rec = 0, row = 0; rec < file->recordCount(); ++rec) {
+            if (file->isDeleted(rec))
+                continue;
+            ++row;
+            for (int f = 0; f < file->fieldCount(); ++f)
+                requireGbkText(*file, rec, f, file->value(rec, f), shown, row);
+        }
     } catch (const db::DbError &e) {
         // The engine names the copy; the user knows the file chosen.
-        const QString what = QString(e.message()).replace(QFileInfo(copy.name()).completeBaseName(), shown);
+        const QString what = QString(e.message())
+                                 .replace(copy.name(), shown, Qt::CaseInsensitive)
+                                 .replace(QFileInfo(copy.name()).completeBaseName(), shown);
         throw ExchangeError(u("所选的文件 %1 不是可用的表：%2").arg(shown, what));
     }
 }
@@ -230,11 +261,25 @@ void reopen(const QList<db::Table *> &tables)
         t->open();
 }
 
+// Renames the scratch file over the table's file, which nothing may hold open.
+void renameInto(const QString &scratch, const QString &target)
+{
+    const QString name = QFileInfo(target).fileName();
+    if (db::DbfFile::isOpen(target))
+        throw ExchangeError(u("表 %1 正在使用中，无法替换。").arg(name) + unchanged(target));
+    db::DbfFile::forget(target);
+    db::DbfFile::forget(scratch);
+    if (std::rename(QFile::encodeName(scratch).constData(), QFile::encodeName(target).constData()) != 0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        throw ExchangeError(u("无法用新表替换 %1：%2。").arg(name, reason) + unchanged(target));
+    }
+}
+
 // Renames the scratch file over the table's file. The data module's tables
 // on that file are closed meanwhile, so none of them keeps reading the old
 // one, and opened again on the new. A classification the folder did not
 // have is opened as well, so its pickers work from now on.
-void putInPlace(const CodeTable &t, const ScratchFile &scratch, const QString &target)
+void putInPlace(const CodeTable &t, const QString &scratch, const QString &target)
 {
     const QString base = QFileInfo(target).completeBaseName();
     const QString dataDir = QFileInfo(DataDir).absoluteFilePath();
@@ -247,15 +292,7 @@ void putInPlace(const CodeTable &t, const ScratchFile &scratch, const QString &t
         }
     }
     try {
-        const QString name = QFileInfo(target).fileName();
-        if (db::DbfFile::isOpen(target))
-            throw ExchangeError(u("表 %1 正在使用中，无法替换。").arg(name) + unchanged(target));
-        db::DbfFile::forget(target);
-        db::DbfFile::forget(scratch.path());
-        if (std::rename(QFile::encodeName(scratch.path()).constData(), QFile::encodeName(target).constData()) != 0) {
-            const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-            throw ExchangeError(u("无法用新表替换 %1：%2。").arg(name, reason) + unchanged(target));
-        }
+        renameInto(scratch, target);
     } catch (...) {
         try {
             reopen(closed);
@@ -281,8 +318,46 @@ void beforeReplacing(const QString &target, Steps steps)
     try {
         steps();
     } catch (const std::exception &e) {
-        throw ExchangeError(ui::errorText(e) + '\n' + unchanged(target));
+        throw ExchangeError(ui::errorText(e) + '\n' + unchanged(target), ui::errorDetails(e));
     }
+}
+
+// An update without rows would leave the pickers with nothing to offer.
+void requireRows(int rows, const QString &source)
+{
+    if (rows == 0)
+        throw ExchangeError(u("%1 中没有任何记录，不能用来更新。").arg(source));
+}
+
+// The ready table's code-page file, copied beside the copy of the table, so
+// that the engine reads the copy in the table's own code page. False when
+// the table has none.
+bool copyCodePage(const QString &readyPath, const ScratchFile &copy)
+{
+    const QFileInfo ready(readyPath);
+    const QString cpg = db::DbfFile::findFile(ready.absolutePath(), ready.completeBaseName() + ".cpg");
+    if (cpg.isEmpty())
+        return false;
+    copyFile(cpg, copy.codePagePath());
+    return true;
+}
+
+// The language-driver byte of a table file marks it as ours: GBK (0x4D,
+// 0x7A) or unmarked.
+bool markedAsGbk(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || !f.seek(29))
+        return false;
+    char mark = 0;
+    return f.getChar(&mark) && QByteArray("\x00\x4D\x7A\x57", 4).contains(mark);
+}
+
+InstallTable installer(const QString &target, const InstallTable &install)
+{
+    if (install)
+        return install;
+    return [target](const QString &scratch) { renameInto(scratch, target); };
 }
 
 } // namespace
@@ -302,31 +377,66 @@ bool isReadyTableName(const CodeTable &t, const QString &chosen)
     return QFileInfo(chosen).fileName().compare(QString::fromLatin1(t.readyFile), Qt::CaseInsensitive) == 0;
 }
 
-int updateFromArchive(const CodeTable &t, const QString &archivePath, const std::function<void()> &afterLine)
+int replaceFromText(const QString &target, const QVector<db::ColumnDef> &columns, const QString &textPath,
+                    const ReadProgress &progress, const InstallTable &install)
+{
+    const QString folder = QFileInfo(target).absolutePath();
+    ScratchFile read(folder, "read-" + QFileInfo(target).fileName());
+    ScratchFile made(folder, QFileInfo(target).fileName());
+    int rows = 0;
+    beforeReplacing(target, [&] {
+        readTextFile(textPath, columns, read, progress);
+        rows = copyRows(read, columns, made, QFileInfo(textPath).fileName());
+        requireRows(rows, QFileInfo(textPath).fileName());
+    });
+    installer(target, install)(made.path());
+    return rows;
+}
+
+int replaceFromReadyTable(const QString &target, const QVector<db::ColumnDef> &columns, const QString &readyPath,
+                          const InstallTable &install)
+{
+    const QString folder = QFileInfo(target).absolutePath();
+    const QString shown = QFileInfo(readyPath).fileName();
+    ScratchFile copy(folder, QFileInfo(target).fileName());
+    ScratchFile rebuilt(folder, "gbk-" + QFileInfo(target).fileName());
+    const ScratchFile *made = &copy;
+    int rows = 0;
+    beforeReplacing(target, [&] {
+        copyFile(readyPath, copy.path());
+        const bool codePageNamed = copyCodePage(readyPath, copy);
+        checkReadyTable(copy, shown, columns);
+        // Only GBK is installed: a table that names another code page is
+        // written anew, its texts read in that code page.
+        if (codePageNamed || !markedAsGbk(copy.path())) {
+            rows = copyRows(copy, columns, rebuilt, shown);
+            made = &rebuilt;
+        } else {
+            const auto file = db::DbfFile::open(folder, copy.name());
+            rows = file->recordCount() - file->deletedCount();
+        }
+        db::DbfFile::forget(copy.path());
+        requireRows(rows, shown);
+    });
+    installer(target, install)(made->path());
+    return rows;
+}
+
+int updateFromArchive(const CodeTable &t, const QString &archivePath, const ReadProgress &progress)
 {
     const QString target = targetPath(t);
     const QString member = QString::fromLatin1(t.member);
-    ScratchFile read("read-" + QFileInfo(target).fileName());
-    ScratchFile made(QFileInfo(target).fileName());
-    int rows = 0;
     beforeReplacing(target, [&] {
         if (!archiver::extractMembers(archivePath, {member}).isEmpty())
             throw ExchangeError(u("压缩包 %1 中没有文件 %2").arg(QFileInfo(archivePath).fileName(), member));
-        const QVector<db::ColumnDef> columns = targetColumns(t, target);
-        readTextFile(QFileInfo(archivePath).dir().filePath(member), columns, read, afterLine);
-        rows = copyRows(read, columns, made, member);
     });
-    putInPlace(t, made, target);
-    return rows;
+    return replaceFromText(target, targetColumns(t, target), QFileInfo(archivePath).dir().filePath(member), progress,
+                           [&](const QString &scratch) { putInPlace(t, scratch, target); });
 }
 
 void updateFromReadyTable(const CodeTable &t, const QString &readyPath)
 {
     const QString target = targetPath(t);
-    ScratchFile copy(QFileInfo(target).fileName());
-    beforeReplacing(target, [&] {
-        copyFile(readyPath, copy.path());
-        checkReadyTable(copy, QFileInfo(readyPath).fileName(), targetColumns(t, target));
-    });
-    putInPlace(t, copy, target);
+    replaceFromReadyTable(target, targetColumns(t, target), readyPath,
+                          [&](const QString &scratch) { putInPlace(t, scratch, target); });
 }

@@ -4,7 +4,11 @@
 // rows are made complete in a scratch file beside the tables, which is then
 // renamed over the old file in one step; whatever fails before that leaves
 // the old table as it was and says what failed (ExchangeError).
+#include "ExchangeTextReader.h"
+#include "db/DbfFile.h"
+
 #include <QString>
+#include <QVector>
 #include <functional>
 #include <span>
 
@@ -33,10 +37,23 @@ bool isReadyTableName(const CodeTable &table, const QString &chosen);
 
 // Unpacks the table's text file beside the archive (it stays there), reads
 // it whole and puts the rows in place of the table's. A value longer than
-// its column is refused rather than cut. afterLine runs after every
-// physical line. Returns the number of rows.
-int updateFromArchive(const CodeTable &table, const QString &archivePath, const std::function<void()> &afterLine = {});
+// its column is refused rather than cut, and so are a line whose count of
+// values differs from the table's columns and a file without rows.
+// Returns the number of rows.
+int updateFromArchive(const CodeTable &table, const QString &archivePath, const ReadProgress &progress = {});
 
-// Copies the ready table in place of the table's file, once the copy is
-// whole, opens as a table and has the same columns as the table it replaces.
+// Puts the ready table in place of the table's file, once it is whole, opens
+// as a table, has the same columns as the table it replaces and holds rows.
+// A ready table whose .cpg names UTF-8 is written anew in GBK (a text GBK
+// cannot hold refuses it); other code pages the engine cannot read refuse it.
 void updateFromReadyTable(const CodeTable &table, const QString &readyPath);
+
+// The same work on one table file, without the data module: the new table
+// made whole beside target under a scratch name, with the given columns, and
+// handed to install (by default a rename over target). Returns the number of
+// rows; throws ExchangeError with target unchanged when the input is refused.
+using InstallTable = std::function<void(const QString &scratchPath)>;
+int replaceFromText(const QString &target, const QVector<db::ColumnDef> &columns, const QString &textPath,
+                    const ReadProgress &progress = {}, const InstallTable &install = {});
+int replaceFromReadyTable(const QString &target, const QVector<db::ColumnDef> &columns, const QString &readyPath,
+                          const InstallTable &install = {});

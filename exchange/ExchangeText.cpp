@@ -1,7 +1,7 @@
 #include "ExchangeText.h"
 
-ExchangeError::ExchangeError(const QString &message)
-    : std::runtime_error(message.toStdString()), m_message(message)
+ExchangeError::ExchangeError(const QString &message, const QString &details)
+    : std::runtime_error(message.toStdString()), m_message(message), m_details(details)
 {
 }
 

@@ -4,19 +4,31 @@
 // line break, or beginning with a double quote, enclosed in double quotes
 // with its inner quotes doubled. Everything works on GBK bytes: no GBK
 // trail byte equals TAB, CR, LF or '"', so scanning bytes is safe.
+#include "ui/HandlerGuard.h"
+
 #include <QByteArray>
 #include <QString>
 #include <stdexcept>
 
 // A file of the exchange that cannot be written or read; what() is UTF-8.
-class ExchangeError : public std::runtime_error
+// The details keep what a tool said about it (the archiver's transcript).
+class ExchangeError : public std::runtime_error, public ui::ErrorDetails
 {
 public:
-    explicit ExchangeError(const QString &message);
+    explicit ExchangeError(const QString &message, const QString &details = {});
     QString message() const { return m_message; }
+    QString details() const override { return m_details; }
 
 private:
     QString m_message;
+    QString m_details;
+};
+
+// A read stopped at the user's request; what it wrote is taken back.
+class ReadCancelled : public std::exception
+{
+public:
+    const char *what() const noexcept override { return "read cancelled"; }
 };
 
 // Every double quote doubled.

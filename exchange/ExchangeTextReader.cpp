@@ -9,8 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-int ImportTextFile(db::Table &table, const QString &path, TxtRecordReader readRecord,
-                   const std::function<void()> &afterLine)
+int ImportTextFile(db::Table &table, const QString &path, TxtRecordReader reader, const ReadProgress &progress)
 {
     const QString name = QFileInfo(path).fileName();
     QFile text(path);
@@ -24,12 +23,16 @@ int ImportTextFile(db::Table &table, const QString &path, TxtRecordReader readRe
     db::DbfFile::BulkAppend load(*file);
 
     RecordAssembler records(text);
-    records.setAfterLine(afterLine);
+    if (progress) {
+        const qint64 total = text.size();
+        records.setAfterRead([&progress, total](qint64 done) { progress(done, total); });
+    }
     table.disableControls();
     try {
+        TxtRecordTarget target(table, reader);
         QByteArray record;
         while (records.next(record))
-            readRecord(table, record);
+            target.read(record);
         load.finish();
     } catch (const std::exception &e) {
         QString undo;
@@ -41,6 +44,8 @@ int ImportTextFile(db::Table &table, const QString &path, TxtRecordReader readRe
             undo = QString::fromUtf8("；已读入的行未能撤销：%1").arg(ui::errorText(failed));
         }
         table.enableControls();
+        if (dynamic_cast<const ReadCancelled *>(&e) && undo.isEmpty())
+            throw;
         throw ExchangeError(QString::fromUtf8("读取文件 %1 第 %2 行时出错：%3%4")
                                 .arg(name)
                                 .arg(records.firstLine())

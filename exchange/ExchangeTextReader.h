@@ -7,12 +7,15 @@
 #include <QString>
 #include <functional>
 
-using TxtRecordReader = void (*)(db::Table &table, const QByteArray &record);
+// Runs after every piece of a file read (not every line: a file of blank
+// lines must cost next to nothing), with the bytes read so far and the
+// file's size. It may throw ReadCancelled to stop the read.
+using ReadProgress = std::function<void(qint64 done, qint64 total)>;
 
 // Reads the file at path into the open table and returns the number of rows
-// it appended. afterLine runs after every physical line (a window
-// repaints there). When the file cannot be read or a value does not fit its
-// column, the rows this read appended are taken back and ExchangeError names
-// the file, the line and the column.
-int ImportTextFile(db::Table &table, const QString &path, TxtRecordReader readRecord = ImportTxtRecord,
-                   const std::function<void()> &afterLine = {});
+// it appended. When the file cannot be read, a value does not fit its
+// column or the read is cancelled, the rows this read appended are taken
+// back; ExchangeError then names the file, the line and the column, and a
+// cancel comes back as ReadCancelled.
+int ImportTextFile(db::Table &table, const QString &path, TxtRecordReader reader = ImportTxtRecord,
+                   const ReadProgress &progress = {});

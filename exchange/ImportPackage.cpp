@@ -3,6 +3,7 @@
 #include "ExchangeText.h"
 #include "ExchangeTextReader.h"
 #include "ExportPackage.h"
+#include "MemberText.h"
 #include "RecordRoutines.h"
 #include "RowCopy.h"
 #include "UnitDM.h"
@@ -121,25 +122,6 @@ QHash<Key, QString> collidingKeys(const QString &scratchFolder)
     return moved;
 }
 
-// The export writes no NUL byte, and the reader would take a file of them
-// for blank lines: such a member is damaged, not empty.
-void requireText(const QString &path)
-{
-    const QString name = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ExchangeError(u("无法打开文件 %1：%2").arg(name, file.errorString()));
-    qint64 line = 1;
-    while (!file.atEnd()) {
-        const QByteArray chunk = file.read(1 << 20);
-        if (const qsizetype nul = chunk.indexOf('\0'); nul >= 0)
-            throw ExchangeError(u("文件 %1 第 %2 行含有空字符，不是导出的文本，导入包可能已损坏。")
-                                    .arg(name)
-                                    .arg(line + chunk.left(nul).count('\n')));
-        line += chunk.count('\n');
-    }
-}
-
 // Records whose key is not one this program makes would be stored where
 // no list shows them, and two records of one key and region would both
 // take the child rows of that key: a package with either is damaged.
@@ -210,6 +192,28 @@ UnpackedPackage::UnpackedPackage(const QString &packagePath)
         wanted << memberFile(m);
     m_missing = archiver::extractMembers(copy, wanted);
     QFile::remove(copy);
+    requireRecords();
+}
+
+UnpackedPackage::UnpackedPackage(const QMap<QString, QByteArray> &members)
+{
+    if (!m_dir.isValid())
+        throw ExchangeError(u("无法建立临时文件夹：%1").arg(m_dir.errorString()));
+    for (int m = 0; m < kStagedMembers; ++m) {
+        const auto found = members.constFind(memberFile(m));
+        if (found == members.constEnd()) {
+            m_missing << memberFile(m);
+            continue;
+        }
+        QFile file(QDir(m_dir.path()).filePath(memberFile(m)));
+        if (!file.open(QIODevice::WriteOnly) || file.write(*found) != found->size())
+            throw ExchangeError(u("无法写入文件 %1：%2").arg(memberFile(m), file.errorString()));
+    }
+    requireRecords();
+}
+
+void UnpackedPackage::requireRecords() const
+{
     if (m_missing.contains(memberFile(0)))
         throw ExchangeError(u("导入包中没有科技成果主表 %1，不能导入。").arg(memberFile(0)));
 }
@@ -230,6 +234,18 @@ int StagePackage(const UnpackedPackage &package, const StagingProgress &progress
     const QString scratchFolder = QDir(package.folder()).filePath(QStringLiteral("staging"));
     if (!QDir().mkpath(scratchFolder))
         throw ExchangeError(u("无法建立临时文件夹 %1。").arg(QDir::toNativeSeparators(scratchFolder)));
+    // The work: reading the members, then copying their rows, each counted
+    // by the members' bytes.
+    qint64 bytes = 0;
+    for (int m = 0; m < kStagedMembers; ++m)
+        if (const QString path = package.memberPath(m); !path.isEmpty())
+            bytes += QFileInfo(path).size();
+    qint64 done = 0;
+    const auto advance = [&](qint64 to) {
+        if (progress.advance)
+            progress.advance(to, 2 * bytes);
+    };
+
     ScratchTables incoming(scratchFolder);
     for (int m = 0; m < kStagedMembers; ++m) {
         incoming.push_back(scratchTwin(scratchFolder, m));
@@ -238,14 +254,19 @@ int StagePackage(const UnpackedPackage &package, const StagingProgress &progress
             continue;
         if (progress.memberStarts)
             progress.memberStarts(m);
-        requireText(path);
+        RequireMemberText(path);
         incoming[m]->beginBulkLoad();
-        ImportTextFile(*incoming[m], path, ImportTxtRecord, progress.afterLine);
+        ImportTextFile(*incoming[m], path, ImportTxtRecord, [&](qint64 read, qint64) { advance(done + read); });
         incoming[m]->endBulkLoad();
+        done += QFileInfo(path).size();
         if (m == 0)
             requireRecordKeys(*db::DbfFile::open(scratchFolder, stagingName(0)), memberFile(0));
     }
     const QHash<Key, QString> moved = collidingKeys(scratchFolder);
+    qint64 rowsToCopy = 0;
+    for (int m = 0; m < kStagedMembers; ++m)
+        rowsToCopy += db::DbfFile::open(scratchFolder, stagingName(m))->recordCount();
+    qint64 copied = 0;
 
     // The package goes into staging whole or not at all, after a crash too.
     db::Transaction transaction(DataDir);
@@ -259,6 +280,8 @@ int StagePackage(const UnpackedPackage &package, const StagingProgress &progress
             const int region = target->fieldIndex("item_dqdm");
             db::DbfFile::BulkAppend bulk(*target);
             for (int rec = 0; rec < source->recordCount(); ++rec) {
+                if (++copied % 4096 == 0)
+                    advance(bytes + bytes * copied / rowsToCopy);
                 if (source->isDeleted(rec))
                     continue;
                 const auto to = m < kKeyedMembers && !moved.isEmpty() ? moved.constFind(keyOf(rec)) : moved.constEnd();
@@ -273,9 +296,12 @@ int StagePackage(const UnpackedPackage &package, const StagingProgress &progress
         transaction.commit();
     } catch (const std::exception &e) {
         const QString undo = transaction.rollback();
+        if (dynamic_cast<const ReadCancelled *>(&e) && undo.isEmpty())
+            throw;
         throw ExchangeError(u("写入暂存表时出错：%1%2")
                                 .arg(ui::errorText(e), undo.isEmpty() ? QString() : u("；未能撤销：") + undo));
     }
+    advance(2 * bytes);
     return records;
 }
 

@@ -4,6 +4,8 @@
 // unpacked into a folder of its own and read into scratch tables there;
 // only a package read whole reaches the staging tables, so a refused one
 // leaves every table as it was.
+#include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -24,6 +26,9 @@ public:
     // refuses the package (a damaged archive, a member with a path), and
     // ExchangeError when the package has no KJCG.TXT.
     explicit UnpackedPackage(const QString &packagePath);
+    // The member files as the archiver would leave them (name → contents),
+    // for reading a package without one. Throws ExchangeError as above.
+    explicit UnpackedPackage(const QMap<QString, QByteArray> &members);
     UnpackedPackage(const UnpackedPackage &) = delete;
     UnpackedPackage &operator=(const UnpackedPackage &) = delete;
 
@@ -33,6 +38,8 @@ public:
     int memberCount() const;
 
 private:
+    void requireRecords() const;
+
     QTemporaryDir m_dir;
     QStringList m_missing;
 };
@@ -40,7 +47,9 @@ private:
 struct StagingProgress
 {
     std::function<void(int member)> memberStarts; // before member i is read
-    std::function<void()> afterLine;              // after every physical line
+    // After every piece of work, with the work done and all there is. It may
+    // throw ReadCancelled: the staging tables then stay as they were.
+    std::function<void(qint64 done, qint64 total)> advance;
 };
 
 // Reads every member the package has into its staging table and returns the
@@ -48,9 +57,9 @@ struct StagingProgress
 // ITEM_DQDM) is already staged, as a record or by child rows, take another
 // ITEM_DQDM together with their child rows, so two packages never share
 // child rows. Throws ExchangeError naming the file and line when a member
-// does not read or holds a NUL byte, or when a record lacks a record key or
-// repeats the key and region of another; the staging tables are then as
-// before.
+// does not read or is not GBK text (RequireMemberText), or when a record
+// lacks a record key or repeats the key and region of another; the staging
+// tables are then as before.
 int StagePackage(const UnpackedPackage &package, const StagingProgress &progress = {});
 
 // Deletes every row of the five staging tables of the records and their child

@@ -5,6 +5,8 @@
 #include "db/Table.h"
 #include "ui/Clock.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kDateColumn = 5; // column 6, ITEM_121 of the staging record
@@ -53,10 +55,7 @@ struct Cursor
 class RowFiller
 {
 public:
-    explicit RowFiller(db::Table &table)
-        : m_table(table), m_dateRule(table.tableName() == QLatin1String("KJCGtemp.dbf"))
-    {
-    }
+    RowFiller(db::Table &table, bool dateRule) : m_table(table), m_dateRule(dateRule) {}
 
     void begin() { m_table.append(); }
 
@@ -108,14 +107,61 @@ int dataColumns(db::Table &table)
     return n;
 }
 
+int quotesIn(const QByteArray &text, qsizetype from, qsizetype to)
+{
+    return int(std::count(text.constData() + from, text.constData() + to, '"'));
+}
+
+// The number of values of a record as the writer separates them: TABs
+// inside a quoted value do not count.
+int countValues(const QByteArray &record)
+{
+    if (TrimBytes(record).isEmpty())
+        return 0;
+    qsizetype tab = record.indexOf('\t');
+    if (tab < 0)
+        return 1;
+    int values = 1; // the first value is never quoted
+    for (qsizetype pos = tab + 1;; pos = tab + 1) {
+        ++values;
+        tab = record.indexOf('\t', pos);
+        qsizetype lead = pos;
+        while (lead < record.size() && record[lead] == '"')
+            ++lead;
+        if ((lead - pos) % 2 == 1) {
+            // A quoted value runs on over TABs until its quotes pair up.
+            int quotes = quotesIn(record, pos, tab < 0 ? record.size() : tab);
+            while (quotes % 2 == 1 && tab >= 0) {
+                const qsizetype next = record.indexOf('\t', tab + 1);
+                quotes += quotesIn(record, tab + 1, next < 0 ? record.size() : next);
+                tab = next;
+            }
+        }
+        if (tab < 0)
+            return values;
+    }
+}
+
 } // namespace
 
-void ReadTxtRecord(db::Table &table, const QByteArray &record, int oneByteTailColumns)
+TxtRecordTarget::TxtRecordTarget(db::Table &table, TxtRecordReader reader)
+    : m_table(table), m_reader(reader), m_columns(dataColumns(table)),
+      m_tailBytes(m_columns == reader.oneByteTailColumns ? 1 : 10),
+      m_dateRule(table.tableName() == QLatin1String("KJCGtemp.dbf"))
 {
-    const int n = dataColumns(table);
-    const int tailBytes = n == oneByteTailColumns ? 1 : 10;
-    RowFiller row(table);
+}
+
+void TxtRecordTarget::read(const QByteArray &record)
+{
     Cursor line{record};
+    if (line.restIsBlank())
+        return;
+    if (m_reader.exactValueCount) {
+        if (const int values = countValues(record); values != m_columns)
+            throw ExchangeError(QString::fromUtf8("这一行有 %1 个值，表有 %2 列").arg(values).arg(m_columns));
+    }
+    const int n = m_columns;
+    RowFiller row(m_table, m_dateRule);
     bool firstRow = true;
     QByteArray carried; // first column of a further row cut from the last one
     bool carry = false;
@@ -141,16 +187,11 @@ void ReadTxtRecord(db::Table &table, const QByteArray &record, int oneByteTailCo
         } else {
             // Two or more values beyond the columns: the old writers' records
             // ran on, and the tail of the last value begins the next row.
-            const qsizetype cut = std::max<qsizetype>(0, last.size() - tailBytes);
+            const qsizetype cut = std::max<qsizetype>(0, last.size() - m_tailBytes);
             row.set(n - 1, TrimBytes(last.left(cut)));
             carried = TrimBytes(last.mid(cut));
             carry = true;
         }
         row.post();
     }
-}
-
-void ImportTxtRecord(db::Table &table, const QByteArray &record)
-{
-    ReadTxtRecord(table, record, 99);
 }

@@ -11,13 +11,37 @@ namespace db {
 class Table;
 }
 
-// Appends and posts the rows of one record to the open table. A record two
-// or more values too long ends its row's last column ten bytes early and
-// starts a further row with them; one byte early for a table of
-// oneByteTailColumns columns. Throws ExchangeError naming the column when a
-// value does not fit it; the row being filled is then dropped, rows posted
-// before stay.
-void ReadTxtRecord(db::Table &table, const QByteArray &record, int oneByteTailColumns);
+// The two readers of the exchange: the package members' (ImportTxtRecord)
+// and the code-table update files' (ImportCodeTxtRecord). A record two or
+// more values too long ends its row's last column ten bytes early and starts
+// a further row with them; one byte early for a table of oneByteTailColumns
+// columns. The code-table reader takes only records of exactly one value per
+// column.
+struct TxtRecordReader
+{
+    int oneByteTailColumns;
+    bool exactValueCount;
+    bool operator==(const TxtRecordReader &) const = default;
+};
 
-// The package members' reader.
-void ImportTxtRecord(db::Table &table, const QByteArray &record);
+inline constexpr TxtRecordReader ImportTxtRecord{99, false};
+
+// Reads the records of one file into one table: what depends on the table
+// alone is worked out once, not for every record.
+class TxtRecordTarget
+{
+public:
+    TxtRecordTarget(db::Table &table, TxtRecordReader reader);
+    // Appends and posts the rows of one record to the open table; a blank
+    // record makes none. Throws ExchangeError naming the column when a value
+    // does not fit it, or the counts when the reader wants exact ones; the
+    // row being filled is then dropped, rows posted before stay.
+    void read(const QByteArray &record);
+
+private:
+    db::Table &m_table;
+    TxtRecordReader m_reader;
+    int m_columns;
+    int m_tailBytes;
+    bool m_dateRule;
+};

@@ -49,7 +49,13 @@ std::optional<QString> OldPackageUnitCode(const QString &fileName)
     const int bytes = gbk::byteLength(base);
     if (bytes < 5 || bytes > 7 || base.left(4).toUpper() != QLatin1String("CGSB"))
         return std::nullopt;
-    return base.mid(4);
+    // The code becomes part of the member names: a wildcard, a path or a
+    // blank there names no unit.
+    const QString code = base.mid(4);
+    for (const QChar c : code)
+        if (c.isSpace() || c.category() == QChar::Other_Control || QStringLiteral("*?/\\:\"<>|").contains(c))
+            return std::nullopt;
+    return code;
 }
 
 QString ConvertOldPackage(const QString &packagePath, const QString &unitCode)
@@ -88,9 +94,24 @@ QString ConvertOldPackage(const QString &packagePath, const QString &unitCode)
     for (const QString &name : profile)
         if (!missing.contains(name))
             members << name;
-    const QString built = QDir(work.path()).filePath(PackageName());
-    archiver::addFiles(built, members);
+    // A package already in the folder takes the five members, its others
+    // (the unit profile) kept; the archiver works on a copy of it.
     const QString target = QDir(folder).filePath(existingPackageName(folder));
+    const QString built = QDir(work.path()).filePath(PackageName());
+    const bool adding = QFileInfo(target).isFile();
+    if (adding && !QFile::copy(target, built))
+        throw ExchangeError(QString::fromUtf8("无法读取文件 %1。").arg(QDir::toNativeSeparators(target)));
+    try {
+        archiver::addFiles(built, members);
+    } catch (const archiver::ArchiverError &e) {
+        // The members were unpacked a moment ago: what arj cannot read (2,
+        // 9) is the package already there.
+        if (adding && (e.exitCode() == 2 || e.exitCode() == 9))
+            throw archiver::ArchiverError(QString::fromUtf8("文件夹中原有的 %1 已损坏或不是 ARJ 压缩文件，没有改动；请把它移走后再改名。")
+                                              .arg(QFileInfo(target).fileName()),
+                                          e.details(), e.exitCode());
+        throw;
+    }
     if (std::rename(QFile::encodeName(built).constData(), QFile::encodeName(target).constData()) != 0)
         throw ExchangeError(QString::fromUtf8("无法建立文件 %1：%2")
                                 .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(std::strerror(errno))));

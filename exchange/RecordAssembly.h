@@ -2,7 +2,8 @@
 // The first step of reading exchange text: physical lines joined into
 // logical records. A physical line ends at CR LF or at a lone LF; a quoted
 // value that holds line breaks continues on the following lines, which are
-// joined to it with the line ends that separated them.
+// joined to it with the line ends that separated them. Blank lines (blanks
+// and control bytes only) make no record and are passed over in bulk.
 #include <QByteArray>
 #include <QIODevice>
 #include <functional>
@@ -17,13 +18,14 @@ public:
     bool next(QByteArray &record);
     // The physical line (from 1) on which the record last returned begins.
     int firstLine() const { return m_firstLine; }
-    // Runs after every physical line read.
-    void setAfterLine(std::function<void()> afterLine) { m_afterLine = std::move(afterLine); }
+    // Runs after every piece of the device read, with the bytes read so far.
+    void setAfterRead(std::function<void(qint64)> afterRead) { m_afterRead = std::move(afterRead); }
 
 private:
     bool readLine(QByteArray &line);
     bool atEnd();
     bool fill();
+    void skipBlankLines();
 
     QIODevice &m_device;
     QByteArray m_buffer;
@@ -31,5 +33,6 @@ private:
     QByteArray m_lineEnd; // of the last line read
     int m_lineNo = 0;
     int m_firstLine = 0;
-    std::function<void()> m_afterLine;
+    qint64 m_read = 0;
+    std::function<void(qint64)> m_afterRead;
 };

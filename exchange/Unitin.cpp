@@ -1,5 +1,6 @@
 #include "Unitin.h"
 
+#include "ExchangeText.h"
 #include "ImportStore.h"
 #include "OldPackage.h"
 #include "RecordRoutines.h"
@@ -30,19 +31,22 @@ const char *const kLoading[kStagedMembers] = {"正在导入科技成果主表…
                                               "正在导入成果完成人……",   "正在导入鉴定委员会名单……",
                                               "正在导入专利情况……",     "正在导入专利情况……"};
 
-// Lets the window repaint now and then during a long step; input waits.
+// Lets the window repaint now and then during a long step; input waits
+// unless the step lets it through.
 class Repainter
 {
 public:
+    explicit Repainter(QEventLoop::ProcessEventsFlags flags = QEventLoop::ExcludeUserInputEvents) : m_flags(flags) {}
     void operator()()
     {
         if (m_last.isValid() && m_last.elapsed() < 100)
             return;
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QCoreApplication::processEvents(m_flags);
         m_last.restart();
     }
 
 private:
+    QEventLoop::ProcessEventsFlags m_flags;
     QElapsedTimer m_last;
 };
 
@@ -59,7 +63,7 @@ private:
 
 void refusePackage(const std::exception &e)
 {
-    ui::showError(u("导入包没有导入，暂存的数据没有改变：\n") + ui::errorText(e));
+    ui::showError(u("导入包没有导入，暂存的数据没有改变：\n") + ui::errorText(e), ui::errorDetails(e));
 }
 
 } // namespace
@@ -79,6 +83,7 @@ TFormin::TFormin(QWidget *parent) : ui::GuardedDialog(parent)
         {Button8, &TFormin::Button8Click}, {Button5, &TFormin::Button5Click}};
     for (const auto &[button, handler] : handlers)
         ui::connectGuarded(button, this, handler);
+    connect(CancelLoad, &QPushButton::clicked, this, [this] { m_cancelLoad = true; });
     FormCreate();
 }
 
@@ -182,30 +187,52 @@ void TFormin::Button3Click()
     TableNames = PackageMemberStems();
     BusyStep busy(m_busy);
     AttachGrids(false);
+    // Only 取消 answers while the package is read; the window keeps painting.
+    const QList<QWidget *> held{Button1, Button3, Button4, Button6, Button8, Button7, Button5, Label7, DBGrid1};
+    QList<bool> enabled;
+    for (QWidget *w : held) {
+        enabled << w->isEnabled();
+        w->setEnabled(false);
+    }
+    m_cancelLoad = false;
+    CancelLoad->setEnabled(true);
+    Animate1->setRange(0, 1000);
+    Animate1->setValue(0);
     Panel4->show();
     DM->T_temp_in->close();
-    Repainter repaint;
+    Repainter repaint(QEventLoop::AllEvents);
     StagingProgress progress;
     progress.memberStarts = [&](int member) {
         Label5->setText(u(kLoading[member]));
         Panel4->repaint();
     };
-    progress.afterLine = [&] { repaint(); };
-    bool staged = true;
+    progress.advance = [&](qint64 done, qint64 total) {
+        Animate1->setValue(total > 0 ? int(done * 1000 / total) : 0);
+        repaint();
+        if (m_cancelLoad)
+            throw ReadCancelled();
+    };
+    enum { Staged, Refused, Cancelled } outcome = Staged;
     try {
         StagePackage(*m_package, progress);
+    } catch (const ReadCancelled &) {
+        outcome = Cancelled;
     } catch (const std::exception &e) {
-        staged = false;
+        outcome = Refused;
         refusePackage(e);
     }
     m_package.reset(); // the member files go with it
+    for (int i = 0; i < held.size(); ++i)
+        held[i]->setEnabled(enabled[i]);
     DM->T_temp_in->setTableName(PackageMemberStems().at(0) + QStringLiteral("temp.dbf"));
     DM->T_temp_in->setFiltered(false);
     DM->T_temp_in->open();
     AttachGrids(true);
     Panel4->hide();
     Button3->setEnabled(false);
-    if (!staged)
+    if (outcome == Cancelled)
+        ShowWarning(u("导入已取消，暂存的数据没有改变。"));
+    if (outcome != Staged)
         return;
     for (QPushButton *b : {Button4, Button7, Button8, Button2})
         b->setEnabled(true);

@@ -53,6 +53,7 @@ private:
 
     std::unique_ptr<UnpackedPackage> m_package;
     bool m_busy = false;
+    bool m_cancelLoad = false; // 取消 pressed while a package is read
 };
 
 extern TFormin *Formin;

@@ -33,7 +33,7 @@ QString errorOf(const std::function<void()> &f)
     try {
         f();
     } catch (const ArchiverError &e) {
-        return e.message();
+        return e.message() + '\n' + e.details();
     }
     return {};
 }
@@ -96,6 +96,7 @@ private slots:
     void packAndUnpackWithArj();
     void refusesNamesWithPaths();
     void failuresAreErrors();
+    void unreadableArchivesInTheUsersWords();
 };
 
 void TestArchiver::packAndUnpackWithArj()
@@ -205,6 +206,49 @@ void TestArchiver::failuresAreErrors()
     QCOMPARE(dir.read("cgsbqy.arj"), QByteArray("old archive"));
     QCOMPARE(entries(dir.path()), QStringList({"KJCG.TXT", "bad.arj", "cgsbqy.arj"}));
     QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+// A package arj cannot read is named for what it is, in one sentence; arj's
+// transcript (over a thousand characters for a damaged one) stays in the
+// details. An archive without members is no error: it has none.
+void TestArchiver::unreadableArchivesInTheUsersWords()
+{
+    TempDir dir;
+    dir.write("KJCG.TXT", kKjcg);
+    dir.write("UNIT.TXT", QByteArray("unit profile line\r\n").repeated(400));
+    int code = -1;
+    arj(dir.path(), {"a", "-y", "good.arj", "KJCG.TXT", "UNIT.TXT"}, &code);
+    const QByteArray good = dir.read("good.arj");
+    QByteArray damaged = good;
+    damaged[damaged.size() - 40] = char(damaged[damaged.size() - 40] ^ 0x55);
+    // The main header and the end mark alone.
+    const int headerSize = uchar(good[2]) | uchar(good[3]) << 8;
+    const QByteArray noMembers = good.left(4 + headerSize + 4 + 2) + QByteArray("\x60\xEA\x00\x00", 4);
+
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        const char *cause;
+    } cases[] = {
+        {"damaged.arj", damaged, "压缩文件 damaged.arj 已损坏（不完整或数据出错），无法解开。"},
+        {"truncated.arj", good.left(good.size() / 2), "压缩文件 truncated.arj 已损坏（不完整或数据出错），无法解开。"},
+        {"zero.arj", {}, "文件 zero.arj 是空的（0 字节），不是 ARJ 压缩文件。"},
+        {"text.arj", "KJCG\tnot packed\r\n", "文件 text.arj 不是 ARJ 压缩文件。"},
+    };
+    for (const auto &c : cases) {
+        dir.write(c.name, c.bytes);
+        try {
+            extractMembers(dir.file(c.name), {"KJCG.TXT", "UNIT.TXT"});
+            QFAIL(c.name);
+        } catch (const ArchiverError &e) {
+            QCOMPARE(e.message(), QString::fromUtf8(c.cause));
+            QVERIFY2(e.details().contains("ARJ"), c.name);
+        }
+    }
+    dir.write("empty.arj", noMembers);
+    QCOMPARE(memberNames(dir.file("empty.arj")), QStringList());
+    QCOMPARE(extractMembers(dir.file("empty.arj"), {"KJCG.TXT"}), QStringList{"KJCG.TXT"});
 }
 
 QTEST_MAIN(TestArchiver)

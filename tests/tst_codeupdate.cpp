@@ -47,11 +47,15 @@ QString makeArchive(const TempDir &folder, const QString &archive, const QString
     return folder.file(archive);
 }
 
-// A ready table written by the engine.
+// A ready table written by the engine, in the code page a .cpg names when
+// one is given (as GDAL writes them).
 QString makeTable(const TempDir &folder, const QString &name, const QVector<db::ColumnDef> &columns,
-                  const QList<QStringList> &rows)
+                  const QList<QStringList> &rows, const QByteArray &codePage = {})
 {
+    QFile::remove(folder.file(name));
     db::DbfFile::create(folder.path(), name, columns);
+    if (!codePage.isEmpty())
+        folder.write(QFileInfo(name).completeBaseName() + ".cpg", codePage);
     {
         const auto file = db::DbfFile::open(folder.path(), name);
         for (const QStringList &row : rows) {
@@ -131,10 +135,11 @@ private slots:
         FcodeManage->Button4->click();
         QVERIFY2(app.boxes().last().text.contains(u("没有文件 DFJHXX.TXT")), qPrintable(app.boxes().last().text));
 
+        // The cause in the user's words; arj's own in the details.
         source.write("DFJHXX.ARJ", "not an archive");
         FcodeManage->Button4->click();
-        QVERIFY(app.boxes().last().text.contains("arj"));
-        QVERIFY(app.boxes().last().text.contains(u("原有的表 DFJHZDXX.DBF 没有改动")));
+        QCOMPARE(app.boxes().last().text, u("文件 DFJHXX.ARJ 不是 ARJ 压缩文件。\n原有的表 DFJHZDXX.DBF 没有改动。"));
+        QVERIFY(app.boxes().last().details.contains("not an ARJ archive"));
         QCOMPARE(app.boxes().count(), 3);
         QCOMPARE(bytesOf("DFJHZDXX.DBF"), plan);
         QVERIFY(DM->TblDFJHZDXX->active());
@@ -197,6 +202,72 @@ private slots:
         FcodeManage->Button2->click();
         QVERIFY2(app.boxes().last().text.contains(u("不是可用的表")), qPrintable(app.boxes().last().text));
         QCOMPARE(bytesOf("DFJHZDXX.DBF"), plan);
+        QCOMPARE(leftovers(), QStringList());
+    }
+
+    // Lines that would load shifted, and updates without rows, are refused
+    // with the table unchanged to the byte.
+    void refusedUpdatesLeaveTablesWhole()
+    {
+        AppFixture app;
+        TempDir source;
+        ChosenFile chosen;
+        const QByteArray ministries = bytesOf("lsbw.dbf");
+        const QStringList shown = rowsOf(DM->tblLsbw);
+        const auto refused = [&](const QString &expected) {
+            const QString text = app.boxes().last().text;
+            QVERIFY2(text.contains(expected) && text.contains(u("没有改动")), qPrintable(text));
+            QCOMPARE(bytesOf("lsbw.dbf"), ministries);
+            QCOMPARE(rowsOf(DM->tblLsbw), shown);
+            QCOMPARE(leftovers(), QStringList());
+        };
+        chosen.path = makeArchive(source, "LSBWB.ARJ", "LSBW.TXT", u("900\t外交部\r\n901\t探针部甲\t2024\r\n"));
+        FcodeManage->Button10->click();
+        refused(u("读取文件 LSBW.TXT 第 2 行时出错：这一行有 3 个值，表有 2 列"));
+        chosen.path = makeArchive(source, "LSBWB.ARJ", "LSBW.TXT", u("900\r\n"));
+        FcodeManage->Button10->click();
+        refused(u("第 1 行时出错：这一行有 1 个值，表有 2 列"));
+        for (const char *empty : {"", "\r\n\r\n  \r\n"}) {
+            chosen.path = makeArchive(source, "LSBWB.ARJ", "LSBW.TXT", empty);
+            FcodeManage->Button10->click();
+            refused(u("LSBW.TXT 中没有任何记录，不能用来更新。"));
+        }
+        chosen.path = makeTable(source, "LSBW.DBF", tableSchema("lsbw")->columns, {});
+        FcodeManage->Button11->click();
+        refused(u("LSBW.DBF 中没有任何记录，不能用来更新。"));
+    }
+
+    // A ready table in UTF-8 (its .cpg says so) is read in UTF-8 and
+    // installed in GBK; one holding what GBK cannot store, or one of a code
+    // page the engine cannot read, is refused naming the code page.
+    void readyTablesOfOtherCodePages()
+    {
+        AppFixture app;
+        TempDir source;
+        ChosenFile chosen;
+        chosen.path = makeTable(source, "XKFL.DBF", tableSchema("xkfl")->columns,
+                                {{"1", "110", u("数学")}, {"2", "1101410", u("演绎逻辑学")}}, "UTF-8");
+        QVERIFY(source.read("XKFL.DBF").contains(u("演绎逻辑学").toUtf8()));
+        FcodeManage->Button9->click();
+        QCOMPARE(app.boxes().last().text, u("更新“学科分类”菜单成功!"));
+        QCOMPARE(rowsOf(DM->Txkfl2), QStringList({u("1|110|数学"), u("2|1101410|演绎逻辑学")}));
+        QVERIFY(bytesOf("xkfl.dbf").contains(gbk::encode(u("演绎逻辑学"))));
+        QCOMPARE(QDir(DataDir).entryList({"*.cpg", "*.CPG"}), QStringList());
+        const QByteArray installed = bytesOf("xkfl.dbf");
+
+        // A character GBK has not: the row, the column and the code page named.
+        makeTable(source, "XKFL.DBF", tableSchema("xkfl")->columns, {{"1", "110", "EMOJI"}}, "UTF-8");
+        source.write("XKFL.DBF", source.read("XKFL.DBF").replace("EMOJI", "\xF0\x9F\x98\x80!"));
+        FcodeManage->Button9->click();
+        QVERIFY2(app.boxes().last().text.contains(u("XKFL.DBF 的第 1 条记录中，XXMC 列")) && app.boxes().last().text.contains("UTF-8"),
+                 qPrintable(app.boxes().last().text));
+        // Code page 1252 with a byte beyond ASCII.
+        makeTable(source, "XKFL.DBF", tableSchema("xkfl")->columns, {{"1", "110", "cafX"}});
+        source.write("XKFL.DBF", source.read("XKFL.DBF").replace("cafX", "caf\xE9"));
+        source.write("XKFL.cpg", "1252");
+        FcodeManage->Button9->click();
+        QVERIFY2(app.boxes().last().text.contains("1252"), qPrintable(app.boxes().last().text));
+        QCOMPARE(bytesOf("xkfl.dbf"), installed);
         QCOMPARE(leftovers(), QStringList());
     }
 

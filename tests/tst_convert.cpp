@@ -5,6 +5,7 @@
 #include "archiver/Archiver.h"
 #include "text/Utf8.h"
 #include "ui/FileChoosers.h"
+#include "ui/HandlerGuard.h"
 #include "ui/Seam.h"
 
 #include <QtTest>
@@ -57,13 +58,14 @@ void TestConvert::namesOfOldPackages()
     QCOMPARE(OldPackageUnitCode("CGSB12.ARJ"), std::optional<QString>("12"));
     QCOMPARE(OldPackageUnitCode("Cgsb12a.Arj"), std::optional<QString>("12a"));
     QCOMPARE(OldPackageUnitCode("CGSBQY.ARJ"), std::optional<QString>("QY"));
-    for (const char *refused : {"CGSB1234.ARJ", "CGSB.ARJ", "XGSB1.ARJ", "CGSB1.ZIP", "CGSB1", "1.ARJ"})
+    for (const char *refused : {"CGSB1234.ARJ", "CGSB.ARJ", "XGSB1.ARJ", "CGSB1.ZIP", "CGSB1", "1.ARJ", "CGSB*.ARJ",
+                                "CGSB1?.ARJ", "CGSB 1.ARJ"})
         QVERIFY2(!OldPackageUnitCode(refused), refused);
 }
 
 // Old names and current ones alike come out as a package of the five
-// current members; one already there is replaced, never extended, and only
-// once the new one is complete.
+// current members. One already there takes them in and keeps its other
+// members; it is replaced only once the new one is complete.
 void TestConvert::convertsIntoTheCurrentPackage()
 {
     AppFixture app;
@@ -74,8 +76,9 @@ void TestConvert::convertsIntoTheCurrentPackage()
     current.insert("UNIT.TXT", "UNIT\r\n");
     current.insert("EXPERT.TXT", "EXPERT\r\n");
     packWithArj(folder.path(), "CGSB123.ARJ", current);
-    // A package already there, with a member of its own.
-    packWithArj(folder.path(), "cgsbqy.arj", {{"OLD.TXT", "old\r\n"}, {"KJCG.TXT", "stale\r\n"}});
+    // A package already there, with the unit profile of its own.
+    packWithArj(folder.path(), "cgsbqy.arj",
+                {{"UNIT.TXT", "kept unit\r\n"}, {"EXPERT.TXT", "kept expert\r\n"}, {"KJCG.TXT", "stale\r\n"}});
 
     for (const char *old : {"cgsb7.arj", "CGSB123.ARJ"}) {
         app.boxes().clear();
@@ -83,10 +86,12 @@ void TestConvert::convertsIntoTheCurrentPackage()
         QCOMPARE(app.boxes().texts(), QStringList{u("你已改名成功!文件在") + QDir::toNativeSeparators(folder.file("cgsbqy.arj"))});
         QStringList members = archiver::memberNames(folder.file("cgsbqy.arj"));
         members.sort();
-        const QStringList profile = QString(old).startsWith("CGSB123") ? QStringList{"EXPERT.TXT", "UNIT.TXT"} : QStringList();
-        QStringList expected = kCurrent + profile;
+        QStringList expected = kCurrent + QStringList{"EXPERT.TXT", "UNIT.TXT"};
         expected.sort();
         QCOMPARE(members, expected);
+        // The package's own profile stays until one that travels along replaces it.
+        const bool ownProfile = QString(old).startsWith("cgsb7");
+        QCOMPARE(arjMember(folder.file("cgsbqy.arj"), "UNIT.TXT"), QByteArray(ownProfile ? "kept unit\r\n" : "UNIT\r\n"));
         QCOMPARE(arjMember(folder.file("cgsbqy.arj"), "CGWCDW.TXT"), QByteArray("CGWCDW\r\n"));
         QCOMPARE(arjMember(folder.file("cgsbqy.arj"), "KJCG.TXT"), QByteArray("KJCG\r\n"));
         // Nothing else appears or goes.
@@ -103,17 +108,36 @@ void TestConvert::missingMemberOrWrongNameChangesNothing()
     lacking.remove("JDMD5.TXT");
     packWithArj(folder.path(), "CGSB5.ARJ", lacking);
     packWithArj(folder.path(), "CGSB1234.ARJ", oldMembers("1234"));
+    packWithArj(folder.path(), "CGSB*.ARJ", oldMembers("*"));
     packWithArj(folder.path(), "cgsbqy.arj", {{"KJCG.TXT", "kept\r\n"}});
     const QByteArray kept = folder.read("cgsbqy.arj");
+    QByteArray damaged = folder.read("CGSB5.ARJ");
+    damaged.truncate(damaged.size() - 20);
+    folder.write("CGSB6.ARJ", damaged);
 
     convert(folder.file("CGSB5.ARJ"));
     QCOMPARE(app.boxes().texts(), QStringList{u("包内文件不正确，可能有缺失!")});
-    convert(folder.file("CGSB1234.ARJ"));
-    QCOMPARE(app.boxes().texts().last(), u("请选择正确文件,被改名的文件类似CGSBXXX.ARJ(XXX为数字)!"));
+    for (const char *wrong : {"CGSB1234.ARJ", "CGSB*.ARJ"}) {
+        convert(folder.file(wrong));
+        QCOMPARE(app.boxes().texts().last(), u("请选择正确文件,被改名的文件类似CGSBXXX.ARJ(XXX为数字)!"));
+    }
     convert(QString()); // cancelled
-    QCOMPARE(app.boxes().count(), 2);
+    QCOMPARE(app.boxes().count(), 3);
+    // A damaged package: the cause in one sentence, arj's words behind it.
+    QVERIFY(!ui::guarded([&] { convert(folder.file("CGSB6.ARJ")); }));
+    QCOMPARE(app.boxes().last().text, u("压缩文件 CGSB6.ARJ 已损坏（不完整或数据出错），无法解开。"));
+    QVERIFY(app.boxes().last().details.contains("ARJ"));
     QCOMPARE(folder.read("cgsbqy.arj"), kept);
-    QCOMPARE(entries(folder.path()), QStringList({"CGSB1234.ARJ", "CGSB5.ARJ", "cgsbqy.arj"}));
+    QCOMPARE(entries(folder.path()), QStringList({"CGSB*.ARJ", "CGSB1234.ARJ", "CGSB5.ARJ", "CGSB6.ARJ", "cgsbqy.arj"}));
+
+    // A package already there that arj cannot read is named and kept.
+    TempDir other;
+    packWithArj(other.path(), "CGSB5.ARJ", oldMembers("5"));
+    other.write("CGSBQY.ARJ", "not an archive");
+    QVERIFY(!ui::guarded([&] { convert(other.file("CGSB5.ARJ")); }));
+    QCOMPARE(app.boxes().last().text, u("文件夹中原有的 CGSBQY.ARJ 已损坏或不是 ARJ 压缩文件，没有改动；请把它移走后再改名。"));
+    QCOMPARE(other.read("CGSBQY.ARJ"), QByteArray("not an archive"));
+    QCOMPARE(entries(other.path()), QStringList({"CGSB5.ARJ", "CGSBQY.ARJ"}));
 }
 
 QTEST_MAIN(TestConvert)

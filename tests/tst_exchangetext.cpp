@@ -7,6 +7,7 @@
 #include "TempDir.h"
 #include "db/Table.h"
 #include "text/Gbk.h"
+#include "text/Utf8.h"
 #include "ui/Clock.h"
 #include "ui/Seam.h"
 
@@ -292,30 +293,35 @@ void TestExchangeText::columnCounts()
     QCOMPARE(rowTexts(zlqk, 2), QStringList({"<null>", "alo", "<null>", "<null>", "<null>", "<null>", "<null>"}));
 
     // Two or more values too many: the last column loses its final ten bytes
-    // (one at 99 columns, or 98 in the code-table reader), which begin a
-    // further row.
+    // (one at 99 columns), which begin a further row. The code-table reader
+    // takes no line whose count of values differs from the columns: it
+    // names the line and both counts, and nothing of the file stays.
     Table &ztflh = f.open("ztflh");
     ztflh.emptyTable();
-    QCOMPARE(readText(f, ztflh, "1\tA\tlong name 0123456789\tBB\tCC\r\n", ImportCodeTxtRecord), 2);
-    QCOMPARE(rowTexts(ztflh, 0), QStringList({"1", "A", "long name 012345"}));
-    QCOMPARE(rowTexts(ztflh, 1), QStringList({"67", "BB", "CC"}));
+    for (const QByteArray &shifted : {QByteArray("1\tA\tlong name 0123456789\tBB\tCC\r\n"), QByteArray("1\tA\r\n"),
+                                      QByteArray("1\t\"A\tB\"\r\n")}) {
+        const QString error = errorOf([&] { readText(f, ztflh, "2\tA1\tok\r\n\r\n" + shifted, ImportCodeTxtRecord); });
+        const int values = shifted.count('\t') + 1 - (shifted.contains('"') ? 1 : 0);
+        QVERIFY2(error.contains(QString("in.txt 第 3 行")) && error.contains(u("有 %1 个值，表有 3 列").arg(values)),
+                 qPrintable(error));
+        QCOMPARE(ztflh.recordCount(), 0);
+    }
+    QCOMPARE(readText(f, ztflh, "1\t\"A\tB\"\tname\r\n", ImportCodeTxtRecord), 1);
+    QCOMPARE(rowTexts(ztflh, 0), QStringList({"1", "A\tB", "name"}));
     for (int columns : {98, 99}) {
         QVector<ColumnDef> wideColumns;
         for (int c = 0; c < columns; ++c)
             wideColumns.append({QString("C%1").arg(c), 'C', 20, 0});
         const QString name = QString("wide%1").arg(columns);
         DbfFile::create(f.dir.path(), name, wideColumns);
-        for (TxtRecordReader reader : {ImportTxtRecord, ImportCodeTxtRecord}) {
-            Table &wide = f.open(name);
-            QByteArrayList values;
-            for (int c = 0; c < columns; ++c)
-                values << "v";
-            const int before = wide.recordCount();
-            readText(f, wide, values.join('\t') + "\tx\tlast-piece9Z\tend\r\n", reader);
-            const bool oneByte = (columns == 99) == (reader == ImportTxtRecord);
-            QCOMPARE(wide.recordCount(), before + 2);
-            QCOMPARE(wide.rowValue(before + 1, 0).toBytes(), QByteArray(oneByte ? "d" : "iece9Z\tend"));
-        }
+        Table &wide = f.open(name);
+        QByteArrayList values;
+        for (int c = 0; c < columns; ++c)
+            values << "v";
+        const int before = wide.recordCount();
+        readText(f, wide, values.join('\t') + "\tx\tlast-piece9Z\tend\r\n");
+        QCOMPARE(wide.recordCount(), before + 2);
+        QCOMPARE(wide.rowValue(before + 1, 0).toBytes(), QByteArray(columns == 99 ? "d" : "iece9Z\tend"));
     }
 }
 

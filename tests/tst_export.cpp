@@ -295,7 +295,7 @@ void TestExport::failuresKeepWhatWasThere()
     // or the missing member are shown, and nothing changes.
     {
         FakeArj arj("echo 'Disk full: KJCG.TXT' >&2; exit 3\n");
-        exportAll({}, [&] { QVERIFY(app.boxes().last().text.contains("Disk full: KJCG.TXT")); });
+        exportAll({}, [&] { QVERIFY(app.boxes().last().details.contains("Disk full: KJCG.TXT")); });
     }
     unchanged();
     {

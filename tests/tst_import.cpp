@@ -6,6 +6,7 @@
 #include "Unitin.h"
 #include "db/DbfFile.h"
 #include "db/Table.h"
+#include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/FileChoosers.h"
 #include "ui/MessageBox.h"
@@ -129,6 +130,7 @@ private slots:
     void failedStoreTakesTheRecordBack();
     void keysOfTheYear();
     void amountsAsLongAsTheirColumns();
+    void longMemberShowsProgressAndCancels();
 };
 
 // Two categories with every kind of child row: staged, counted, deduplicated
@@ -300,6 +302,19 @@ void TestImport::refusedPackagesChangeNothing()
     TempDir folder;
     folder.write("CGSBQY.ARJ", damaged);
     folder.write("OTHER.ARJ", damaged);
+    for (const char *sub : {"truncated", "zero", "text", "empty"})
+        QDir(folder.path()).mkpath(sub);
+    const QString whole = good().pack();
+    QFile packed(whole);
+    packed.open(QIODevice::ReadOnly);
+    const QByteArray goodBytes = packed.readAll();
+    folder.write("truncated/CGSBQY.ARJ", goodBytes.left(goodBytes.size() * 2 / 3));
+    folder.write("zero/CGSBQY.ARJ", {});
+    folder.write("text/CGSBQY.ARJ", memberLine("kjcg", {{"ITEM_4", "2005000003"}}));
+    // An archive without members: its main header and the end mark.
+    const int headerSize = uchar(goodBytes[2]) | uchar(goodBytes[3]) << 8;
+    folder.write("empty/CGSBQY.ARJ", goodBytes.left(4 + headerSize + 6) + QByteArray("\x60\xEA\0\0", 4));
+    const QByteArray person = memberLine("cgwcr", {{"ITEM_4", "2005000003"}, {"ITEM_DQDM", "."}, {"ITEM_180", u("甲")}});
 
     struct Case
     {
@@ -310,7 +325,17 @@ void TestImport::refusedPackagesChangeNothing()
     const QByteArray badNumber = memberLine("cgwcr", {{"ITEM_4", "2005000003"}, {"ITEM_DQDM", "."}, {"ITEM_187", "1"}})
                                  + memberLine("cgwcr", {{"ITEM_4", "2005000003"}, {"ITEM_187", "abc"}});
     const QList<Case> cases{
-        {"damaged", folder.file("CGSBQY.ARJ"), "arj"},
+        {"damaged", folder.file("CGSBQY.ARJ"), u("压缩文件 CGSBQY.ARJ 已损坏（不完整或数据出错），无法解开。")},
+        {"truncated", folder.file("truncated/CGSBQY.ARJ"), u("压缩文件 CGSBQY.ARJ 已损坏")},
+        {"zero bytes", folder.file("zero/CGSBQY.ARJ"), u("文件 CGSBQY.ARJ 是空的（0 字节），不是 ARJ 压缩文件。")},
+        {"no archive", folder.file("text/CGSBQY.ARJ"), u("文件 CGSBQY.ARJ 不是 ARJ 压缩文件。")},
+        {"no members", folder.file("empty/CGSBQY.ARJ"), u("导入包中没有科技成果主表 KJCG.TXT，不能导入。")},
+        {"control character", good().member("CGWCR.TXT", person + QByteArray(person).replace(gbk::encode(u("甲")), "\x1A")).pack(),
+         u("文件 CGWCR.TXT 第 2 行第 15 列含有控制字符 0x1A")},
+        {"not GBK", good().member("CGWCR.TXT", person + "2005000003\t.\t1\t\x80\xFF\xFE\r\n").pack(),
+         u("文件 CGWCR.TXT 第 2 行第 17 列的字节 0xFF 不是 GBK 文字")},
+        {"cut GBK", good().member("CGWCR.TXT", person + "2005000003\t.\t1\t\xB1\t\r\n").pack(),
+         u("文件 CGWCR.TXT 第 2 行第 16 列的字节 0xB1 0x09 不是 GBK 文字")},
         {"other name", folder.file("OTHER.ARJ"), u("请选择正确导入包,名字是CGSBQY.ARJ!")},
         {"no KJCG.TXT", good().without("KJCG.TXT").pack(), "KJCG.TXT"},
         {"member with a path", good().without("KJCG.TXT").member("sub/KJCG.TXT", "x\r\n").pack(), "sub/KJCG.TXT"},
@@ -332,6 +357,8 @@ void TestImport::refusedPackagesChangeNothing()
             Formin->Button3->click();
         QVERIFY2(app.boxes().texts().join('\n').contains(c.message),
                  qPrintable(c.what + ": " + app.boxes().texts().join('\n')));
+        // arj's transcript waits in the details, never in the text.
+        QVERIFY2(!app.boxes().texts().join('\n').contains("ARJ32"), qPrintable(c.what));
         QVERIFY2(tableFiles(DataDir) == before, qPrintable(c.what));
         QVERIFY2(DM->T_temp_in->isEmpty(), qPrintable(c.what));
     }
@@ -453,6 +480,47 @@ void TestImport::amountsAsLongAsTheirColumns()
     Formin->Button4Click();
     Formin->Button6Click();
     QCOMPARE(storedRows("kjcg", {"ITEM_3", "ITEM_150", "ITEM_145"}), QStringList{u("新型材料|123456789012346|0.000001")});
+}
+
+// A member of one record and megabytes of blank lines stages that record;
+// while a member is read only 取消 answers, and it leaves the staging
+// tables as they were.
+void TestImport::longMemberShowsProgressAndCancels()
+{
+    AppFixture app;
+    showWithRecords({});
+    Formin->FormShow();
+    Package p;
+    p.record("2005000001", "1", u("甲成果"));
+    p.member("KJCG.TXT", memberLine("kjcg", {{"ITEM_4", "2005000001"}, {"ITEM_DQDM", "."}, {"ITEM_3", u("甲成果")}})
+                             + QByteArray("\r\n").repeated(3 << 20) + QByteArray(" \t\r\n").repeated(1 << 20));
+    p.person("2005000001", u("甲"));
+    const QString package = p.pack();
+    load(package);
+    QCOMPARE(app.boxes().texts().last(), u("导入完毕！"));
+    QCOMPARE(storedRows("KJCGtemp", {"ITEM_3"}), QStringList{u("甲成果")});
+    QCOMPARE(Formin->Animate1->value(), Formin->Animate1->maximum());
+    const QMap<QString, QByteArray> staged = tableFiles(DataDir);
+
+    ui::HandlerOverride<ui::FileChooser> chooser(ui::setFileChooser, [&](const ui::FileRequest &) { return package; });
+    Formin->Button1->setEnabled(true);
+    Formin->Button1Click();
+    QList<bool> duringLoad;
+    QTimer::singleShot(0, [&] {
+        duringLoad = buttonStates() << Formin->CancelLoad->isEnabled() << Formin->Panel4->isVisibleTo(Formin);
+        // With CORVANE_SHOTS naming a folder, the window is saved there to be looked at.
+        if (const QString shots = qEnvironmentVariable("CORVANE_SHOTS"); !shots.isEmpty())
+            QDir().mkpath(shots), Formin->grab().save(QDir(shots).filePath("TFormin-loading.png"));
+        Formin->CancelLoad->click();
+    });
+    app.boxes().clear();
+    Formin->Button3Click();
+    QCOMPARE(duringLoad, QList<bool>({false, false, false, false, false, false, false, true, true}));
+    QCOMPARE(app.boxes().texts(), QStringList{u("导入已取消，暂存的数据没有改变。")});
+    QVERIFY(tableFiles(DataDir) == staged);
+    QCOMPARE(storedRows("CGWCRtemp", {"ITEM_180"}), QStringList{u("甲")});
+    QVERIFY(!Formin->Panel4->isVisibleTo(Formin));
+    QVERIFY(Formin->Button5->isEnabled() && !Formin->Button3->isEnabled());
 }
 
 QTEST_MAIN(TestImport)

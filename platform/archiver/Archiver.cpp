@@ -62,6 +62,33 @@ QString folderOf(const QString &archivePath) { return QFileInfo(archivePath).abs
 // "./" keeps a name beginning with "-" or "!" from being read as a switch or a list file.
 QString inFolder(const QString &name) { return QStringLiteral("./") + name; }
 
+// A failed run of arj on an archive it reads, in the user's words: its
+// exit status tells a file that is no ARJ archive (9) from a damaged or
+// truncated one (2, 3).
+ArchiverError unreadable(const QString &archivePath, const ArchiverError &e)
+{
+    const QString name = QFileInfo(archivePath).fileName();
+    QString cause;
+    if (QFileInfo(archivePath).size() == 0)
+        cause = QString::fromUtf8("文件 %1 是空的（0 字节），不是 ARJ 压缩文件。");
+    else if (e.exitCode() == 9)
+        cause = QString::fromUtf8("文件 %1 不是 ARJ 压缩文件。");
+    else if (e.exitCode() == 2 || e.exitCode() == 3)
+        cause = QString::fromUtf8("压缩文件 %1 已损坏（不完整或数据出错），无法解开。");
+    else if (e.exitCode() == 5)
+        cause = QString::fromUtf8("磁盘已满，压缩文件 %1 无法解开。");
+    else
+        return e;
+    return ArchiverError(cause.arg(name), e.details(), e.exitCode());
+}
+
+// The verbose listing names every member on a line of its own: "001) name".
+const QRegularExpression &listedMember()
+{
+    static const QRegularExpression entry(QStringLiteral("^\\d{3,}\\) (.*)$"), QRegularExpression::MultilineOption);
+    return entry;
+}
+
 void requireArchive(const QString &archivePath)
 {
     if (!QFileInfo(archivePath).isFile())
@@ -95,12 +122,18 @@ void addFiles(const QString &archivePath, const QStringList &fileNames)
 QStringList memberNames(const QString &archivePath)
 {
     requireArchive(archivePath);
-    const QString listing = runArj(folderOf(archivePath), {QStringLiteral("v"), QStringLiteral("-y"),
-                                                          inFolder(QFileInfo(archivePath).fileName())});
-    // The verbose listing names every member on a line of its own: "001) name".
-    static const QRegularExpression entry(QStringLiteral("^\\d{3,}\\) (.*)$"), QRegularExpression::MultilineOption);
+    QString listing;
+    try {
+        listing = runArj(folderOf(archivePath), {QStringLiteral("v"), QStringLiteral("-y"),
+                                                 inFolder(QFileInfo(archivePath).fileName())});
+    } catch (const ArchiverError &e) {
+        // An archive without members: arj lists none and warns (status 1).
+        if (e.exitCode() == 1 && !listedMember().match(e.details()).hasMatch())
+            return {};
+        throw unreadable(archivePath, e);
+    }
     QStringList names;
-    for (auto it = entry.globalMatch(listing); it.hasNext();) {
+    for (auto it = listedMember().globalMatch(listing); it.hasNext();) {
         QString name = it.next().captured(1);
         if (name.endsWith('\r'))
             name.chop(1);
@@ -112,8 +145,11 @@ QStringList memberNames(const QString &archivePath)
 QStringList extractMembers(const QString &archivePath, const QStringList &names)
 {
     requirePlainNames(names);
+    const QStringList members = memberNames(archivePath);
+    if (members.isEmpty())
+        return names;
     QSet<QString> seen;
-    for (const QString &member : memberNames(archivePath)) {
+    for (const QString &member : members) {
         if (!isPlainName(member))
             throw ArchiverError(QString::fromUtf8("压缩文件 %1 中的“%2”带有路径，拒绝解压。")
                                     .arg(QFileInfo(archivePath).fileName(), member));
@@ -126,8 +162,12 @@ QStringList extractMembers(const QString &archivePath, const QStringList &names)
     }
     const QString folder = folderOf(archivePath);
     WorkFolder work(folder);
-    runArj(folder, {QStringLiteral("e"), QStringLiteral("-y"), QStringLiteral("-i"),
-                    inFolder(QFileInfo(archivePath).fileName()), work.relative()});
+    try {
+        runArj(folder, {QStringLiteral("e"), QStringLiteral("-y"), QStringLiteral("-i"),
+                        inFolder(QFileInfo(archivePath).fileName()), work.relative()});
+    } catch (const ArchiverError &e) {
+        throw unreadable(archivePath, e);
+    }
     const QStringList extracted = work.files();
     QStringList missing;
     for (const QString &wanted : names) {

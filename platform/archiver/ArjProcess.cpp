@@ -49,8 +49,8 @@ QString tail(const QByteArray &output)
 
 } // namespace
 
-ArchiverError::ArchiverError(const QString &message)
-    : std::runtime_error(message.toStdString()), m_message(message)
+ArchiverError::ArchiverError(const QString &message, const QString &details, int exitCode)
+    : std::runtime_error(message.toStdString()), m_message(message), m_details(details), m_exitCode(exitCode)
 {
 }
 
@@ -106,15 +106,14 @@ QString runArj(const QString &folder, const QStringList &arguments)
     if (timedOut || process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished(5000);
-        throw ArchiverError(QString::fromUtf8("压缩程序 arj 在 %1 秒内没有结束，已被终止。\n%2")
-                                .arg(timeLimit() / 1000)
-                                .arg(tail(process.readAll())));
+        throw ArchiverError(QString::fromUtf8("压缩程序 arj 在 %1 秒内没有结束，已被终止。").arg(timeLimit() / 1000),
+                            tail(process.readAll()));
     }
     const QByteArray output = process.readAll();
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        throw ArchiverError(QString::fromUtf8("压缩程序 arj 运行失败（退出状态 %1）：\n%2")
-                                .arg(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1)
-                                .arg(tail(output)));
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        const int status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        throw ArchiverError(QString::fromUtf8("压缩程序 arj 运行失败（退出状态 %1）。").arg(status), tail(output), status);
+    }
     return QString::fromLocal8Bit(output);
 }
 

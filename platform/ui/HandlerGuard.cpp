@@ -11,6 +11,12 @@ QString errorText(const std::exception &error)
     return QString::fromUtf8(error.what());
 }
 
+QString errorDetails(const std::exception &error)
+{
+    const auto *detailed = dynamic_cast<const ErrorDetails *>(&error);
+    return detailed ? detailed->details() : QString();
+}
+
 bool guarded(const std::function<void()> &handler)
 {
     try {
@@ -19,7 +25,7 @@ bool guarded(const std::function<void()> &handler)
     } catch (const SilentAbort &) {
         return false;
     } catch (const std::exception &error) {
-        showError(errorText(error));
+        showError(errorText(error), errorDetails(error));
         return false;
     } catch (...) {
         showError(QStringLiteral("发生了未知的错误，操作没有完成。"));

@@ -13,8 +13,20 @@ namespace ui {
 // The text the error box shows for an exception (its what(), read as UTF-8).
 QString errorText(const std::exception &error);
 
+// An error that carries, beside the sentence the user reads, the longer
+// words of a tool it ran (an archiver's transcript) for the box's details.
+class ErrorDetails
+{
+public:
+    virtual ~ErrorDetails() = default;
+    virtual QString details() const = 0;
+};
+
+// The details of an error that has them; empty otherwise.
+QString errorDetails(const std::exception &error);
+
 // Runs handler. A SilentAbort ends it without a word; any other exception is
-// shown in the standard error box with its own text. True when the handler
+// shown in the standard error box with its own text and details. True when the handler
 // ran to its end.
 bool guarded(const std::function<void()> &handler);
 

@@ -106,6 +106,8 @@ int execMessageBox(const MessageRequest &request)
     box.setTextFormat(Qt::PlainText);
     box.setText(request.text);
     box.setIcon(iconFor(request.flags));
+    if (!request.details.isEmpty())
+        box.setDetailedText(request.details);
 
     const QList<int> answers = answersFor(request.flags);
     QHash<QAbstractButton *, int> answerOf;
@@ -126,17 +128,25 @@ int execMessageBox(const MessageRequest &request)
     return answerOf.value(box.clickedButton(), answers.contains(IDCANCEL) ? IDCANCEL : answers.last());
 }
 
-int messageBox(const QString &text, const QString &caption, int flags)
+namespace {
+
+int ask(const MessageRequest &request)
 {
-    const MessageRequest request{text, caption, flags};
     // A copy: the handler may replace itself while it runs.
     const MessageBoxHandler handler = installedHandler();
     return handler ? handler(request) : execMessageBox(request);
 }
 
-void showError(const QString &text)
+} // namespace
+
+int messageBox(const QString &text, const QString &caption, int flags)
 {
-    messageBox(text, QCoreApplication::applicationName(), MB_OK | MB_ICONSTOP);
+    return ask({text, caption, flags, {}});
+}
+
+void showError(const QString &text, const QString &details)
+{
+    ask({text, QCoreApplication::applicationName(), MB_OK | MB_ICONSTOP, details});
 }
 
 MessageBoxHandler setMessageBoxHandler(MessageBoxHandler handler)

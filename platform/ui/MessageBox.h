@@ -45,6 +45,7 @@ struct MessageRequest
     QString text;
     QString caption;
     int flags = MB_OK;
+    QString details; // shown on request under the text (a tool's own words)
 
     int buttonSet() const { return flags & MB_TYPEMASK; }
     int icon() const { return flags & MB_ICONMASK; }
@@ -56,8 +57,9 @@ QList<int> answersFor(int flags);
 
 int messageBox(const QString &text, const QString &caption, int flags = MB_OK);
 
-// The standard error box: the application's name as caption, stop icon, OK.
-void showError(const QString &text);
+// The standard error box: the application's name as caption, stop icon, OK;
+// details, where there are any, wait behind the box's details button.
+void showError(const QString &text, const QString &details = {});
 
 using MessageBoxHandler = std::function<int(const MessageRequest &)>;
 
