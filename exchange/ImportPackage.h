@@ -8,7 +8,9 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
+#include "files/ScratchFolder.h"
+
+#include <QDir>
 #include <functional>
 
 // The package's member names without ".TXT", in the package's order:
@@ -40,7 +42,9 @@ public:
 private:
     void requireRecords() const;
 
-    QTemporaryDir m_dir;
+    // In the system's temporary folder; what a crash left there goes the
+    // next time a package is unpacked.
+    ScratchFolder m_dir{QDir::tempPath(), QStringLiteral("corvane-import")};
     QStringList m_missing;
 };
 

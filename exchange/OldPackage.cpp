@@ -5,11 +5,11 @@
 #include "ImportPackage.h"
 #include "archiver/Archiver.h"
 #include "text/Gbk.h"
+#include "files/ScratchFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -62,7 +62,7 @@ QString ConvertOldPackage(const QString &packagePath, const QString &unitCode)
 {
     const QString folder = QFileInfo(packagePath).absolutePath();
     // Beside the package, so the finished archive moves into place in one step.
-    QTemporaryDir work(QDir(folder).filePath(QStringLiteral("corvane-convert-XXXXXX")));
+    ScratchFolder work(folder, QStringLiteral("corvane-convert"));
     if (!work.isValid())
         throw ExchangeError(QString::fromUtf8("无法在 %1 中建立临时文件夹：%2")
                                 .arg(QDir::toNativeSeparators(folder), work.errorString()));

@@ -1,17 +1,23 @@
 #include "ScratchFolder.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSet>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
-// The scratch folders this process has made and not yet removed.
-QSet<QString> &inUse()
+// A folder just made may not hold its lock yet.
+constexpr int kYoungSeconds = 10;
+
+int openFolder(const QString &path)
 {
-    static QSet<QString> paths;
-    return paths;
+    return ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 } // namespace
@@ -25,24 +31,34 @@ QString ScratchFolder::templateAfterCleaning(const QString &parent, const QStrin
 
 ScratchFolder::ScratchFolder(const QString &parent, const QString &kind) : m_dir(templateAfterCleaning(parent, kind))
 {
-    if (m_dir.isValid())
-        inUse().insert(QFileInfo(m_dir.path()).absoluteFilePath());
+    if (m_dir.isValid()) {
+        m_lock = openFolder(m_dir.path());
+        if (m_lock >= 0)
+            ::flock(m_lock, LOCK_EX);
+    }
 }
 
 ScratchFolder::~ScratchFolder()
 {
-    if (m_dir.isValid())
-        inUse().remove(QFileInfo(m_dir.path()).absoluteFilePath());
+    if (m_lock >= 0)
+        ::close(m_lock);
 }
 
 void ScratchFolder::removeLeftovers(const QString &parent, const QString &kind)
 {
     // QTemporaryDir puts six letters and digits in place of the Xs.
     const QRegularExpression own(QStringLiteral("^") + QRegularExpression::escape(kind) + QStringLiteral("-[A-Za-z0-9]{6}$"));
-    const QDir dir(parent);
-    for (const QFileInfo &entry : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks)) {
-        if (!own.match(entry.fileName()).hasMatch() || inUse().contains(entry.absoluteFilePath()))
+    const QDateTime young = QDateTime::currentDateTime().addSecs(-kYoungSeconds);
+    for (const QFileInfo &entry :
+         QDir(parent).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks)) {
+        if (!own.match(entry.fileName()).hasMatch() || entry.lastModified() > young)
             continue;
-        QDir(entry.absoluteFilePath()).removeRecursively();
+        const int fd = openFolder(entry.absoluteFilePath());
+        if (fd < 0)
+            continue;
+        // Held by a process that is still at work with it.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            QDir(entry.absoluteFilePath()).removeRecursively();
+        ::close(fd);
     }
 }

@@ -2,8 +2,9 @@
 // A folder for work in progress, named after what it is for ("corvane-arj"
 // and six random characters) and removed with everything in it when done.
 // A crash leaves it behind, so making one first removes the leftovers of
-// its own kind in the same place: folders of exactly that name pattern that
-// no scratch folder of this process uses; nothing else.
+// its kind in the same place: folders of exactly that name pattern that no
+// process holds (each holds a lock on its folder while it lives) and that
+// are not brand new; nothing else.
 #include <QString>
 #include <QTemporaryDir>
 
@@ -28,4 +29,5 @@ private:
     static QString templateAfterCleaning(const QString &parent, const QString &kind);
 
     QTemporaryDir m_dir;
+    int m_lock = -1;
 };
