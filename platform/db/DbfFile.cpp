@@ -1,6 +1,7 @@
 #include "DbfFile.h"
 
 #include "DbError.h"
+#include "FileIo.h"
 #include "Journal.h"
 #include "KeyIndex.h"
 #include "MapGuard.h"
@@ -115,30 +116,13 @@ DbError writeError(const QString &path)
 void pwriteAll(int fd, qint64 pos, const char *data, qint64 size, const QString &path)
 {
     faultPoint("write");
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size_t(size), off_t(pos));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw writeError(path);
-        data += n;
-        size -= n;
-        pos += n;
-    }
+    if (!writeFully(fd, pos, data, size))
+        throw writeError(path);
 }
 
 qint64 preadAll(int fd, qint64 pos, char *data, qint64 size)
 {
-    qint64 done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, data + done, size_t(size - done), off_t(pos + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    return done;
+    return readFully(fd, pos, data, size);
 }
 
 int openFd(const QString &path, bool *readOnly)

@@ -2,6 +2,7 @@
 
 #include "DbError.h"
 #include "DbfFile.h"
+#include "FileIo.h"
 #include "Journal.h"
 
 #include <QDataStream>
@@ -47,16 +48,8 @@ DbError journalError(const QString &path)
 
 void writeAll(int fd, qint64 pos, const char *data, qint64 size, const QString &path)
 {
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size_t(size), off_t(pos));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw journalError(path);
-        data += n;
-        size -= n;
-        pos += n;
-    }
+    if (!writeFully(fd, pos, data, size))
+        throw journalError(path);
 }
 
 void syncFd(int fd, const QString &path)
@@ -125,9 +118,8 @@ void putBack(const QString &folder, const TableImage &t, const std::vector<const
         if (r.rec < 0 || r.rec >= t.recordCount || r.offset < 0 || r.offset + r.bytes.size() > t.recordLength)
             continue;
         faultPoint("restore");
-        if (::pwrite(f.fd, r.bytes.constData(), size_t(r.bytes.size()),
-                     off_t(t.headerLength + qint64(r.rec) * t.recordLength + r.offset))
-            != r.bytes.size())
+        if (!writeFully(f.fd, t.headerLength + qint64(r.rec) * t.recordLength + r.offset, r.bytes.constData(),
+                        r.bytes.size()))
             throw fail();
     }
     // The rows the operation added go, and the count is the old one.
@@ -136,8 +128,7 @@ void putBack(const QString &folder, const TableImage &t, const std::vector<const
     for (int i = 0; i < 4; ++i)
         header[4 + i] = char((quint32(t.recordCount) >> (8 * i)) & 0xFF);
     faultPoint("restore");
-    if (::ftruncate(f.fd, end) != 0 || ::pwrite(f.fd, &kEndOfFile, 1, end) != 1
-        || ::pwrite(f.fd, header.constData(), 32, 0) != 32)
+    if (::ftruncate(f.fd, end) != 0 || !writeFully(f.fd, end, &kEndOfFile, 1) || !writeFully(f.fd, 0, header.constData(), 32))
         throw fail();
     syncFd(f.fd, path);
     if (t.memoFileName.isEmpty())
@@ -146,7 +137,7 @@ void putBack(const QString &folder, const TableImage &t, const std::vector<const
     if (memoPath.isEmpty())
         return;
     RawFile m(memoPath);
-    if (m.fd < 0 || ::ftruncate(m.fd, t.memoSize) != 0 || ::pwrite(m.fd, t.memoHead.constData(), 4, 0) != 4)
+    if (m.fd < 0 || ::ftruncate(m.fd, t.memoSize) != 0 || !writeFully(m.fd, 0, t.memoHead.constData(), 4))
         throw DbError(QString::fromUtf8("无法恢复备注文件 %1：%2").arg(t.memoFileName, systemError()));
     syncFd(m.fd, memoPath);
 }
