@@ -471,7 +471,7 @@ const char *Dataset::recordBytes(int rec) const
     const quint64 generation = m_file->generation();
     if (rec == m_bufferedRec && generation == m_bufferedGeneration)
         return m_recordBuffer.constData();
-    const bool next = m_lastRec >= 0 && rec >= m_lastRec && rec - m_lastRec <= 8;
+    const bool next = m_lastRec >= 0 && m_file->follows(m_lastRec, rec);
     m_lastRec = rec;
     m_bufferedRec = -1;
     if (next)

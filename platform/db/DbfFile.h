@@ -89,9 +89,14 @@ public:
     // as well, which a pass over a few records spread over a large table
     // would leave resident.
     const char *readRecord(int rec, QByteArray &buffer) const;
-    // True when records this many out of the table lie so far apart that
-    // readRecord serves them better than the mapping.
-    bool sparse(qsizetype records) const { return records * 8 < m_recordCount; }
+    // True when these records lie so far apart that readRecord
+    // serves them better than the mapping: through the mapping, even every
+    // fourth record of a stretch pages in all of it.
+    bool sparse(const QVector<int> &records) const;
+    // True when record `to` lies so close after `from` that reading it
+    // through the mapping makes no page resident that a pass over the rows
+    // between would not.
+    bool follows(int from, int to) const { return to >= from && qint64(to - from) * m_recordLength <= 4096; }
     const char *fieldData(int rec, int field) const { return record(rec) + m_fields[field].offset; }
 
     // A field's value; a failure names table, row and column.
@@ -136,6 +141,11 @@ public:
     // replaces it only when complete. A table without deleted rows is left
     // untouched. Needs an exclusive open.
     void pack();
+    // Empties a scratch table down to its header, and its memo file to its
+    // header block: each is written anew beside the old one and renamed over
+    // it, so a crash leaves the full or the empty file, never a half. Costs
+    // the same however many rows the table held.
+    void truncate();
 
     bool exclusive() const { return m_exclusive; }
     // Changes with every write, so
@@ -186,6 +196,7 @@ private:
     bool stampSettled() const;
     void releaseScannedPages() const;
     void dropAppended(int start);
+    void reopenReplaced(int rows);
     // Re-reads the header when another program shrank or grew the file
     // while the table was in use.
     void followOutsideSize();
