@@ -2,13 +2,17 @@
 // 400 persons, and the summary page with a memo of 4,000 characters. Each is
 // reported per page, beside the plain work it rests on, measured in the
 // same run: walking the 400 persons through their fields, and breaking the
-// memo into lines with Qt's text layout.
+// memo into lines with Qt's text layout. And a Word document made from the
+// registration form's template, every bookmark filled and the document
+// written, beside reading and parsing that template once.
 #include "BenchData.h"
 #include "PrintReports.h"
 #include "Startup.h"
 #include "Unit1.h"
 #include "UnitDM.h"
+#include "WordOutput.h"
 #include "report/TextFit.h"
+#include "word/Application.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -114,6 +118,34 @@ void BM_ReferenceBreakMemo(benchmark::State &state)
     }));
 }
 
+const QString &registrationTemplate()
+{
+    app();
+    static const QString path = WordTemplatePath(QString::fromUtf8("应用技术登记表.dotx"));
+    return path;
+}
+
+void BM_ReferenceOpenTemplate(benchmark::State &state)
+{
+    const QString &path = registrationTemplate();
+    keepReference(state, "open_template",
+                  timedLoop(state, [&] { benchmark::DoNotOptimize(word::Document::open(path).bookmarks().size()); }));
+}
+
+void BM_WordDocument(benchmark::State &state)
+{
+    const QString &path = registrationTemplate();
+    const QStringList bookmarks = word::Document::open(path).bookmarks();
+    besideReference(state, "open_template", timedLoop(state, [&] {
+        word::Application word;
+        word::Document &document = word.addDocument(path);
+        for (const QString &b : bookmarks)
+            document.insertAfter(b, QString::fromUtf8("文本"));
+        benchmark::DoNotOptimize(document.toDocx().size());
+    }));
+    state.counters["bookmarks"] = bookmarks.size();
+}
+
 } // namespace
 
 // Each reference first, so that the figure after it can be set beside it.
@@ -121,6 +153,8 @@ BENCHMARK(BM_ReferenceWalkPersons)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PersonsListPrepareAndLayOut)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReferenceBreakMemo)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemoPagePrepareAndLayOut)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceOpenTemplate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WordDocument)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

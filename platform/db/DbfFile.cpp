@@ -563,7 +563,20 @@ bool DbfFile::sparse(const QVector<int> &records) const
         return false;
     const auto [low, high] = std::minmax_element(records.begin(), records.end());
     const qint64 span = qint64(*high) - *low + 1;
-    return records.size() * 2 < span && span * m_recordLength >= kReleaseAfterScan;
+    return records.size() * 8 < span && span * m_recordLength >= kReleaseAfterScan;
+}
+
+int DbfFile::releaseBehind(int from, int rec) const
+{
+    rec = std::min(rec, m_flushed);
+    if (!m_map || from < 0 || rec <= from || qint64(rec - from) * m_recordLength < kReleaseAfterScan)
+        return from;
+    static const qint64 page = sysconf(_SC_PAGESIZE);
+    const qint64 start = pageRound(m_headerLength + qint64(from) * m_recordLength);
+    const qint64 end = (m_headerLength + qint64(rec) * m_recordLength) / page * page; // rec's own page stays
+    if (end > start)
+        ::madvise(const_cast<char *>(m_map) + start, size_t(end - start), MADV_DONTNEED);
+    return rec;
 }
 
 int DbfFile::deletedCount() const

@@ -89,14 +89,16 @@ public:
     // as well, which a pass over a few records spread over a large table
     // would leave resident.
     const char *readRecord(int rec, QByteArray &buffer) const;
-    // True when these records lie so far apart that readRecord
-    // serves them better than the mapping: through the mapping, even every
-    // fourth record of a stretch pages in all of it.
+    // True when these records lie so far apart that readRecord serves them
+    // better than the mapping.
     bool sparse(const QVector<int> &records) const;
-    // True when record `to` lies so close after `from` that reading it
-    // through the mapping makes no page resident that a pass over the rows
-    // between would not.
-    bool follows(int from, int to) const { return to >= from && qint64(to - from) * m_recordLength <= 4096; }
+    // For a pass that reads records in ascending order through the mapping,
+    // from record `from` on and now at `rec`: once it has moved a few MiB
+    // on, the pages behind `rec` are given back (they stay in the system's
+    // file cache) and `rec` is returned as the new start, else `from`. Rows
+    // spread through a large table then leave no more than that resident,
+    // where the pages mapped around each one would add up to the table.
+    int releaseBehind(int from, int rec) const;
     const char *fieldData(int rec, int field) const { return record(rec) + m_fields[field].offset; }
 
     // A field's value; a failure names table, row and column.

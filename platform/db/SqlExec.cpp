@@ -120,7 +120,10 @@ QVector<int> matchingRows(const DbfFile &file, const Condition::Node *condition)
     QVector<int> rows;
     QByteArray buffer;
     bool scattered = false;
+    int walk = -1;
     const auto take = [&](int r) {
+        if (!scattered)
+            walk = walk < 0 ? r : file.releaseBehind(walk, r);
         const char *rec = scattered ? file.readRecord(r, buffer) : file.record(r);
         if (rec[0] != '*' && (!condition || condition->eval(file, rec)))
             rows.append(r);

@@ -42,7 +42,10 @@ void Table::relistRows()
     m_baseRows.clear();
     QByteArray buffer;
     bool scattered = false;
+    int walk = -1;
     const auto take = [&](int rec) {
+        if (!scattered)
+            walk = walk < 0 ? rec : m_file->releaseBehind(walk, rec);
         const char *raw = scattered ? m_file->readRecord(rec, buffer) : m_file->record(rec);
         if (raw[0] == '*' || (m_filter && !m_filter->matches(*m_file, raw)))
             return;
