@@ -3,6 +3,8 @@
 #include "TableSchemas.h"
 #include "db/DbError.h"
 #include "db/DbfFile.h"
+#include "db/Journal.h"
+#include "ui/MessageBox.h"
 
 #include <QDir>
 #include <QFile>
@@ -87,6 +89,10 @@ void prepareDataFolder(const QString &dataDir)
 {
     if (!QDir().mkpath(dataDir))
         throw db::DbError(QString::fromUtf8("无法建立数据目录 %1").arg(QDir::toNativeSeparators(dataDir)));
+    // An operation a crash cut short is taken back before anything reads
+    // the tables; the user hears of it only when that cannot be done.
+    if (const QString problem = db::recoverJournal(dataDir); !problem.isEmpty())
+        ui::messageBox(problem, QString::fromUtf8("提示"), ui::MB_OK | ui::MB_ICONWARNING);
     removeLeftoverFiles(dataDir);
     const bool newFolder = db::DbfFile::findFile(dataDir, "kjcg.DBF").isEmpty();
     for (const TableSchema &s : allTableSchemas()) {

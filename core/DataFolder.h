@@ -5,7 +5,8 @@
 // missing table is created from its schema, and a delivered one is filled
 // with its rows; the optional classification tables only in a new folder,
 // since a user may have removed them on purpose. Existing files are never
-// touched, and so are the Word templates (deliverTemplates), but the
+// touched, and so are the Word templates (deliverTemplates), but an
+// operation a crash left half done is taken back from its journal and the
 // engine's leftover temporary files are removed first. Throws db::DbError
 // when a table cannot be made.
 void prepareDataFolder(const QString &dataDir);

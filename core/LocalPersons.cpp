@@ -2,7 +2,9 @@
 
 #include "SharedRoutines.h"
 #include "UnitDM.h"
+#include "db/DbError.h"
 #include "db/DbfFile.h"
+#include "db/Journal.h"
 #include "text/Gbk.h"
 
 namespace {
@@ -56,35 +58,66 @@ void UpsertLocalPerson(db::Dataset *person)
     }
 }
 
-void LocalPersonList::upsert(const db::DbfFile &persons, const QVector<int> &recs)
+void LocalPersonList::openList()
 {
-    if (recs.isEmpty())
+    if (m_file)
         return;
-    if (!m_file) {
-        m_file = db::DbfFile::open(DataDir, QStringLiteral("cgwcrNew.dbf"));
-        m_name = m_file->fieldIndex("item_180");
-    }
-    db::DbfFile::BulkAppend added(*m_file);
-    for (const int rec : recs)
-        upsertOne(persons, rec);
-    added.finish();
+    m_file = db::DbfFile::open(DataDir, QStringLiteral("cgwcrNew.dbf"));
+    m_name = m_file->fieldIndex("item_180");
 }
 
-void LocalPersonList::upsertOne(const db::DbfFile &persons, int rec)
+void LocalPersonList::useSource(const db::DbfFile &persons)
 {
-    if (m_source != &persons) {
-        m_source = &persons;
-        m_sourceColumns.clear();
-        for (const db::FieldDef &f : m_file->fields())
-            m_sourceColumns.append(persons.fieldIndex(QString::fromLatin1(f.name)));
-        m_sourceName = persons.fieldIndex("item_180");
-    }
+    if (m_source == &persons)
+        return;
+    m_source = &persons;
+    m_sourceColumns.clear();
+    for (const db::FieldDef &f : m_file->fields())
+        m_sourceColumns.append(persons.fieldIndex(QString::fromLatin1(f.name)));
+    m_sourceName = persons.fieldIndex("item_180");
+}
+
+QVector<int> LocalPersonList::rowsOfName(const db::DbfFile &persons, int rec) const
+{
     const QString name = personName(persons.value(rec, m_sourceName));
     // The index ignores trailing blanks only: the name must match whole.
     QVector<int> same;
     for (const int row : m_file->keyRecords(m_name, m_file->fileText(gbk::encode(name))))
         if (!m_file->isDeleted(row) && personName(m_file->value(row, m_name)) == name)
             same.append(row);
+    return same;
+}
+
+void LocalPersonList::upsert(const db::DbfFile &persons, const QVector<int> &recs)
+{
+    if (recs.isEmpty())
+        return;
+    openList();
+    useSource(persons);
+    db::DbfFile::BulkAppend added(*m_file);
+    for (const int rec : recs)
+        upsertOne(persons, rec);
+    added.finish();
+}
+
+void LocalPersonList::keepRows(db::Transaction &transaction, const db::DbfFile &persons, const QVector<int> &recs)
+{
+    try {
+        openList();
+    } catch (const db::DbError &) {
+        return; // the first person taken in reports it, where the user expects it
+    }
+    useSource(persons);
+    QVector<int> rows;
+    for (const int rec : recs)
+        if (const QVector<int> same = rowsOfName(persons, rec); same.size() == 1)
+            rows += same;
+    transaction.keepRows(*m_file, rows);
+}
+
+void LocalPersonList::upsertOne(const db::DbfFile &persons, int rec)
+{
+    const QVector<int> same = rowsOfName(persons, rec);
     if (same.size() > 1)
         return;
     QByteArray raw = same.isEmpty() ? m_file->blankRecord() : QByteArray(m_file->record(same.first()), m_file->recordLength());

@@ -7,6 +7,7 @@
 namespace db {
 class Dataset;
 class DbfFile;
+class Transaction;
 } // namespace db
 
 // Sets every data column of `to` that `from` has too to from's value in
@@ -31,8 +32,15 @@ public:
     // staging twin), their values as text, column by name. New names are
     // appended in one write.
     void upsert(const db::DbfFile &persons, const QVector<int> &recs);
+    // Tells the transaction which rows of the list taking in these persons
+    // would change.
+    void keepRows(db::Transaction &transaction, const db::DbfFile &persons, const QVector<int> &recs);
 
 private:
+    void openList();
+    void useSource(const db::DbfFile &persons);
+    // The rows of the list with this person's name.
+    QVector<int> rowsOfName(const db::DbfFile &persons, int rec) const;
     void upsertOne(const db::DbfFile &persons, int rec);
 
     std::shared_ptr<db::DbfFile> m_file;

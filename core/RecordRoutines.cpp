@@ -3,6 +3,8 @@
 #include "SharedRoutines.h"
 #include "UnitDM.h"
 #include "db/DbError.h"
+#include "db/Journal.h"
+#include "db/Table.h"
 #include "text/Gbk.h"
 
 #include <algorithm>
@@ -33,9 +35,13 @@ QList<db::Table *> childTables()
     return {DM->TblCgwcdw, DM->tblzlqk, DM->Tbljdwyhmd, DM->TblCgwcr};
 }
 
-bool isTenDigitKey(const QString &key)
+// kjcg and its child tables, as files.
+QList<std::shared_ptr<db::DbfFile>> recordFiles()
 {
-    return key.size() == 10 && allDigits(key);
+    QList<std::shared_ptr<db::DbfFile>> files{db::DbfFile::open(DataDir, QStringLiteral("kjcg.DBF"))};
+    for (db::Table *t : childTables())
+        files << db::DbfFile::open(DataDir, t->tableName());
+    return files;
 }
 
 } // namespace
@@ -68,18 +74,66 @@ bool IsAcceptedYear(const QString &text)
     return !text.isEmpty() && allDigits(text) && text.toInt() >= 1900 && text.toInt() <= 2050;
 }
 
-QString NextRecordKey(const QString &year)
+bool IsRecordKey(const QString &key)
+{
+    return key.size() == 10 && allDigits(key);
+}
+
+qlonglong LargestKeyOfYear(const QString &year)
 {
     // Only ten-digit keys count: a stray key of another form must neither
     // stop the numbering nor make it start again at "000001".
-    ReopenQuery(DM->tempquery, "select item_4 from kjcg where item_4 like'" + QuoteSql(year) + "%" + "'");
+    const auto tenDigits = [](QByteArrayView key) {
+        return key.size() == 10 && std::all_of(key.begin(), key.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
     qlonglong largest = -1;
-    for (DM->tempquery->first(); !DM->tempquery->eof(); DM->tempquery->next()) {
-        const QString key = trimmedField(DM->tempquery, "item_4");
-        if (isTenDigitKey(key))
+    for (const auto &file : recordFiles()) {
+        const QByteArray key = file->largestKey(file->fieldIndex(QStringLiteral("item_4")), year.toLatin1(), tenDigits);
+        if (!key.isEmpty())
             largest = std::max(largest, key.toLongLong());
     }
+    return largest;
+}
+
+QString NextRecordKey(const QString &year)
+{
+    const qlonglong largest = LargestKeyOfYear(year);
     return largest < 0 ? year + "000001" : QString::number(largest + 1);
+}
+
+QVector<int> RecordsOfKey(const db::DbfFile &file, const QString &key, const QString &region)
+{
+    const int keyField = file.fieldIndex(QStringLiteral("item_4"));
+    const int regionField = file.fieldIndex(QStringLiteral("item_dqdm"));
+    const QByteArray regionBytes = file.fileText(gbk::encode(region));
+    QVector<int> found;
+    for (const int rec : file.keyRecords(keyField, file.fileText(gbk::encode(key)))) {
+        if (file.isDeleted(rec))
+            continue;
+        if (file.textBytes(file.record(rec), regionField) == regionBytes)
+            found.append(rec);
+    }
+    return found;
+}
+
+void KeepRecordRows(db::Transaction &transaction, const QString &key, const QString &region, RecordChange change)
+{
+    if (!transaction.journaling())
+        return;
+    const QList<std::shared_ptr<db::DbfFile>> files = recordFiles();
+    for (const auto &file : files) {
+        const QVector<int> rows = RecordsOfKey(*file, key, region);
+        if (change == RecordChange::Deletion) {
+            transaction.keepRows(*file, rows, 0, 1); // the deletion mark
+        } else if (file == files.first()) {
+            transaction.keepRows(*file, rows);
+        } else {
+            const db::FieldDef &k = file->fields()[file->fieldIndex("item_4")];
+            const db::FieldDef &r = file->fields()[file->fieldIndex("item_dqdm")];
+            const int begin = std::min(k.offset, r.offset);
+            transaction.keepRows(*file, rows, begin, std::max(k.offset + k.length, r.offset + r.length) - begin);
+        }
+    }
 }
 
 void ClearFieldsOfOtherCategory(db::Dataset *record, const QString &category)
@@ -96,6 +150,7 @@ void MoveChildRows(const QString &oldKey, const QString &oldRegion, const QStrin
 {
     if (newKey == oldKey && oldRegion == kLocalRegion)
         return;
+    db::Transaction transaction(DataDir);
     for (db::Table *table : childTables()) {
         openFiltered(table, keyFilter(oldKey, oldRegion));
         // Each posted row leaves the filtered view; the cursor moves on.
@@ -106,15 +161,18 @@ void MoveChildRows(const QString &oldKey, const QString &oldRegion, const QStrin
             table->post();
         }
     }
+    transaction.commit();
 }
 
 void DeleteChildRows(const QString &key, const QString &region)
 {
+    db::Transaction transaction(DataDir);
     for (db::Table *table : childTables()) {
         openFiltered(table, keyFilter(key, region));
         for (table->first(); !table->isEmpty();)
             table->deleteRecord();
     }
+    transaction.commit();
 }
 
 bool LocateRecord(db::Dataset *dataset, const QString &key, const QString &region)
@@ -141,6 +199,7 @@ bool holdsNumber(const db::Field &field, int number)
 
 void RenumberRows(db::Dataset *rows, const QString &sequenceField)
 {
+    db::Transaction transaction(rows->databaseName().isEmpty() ? DataDir : rows->databaseName());
     QVector<std::pair<db::Dataset::Bookmark, db::Value>> written;
     rows->disableControls();
     try {
@@ -173,4 +232,5 @@ void RenumberRows(db::Dataset *rows, const QString &sequenceField)
         throw;
     }
     rows->enableControls();
+    transaction.commit();
 }

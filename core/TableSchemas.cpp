@@ -6,7 +6,8 @@
 namespace {
 
 // Column lists in a compact form: NAME:TYPE, where TYPE is C<width>, D, M,
-// N (a floating column, kept to 15 significant digits) or S (small integer).
+// N (a floating column, kept to 15 significant digits: up to 15 integer
+// digits, and as many of its 6 decimals as the 15 digits leave) or S (small integer).
 QVector<db::ColumnDef> columns(const char *list)
 {
     QVector<db::ColumnDef> out;
@@ -120,11 +121,27 @@ const TableSchema *tableSchema(const QString &name)
     return nullptr;
 }
 
-int textColumnWidth(const QString &table, const QString &column)
+namespace {
+
+const db::ColumnDef *columnDef(const QString &table, const QString &column)
 {
     if (const TableSchema *s = tableSchema(table))
         for (const db::ColumnDef &c : s->columns)
             if (c.name.compare(column, Qt::CaseInsensitive) == 0)
-                return c.type == 'C' ? c.length : 0;
-    return 0;
+                return &c;
+    return nullptr;
+}
+
+} // namespace
+
+int textColumnWidth(const QString &table, const QString &column)
+{
+    const db::ColumnDef *c = columnDef(table, column);
+    return c && c->type == 'C' ? c->length : 0;
+}
+
+int numberColumnDigits(const QString &table, const QString &column)
+{
+    const db::ColumnDef *c = columnDef(table, column);
+    return c && (c->type == 'N' || c->type == 'F') ? db::columnIntegerDigits(c->length) : 0;
 }

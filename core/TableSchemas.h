@@ -17,3 +17,5 @@ const QVector<TableSchema> &allTableSchemas();
 const TableSchema *tableSchema(const QString &name);
 // The width in bytes of a text column of a table; 0 for any other column.
 int textColumnWidth(const QString &table, const QString &column);
+// How many integer digits a number column of a table holds; 0 for any other column.
+int numberColumnDigits(const QString &table, const QString &column);

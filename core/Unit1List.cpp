@@ -6,6 +6,7 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "UnitNew.h"
+#include "db/Journal.h"
 #include "text/Gbk.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
@@ -267,15 +268,19 @@ void TMainForm::Button4Click()
     const QString key = gbk::trim(list->fieldByName("item_4")->asString());
     const QString region = gbk::trim(list->fieldByName("item_dqdm")->asString());
 
-    // The record goes first and alone: a failure never leaves a record
-    // without its lists, and a record of another region with the same key
-    // stays.
-    db::Query *statement = DM->tempquery;
-    statement->close();
-    statement->setSql("DELETE FROM kjcg WHERE item_4=" + SqlLiteral(key) + " and item_dqdm=" + SqlLiteral(region));
-    statement->execSql();
+    // The child rows, then the record, as one: a crash or an error leaves
+    // the record whole. A record of another region with the same key stays.
+    {
+        db::Transaction transaction(DataDir);
+        KeepRecordRows(transaction, key, region, RecordChange::Deletion);
+        DeleteChildRows(key, region);
+        db::Query *statement = DM->tempquery;
+        statement->close();
+        statement->setSql("DELETE FROM kjcg WHERE item_4=" + SqlLiteral(key) + " and item_dqdm=" + SqlLiteral(region));
+        statement->execSql();
+        transaction.commit();
+    }
     RefreshRecordList();
-    DeleteChildRows(key, region);
 
     MarkSectionStatus();
     UpdateNavigationLock();

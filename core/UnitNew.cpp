@@ -4,6 +4,7 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "db/DbError.h"
+#include "db/Journal.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/BitBtn.h"
@@ -332,6 +333,10 @@ void TFormNew::storeModified(const QString &title, const QString &unit)
         out->first();
         if (out->isEmpty())
             throw db::DbError(u("找不到要修改的项目 %1").arg(OldItem4));
+        // The record and its child rows move as one, after a crash too.
+        db::Transaction transaction(DataDir);
+        if (key != OldItem4)
+            KeepRecordRows(transaction, OldItem4, OldItemDqdm, RecordChange::NewKey);
         // The record first: should it fail, its child rows still carry its key.
         writeRecord(out, [&] {
             out->edit();
@@ -344,9 +349,10 @@ void TFormNew::storeModified(const QString &title, const QString &unit)
             out->fieldByName("item_3")->setAsString(title);
             out->fieldByName("item_9")->setAsString(unit);
         });
-        addYearToMainList(key.left(4));
         if (key != OldItem4)
             MoveChildRows(OldItem4, OldItemDqdm, key);
+        transaction.commit();
+        addYearToMainList(key.left(4));
     }
 
     MainForm->SyncMainSelection();

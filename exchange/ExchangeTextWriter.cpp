@@ -65,10 +65,12 @@ QByteArray MemberLayout::line(db::Dataset &dataset) const
         if (i > 0)
             out.append('\t');
         const Column &c = m_columns[i];
-        // Texts as stored, numbers with up to 15 significant digits and "."
-        // as separator, dates as yyyy-MM-dd, null as nothing.
-        const QByteArray value = c.rule == Empty || c.rule == Zero ? QByteArray()
-                                                                   : dataset.rowValue(row, c.index).toBytes();
+        // Texts as stored, numbers in plain decimals with up to 15
+        // significant digits and "." as separator, dates as yyyy-MM-dd, null
+        // as nothing.
+        const QByteArray value = c.rule == Empty || c.rule == Zero
+                                     ? QByteArray()
+                                     : dataset.rowValue(row, c.index).toBytes(dataset.numberDecimals(c.index));
         switch (c.rule) {
         case Quoted:
             out.append(QuoteField(value));

@@ -7,14 +7,16 @@
 #include "archiver/Archiver.h"
 #include "db/Dataset.h"
 #include "db/Query.h"
+#include "db/DbError.h"
+#include "db/Journal.h"
 #include "db/Table.h"
+#include "files/ScratchFolder.h"
 #include "text/Utf8.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMap>
 #include <QSet>
-#include <QTemporaryDir>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -75,13 +77,12 @@ void writeWholeTable(db::Dataset &table, const QString &path, TextMember member)
 }
 
 // Members are written and packed here, inside the export folder, so that
-// the finished package moves into place with a rename; whatever happens,
-// nothing of it stays behind.
-class ScratchFolder
+// the finished package moves into place with a rename. It goes when done;
+// one a crash left is removed by the next export into the same folder.
+class ExportFolder
 {
 public:
-    explicit ScratchFolder(const QString &folder)
-        : m_dir(QDir(folder).filePath(QStringLiteral("corvane-export-XXXXXX")))
+    explicit ExportFolder(const QString &folder) : m_dir(folder, QStringLiteral("corvane-export"))
     {
         if (!m_dir.isValid())
             throw ExchangeError(u("无法在文件夹 %1 中写入：%2").arg(QDir::toNativeSeparators(folder), m_dir.errorString()));
@@ -89,7 +90,7 @@ public:
     QString path() const { return m_dir.path(); }
 
 private:
-    QTemporaryDir m_dir;
+    ScratchFolder m_dir;
 };
 
 // A package that arj itself finds sound and that holds every member.
@@ -103,18 +104,28 @@ void checkPackage(const QString &package)
             throw archiver::ArchiverError(u("压缩文件 %1 中缺少 %2，导出没有完成。").arg(PackageName(), member));
 }
 
-// Sets ITEM_SJDC of the rows in marks (view position → value).
+// Sets ITEM_SJDC of the rows in marks (view position → value), all of them
+// or, after a crash, none.
 void applyMarks(db::Dataset &records, const QMap<int, QString> &marks)
 {
-    db::Field *mark = records.fieldByName(QStringLiteral("ITEM_SJDC"));
+    const QString markField = QStringLiteral("ITEM_SJDC");
+    db::Transaction transaction(records.databaseName());
+    records.keepRows(transaction, marks.keys(), markField);
+    db::Field *mark = records.fieldByName(markField);
     for (records.first(); !records.eof(); records.next()) {
         const auto it = marks.constFind(records.currentRow());
         if (it == marks.constEnd() || mark->asString() == *it)
             continue;
         records.edit();
         mark->setAsString(*it);
-        records.post();
+        try {
+            records.post();
+        } catch (...) {
+            records.cancel();
+            throw;
+        }
     }
+    transaction.commit();
 }
 
 void replaceFile(const QString &source, const QString &target)
@@ -177,32 +188,24 @@ void WritePackageMembers(db::Dataset &records, const QList<int> &rows, const QSt
 QString ExportPackage(db::Dataset &records, const QList<int> &rows, const QString &folder)
 {
     const QString target = QDir(folder).filePath(PackageName());
-    const ScratchFolder work(folder);
+    const ExportFolder work(folder);
     WritePackageMembers(records, rows, work.path());
     const QString package = QDir(work.path()).filePath(PackageName());
     archiver::addFiles(package, PackageMembers());
     checkPackage(package);
 
-    const int markColumn = columnOf(records, "ITEM_SJDC");
-    QMap<int, QString> before, exported;
-    for (int row : rows) {
-        if (row < 0 || row >= records.rowCount())
-            continue;
-        before.insert(row, records.rowValue(row, markColumn).toString());
-        exported.insert(row, QStringLiteral("1"));
-    }
+    // The package first: a crash before the marks leaves records packed and
+    // not marked, which the next export sends again.
+    replaceFile(package, target);
+    QMap<int, QString> exported;
+    for (int row : rows)
+        if (row >= 0 && row < records.rowCount())
+            exported.insert(row, QStringLiteral("1"));
     try {
         applyMarks(records, exported);
-        replaceFile(package, target);
-    } catch (...) {
-        try {
-            if (records.state() != db::Dataset::Browse)
-                records.cancel();
-            applyMarks(records, before);
-        } catch (...) {
-            // The first failure is the one to report.
-        }
-        throw;
+    } catch (const db::DbError &e) {
+        throw ExchangeError(u("已打包到 %1，但没能记下哪些项目已导出：%2")
+                                .arg(QDir::toNativeSeparators(target), e.message()));
     }
     return target;
 }

@@ -25,9 +25,10 @@ void WritePackageMembers(db::Dataset &records, const QList<int> &rows, const QSt
 
 // The whole export into folder. The members are written and packed in a
 // scratch folder inside folder; the package must pass the archiver's test
-// and list all seven members. Only then do the exported rows get ITEM_SJDC
-// "1" and the package takes the place of folder's cgsbqy.arj. Any failure
-// throws (ExchangeError, archiver::ArchiverError, db::DbError) and leaves
-// the old package, the marks and the folder as they were. Returns the
-// package's path.
+// and list all seven members. Only then does it take the place of folder's
+// cgsbqy.arj, and then the exported rows get ITEM_SJDC "1". A failure before
+// the package is in place throws (ExchangeError, archiver::ArchiverError,
+// db::DbError) and leaves the old package, the marks and the folder as
+// they were; marks that cannot be set throw ExchangeError naming the
+// package, and stay as they were. Returns the package's path.
 QString ExportPackage(db::Dataset &records, const QList<int> &rows, const QString &folder);

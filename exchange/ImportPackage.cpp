@@ -5,10 +5,10 @@
 #include "ExportPackage.h"
 #include "RecordRoutines.h"
 #include "RowCopy.h"
-#include "TableJournal.h"
 #include "UnitDM.h"
 #include "archiver/Archiver.h"
 #include "db/DbfFile.h"
+#include "db/Journal.h"
 #include "db/Table.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
@@ -196,11 +196,6 @@ const QStringList &PackageMemberStems()
     return stems;
 }
 
-bool IsRecordKey(const QString &key)
-{
-    return key.size() == 10 && allDigits(key);
-}
-
 UnpackedPackage::UnpackedPackage(const QString &packagePath)
 {
     if (!m_dir.isValid())
@@ -252,15 +247,13 @@ int StagePackage(const UnpackedPackage &package, const StagingProgress &progress
     }
     const QHash<Key, QString> moved = collidingKeys(scratchFolder);
 
-    // Staging tables hold nothing of the user's: they take the rows in a
-    // bulk load, which a crash leaves uncounted.
-    TableJournal journal;
+    // The package goes into staging whole or not at all, after a crash too.
+    db::Transaction transaction(DataDir);
     int records = 0;
     try {
         for (int m = 0; m < kStagedMembers; ++m) {
             const auto source = db::DbfFile::open(scratchFolder, stagingName(m));
             const auto target = db::DbfFile::open(DataDir, stagingName(m));
-            journal.watchAppends(target);
             RowCopier rows(*source, *target);
             const KeyReader keyOf(*source);
             const int region = target->fieldIndex("item_dqdm");
@@ -277,12 +270,12 @@ int StagePackage(const UnpackedPackage &package, const StagingProgress &progress
             }
             bulk.finish();
         }
+        transaction.commit();
     } catch (const std::exception &e) {
-        const QString undo = journal.undo();
+        const QString undo = transaction.rollback();
         throw ExchangeError(u("写入暂存表时出错：%1%2")
                                 .arg(ui::errorText(e), undo.isEmpty() ? QString() : u("；未能撤销：") + undo));
     }
-    journal.commit();
     return records;
 }
 

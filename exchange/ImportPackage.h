@@ -15,10 +15,6 @@
 const QStringList &PackageMemberStems();
 constexpr int kStagedMembers = 6;
 
-// A record key as this program makes them: ten digits, the year and a
-// six-digit sequence.
-bool IsRecordKey(const QString &key);
-
 // A package unpacked by the archiver into a fresh temporary folder, removed
 // with the object.
 class UnpackedPackage

@@ -6,9 +6,9 @@
 #include "RecordRoutines.h"
 #include "RowCopy.h"
 #include "SharedRoutines.h"
-#include "TableJournal.h"
 #include "UnitDM.h"
 #include "db/DbfFile.h"
+#include "db/Journal.h"
 #include "db/Query.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
@@ -88,22 +88,38 @@ public:
                      Target(kChildren[2].staging, kChildren[2].target),
                      Target(kChildren[3].staging, kChildren[3].target)}
     {
-        // The largest ten-digit key of every year, kept up to date as
-        // records are stored, so each key costs no scan.
-        const int keyField = m_records.file->fieldIndex("item_4");
-        for (int rec = 0; rec < m_records.file->recordCount(); ++rec) {
-            if (m_records.file->isDeleted(rec))
-                continue;
-            const db::DbfFile &file = *m_records.file;
-            const QString key = QString::fromLatin1(file.textBytes(file.record(rec), keyField)).trimmed();
-            if (IsRecordKey(key))
-                noteKey(key);
-        }
     }
 
     const std::shared_ptr<db::DbfFile> &staged() const { return m_staged; }
     const StoreTally &tally() const { return m_tally; }
 
+    // Puts what the store will change into the journal at once, so that
+    // the store does not flush it row by row: the staged records' deletion
+    // marks, the stored records they replace with their child rows, and
+    // the local list's rows of their persons.
+    void keepChanges(db::Transaction &transaction, const QVector<int> &staged)
+    {
+        transaction.keepRows(*m_staged, staged, 0, 1);
+        QVector<int> persons;
+        for (const int rec : staged) {
+            const QString key = textOf(*m_staged, rec, "item_4");
+            const QString region = textOf(*m_staged, rec, "item_dqdm");
+            persons += RecordsOfKey(*m_children[kPersons].staging, key, region);
+            const int old = m_overwrite ? sameTitled(textOf(*m_staged, rec, "item_3")) : -1;
+            if (old < 0)
+                continue;
+            const QString oldKey = textOf(*m_records.file, old, "item_4");
+            const QString oldRegion = textOf(*m_records.file, old, "item_dqdm");
+            transaction.keepRows(*m_records.file, {old});
+            for (Target &child : m_children)
+                transaction.keepRows(*child.file, RecordsOfKey(*child.file, oldKey, oldRegion));
+        }
+        m_localPersons.keepRows(transaction, *m_children[kPersons].staging, persons);
+    }
+
+    // Stores one staged record with its child rows and takes it out of
+    // staging. A failure leaves what was written for the journal to take
+    // back.
     void store(int rec)
     {
         const QString title = textOf(*m_staged, rec, "item_3");
@@ -124,42 +140,27 @@ public:
                 oldRows[i] = RecordsOfKey(*m_children[i].file, textOf(*m_records.file, old, "item_4"),
                                           textOf(*m_records.file, old, "item_dqdm"));
         }
-
-        TableJournal journal;
-        try {
-            for (size_t i = 0; i < kChildren.size(); ++i) {
-                Target &target = m_children[i];
-                journal.watchAppends(target.file);
-                // A record's rows of one table go in one write; they are on
-                // disk before its staged rows are deleted.
-                db::DbfFile::BulkAppend rows(*target.file);
-                QVector<int> copied;
-                for (const int row : stagedRows[i])
-                    copied.append(target.copy(row, newKey));
-                rows.finish();
-                if (i == kPersons)
-                    m_localPersons.upsert(*target.file, copied);
-            }
-            journal.watchAppends(m_records.file);
-            m_records.copy(rec, newKey);
-            if (old >= 0) {
-                journal.deleteRecord(m_records.file, old);
-                for (size_t i = 0; i < kChildren.size(); ++i)
-                    for (const int row : oldRows[i])
-                        journal.deleteRecord(m_children[i].file, row);
-            }
-            // Only the staged record goes: the store walks the records, so
-            // its staged child rows are never stored again.
-            journal.deleteRecord(m_staged, rec);
-        } catch (const std::exception &e) {
-            // The local person list keeps what it took: taking a person in
-            // again when the store is repeated changes nothing.
-            const QString undo = journal.undo();
-            if (undo.isEmpty())
-                throw;
-            throw ExchangeError(u("%1\n已写入的部分未能撤销：%2").arg(ui::errorText(e), undo));
+        for (size_t i = 0; i < kChildren.size(); ++i) {
+            Target &target = m_children[i];
+            // A record's rows of one table go in one write.
+            db::DbfFile::BulkAppend rows(*target.file);
+            QVector<int> copied;
+            for (const int row : stagedRows[i])
+                copied.append(target.copy(row, newKey));
+            rows.finish();
+            if (i == kPersons)
+                m_localPersons.upsert(*target.file, copied);
         }
-        journal.commit();
+        m_records.copy(rec, newKey);
+        if (old >= 0) {
+            m_records.file->setDeleted(old, true);
+            for (size_t i = 0; i < kChildren.size(); ++i)
+                for (const int row : oldRows[i])
+                    m_children[i].file->setDeleted(row, true);
+        }
+        // Only the staged record goes: the store walks the records, so its
+        // staged child rows are never stored again.
+        m_staged->setDeleted(rec, true);
         if (IsRecordKey(newKey))
             noteKey(newKey);
         ++(old >= 0 ? m_tally.overwritten : m_tally.added);
@@ -168,8 +169,18 @@ public:
 private:
     void noteKey(const QString &key)
     {
-        qlonglong &largest = m_largest[key.left(4)];
+        qlonglong &largest = largestOf(key.left(4));
         largest = std::max(largest, key.toLongLong());
+    }
+
+    // The year's largest key, in kjcg and the child tables, kept up to date
+    // as records are stored.
+    qlonglong &largestOf(const QString &year)
+    {
+        auto it = m_largest.find(year);
+        if (it == m_largest.end())
+            it = m_largest.insert(year, LargestKeyOfYear(year));
+        return *it;
     }
 
     // The first stored record of this title, -1 when there is none.
@@ -182,13 +193,40 @@ private:
         return -1;
     }
 
-    // The year's largest key plus one; the staged key when the year has
-    // none, unless a record made here already holds it.
-    QString keyFor(const QString &stagedKey, int replaced, const QString &title) const
+    // Whether anything but the record replaced (and its child rows) holds
+    // the key: another region's record of it, or child rows of one.
+    bool heldBesides(const QString &key, int replaced) const
     {
-        const auto largest = m_largest.constFind(stagedKey.left(4));
-        if (largest != m_largest.constEnd())
-            return QString::number(*largest + 1);
+        const db::DbfFile &records = *m_records.file;
+        const QString region = textOf(records, replaced, "item_dqdm");
+        const int keyField = records.fieldIndex("item_4");
+        for (const int rec : records.keyRecords(keyField, key.toLatin1()))
+            if (rec != replaced && !records.isDeleted(rec))
+                return true;
+        for (const Target &child : m_children) {
+            const db::DbfFile &file = *child.file;
+            for (const int rec : file.keyRecords(child.keyField, key.toLatin1()))
+                if (!file.isDeleted(rec) && textOf(file, rec, "item_dqdm") != region)
+                    return true;
+        }
+        return false;
+    }
+
+    // The year's largest key plus one, where the key of the record being
+    // replaced counts as free; the staged key when the year has none,
+    // unless a record made here already holds it.
+    QString keyFor(const QString &stagedKey, int replaced, const QString &title)
+    {
+        const qlonglong largest = largestOf(stagedKey.left(4));
+        if (largest >= 0) {
+            if (replaced >= 0) {
+                const QString replacedKey = textOf(*m_records.file, replaced, "item_4");
+                if (IsRecordKey(replacedKey) && replacedKey.toLongLong() == largest
+                    && !heldBesides(replacedKey, replaced))
+                    return replacedKey;
+            }
+            return QString::number(largest + 1);
+        }
         for (const int rec : RecordsOfKey(*m_records.file, stagedKey, kLocalRegion))
             if (rec != replaced)
                 throw ExchangeError(u("成果管理编号 %1 已被本机的另一项成果占用，“%2”没有入库。")
@@ -227,10 +265,24 @@ StoreTally StoreStagedRecords(bool overwrite, const std::function<void()> &progr
     for (int rec = 0; rec < store.staged()->recordCount(); ++rec)
         if (!store.staged()->isDeleted(rec))
             staged.append(rec);
+    // One journal for the pass: a crash takes the whole pass back, and the
+    // user stores the package again.
+    db::Transaction transaction(DataDir);
+    store.keepChanges(transaction, staged);
     for (const int rec : staged) {
-        store.store(rec);
+        db::Transaction::Savepoint record(transaction);
+        try {
+            store.store(rec);
+        } catch (...) {
+            // The record being stored goes back whole and stays staged; the
+            // records stored before it stay stored.
+            record.rollback();
+            transaction.commit();
+            throw;
+        }
         if (progress)
             progress();
     }
+    transaction.commit();
     return store.tally();
 }

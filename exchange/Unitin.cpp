@@ -70,7 +70,7 @@ TFormin::TFormin(QWidget *parent) : ui::GuardedDialog(parent)
     setModal(true);
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     ui::fixWindowSize(this, width(), height());
-    DBGrid1->setColumns({{"ITEM_3", u("成果名称"), 320}, {"ITEM_9", u("完成单位"), 260}});
+    DBGrid1->setColumns({{"ITEM_3", u("成果名称"), 320, true}, {"ITEM_9", u("完成单位"), 260, true}});
     Edit2->setValidator(new gbk::ByteLimitValidator(140, Edit2));
     Label7->installEventFilter(this);
     const std::pair<QPushButton *, void (TFormin::*)()> handlers[] = {

@@ -83,12 +83,17 @@ void copyRows(db::Table *source, clientdata::ClientDataSet &list, int rows, std:
     }
 }
 
-void tellRowsLeftOut(const QString &text)
+} // namespace
+
+void PrintReports::TellRowsLeftOut(const QString &text)
 {
+    // The same record's rows, told again before every preview and print,
+    // would only be clicked away.
+    if (m_toldRowsLeftOut.contains(text))
+        return;
+    m_toldRowsLeftOut.insert(text);
     ui::messageBox(text, QStringLiteral("提示"), ui::MB_OK | ui::MB_ICONINFORMATION);
 }
-
-} // namespace
 
 void PrintReports::FillPaddedList(ReportClass cls, report::Report &r)
 {
@@ -119,7 +124,7 @@ void PrintReports::FillUnitsList(int rows)
     copyRows(source, ClientDataSet3, rows, kUnits);
     // The form has no room for more; say so rather than drop them unseen.
     if (n > rows)
-        tellRowsLeftOut(QStringLiteral("“成果合作/协作完成单位情况”只能打印%1个单位，本成果有%2个，"
+        TellRowsLeftOut(QStringLiteral("“成果合作/协作完成单位情况”只能打印%1个单位，本成果有%2个，"
                                        "第%3个以后的%4个单位不能打印。")
                             .arg(rows)
                             .arg(n)
@@ -146,7 +151,7 @@ void PrintReports::FillPatentSlots(report::Report &r)
     }
     const int n = patents->recordCount();
     if (n > kSlots)
-        tellRowsLeftOut(QStringLiteral("“已受理和已授权专利情况”只能打印%1项专利，本成果有%2项，"
+        TellRowsLeftOut(QStringLiteral("“已受理和已授权专利情况”只能打印%1项专利，本成果有%2项，"
                                        "第%3项以后的%4项专利不能打印。")
                             .arg(kSlots)
                             .arg(n)

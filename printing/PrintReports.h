@@ -8,6 +8,8 @@
 #include "report/DataView.h"
 #include "report/Report.h"
 
+#include <QSet>
+
 #include <array>
 #include <memory>
 
@@ -55,6 +57,10 @@ public:
     // Sends each page of a prepared report as a print request of its own, in order.
     void PrintPageByPage(ReportClass cls);
 
+    // Rows the form has no room for are told once per visit of the print
+    // window: a new visit tells them again.
+    void ForgetToldRowsLeftOut() { m_toldRowsLeftOut.clear(); }
+
 private:
     void PrintPrepared(ReportClass cls);
     QString PrintTitle(const QString &what) const;
@@ -69,8 +75,10 @@ private:
     void FillPaddedList(ReportClass cls, report::Report &r);
     void FillUnitsList(int rows);
     void FillPatentSlots(report::Report &r);
+    void TellRowsLeftOut(const QString &text);
 
     std::array<std::unique_ptr<report::Report>, ReportClassCount> m_forms;
     report::DatasetView m_record;
     report::ClientDataView m_list1, m_list2, m_list3;
+    QSet<QString> m_toldRowsLeftOut;
 };

@@ -163,6 +163,7 @@ void TPrintForm::showEvent(QShowEvent *e)
 void TPrintForm::FormShow()
 {
     ShowPrintPanel(5);
+    m_reports.ForgetToldRowsLeftOut();
     const bool applied = appliedTechnologyRecord();
     ShowWordButtons(applied);
     YY_SButton->setVisible(applied);

@@ -215,11 +215,14 @@ void ExportToWord(const std::vector<WordDocumentFills> &documents)
                 document.insertAfter(f.bookmark, f.text);
             instances.push_back(std::move(app));
         }
-        QStringList unopened;
+        // The cover and the body as one: both in place, or neither.
+        std::vector<word::Application *> shownTogether;
         for (const auto &app : instances)
-            for (const word::Application::Shown &s : app->show())
-                if (!s.opened)
-                    unopened << QDir::toNativeSeparators(s.path);
+            shownTogether.push_back(app.get());
+        QStringList unopened;
+        for (const word::Application::Shown &s : word::showDocuments(shownTogether))
+            if (!s.opened)
+                unopened << QDir::toNativeSeparators(s.path);
         if (!unopened.isEmpty())
             ui::messageBox(QString::fromUtf8("Word文档已保存，但无法用本机的文字处理程序打开：\r\n")
                                + unopened.join(QStringLiteral("\r\n")),

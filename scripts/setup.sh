@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     g++ make cmake ninja-build pkg-config
     qt6-base-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
-    libquazip1-qt6-dev
+    libquazip1-qt6-dev zlib1g-dev
     arj
     fonts-noto-cjk
     libbenchmark-dev

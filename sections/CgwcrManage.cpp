@@ -8,6 +8,7 @@
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
+#include "db/Journal.h"
 
 #include <QItemSelectionModel>
 #include <QSet>
@@ -45,6 +46,7 @@ void AddLocalPersons(const QList<int> &localRows, const std::function<void()> &p
     // The added persons go after those the record has, in the local list's
     // order, whatever place they held in the record they came from.
     int place = lastPlace(persons, def.sequenceField);
+    db::Transaction transaction(DataDir);
     std::exception_ptr failure;
     try {
         for (const int row : localRows) {
@@ -63,6 +65,7 @@ void AddLocalPersons(const QList<int> &localRows, const std::function<void()> &p
     }
     // The persons added before a failure keep their places too.
     RereadAndRenumber(def);
+    transaction.commit();
     if (failure)
         std::rethrow_exception(failure);
 }
@@ -72,7 +75,7 @@ TFormWcr::TFormWcr(QWidget *parent) : ui::GuardedDialog(parent)
     setupUi(this);
     setModal(true);
     ui::fixWindowSize(this, width(), height());
-    DBGrid1->setColumns({{"item_180", u("名称"), 120}, {"item_185", u("工作单位"), 446}});
+    DBGrid1->setColumns({{"item_180", u("名称"), 120}, {"item_185", u("工作单位"), 446, true}});
     DBGrid1->setMultiSelect(true);
     // Chosen rows stand out in maroon, focused or not.
     QPalette chosen = DBGrid1->palette();

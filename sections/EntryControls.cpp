@@ -1,6 +1,7 @@
 #include "EntryControls.h"
 
 #include "SharedRoutines.h"
+#include "db/NumberText.h"
 #include "text/Gbk.h"
 #include "ui/HandlerGuard.h"
 
@@ -92,12 +93,7 @@ QString amountText(double amount)
 {
     // Six decimals, as the amount columns keep them; drops the binary noise
     // of sums such as 0.1 + 0.2.
-    QString text = QString::number(amount, 'f', 6);
-    while (text.endsWith(QLatin1Char('0')))
-        text.chop(1);
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text;
+    return db::formatNumber(amount, 6);
 }
 
 double checkedSum(const QList<AmountTerm> &terms)

@@ -49,7 +49,14 @@ private:
 class MoneyBinding : public FieldBinding
 {
 public:
-    MoneyBinding(const QString &field, QLineEdit *edit) : FieldBinding(field), m_edit(edit) {}
+    MoneyBinding(const QString &field, QLineEdit *edit, int places) : FieldBinding(field), m_edit(edit)
+    {
+        if (places <= 0)
+            return;
+        if (const int digits = numberColumnDigits("kjcg", field))
+            places = std::min(places, digits);
+        edit->setValidator(new gbk::ByteLimitValidator(places, edit));
+    }
     void load(db::Dataset *r) override { gbk::setTextWhole(m_edit, stored(r)); }
     void save(db::Dataset *r) override { store(r, m_edit->text()); }
     bool unchanged(db::Dataset *r) const override
@@ -64,7 +71,7 @@ public:
             return gbk::trim(f->asString()) == typed;
         bool ok = false;
         const double amount = typed.toDouble(&ok);
-        const auto kept = [f](double v) { return QString::number(v, 'f', f->decimals()); };
+        const auto kept = [f](double v) { return db::formatNumber(v, f->decimals()); };
         return ok && kept(amount) == kept(f->asFloat());
     }
 
@@ -215,9 +222,9 @@ std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit,
     return std::make_unique<TextBinding>(field, edit, table);
 }
 
-std::unique_ptr<FieldBinding> moneyBinding(const QString &field, QLineEdit *edit)
+std::unique_ptr<FieldBinding> moneyBinding(const QString &field, QLineEdit *edit, int places)
 {
-    return std::make_unique<MoneyBinding>(field, edit);
+    return std::make_unique<MoneyBinding>(field, edit, places);
 }
 
 std::unique_ptr<FieldBinding> memoBinding(const QString &field, QPlainTextEdit *memo)

@@ -51,7 +51,10 @@ std::unique_ptr<FieldBinding> trimmedTextBinding(const QString &field, QLineEdit
 std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit, const QString &table = "kjcg");
 // An amount edit over a number column: shows the stored number, stores the
 // text as typed (blank for none) and compares as the column keeps numbers.
-std::unique_ptr<FieldBinding> moneyBinding(const QString &field, QLineEdit *edit);
+// Given places, the user types at most that many characters, and never more
+// integer digits than the column holds; a longer stored number is still
+// shown whole.
+std::unique_ptr<FieldBinding> moneyBinding(const QString &field, QLineEdit *edit, int places = 0);
 // A memo: tabs become blanks when stored.
 std::unique_ptr<FieldBinding> memoBinding(const QString &field, QPlainTextEdit *memo);
 // A coded drop-down list: fill() lists its items; the code is the first

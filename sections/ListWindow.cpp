@@ -9,9 +9,11 @@
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/ModalWindows.h"
+#include "db/Journal.h"
 
 #include <QAbstractButton>
 #include <QItemSelectionModel>
+#include <numeric>
 
 ListWindow::ListWindow(const QString &section, QWidget *parent)
     : ui::GuardedDialog(parent), m_def(listSection(section))
@@ -97,8 +99,14 @@ void ListWindow::deleteRow()
                        ui::MB_YESNO | ui::MB_ICONINFORMATION)
         != ui::IDYES)
         return;
+    // The row goes with the numbers of those after it, as one.
+    db::Transaction transaction(DataDir);
+    QList<int> rows(list->rowCount());
+    std::iota(rows.begin(), rows.end(), 0);
+    list->keepRows(transaction, rows);
     list->deleteRecord();
     rowDeleted(remembered);
+    transaction.commit();
 }
 
 void ListWindow::rowDeleted(int place)

@@ -4,6 +4,7 @@
 #include "RecordRoutines.h"
 #include "UnitDM.h"
 #include "db/Table.h"
+#include "db/Journal.h"
 
 void OpenPatentRows(const QString &key, const QString &region)
 {
@@ -38,6 +39,8 @@ void RenumberPatents()
 void DeletePatentRows()
 {
     db::Table *patents = DM->tblzlqk;
+    db::Transaction transaction(DataDir);
     for (patents->first(); !patents->isEmpty();)
         patents->deleteRecord();
+    transaction.commit();
 }

@@ -1,8 +1,10 @@
 #include "RowDialog.h"
 
 #include "SharedRoutines.h"
-#include "text/Gbk.h"
+#include "UnitDM.h"
+#include "db/Journal.h"
 #include "db/Query.h"
+#include "text/Gbk.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/SilentAbort.h"
@@ -97,6 +99,9 @@ void RowDialog::store()
     db::Dataset *list = this->list();
     // A table's rows carry no record key; its filter chooses them.
     const QStringList key = m_def.table ? QStringList() : ChildRowsKey(m_def);
+    // The row and what follows from it (ranks, the local list, the numbers)
+    // go as one after a crash.
+    db::Transaction transaction(DataDir);
     if (adding)
         list->append();
     const bool stored = storeBindings(list, m_bindings, [&] {
@@ -118,10 +123,12 @@ void RowDialog::store()
         // The row is stored; only what follows from it failed (a failed
         // numbering leaves the numbers as before). The dialog closes, so a
         // second store cannot add the row again.
+        transaction.commit();
         ui::showError(ui::errorText(e));
         closeNow();
         return;
     }
+    transaction.commit();
     ShowWarning(QString::fromUtf8("存储成功！"));
     if (adding)
         emptyAfterNewStore();

@@ -8,6 +8,7 @@
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
 #include "ui/ModalWindows.h"
+#include "db/Journal.h"
 
 #include <QAbstractButton>
 
@@ -46,11 +47,14 @@ bool SectionForm::save()
     if (checksFields())
         checkFields();
     db::Query *record = DM->Qrykjcg;
+    // The record and what its saving removes (patents of section 02) go as one.
+    db::Transaction transaction(DataDir);
     if (!storeBindings(record, m_bindings, [&] { saveOther(record); })) {
         saveFailed();
         return false;
     }
     saved(record);
+    transaction.commit();
     ShowWarning(QString::fromUtf8("存储成功！"));
     MainForm->SetSectionState(m_section, true);
     return true;

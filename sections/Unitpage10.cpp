@@ -87,7 +87,7 @@ TFpage10::TFpage10(QWidget *parent) : ui::GuardedDialog(parent)
     m_bindings.push_back(std::make_unique<CodeRowBinding>(codeRow("item_124_1"), this));
     m_bindings.push_back(std::make_unique<CodeRowBinding>(codeRow("item_15"), this));
 
-    DBGrid1->setColumns({{"unitcode", u("单位代码"), 100}, {"item_9", u("单位名称"), 640}});
+    DBGrid1->setColumns({{"unitcode", u("单位代码"), 100}, {"item_9", u("单位名称"), 640, true}});
     connect(DBGrid1, &DBGrid::cellClicked, this, [this](int row) { ui::guarded([&] { followGridRow(row); }); });
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &index) { ui::guarded([&] { followGridRow(index.row()); }); });
@@ -106,7 +106,12 @@ TFpage10::TFpage10(QWidget *parent) : ui::GuardedDialog(parent)
 void TFpage10::FormShow()
 {
     ui::fixWindowSize(this, 800, 600);
-    DBGrid1->setDataSource(DM->DSQunit);
+    {
+        // The edits still hold the last visit's: binding the grid must not
+        // take them for changes of the row it lands on.
+        QScopedValueRollback busy(m_busy, true);
+        DBGrid1->setDataSource(DM->DSQunit);
+    }
     ShowCurrentRow();
 }
 
@@ -140,7 +145,9 @@ void TFpage10::ShowCurrentRow()
 void TFpage10::followGridRow(int row)
 {
     db::Query *units = DM->Qryunit;
-    if (m_busy || row < 0 || !units->active() || units->state() != db::Dataset::Browse || row >= units->rowCount())
+    // Hidden, the window shows no row: the list is reopened for the next visit.
+    if (m_busy || !isVisible() || row < 0 || !units->active() || units->state() != db::Dataset::Browse
+        || row >= units->rowCount())
         return;
     QScopedValueRollback busy(m_busy, true);
     if (row != units->currentRow())
@@ -148,13 +155,27 @@ void TFpage10::followGridRow(int row)
     const db::Dataset::Bookmark chosen = units->bookmark();
     if (chosen.rec == m_shown.rec)
         return;
-    if (units->gotoBookmark(m_shown)) {
-        // A refused or failed store keeps the row shown with what was typed.
-        if (!bindingsUnchanged(units, m_bindings) && AskSaveChanges() && !storeShownRow())
-            return;
-        units->gotoBookmark(chosen);
-    }
+    // A refused or failed store keeps the row shown with what was typed.
+    if (!settleShownRow())
+        return;
+    units->gotoBookmark(chosen);
     ShowCurrentRow();
+}
+
+bool TFpage10::settleShownRow()
+{
+    db::Query *units = DM->Qryunit;
+    if (!m_shown.valid() || !units->active() || units->state() != db::Dataset::Browse
+        || !units->gotoBookmark(m_shown))
+        return true;
+    return bindingsUnchanged(units, m_bindings) || !AskSaveChanges() || storeShownRow();
+}
+
+void TFpage10::quit01Click()
+{
+    QScopedValueRollback busy(m_busy, true);
+    if (settleShownRow())
+        closeNow();
 }
 
 bool TFpage10::storeShownRow()
@@ -179,9 +200,11 @@ void TFpage10::btnSave01Click()
 
 void TFpage10::Button2Click()
 {
+    QScopedValueRollback busy(m_busy, true);
+    if (!settleShownRow())
+        return;
     const QString parent = gbk::trim(Panel5->text());
     const QString code = NextSecondLevelCode(parent);
-    QScopedValueRollback busy(m_busy, true);
     db::Query *units = DM->Qryunit;
     if (!units->active())
         units->open();

@@ -1,7 +1,9 @@
 #pragma once
 // The second-level units of a unit: further rows of the table unit under
 // the unit's code, listed through DM.Qryunit. The edits show the listed row
-// that is current, and 存储 writes them back into that row.
+// that is current, and 存储 writes them back into that row. Leaving the row
+// shown with changed edits (another row, 增加, leaving the window) asks
+// first whether to store them.
 #include "FieldBinding.h"
 #include "db/Dataset.h"
 #include "ui/GuardedDialog.h"
@@ -21,7 +23,7 @@ public:
     void Button3Click();   // 删除
     void Button1Click();   // 按照本单位情况填入 (hidden)
     void BitBtndtrClick(); // the whole completing-person list
-    void quit01Click() { closeNow(); }
+    void quit01Click();
     void CodeDropDown(int slot);
 
     // Puts the list's current row into the edits; empties them when there is none.
@@ -37,6 +39,10 @@ private:
     void followGridRow(int row);
     // Writes the edits into the row they show; false when nothing was stored.
     bool storeShownRow();
+    // Edits that differ from the row they show are asked about, Yes storing
+    // them; the list is left on that row. False when the edits must stay on
+    // screen (a refused or failed store).
+    bool settleShownRow();
 
     FieldBindings m_bindings;
     db::Dataset::Bookmark m_shown; // the row the edits show

@@ -19,7 +19,7 @@ TFpage11::TFpage11(QWidget *parent) : ListWindow("11", parent)
                       {"item_182", u("出生年月"), 70},
                       {"V_181", u("性别"), 50},
                       {"V_124_1", u("研究领域"), 150},
-                      {"item_186", u("简要说明"), 400}});
+                      {"item_186", u("简要说明"), 400, true}});
     ui::connectGuarded(Button2, this, &TFpage11::Button2Click);
     ui::connectGuarded(Button3, this, &TFpage11::Button3Click);
     ui::connectGuarded(Button1, this, &TFpage11::Button1Click);

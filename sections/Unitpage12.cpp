@@ -13,6 +13,7 @@
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/ModalWindows.h"
+#include "db/Journal.h"
 
 #include <QMap>
 #include <algorithm>
@@ -41,6 +42,7 @@ struct Person
 
 void RenumberPersons(db::Dataset *persons, const QStringList &key)
 {
+    db::Transaction transaction(DataDir);
     const db::Dataset::Bookmark here = persons->bookmark();
     db::Field *number = persons->fieldByName("ITEM_187");
     db::Field *returned = persons->fieldByName("ITEM_188");
@@ -94,6 +96,7 @@ void RenumberPersons(db::Dataset *persons, const QStringList &key)
     }
     persons->gotoBookmark(here);
     persons->enableControls();
+    transaction.commit();
 }
 
 TFpage12::TFpage12(QWidget *parent) : ui::GuardedDialog(parent)
@@ -107,8 +110,8 @@ TFpage12::TFpage12(QWidget *parent) : ui::GuardedDialog(parent)
                          {"V_183", u("技术职称"), 84},
                          {"V_184", u("文化程度"), 84},
                          {"V_188", u("是否留学归国"), 90},
-                         {"ITEM_185", u("工作单位"), 150},
-                         {"ITEM_186", u("对成果创造性贡献"), 150}});
+                         {"ITEM_185", u("工作单位"), 150, true},
+                         {"ITEM_186", u("对成果创造性贡献"), 150, true}});
     ui::connectGuarded(Button1, this, &TFpage12::Button1Click);
     ui::connectGuarded(Button2, this, &TFpage12::Button2Click);
     ui::connectGuarded(Button3, this, &TFpage12::Button3Click);
@@ -161,8 +164,10 @@ void TFpage12::Button1Click()
     const int remembered = persons->fieldByName("ITEM_187")->asInteger();
     if (ui::messageBox(u("是否删除该项目？!"), u("提示信息"), ui::MB_YESNO | ui::MB_ICONINFORMATION) != ui::IDYES)
         return;
+    db::Transaction transaction(DataDir);
     persons->deleteRecord();
     RenumberPersons(persons, key);
+    transaction.commit();
     // The person of the same record who moved into the deleted one's place.
     const db::Dataset::Bookmark here = persons->bookmark();
     for (persons->first(); !persons->eof(); persons->next())

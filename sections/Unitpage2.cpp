@@ -43,13 +43,11 @@ TFpage2::TFpage2(QWidget *parent) : SectionForm("02", parent)
         {"ITEM_151_1", Edt_151_1, 7}, {"ITEM_152_1", Edt_152_1, 7}, {"ITEM_153", Edt_153, 7},
         {"ITEM_154", Edt_154, 7}};
     for (const auto &[field, edit, places] : numbers) {
-        addBinding(moneyBinding(field, edit));
+        addBinding(moneyBinding(field, edit, places));
         if (edit == Edt_45)
             makeDigitEdit(edit);
         else
             makeMoneyEdit(edit, false);
-        // A longer stored number is still shown whole (a length limit would cut it).
-        edit->setValidator(new gbk::ByteLimitValidator(places, edit));
         m_results << edit;
     }
     m_ipForm = dictCodeBinding("ITEM_51", cb_51, 1, "item_51", 0);
@@ -74,12 +72,20 @@ void TFpage2::loadOther()
     }
     for (auto &b : m_reasons)
         b->load(record);
-    m_patentsToGo = false;
     showIpForm(ipForm());
     // The counts of the patent list as it is, not those last saved: the list
     // stores at once, the counts only with the section.
     if (ipForm() == kPatent)
         showPatentCounts();
+    // Rows left under another form (a package, an older folder) would be
+    // printed and exported with it: they go with the next save.
+    m_patentsToGo = ipForm() != kPatent && hasPatentRows();
+}
+
+bool TFpage2::hasPatentRows() const
+{
+    OpenPatentRowsOf(DM->Qrykjcg);
+    return !DM->tblzlqk->isEmpty();
 }
 
 void TFpage2::showEvent(QShowEvent *e)
@@ -242,6 +248,9 @@ void TFpage2::saveOther(db::Dataset *record)
 
 bool TFpage2::otherUnchanged(db::Dataset *record)
 {
+    // Patent rows waiting to go are a change the save has still to make.
+    if (m_patentsToGo && ipForm() != kPatent && hasPatentRows())
+        return false;
     return m_ipForm->unchanged(record) && bindingsUnchanged(record, m_reasons);
 }
 

@@ -4,9 +4,11 @@
 // list, or a software copyright), the application state with the reasons
 // for non-application, the forms of promotion and the economic results.
 //
-// Leaving the patent form marks the record's patents to go; they are
+// Leaving the patent form marks the record's patents to go, and so does
+// opening a record of another form that still has patent rows; they are
 // deleted only when the section is saved in a form other than patent, so
-// leaving without saving, or going back to patent, keeps them.
+// leaving without saving, or going back to patent, keeps them. Until then
+// they count as a change, asked about on leaving.
 #include "EntryControls.h"
 #include "SectionForm.h"
 #include "ui_Unitpage2.h"
@@ -53,6 +55,7 @@ private:
     bool stableApplication() const;
     void showIpForm(const QString &code);
     void showPatentCounts();
+    bool hasPatentRows() const;
     void setPatentCounts(const QString &applied, const QString &granted);
 
     std::unique_ptr<FieldBinding> m_ipForm;   // cb_51, loaded without its change handler

@@ -51,11 +51,9 @@ TFpage3::TFpage3(QWidget *parent) : SectionForm("03", parent)
         {"ITEM_141", Edt_141},     {"ITEM_148", Edt_148},     {"ITEM_143", Edt_143},     {"ITEM_144", Edt_144},
         {"ITEM_243", Edt_243},     {"ITEM_244", Edt_244},     {"ITEM_145", Edt_145},     {"ITEM_149", Edt_149}};
     for (const auto &[field, edit] : amounts) {
-        addBinding(moneyBinding(field, edit));
+        // Seven places as the block's hint says.
+        addBinding(moneyBinding(field, edit, 7));
         makeDigitEdit(edit, true);
-        // Seven places as the block's hint says; a longer stored amount is
-        // still shown whole (a length limit would cut it).
-        edit->setValidator(new gbk::ByteLimitValidator(7, edit));
     }
     addBinding(dotDateBinding("ITEM_34", DTP_34, CheckBox_34, edt_34, [](const QString &stored) {
         return u("本项评价日期：'") + stored + u("'") + u(" 不是正确的时间格式！现在已经更换。");

@@ -18,7 +18,7 @@ TFpage6::TFpage6(QWidget *parent) : ListWindow("06", parent)
                       {"ITEM_DQDM", "ITEM_DQDM", 86},
                       {"ITEM_NO", u("序号"), 40},
                       {"PATENT_NO", u("专利号"), 110},
-                      {"PATENT_NAM", u("专利名称"), 150},
+                      {"PATENT_NAM", u("专利名称"), 150, true},
                       {"PATENT_ST", "PATENT_ST", 80},
                       {"PATENT_TY", "PATENT_TY", 80},
                       {"V_st", u("专利状况"), 64},

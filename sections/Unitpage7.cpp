@@ -47,16 +47,16 @@ TFpage7::TFpage7(QWidget *parent) : ListWindow("07", parent)
         {"item_193", u("性别"), 40},
         {"V_193", {}, 40},
         {"item_194", u("出生年月"), 60},
-        {"item_195", u("工作单位"), 196},
-        {"item_196", u("所学专业"), 90},
-        {"item_197", u("现从事专业"), 90},
+        {"item_195", u("工作单位"), 196, true},
+        {"item_196", u("所学专业"), 90, true},
+        {"item_197", u("现从事专业"), 90, true},
         {"item_198", u("职称"), 50},
         {"V_198", {}, 70},
         {"V_191", {}, 74},
         {"item_199", u("职务"), 80},
     };
     setGrid(DBGrid3, columns);
-    const QStringList hidden = {"item_4", "item_dqdm", "item_190", "V_193", "item_194", "item_199"};
+    const QStringList hidden = {"item_4", "item_dqdm", "item_190", "V_193", "item_194", "V_198", "V_191", "item_199"};
     for (int i = 0; i < columns.size(); ++i)
         DBGrid3->setColumnHidden(i, hidden.contains(columns[i].fieldName));
     const QHash<QString, QString> sexes = {{"0", u("男")}, {"1", u("女")}};

@@ -59,7 +59,8 @@ TFpage8::TFpage8(QWidget *parent) : ListWindow("08", parent)
     const QVector<ui::GridColumn> columns = {
         {"ITEM_187", u("序号"), 40},          {"ITEM_180", u("姓名"), 70},      {"ITEM_181", u("性别"), 44},
         {"ITEM_182", u("出生年月"), 66},      {"ITEM_183", u("技术职称"), 84}, {"ITEM_184", u("文化程度"), 84},
-        {"item_188", u("是否留学归国"), 90}, {"ITEM_185", u("工作单位"), 150}, {"ITEM_186", u("对成果创造性贡献"), 150}};
+        {"item_188", u("是否留学归国"), 90}, {"ITEM_185", u("工作单位"), 150, true},
+        {"ITEM_186", u("对成果创造性贡献"), 150, true}};
     setGrid(DBGrid4, columns);
     for (int i = 0; i < columns.size(); ++i)
         if (codeNames().contains(columns[i].fieldName.toLower()))

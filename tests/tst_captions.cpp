@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QSet>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <optional>
@@ -67,6 +69,33 @@ private slots:
         for (const QString &line : clipped)
             qWarning("%s", qPrintable(line));
         QVERIFY2(clipped.isEmpty(), "captions cut off: see the lines above");
+    }
+
+    // Tests and routines find controls by name; uic would quietly rename a
+    // second control of the same name.
+    void everyControlHasItsOwnName()
+    {
+        const QDir layouts(CORVANE_UI_DIR);
+        const QStringList files = layouts.entryList({"*.ui"}, QDir::Files);
+        QVERIFY(files.size() >= 30);
+        QStringList repeated;
+        for (const QString &file : files) {
+            QFile f(layouts.filePath(file));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QXmlStreamReader xml(&f);
+            QSet<QString> names;
+            while (!xml.atEnd()) {
+                xml.readNext();
+                if (!xml.isStartElement() || (xml.name() != u"widget" && xml.name() != u"layout"))
+                    continue;
+                const QString name = xml.attributes().value("name").toString();
+                if (!name.isEmpty() && names.contains(name))
+                    repeated << file + ": " + name;
+                names.insert(name);
+            }
+            QVERIFY2(!xml.hasError(), qPrintable(file + ": " + xml.errorString()));
+        }
+        QCOMPARE(repeated, QStringList());
     }
 };
 

@@ -106,6 +106,8 @@ private slots:
     void memoRewrittenInPlace();
     void rowsAfterTheCount();
     void codePages();
+    void numberColumnsKeepTheirRange();
+    void memoRefusesItsEndMark();
 };
 
 void TestDbf::roundTripOfEveryType()
@@ -131,7 +133,7 @@ void TestDbf::roundTripOfEveryType()
         // A value that does not fit is refused and nothing reaches the file.
         const QByteArray before = dir.read(u"cgdj.dbf"_s);
         QByteArray r = f->blankRecord();
-        QVERIFY(throwsDbError([&] { f->encode(r, 1, V::fromNumber(12345678.9)); }));
+        QVERIFY(throwsDbError([&] { f->encode(r, 1, V::fromNumber(12345678901.0)); })); // 11 integer digits
         QVERIFY(throwsDbError([&] { f->encode(r, 2, V::fromNumber(-12345)); }));
         QVERIFY(throwsDbError([&] { f->encode(r, 2, V::fromNumber(99999.5)); })); // rounds to 6 digits
         QVERIFY(throwsDbError([&] { f->encode(r, 3, V::fromString(u"2024-13-01"_s)); }));
@@ -619,6 +621,122 @@ void TestDbf::codePages()
     auto big5 = DbfFile::open(dir.path(), u"big5"_s);
     QByteArray raw = big5->blankRecord();
     QVERIFY(throwsDbError([&] { big5->encode(raw, 0, V::fromString(u"中文"_s)); }));
+}
+
+// Each number column round trips its extremes in plain decimals: the largest
+// integer part (with fewer decimals, rounded), the smallest fraction,
+// negatives; only an integer part that does not fit is refused, with a
+// message naming the column and the largest value it holds.
+void TestDbf::numberColumnsKeepTheirRange()
+{
+    TempDir dir;
+    DbfFile::create(dir.path(), u"je"_s, {{u"ITEM_150"_s, 'N', 20, 6}, {u"ITEM_51_2"_s, 'N', 6, 0}});
+    struct Case
+    {
+        double value;
+        const char *amount; // as stored (trailing blanks trimmed) and as text
+        const char *count;
+    };
+    const QList<Case> cases = {
+        {999999999999999, "999999999999999", "999999"},
+        {-999999999999999, "-999999999999999", "-99999"},
+        {123456789012345.4, "123456789012345", "0"},
+        {12345678901.123456, "12345678901.1235", "0"},
+        {1234.56789049, "1234.567890", "0"},
+        {0.000001, "0.000001", "1"},
+        {-0.000001, "-0.000001", "-1"},
+        {0.0000004, "0.000000", "0"},
+        {0.1 + 0.2, "0.300000", "0"},
+    };
+    {
+        auto f = DbfFile::open(dir.path(), u"je"_s);
+        for (const Case &c : cases)
+            append(*f, {V::fromNumber(c.value), V::fromString(QString::fromLatin1(c.count))});
+        QByteArray r = f->blankRecord();
+        for (const auto &[field, value, largest, smallest] :
+             {std::tuple{0, 1e15, "999999999999999", "-999999999999999"}, {0, -1234567890123456.0, "999999999999999", ""},
+              {1, 1000000.0, "999999", "-99999"}, {1, -100000.0, "999999", "-99999"}, {1, 999999.5, "999999", ""}}) {
+            QString message;
+            try {
+                f->encode(r, field, V::fromNumber(value));
+            } catch (const DbError &e) {
+                message = e.message();
+            }
+            QVERIFY2(message.contains(QString::fromLatin1(f->fields()[field].name)) && message.contains(u"je"_s)
+                         && message.contains(QString::fromLatin1(largest)) && message.contains(QString::fromLatin1(smallest))
+                         && message.contains(formatNumber(value)) && !message.contains(u"e+"_s),
+                     qPrintable(message));
+        }
+    }
+    DbfFile::releaseUnused();
+    auto f = DbfFile::open(dir.path(), u"je"_s);
+    for (int i = 0; i < cases.size(); ++i) {
+        const Case &c = cases[i];
+        QCOMPARE(QByteArray(f->fieldData(i, 0), 20).trimmed(), QByteArray(c.amount));
+        QCOMPARE(QByteArray(f->fieldData(i, 1), 6).trimmed(), QByteArray(c.count));
+        // Read back, the value shows as it was stored, without trailing zeros.
+        QString shown = QString::fromLatin1(c.amount);
+        if (shown.contains('.'))
+            while (shown.endsWith('0') || shown.endsWith('.'))
+                shown.chop(1);
+        QCOMPARE(f->value(i, 0).toString(), shown == "" ? u"0"_s : shown);
+    }
+
+    // Numbers as text anywhere: plain decimals, never an exponent.
+    QCOMPARE(formatNumber(1e-06), u"0.000001"_s);
+    QCOMPARE(formatNumber(1.23456789012346e+15), u"1234567890123460"_s);
+    QCOMPARE(formatNumber(1e20), u"100000000000000000000"_s);
+    QCOMPARE(formatNumber(-1.5e-10), u"-0.00000000015"_s);
+    QCOMPARE(formatNumber(2.5, 0), u"3"_s);
+    QCOMPARE(formatNumber(-0.0000004, 6), u"0"_s);
+    QCOMPARE(formatNumber(9.9999999, 6), u"10"_s);
+}
+
+// A dBASE III memo ends at its first 0x1A: a text holding one is refused,
+// naming the table, the row and the column, and nothing is written; a
+// dBASE IV memo, which carries its length, keeps it.
+void TestDbf::memoRefusesItsEndMark()
+{
+    TempDir dir;
+    const QByteArray cut = gbk::encode(u"前文"_s) + "\x1A" + gbk::encode(u"后文"_s);
+    DbfFile::create(dir.path(), u"cgjj"_s, {{u"ITEM_4"_s, 'C', 10}, {u"ITEM_13"_s, 'M', 10}});
+    Table t;
+    t.setDatabaseName(dir.path());
+    t.setTableName(u"cgjj"_s);
+    t.open();
+    t.append();
+    t.fieldByName(u"ITEM_4"_s)->setAsString(u"1"_s);
+    t.fieldByName(u"ITEM_13"_s)->setValue(V::fromBytes("kept"));
+    t.post();
+    const QByteArray before = dir.read(u"cgjj.dbt"_s);
+    t.edit();
+    QString message;
+    try {
+        t.fieldByName(u"ITEM_13"_s)->setValue(V::fromBytes(cut));
+    } catch (const DbError &e) {
+        message = e.message();
+    }
+    QVERIFY2(message.contains(u"cgjj"_s) && message.contains(u"第 1 条记录"_s) && message.contains(u"ITEM_13"_s),
+             qPrintable(message));
+    t.cancel();
+    // The engine refuses it on every way in, the row unknown.
+    auto f = DbfFile::open(dir.path(), u"cgjj"_s);
+    QByteArray r = f->blankRecord();
+    QVERIFY(throwsDbError([&] { f->encode(r, 1, V::fromBytes(cut)); }));
+    sql::Params text;
+    text.set(u"t"_s, V::fromBytes(cut));
+    QVERIFY(throwsDbError([&] { sql::execute(dir.path(), u"update cgjj set item_13 = :t"_s, text); }));
+    QCOMPARE(dir.read(u"cgjj.dbt"_s), before);
+    QCOMPARE(f->value(0, 1).text, QByteArray("kept"));
+
+    dir.write(u"d4.dbt"_s, le(quint32(1)) + QByteArray(16, '\0') + le(quint16(512)) + QByteArray(490, '\0'));
+    dir.write(u"d4.dbf"_s, dbfBytes(0x8B, 0x4D, {{u"BZ"_s, 'M', 10}}, {" " + right("", 10)}));
+    auto d4 = DbfFile::open(dir.path(), u"d4"_s);
+    QByteArray row(d4->record(0), d4->recordLength());
+    d4->encode(row, 0, V::fromBytes(cut));
+    d4->writeRecord(0, row);
+    DbfFile::releaseUnused();
+    QCOMPARE(DbfFile::open(dir.path(), u"d4"_s)->value(0, 0).text, cut);
 }
 
 QTEST_MAIN(TestDbf)

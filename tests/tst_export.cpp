@@ -3,9 +3,12 @@
 #include "ExchangeTextWriter.h"
 #include "Records.h"
 #include "RecordAssembly.h"
+#include "TableSchemas.h"
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "Unitout.h"
+#include "db/DbError.h"
+#include "db/Journal.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/MessageBox.h"
@@ -172,6 +175,7 @@ class TestExport : public QObject
 private slots:
     void exportsChosenRecords();
     void failuresKeepWhatWasThere();
+    void numbersTravelInPlainDecimals();
 };
 
 void TestExport::exportsChosenRecords()
@@ -327,6 +331,65 @@ void TestExport::failuresKeepWhatWasThere()
     QVERIFY(triedWhilePacking);
     QVERIFY(out.read("cgsbqy.arj").startsWith("\x60\xEA"));
     QCOMPARE(marks(), marked(kAll));
+
+    // The package is in place before the marks are set: marks that cannot
+    // be set leave the package, say where it is, and stay as they were.
+    // Scratch folders a crash left are removed by the next export; only
+    // its own kind.
+    QDir(out.path()).mkpath("corvane-export-Ab3dE9/x"), QDir(out.path()).mkpath("corvane-export-keep");
+    QDir(out.path()).mkpath("mine");
+    inWindow(app, out.path(), [&] {
+        Formout->RadioButton5->click(); // the window's opening cleared the marks
+        QFile::remove(out.file("cgsbqy.arj"));
+        db::setFaultHook([](const char *) { throw db::DbError("injected"); });
+        app.boxes().clear();
+        Formout->Button2->click();
+        db::setFaultHook({});
+        QVERIFY2(app.boxes().last().text.contains(QDir::toNativeSeparators(out.file("cgsbqy.arj"))),
+                 qPrintable(app.boxes().last().text));
+    });
+    QVERIFY(out.read("cgsbqy.arj").startsWith("\x60\xEA"));
+    QCOMPARE(marks(), marked({}));
+    QCOMPARE(entries(out.path()), QStringList({"cgsbqy.arj", "corvane-export-keep", "mine"}));
+}
+
+// Amounts at the edges of their columns travel in KJCG.TXT as the plain
+// decimals other readers of the format expect, never with an exponent.
+void TestExport::numbersTravelInPlainDecimals()
+{
+    AppFixture app;
+    fillTables();
+    const QList<std::pair<const char *, QString>> amounts = {
+        {"ITEM_150", "123456789012345"}, {"ITEM_145", "0.000001"}, {"ITEM_149", "-999999999999999"},
+        {"ITEM_141", "12345678901.1235"}, {"ITEM_51_2", "999999"}, {"ITEM_143", "-0.000001"}};
+    for (const auto &[field, value] : amounts)
+        setRecordField("2005000002", field, value);
+    const QString folder = QDir(app.dataDir()).filePath("out");
+    QDir().mkpath(folder);
+    inWindow(app, folder, [&] {
+        Formout->RadioButton5->click();
+        Formout->Button2->click();
+    });
+    QByteArray kjcg = unpack(QDir(folder).filePath("cgsbqy.arj"))["KJCG.TXT"];
+    QBuffer device(&kjcg);
+    device.open(QIODevice::ReadOnly);
+    RecordAssembler records(device);
+    const auto position = [](const char *field) {
+        const QVector<db::ColumnDef> &columns = tableSchema("kjcg")->columns;
+        for (int i = 0; i < columns.size(); ++i)
+            if (columns[i].name == QLatin1String(field))
+                return i;
+        return -1;
+    };
+    QMap<QString, QString> sent;
+    for (QByteArray record; records.next(record);) {
+        const QList<QByteArray> tokens = record.split('\t');
+        if (tokens[22] == "2005000002" && tokens[77] == ".")
+            for (const auto &[field, value] : amounts)
+                sent[field] = QString::fromLatin1(tokens.value(position(field)));
+    }
+    for (const auto &[field, value] : amounts)
+        QCOMPARE(sent.value(field), value);
 }
 
 QTEST_MAIN(TestExport)

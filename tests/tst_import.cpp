@@ -146,6 +146,8 @@ private slots:
     void twoPackagesInOneVisit();
     void refusedPackagesChangeNothing();
     void failedStoreTakesTheRecordBack();
+    void keysOfTheYear();
+    void amountsAsLongAsTheirColumns();
 };
 
 // Two categories with every kind of child row: staged, counted, deduplicated
@@ -432,6 +434,61 @@ void TestImport::failedStoreTakesTheRecordBack()
     QCOMPARE(app.boxes().texts(), QStringList{u("入库完毕！新增0条,覆盖1条。")});
     QCOMPARE(records(), QStringList({u("2007000001|.|先存的"), u("2007000002|.|同名成果")}));
     QCOMPARE(persons(), QStringList({u("2007000002|.|新人")}));
+}
+
+// New keys follow the year's largest, counting the key that a replaced
+// record frees and the keys that child rows without a record still hold.
+void TestImport::keysOfTheYear()
+{
+    AppFixture app;
+    showWithRecords({{"2005000001", "1", u("甲")}, {"2005000002", "1", u("乙")}});
+    addStoredPerson("2005000002", u("老人"));
+    addStoredPerson("2006000004", u("无主的人")); // its record is gone
+    Formin->FormShow();
+    load(Package()
+             .record("2005000009", "1", u("乙"))
+             .person("2005000009", u("新人"))
+             .record("2005000010", "1", u("丙"))
+             .record("2006000001", "1", u("丁"))
+             .pack());
+    Formin->Button8Click();
+    QCOMPARE(records(), QStringList({u("2005000001|.|甲"), u("2005000002|.|乙"), u("2005000003|.|丙"),
+                                     u("2006000005|.|丁")}));
+    QCOMPARE(persons(), QStringList({u("2006000004|.|无主的人"), u("2005000002|.|新人")}));
+
+    // Replacing a record below the year's largest takes the next key.
+    Formin->FormShow();
+    load(Package().record("2005000001", "1", u("甲")).pack());
+    Formin->Button8Click();
+    QCOMPARE(records().last(), u("2005000004|.|甲"));
+}
+
+// A 15-digit amount fills its column and is stored; only an integer part
+// longer than the column holds refuses the package, saying what it holds.
+void TestImport::amountsAsLongAsTheirColumns()
+{
+    AppFixture app;
+    showWithRecords({});
+    Formin->FormShow();
+    const auto package = [](const QString &amount) {
+        return Package()
+            .member("KJCG.TXT", memberLine("kjcg", {{"ITEM_4", "2005000007"}, {"ITEM_DQDM", "."}, {"ITEM_CGLB", "1"},
+                                                    {"ITEM_3", u("新型材料")}, {"ITEM_121", "2005-03-01"},
+                                                    {"ITEM_150", amount}, {"ITEM_145", "0.000001"}}))
+            .pack();
+    };
+    load(package("1234567890123456"));
+    const QString refusal = app.boxes().texts().join('\n');
+    QVERIFY2(refusal.contains("1234567890123456") && refusal.contains("ITEM_150") && refusal.contains("999999999999999"),
+             qPrintable(refusal));
+    QVERIFY(DM->T_temp_in->isEmpty());
+
+    app.boxes().clear();
+    load(package("123456789012345.6"));
+    QCOMPARE(app.boxes().texts(), QStringList{u("导入完毕！")});
+    Formin->Button4Click();
+    Formin->Button6Click();
+    QCOMPARE(storedRows("kjcg", {"ITEM_3", "ITEM_150", "ITEM_145"}), QStringList{u("新型材料|123456789012346|0.000001")});
 }
 
 QTEST_MAIN(TestImport)

@@ -4,6 +4,7 @@
 // tables left filtered to the printed record, and the records that open nothing.
 #include "AppFixture.h"
 #include "Captions.h"
+#include "Patents.h"
 #include "Records.h"
 
 #include "PrintUnit.h"
@@ -11,12 +12,17 @@
 #include "UnitDM.h"
 #include "report/Printing.h"
 #include "text/Utf8.h"
+#include "ui/Clock.h"
 #include "ui/Seam.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QDir>
 #include <QtTest>
 #include <functional>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -121,6 +127,8 @@ private slots:
     void childTablesStayFilteredAndIncompleteRecordsOpenNothing();
     void leavingAndCaptionsOfEveryPanel();
     void wordButtonsWriteTheirFamily();
+    void rowsLeftOutToldOncePerVisitAndPreviewsFillTheScreen();
+    void coverAndBodyWrittenAsAPair();
 };
 
 void TestPrintWindow::eachCategoryReachesItsPanelsAndWordButtons()
@@ -344,6 +352,92 @@ void TestPrintWindow::leavingAndCaptionsOfEveryPanel()
         }
     }
     PrintForm->hide();
+}
+
+// Five patents where the form has lines for four: the user hears of the
+// fifth once per visit of the window, not before every preview and print.
+// Each preview opens over the screen's free area even where no window
+// manager maximizes it.
+void TestPrintWindow::rowsLeftOutToldOncePerVisitAndPreviewsFillTheScreen()
+{
+    AppFixture app;
+    showComplete({{"2006000001", "1", u("应用")}});
+    for (int i = 1; i <= 5; ++i)
+        addPatent("2006000001", ".", i, QString("ZL%1").arg(i), "1");
+    selectRecord(0, "2006000001");
+    ui::HandlerOverride<report::PrintHandler> printer(report::setPrintHandler, [](const report::PrintRequest &) {});
+    QList<QSize> previewSizes;
+    const QString shots = qEnvironmentVariable("CORVANE_SHOTS");
+    const auto preview = [&](QDialog *d) {
+        previewSizes << d->normalGeometry().size();
+        if (!shots.isEmpty() && QDir().mkpath(shots)) {
+            d->grab().save(QDir(shots).filePath("PrintPreview.png"));
+            MainForm->grab().save(QDir(shots).filePath("TMainForm-records.png"));
+        }
+    };
+    const auto told = [&] { return app.boxes().texts().filter(u("第5项以后的1项专利不能打印")).size(); };
+
+    openPrintWindow(app, [&] {
+        PrintForm->Button7->click();
+        for (int i = 0; i < 2; ++i) {
+            app.modals().then(preview);
+            PrintForm->BitBtn34->click();
+        }
+        PrintForm->Button1->click();
+        PrintForm->Button4->click();
+        PrintForm->zBitBtn7->click();
+        QCOMPARE(told(), 1);
+    });
+    openPrintWindow(app, [&] {
+        PrintForm->Button7->click();
+        app.modals().then(preview);
+        PrintForm->BitBtn34->click();
+        QCOMPARE(told(), 2);
+    });
+    const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+    QCOMPARE(previewSizes, QList<QSize>(3, screen));
+}
+
+// The registration form's cover and body are put in place together or not
+// at all; names held by links to nothing are passed over.
+void TestPrintWindow::coverAndBodyWrittenAsAPair()
+{
+    AppFixture app;
+    showComplete({{"2005000001", "1", u("应用成果")}});
+    selectRecord(0, "2005000001");
+    ui::HandlerOverride<ui::Clock> clock(ui::setClock, [] { return QDateTime(QDate(2006, 12, 30), QTime(9, 5, 7)); });
+    const QDir folder(app.documentsDir());
+    const auto everything = [&] {
+        return folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    };
+    const QString cover = u("应用技术封面 20061230-090507");
+    const QString body = u("应用技术登记表 20061230-090507");
+    app.boxes().clear();
+    for (const QString &name : {cover, body})
+        QVERIFY(QFile::link(folder.filePath("gone"), folder.filePath(name + ".docx")));
+
+    openPrintWindow(app, [] { PrintForm->YY_Button->click(); });
+    QCOMPARE(app.openedDocuments(),
+             QStringList({folder.filePath(cover + " (2).docx"), folder.filePath(body + " (2).docx")}));
+    QCOMPARE(app.boxes().texts(), QStringList{u("您确定输出word文档吗？\r\n")});
+
+    // A disk too full for the body: neither document is kept nor opened.
+    const qint64 coverSize = QFileInfo(app.openedDocuments()[0]).size();
+    const qint64 bodySize = QFileInfo(app.openedDocuments()[1]).size();
+    QVERIFY(coverSize < bodySize);
+    const QStringList before = everything();
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = previous;
+    small.rlim_cur = rlim_t((coverSize + bodySize) / 2);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    openPrintWindow(app, [] { PrintForm->YY_Button->click(); });
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, oldSignal);
+    QVERIFY(app.boxes().last().text.contains(u("无法写入文件")));
+    QCOMPARE(app.openedDocuments().size(), 2);
+    QCOMPARE(everything(), before);
 }
 
 QTEST_MAIN(TestPrintWindow)

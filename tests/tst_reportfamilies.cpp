@@ -407,6 +407,7 @@ private slots:
     void fullAndEmptyRecordsStayInsideTheirFrames();
     void appliedTechnologyPagesShowTheRecord();
     void basicTheoryAndSoftSciencePagesShowTheRecord();
+    void amountsShrinkRatherThanBreak();
 };
 
 void TestReportFamilies::everyPageHasTheOptionsItsPreparationMarks()
@@ -630,6 +631,30 @@ void TestReportFamilies::basicTheoryAndSoftSciencePagesShowTheRecord()
 }
 
 } // namespace
+
+// Page 3 of both families: an amount of 15 significant digits stays one
+// line in its cell, in smaller type, inside its frame.
+void TestReportFamilies::amountsShrinkRatherThanBreak()
+{
+    AppFixture app;
+    const QList<std::pair<const char *, QString>> amounts = {
+        {"ITEM_149", "123456789.123456"}, {"ITEM_141", "123456789012345"}, {"ITEM_145", "-0.000001"},
+        {"ITEM_143", "-99999999999999.9"}, {"ITEM_144", "7"}};
+    PrintReports p;
+    for (const auto &[key, category, cls] : {std::tuple{kKey, "1", RC::TyyPrint03}, {"2006000002", "2", RC::TrjPrint03}}) {
+        addRecord(key, category, u("纳米复合涂层"));
+        setFields(key, amounts);
+        selectRecord(key);
+        const QVector<Page> pages = p.PrepareReport(cls).run();
+        for (const auto &[field, amount] : amounts) {
+            const PageItem *cell = pages[0].item(QString("DB_") + field);
+            QVERIFY2(cell && cell->lines == QStringList{amount}, qPrintable(QString(field) + ": " + cell->text()));
+            QVERIFY(report::textWidth(amount, cell->font, cell->font.size) <= cell->textRect().width() + kEps);
+        }
+        QCOMPARE(pages[0].item("DB_ITEM_144")->font.size, 9.0);
+        QCOMPARE(faultsOf(pages[0]), QStringList());
+    }
+}
 
 QTEST_MAIN(TestReportFamilies)
 #include "tst_reportfamilies.moc"

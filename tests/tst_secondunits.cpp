@@ -64,6 +64,7 @@ class TestSecondUnits : public QObject
 
 private slots:
     void addStoreAndDelete();
+    void typedEditsAreAskedAbout();
     void codesRefusedPastTheirRoom();
     void everyRecordsPersons();
 };
@@ -141,6 +142,55 @@ void TestSecondUnits::addStoreAndDelete()
                                         "9990001030|9990001000|2|0||"));
     // The own unit is still the profile's row.
     QCOMPARE(units().first(), u("9990001000||1|1|本单位|"));
+}
+
+// Leaving the row shown with changed edits asks first, whichever way: 增加,
+// 退出, Escape or the close box. A later visit shows the rows as stored and
+// asks nothing about what was left behind.
+void TestSecondUnits::typedEditsAreAskedAbout()
+{
+    AppFixture app;
+    registerUnit();
+    const QString question = u("记录已经更改,是否保存？");
+    const auto names = [] { return storedRows("unit.dbf", {"unitcode", "item_9"}).mid(1); };
+    inUnits(app, [&] {
+        Fpage10->Button2->click();
+        Fpage10->Edt_9->setText(u("第一研究所"));
+        app.boxes().answer(ui::IDYES);
+        Fpage10->Button2->click();
+        QCOMPARE(app.boxes().texts(), QStringList({question, u("存储成功！")}));
+        QCOMPARE(Fpage10->edt_unit->text() + "|" + Fpage10->Edt_9->text(), QString("9990001020|"));
+        if (const QString shots = qEnvironmentVariable("CORVANE_SHOTS"); !shots.isEmpty() && QDir().mkpath(shots))
+            Fpage10->grab().save(QDir(shots).filePath("TFpage10-rows.png"));
+        // Left unstored: the typed name stays out of every row.
+        Fpage10->Edt_9->setText(u("第二研究所"));
+        app.boxes().clear();
+        app.boxes().answer(ui::IDNO);
+        Fpage10->quit01->click();
+        QCOMPARE(app.boxes().texts(), QStringList{question});
+        QVERIFY(!Fpage10->isVisible());
+    });
+    QCOMPARE(names(), QStringList({u("9990001010|第一研究所"), "9990001020|"}));
+
+    const std::tuple<const char *, std::function<void()>, const char *> ways[] = {
+        {"Escape", [] { QTest::keyClick(Fpage10, Qt::Key_Escape); }, "第一研究院"},
+        {"close box", [] { Fpage10->close(); }, "第一研究中心"},
+    };
+    QString stored = u("第一研究所");
+    for (const auto &[way, leave, typed] : ways) {
+        app.boxes().clear();
+        inUnits(app, [&, leave = leave, typed = typed] {
+            QCOMPARE(app.boxes().count(), 0);
+            QCOMPARE(Fpage10->Edt_9->text(), stored);
+            Fpage10->Edt_9->setText(u(typed));
+            app.boxes().answer(ui::IDYES);
+            leave();
+            QVERIFY(!Fpage10->isVisible());
+        });
+        QVERIFY2(app.boxes().texts() == QStringList({question, u("存储成功！")}), way);
+        stored = u(typed);
+        QCOMPARE(names().first(), "9990001010|" + stored);
+    }
 }
 
 void TestSecondUnits::codesRefusedPastTheirRoom()

@@ -377,6 +377,24 @@ private slots:
         });
         QCOMPARE(stored(key, "ITEM_121"), QString("1948-05-01"));
     }
+
+    // Control characters pasted into a memo never reach it (0x1A would end
+    // the stored memo there), so what 存储 reports stored reads back whole.
+    void memosTakeNoControlCharacters()
+    {
+        AppFixture app;
+        const QString key = "2005000001";
+        showRecord(key, "1");
+        openSection(app, [&] {
+            fillValid();
+            Fpage1->Mo_13->clear();
+            Fpage1->Mo_13->insertPlainText(u("前文") + QChar(0x1A) + u("后文\n第二行") + QChar(0x07) + QChar(0x1B) + "!");
+            QCOMPARE(Fpage1->Mo_13->toPlainText(), u("前文后文\n第二行!"));
+            Fpage1->btnSave01Click();
+        });
+        QCOMPARE(app.boxes().texts(), QStringList{u("存储成功！")});
+        expectStored(key, {{"ITEM_13", u("前文后文\r\n第二行!")}});
+    }
 };
 
 QTEST_MAIN(TestSection01)

@@ -257,10 +257,26 @@ private slots:
         QCOMPARE(storedPatents(kKey), QStringList());
         QCOMPARE(stored("ITEM_51"), QString("3"));
 
-        // Opening a record of another form leaves rows it still has alone.
+        // Rows a record of another form still has (from a package) stay on
+        // opening, but they are a change: leaving asks, and a save takes them.
         addPatent(kKey, ".", 1, "ZL003", "1");
-        openSection(app, [&] { QVERIFY(Fpage2->IsUnchanged()); });
+        const QString question = u("记录已经更改,是否保存？");
+        openSection(app, [&] {
+            QVERIFY(!Fpage2->IsUnchanged() && Fpage2->patentsToGo());
+            app.boxes().clear();
+            app.boxes().answer(ui::IDNO);
+            Fpage2->quit01Click();
+            QCOMPARE(app.boxes().texts(), QStringList{question});
+        });
         QCOMPARE(storedPatents(kKey), QStringList{u("1 ZL003 专利ZL003 1 1")});
+        openSection(app, [&] {
+            app.boxes().clear();
+            app.boxes().answer(ui::IDYES);
+            Fpage2->quit01Click();
+            QCOMPARE(app.boxes().texts(), QStringList({question, u("存储成功！")}));
+        });
+        QCOMPARE(storedPatents(kKey), QStringList());
+        openSection(app, [&] { QVERIFY(Fpage2->IsUnchanged()); });
     }
 
     // The counts follow the patent list; they reach the record with the save.
@@ -328,6 +344,31 @@ private slots:
                 QCOMPARE(app.boxes().texts(), QStringList{pasted + u(" 不是正确的数据格式！现在已经置零")});
             }
         });
+    }
+
+    // The edit takes as many integer digits as the column holds, and what it
+    // takes is stored whole; a stored fraction shows in plain decimals.
+    void longNumbersStoredWhole()
+    {
+        AppFixture app;
+        showRecord();
+        setRecordField(kKey, "ITEM_150", "0.000001");
+        MainForm->RefreshRecordList();
+        openSection(app, [&] {
+            QCOMPARE(Fpage2->Edt_150->text(), QString("0.000001"));
+            fillValid();
+            QTest::keyClicks(Fpage2->Edt_45, "1234567890123456");
+            QCOMPARE(Fpage2->Edt_45->text(), QString("123456789012345"));
+            Fpage2->btnSave01Click();
+        });
+        QCOMPARE(app.boxes().texts(), QStringList{u("存储成功！")});
+        expectStored({{"ITEM_45", "123456789012345"}, {"ITEM_150", "0.000001"}});
+        openSection(app, [&] {
+            QCOMPARE(Fpage2->Edt_45->text(), QString("123456789012345"));
+            QVERIFY(Fpage2->IsUnchanged());
+            Fpage2->quit01Click();
+        });
+        QCOMPARE(app.boxes().count(), 1);
     }
 };
 

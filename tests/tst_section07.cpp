@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "Captions.h"
 #include "AppInfo.h"
 #include "Finto7Unit.h"
 #include "Records.h"
@@ -112,6 +113,7 @@ private slots:
     void oneChairOnly();
     void requiredEntriesOnStoreAndLeave();
     void openingMarkAndLock();
+    void gridShowsWholeEntries();
 };
 
 void TestSection07::membersListedByPostAndRenumbered()
@@ -322,6 +324,29 @@ void TestSection07::openingMarkAndLock()
     QCOMPARE(MainForm->btn_page07->kind(), ui::BitBtn::bkYes);
     QCOMPARE(MainForm->btn_page07->text(), u("评价委员会名单"));
     QVERIFY(MainForm->Button1->isEnabled());
+}
+
+
+
+// The grid shows the posts, names and codes whole, and none of the columns
+// kept for the form (ranks, the title's name).
+void TestSection07::gridShowsWholeEntries()
+{
+    AppFixture app;
+    showWithRecords({{kKey, "1", u("新型材料")}});
+    addMember(kKey, ".", 1, kVice, u("欧阳慕容司马上官诸葛")); // the name's twenty bytes
+    inWindow(app, MainForm->btn_page07, [&] {
+        QStringList titles;
+        for (int c = 0; c < Fpage7->DBGrid3->model()->columnCount(); ++c)
+            if (!Fpage7->DBGrid3->isColumnHidden(c))
+                titles << Fpage7->DBGrid3->model()->headerData(c, Qt::Horizontal).toString();
+        QCOMPARE(titles, QStringList({u("鉴定委员会职务"), u("姓名"), u("性别"), u("工作单位"), u("所学专业"),
+                                      u("现从事专业"), u("职称")}));
+        QCOMPARE(describeCutColumns(Fpage7->DBGrid3), QStringList());
+        if (const QString shots = qEnvironmentVariable("CORVANE_SHOTS"); !shots.isEmpty() && QDir().mkpath(shots))
+            Fpage7->grab().save(QDir(shots).filePath("TFpage7-whole.png"));
+        Fpage7->quit01Click();
+    });
 }
 
 QTEST_MAIN(TestSection07)

@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "Captions.h"
 #include "AppInfo.h"
 #include "CgwcrManage.h"
 #include "Finto8Unit.h"
@@ -129,6 +130,7 @@ private slots:
     void localListOneRowPerName();
     void quickAdd();
     void renumberingAndSectionMark();
+    void gridShowsWholeEntries();
 };
 
 void TestSection08::addAndModifyWithChecks()
@@ -370,6 +372,20 @@ void TestSection08::renumberingAndSectionMark()
     QVERIFY(MainForm->btn_page08->kind() == ui::BitBtn::bkYes && MainForm->btn_page08->text() == u("成果完成人员名单"));
     MainForm->DBGrid1CellClick();
     QCOMPARE(MainForm->btn_page08->kind(), ui::BitBtn::bkYes);
+}
+
+// Names of the column's full twenty bytes and the longest code names show whole.
+void TestSection08::gridShowsWholeEntries()
+{
+    AppFixture app;
+    addRow("1", u("欧阳慕容司马上官诸葛"), {{"ITEM_183", "b"}, {"ITEM_184", "2"}, {"ITEM_182", "1970.05"}});
+    showWithRecords({{kKey, "1", u("新型材料")}});
+    inWindow(app, MainForm->btn_page08, [&] {
+        QCOMPARE(shown(0, 4), u("  中科院院士"));
+        QCOMPARE(describeCutColumns(Fpage8->DBGrid4), QStringList());
+        saveShot(Fpage8, "TFpage8-whole");
+        Fpage8->quit01Click();
+    });
 }
 
 QTEST_MAIN(TestSection08)

@@ -182,6 +182,7 @@ private slots:
     void trailingReturnsCountGbkBytes();
     void textRoutinesAndCompositeTexts();
     void failuresOpenNothing();
+    void numbersInPlainDecimals();
 };
 
 void TestWordRegistration::everyBookmarkHoldsItsText_data()
@@ -443,6 +444,21 @@ void TestWordRegistration::failuresOpenNothing()
     RegistrationToWord(WordFamily::yy, false);
     QVERIFY(s.boxes().last().text.contains(QDir::toNativeSeparators(blocked)));
     QVERIFY(s.opened.isEmpty());
+}
+
+// The amounts at the edges of what their columns hold reach the document as
+// the plain decimals they are stored as.
+void TestWordRegistration::numbersInPlainDecimals()
+{
+    WordSession s;
+    addFullRecord("1");
+    setFields({{"ITEM_145", "0.000001"}, {"ITEM_150", "123456789012345"}, {"ITEM_149", "-999999999999999"},
+               {"ITEM_141", "12345678901.123456"}, {"ITEM_153", "0.1234567"}});
+    selectRecord();
+    RegistrationToWord(WordFamily::yy, true);
+    const Texts body = readBack(s.opened[1], s.dataFile(templateFor(true, "登记表", true)));
+    QCOMPARE(QStringList({body["item_145"], body["item_150"], body["item_149"], body["item_141"], body["item_153"]}),
+             QStringList({"0.000001", "123456789012345", "-999999999999999", "12345678901.1235", "0.123457"}));
 }
 
 QTEST_MAIN(TestWordRegistration)

@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTemporaryDir>
+#include "files/ScratchFolder.h"
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -35,7 +35,7 @@ class WorkFolder
 {
 public:
     explicit WorkFolder(const QString &folder)
-        : m_dir(QDir(folder).filePath(QStringLiteral("corvane-arj-XXXXXX")))
+        : m_dir(folder, QStringLiteral("corvane-arj"))
     {
         if (!m_dir.isValid())
             throw ArchiverError(QString::fromUtf8("无法在 %1 中建立临时文件夹：%2")
@@ -47,7 +47,7 @@ public:
     QStringList files() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
 
 private:
-    QTemporaryDir m_dir;
+    ScratchFolder m_dir;
 };
 
 // Replaces target by source in one step.

@@ -1,5 +1,7 @@
 #include "Dataset.h"
 
+#include "Journal.h"
+
 #include "DbError.h"
 #include "text/Gbk.h"
 
@@ -394,6 +396,25 @@ Dataset::Bookmark Dataset::bookmark() const
     return {r.rec >= 0 ? r.rec : (r.computed >= 0 ? (1 << 30) + r.computed : -1)};
 }
 
+void Dataset::keepRows(Transaction &transaction, const QList<int> &rows, const QString &field) const
+{
+    if (!m_file || !active())
+        return;
+    QVector<int> recs;
+    for (const int row : rows)
+        if (row >= 0 && row < rowCount() && baseRow(row).rec >= 0)
+            recs.append(baseRow(row).rec);
+    if (field.isEmpty()) {
+        transaction.keepRows(*m_file, recs);
+        return;
+    }
+    const int index = m_file->fieldIndex(field);
+    if (index < 0)
+        throw DbError(QString::fromUtf8("表 %1 没有字段 %2").arg(m_file->tableName(), field));
+    const FieldDef &f = m_file->fields()[index];
+    transaction.keepRows(*m_file, recs, f.offset, f.length);
+}
+
 bool Dataset::gotoBookmark(const Bookmark &b)
 {
     if (!b.valid() || !active())
@@ -519,6 +540,14 @@ Value Dataset::rowValue(int row, int col) const
     return storedValue(r, col);
 }
 
+int Dataset::numberDecimals(int col) const
+{
+    if (col < 0 || col >= m_dataColumns)
+        return -1;
+    const Column &c = m_columns[col];
+    return c.type == 'N' || c.type == 'F' ? c.decimals : -1;
+}
+
 bool Dataset::isCurrentRowEdited(int row) const
 {
     return m_state == Edit && row == m_current;
@@ -584,6 +613,9 @@ Value Dataset::normalise(int col, const Value &v) const
         return v;
     if (c.type == 'M') {
         const QByteArray b = v.toBytes();
+        // Refused here, where the row is known, rather than at post.
+        m_file->checkMemoText(c.sourceField, b, m_state == Insert || m_current < 0 ? m_file->recordCount()
+                                                                                   : baseRow(m_current).rec);
         return b.isEmpty() ? Value() : Value::fromBytes(b);
     }
     // Through the file's own format, so a value reads back as it will be

@@ -17,6 +17,8 @@
 
 namespace db {
 
+class Transaction;
+
 struct Column
 {
     QString name;
@@ -85,6 +87,9 @@ public:
     bool locate(const QString &fieldName, const QString &value, bool partialKey = false, bool caseInsensitive = false);
     Bookmark bookmark() const;
     bool gotoBookmark(const Bookmark &b);
+    // Tells the transaction that the records behind these rows of the view
+    // are about to change: the bytes of one field, or whole records.
+    void keepRows(Transaction &transaction, const QList<int> &rows, const QString &field = QString()) const;
 
     // While disabled, bound views get no notifications; enabling again resets them.
     void disableControls();
@@ -110,6 +115,10 @@ public:
     int sortedColumn() const;
     int currentRow() const { return m_current; } // -1 when empty
     Value rowValue(int row, int col) const;
+    // A row's value as text: numbers with at most their column's decimals.
+    QString rowText(int row, int col) const { return rowValue(row, col).toString(numberDecimals(col)); }
+    // The decimals a number column keeps; -1 for other columns.
+    int numberDecimals(int col) const;
     // The value of resultField in the first row whose keyField equals key.
     Value lookupValue(const QString &keyField, const Value &key, const QString &resultField) const;
 

@@ -1,6 +1,7 @@
 #include "DbfFile.h"
 
 #include "DbError.h"
+#include "Journal.h"
 #include "KeyIndex.h"
 #include "MapGuard.h"
 #include "TableState.h"
@@ -115,6 +116,7 @@ DbError writeError(const QString &path)
 
 void pwriteAll(int fd, qint64 pos, const char *data, qint64 size, const QString &path)
 {
+    faultPoint("write");
     while (size > 0) {
         const ssize_t n = ::pwrite(fd, data, size_t(size), off_t(pos));
         if (n < 0 && errno == EINTR)
@@ -342,6 +344,7 @@ std::shared_ptr<DbfFile> DbfFile::open(const QString &dir, const QString &name, 
         releaseUnused();
     std::shared_ptr<DbfFile> f(new DbfFile);
     f->m_path = key;
+    f->m_folder = QFileInfo(key).absolutePath();
     f->m_exclusive = exclusive;
     f->load();
     f->m_stamp = f->diskStamp();
@@ -823,6 +826,7 @@ quint32 DbfFile::writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksIn
         throw DbError(QString::fromUtf8("表 %1 没有备注文件").arg(shortName(m_path)));
     if (text.isEmpty())
         return 0;
+    journal::beforeGrowth(*this);
     Memo &m = *m_memo;
     QByteArray data;
     if (m.dbase4) {
@@ -889,6 +893,19 @@ void DbfFile::writeMemoHeader()
     m_memo->headerBehind = false;
 }
 
+void DbfFile::checkMemoText(int field, const QByteArray &text, int rec) const
+{
+    if ((m_memo && m_memo->dbase4) || !text.contains(kEndOfFile))
+        return;
+    const QString column = QString::fromLatin1(m_fields[field].name);
+    throw DbError(rec >= 0 ? QString::fromUtf8("表 %1 第 %2 条记录的备注字段 %3 含有控制字符 0x1A，备注文件存不下这样的文本")
+                                 .arg(tableName())
+                                 .arg(rec + 1)
+                                 .arg(column)
+                           : QString::fromUtf8("表 %1 的备注字段 %2 含有控制字符 0x1A，备注文件存不下这样的文本")
+                                 .arg(tableName(), column));
+}
+
 QByteArray DbfFile::blankRecord() const
 {
     return QByteArray(m_recordLength, ' ');
@@ -911,6 +928,7 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
         }
         const QByteArray text = v.isNull() ? QByteArray() : fileText(v.toBytes());
         checkCodePage(text, field);
+        checkMemoText(field, text, -1);
         if (old && !text.isEmpty() && text == oldText)
             return;
         // A text that fits the blocks the memo has is rewritten there, so
@@ -918,7 +936,8 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
         const int bs = m_memo ? m_memo->blockSize : kMemoBlock;
         const qint64 needed = m_memo && m_memo->dbase4 ? text.size() + 8 : text.size() + 2;
         const qint64 have = old && !text.isEmpty() ? memoCapacity(old, oldText) : 0;
-        const bool inPlace = have > 0 && (needed + bs - 1) / bs <= have;
+        // Under a journal old blocks stay as they are: it takes the file back by its size.
+        const bool inPlace = have > 0 && (needed + bs - 1) / bs <= have && !journal::covers(*this);
         const quint32 block = writeMemoAt(text, inPlace ? old : 0, inPlace ? have : 0);
         char *p = record.data() + f.offset;
         std::memset(p, ' ', size_t(f.length));
@@ -946,15 +965,15 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
         double d = v.toNumber();
         if (!std::isfinite(d))
             throw DbError(QString::fromUtf8("表 %1 字段 %2 的数值无效").arg(tableName(), fieldName));
-        QByteArray t = QByteArray::number(d, 'f', f.decimals);
-        if (t.startsWith('-') && t.count('0') + t.count('.') == t.size() - 1)
-            t.remove(0, 1); // no "-0.00"
-        if (t.size() > f.length)
-            throw DbError(QString::fromUtf8("数值 %1 超出表 %2 字段 %3 的宽度（%4 位，%5 位小数）")
-                              .arg(formatNumber(d), tableName(), fieldName)
-                              .arg(f.length)
-                              .arg(f.decimals));
-        std::memcpy(p + (f.length - t.size()), t.constData(), size_t(t.size()));
+        // A long integer part leaves room for fewer decimals; only one that
+        // does not fit itself is refused.
+        const std::optional<QByteArray> t = numberColumnText(d, f.length, f.decimals);
+        if (!t)
+            throw DbError(QString::fromUtf8("数值 %1 超出表 %2 字段 %3 能存的范围：该字段最大能存 %4，最小能存 %5")
+                              .arg(v.kind == Value::Text ? gbk::decode(v.text.trimmed()) : formatNumber(d),
+                                   tableName(), fieldName, largestColumnNumber(f.length),
+                                   smallestColumnNumber(f.length)));
+        std::memcpy(p, t->constData(), size_t(f.length));
         return;
     }
     case 'D': {
@@ -1039,6 +1058,19 @@ QVector<int> DbfFile::recordsInKeyOrder(int field, bool descending) const
     return keyIndex(field).inKeyOrder(descending);
 }
 
+QByteArray DbfFile::largestKey(int field, const QByteArray &prefix,
+                               const std::function<bool(QByteArrayView)> &accept) const
+{
+    QByteArray found;
+    keyIndex(field).visitPrefixDescending(prefix, [&](QByteArrayView key, int rec) {
+        if (isDeleted(rec) || !accept(key))
+            return true;
+        found = key.toByteArray();
+        return false;
+    });
+    return found;
+}
+
 // Keeps the indexes right when record rec changes from oldRecord (null for
 // a new record) to newRecord (null for a record taken away).
 void DbfFile::indexRecord(int rec, const char *oldRecord, const char *newRecord)
@@ -1079,6 +1111,8 @@ void DbfFile::writeRecord(int rec, const QByteArray &raw)
     const char *old = record(rec); // range check
     if (std::memcmp(old, raw.constData(), size_t(m_recordLength)) == 0)
         return; // nothing changes: nothing to write
+    if (rec < m_flushed)
+        journal::beforeRowWrite(*this, rec, old, raw.constData());
     if (m_deleted >= 0)
         m_deleted += (raw[0] == '*') - (old[0] == '*');
     if (!m_indexes.empty()) {
@@ -1097,6 +1131,7 @@ void DbfFile::writeRecord(int rec, const QByteArray &raw)
 
 void DbfFile::writeHeader()
 {
+    journal::beforeGrowth(*this);
     char head[8];
     std::memcpy(head, m_header.constData(), 8);
     stampDate(head);
@@ -1111,6 +1146,7 @@ int DbfFile::appendRecord(const QByteArray &raw)
         throw DbError(QString::fromUtf8("写入表 %1 的记录长度不符").arg(shortName(m_path)));
     if (m_recordCount == std::numeric_limits<int>::max())
         throw DbError(QString::fromUtf8("表 %1 的记录数已达上限").arg(shortName(m_path)));
+    journal::beforeGrowth(*this);
     // One row or a bulk load's many: the rows and the end mark in one write,
     // then (outside a bulk load) the header with the new count.
     m_pending.append(raw);
@@ -1252,6 +1288,66 @@ void DbfFile::setDeleted(int rec, bool deleted)
     writeRecord(rec, raw);
 }
 
+journal::TableImage DbfFile::journalImage()
+{
+    flushMemo();
+    flushPending();
+    journal::TableImage t;
+    t.fileName = shortName(m_path);
+    t.headerLength = m_headerLength;
+    t.recordLength = m_recordLength;
+    t.recordCount = m_recordCount;
+    t.header = m_header.left(32);
+    if (m_memo) {
+        t.memoFileName = shortName(m_memo->path);
+        struct stat st;
+        t.memoHead = QByteArray(4, '\0');
+        if (::fstat(m_memo->fd, &st) != 0 || preadAll(m_memo->fd, 0, t.memoHead.data(), 4) != 4)
+            throw DbError(QString::fromUtf8("无法读取备注文件 %1").arg(shortName(m_memo->path)));
+        t.memoSize = st.st_size;
+    }
+    return t;
+}
+
+void DbfFile::syncToDisk()
+{
+    flushMemo();
+    writeMemoHeader();
+    flushPending();
+    faultPoint("sync");
+    if (::fdatasync(m_fd) != 0 || (m_memo && ::fdatasync(m_memo->fd) != 0))
+        throw writeError(m_path);
+}
+
+void DbfFile::reloadFromDisk()
+{
+    unmap();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_memo.reset();
+    m_fields.clear();
+    m_indexes.clear();
+    m_pending.clear();
+    m_utf8 = false;
+    m_foreignCodePage.clear();
+    load();
+    m_stamp = diskStamp();
+    m_deleted = -1;
+    ++m_generation;
+}
+
+void DbfFile::truncateRows(int count)
+{
+    if (count < 0 || count >= m_recordCount)
+        return;
+    dropAppended(count);
+    if (m_bulk == 0) {
+        writeHeader();
+        m_stamp = openStamp();
+    }
+}
+
 void DbfFile::followOutsideSize()
 {
     if (m_bulk > 0)
@@ -1313,6 +1409,8 @@ void DbfFile::pack()
         throw DbError(QString::fromUtf8("整理表 %1 需要独占打开").arg(shortName(m_path)));
     if (m_bulk > 0)
         throw DbError(QString::fromUtf8("表 %1 正在成批写入，不能整理").arg(shortName(m_path)));
+    if (journal::covers(*this))
+        throw DbError(QString::fromUtf8("表 %1 正在修改中，不能整理").arg(shortName(m_path)));
     if (deletedCount() == 0)
         return;
     const int kept = m_recordCount - m_deleted;

@@ -5,12 +5,14 @@
 // Every change is written through to the file at once: the record in place,
 // then the header when the row count changes, so a crash loses at most one
 // row. Bulk loads (see BulkAppend) write many rows and the header once.
+#include "JournalFile.h"
 #include "Value.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QVector>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -36,7 +38,7 @@ struct ColumnDef
     int decimals = 0;
 };
 
-class DbfFile
+class DbfFile : public std::enable_shared_from_this<DbfFile>
 {
 public:
     ~DbfFile();
@@ -67,6 +69,7 @@ public:
     static bool isLeftoverName(const QString &fileName);
 
     const QString &path() const { return m_path; }
+    const QString &folder() const { return m_folder; }
     QString tableName() const; // base name without extension
     const QVector<FieldDef> &fields() const { return m_fields; }
     int fieldCount() const { return m_fields.size(); }
@@ -125,6 +128,9 @@ public:
     QVector<int> keyRecords(int field, const QByteArray &key) const;
     QVector<int> prefixRecords(int field, const QByteArray &prefix) const;
     QVector<int> recordsInKeyOrder(int field, bool descending) const;
+    // The largest key starting with prefix among the live records whose key
+    // accept takes; empty when there is none.
+    QByteArray largestKey(int field, const QByteArray &prefix, const std::function<bool(QByteArrayView)> &accept) const;
 
     // A record of blanks (every field null).
     QByteArray blankRecord() const;
@@ -134,6 +140,10 @@ public:
     // present blocks is rewritten there. Throws when the value does not fit (a
     // number wider than the column, a text that is not a date).
     void encode(QByteArray &record, int field, const Value &v);
+    // Throws when the memo file cannot hold text as the memo `field` of
+    // record `rec` (-1 when not known): a dBASE III memo ends at its first
+    // 0x1A, so a text holding one would read back cut.
+    void checkMemoText(int field, const QByteArray &text, int rec) const;
 
     // Writes through to the file; throw DbError on any failure.
     void writeRecord(int rec, const QByteArray &record);
@@ -148,6 +158,16 @@ public:
     // it, so a crash leaves the full or the empty file, never a half. Costs
     // the same however many rows the table held.
     void truncate();
+
+    // For the rollback journal: the file as it is on disk now (pending rows
+    // and memos written first).
+    journal::TableImage journalImage();
+    // Writes what is pending and syncs the table and memo files.
+    void syncToDisk();
+    // Reads the files again after they were put back from a journal.
+    void reloadFromDisk();
+    // Takes back the rows from `count` on (rows added since then).
+    void truncateRows(int count);
 
     bool exclusive() const { return m_exclusive; }
     // Changes with every write, so
@@ -214,6 +234,7 @@ private:
     void indexRecord(int rec, const char *oldRecord, const char *newRecord);
 
     QString m_path;
+    QString m_folder;
     int m_fd = -1;
     bool m_readOnly = false;
     const char *m_map = nullptr;

@@ -47,6 +47,11 @@ void Field::setValue(const Value &v)
     m_dataset->setCurrentValue(m_index, v);
 }
 
+QString Field::asString() const
+{
+    return value().toString(m_dataset->numberDecimals(m_index));
+}
+
 void Field::setAsString(const QString &s)
 {
     setValue(s.isEmpty() ? Value() : Value::fromString(s));

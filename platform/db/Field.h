@@ -27,7 +27,8 @@ public:
     void setValue(const Value &v);
     // Null: never given a value, or an empty text.
     bool isNull() const { return value().isNull(); }
-    QString asString() const { return value().toString(); }
+    // Numbers in plain decimals, with at most the column's decimals.
+    QString asString() const;
     void setAsString(const QString &s);
     int asInteger() const;
     void setAsInteger(int v) { setValue(Value::fromNumber(v)); }

@@ -146,6 +146,15 @@ QVector<int> KeyIndex::recordsWithPrefix(QByteArrayView prefix) const
     return found;
 }
 
+void KeyIndex::visitPrefixDescending(QByteArrayView prefix, const std::function<bool(QByteArrayView, int)> &visit)
+{
+    merge();
+    const size_t from = lowerBound(prefix);
+    for (size_t i = endOfPrefix(from, prefix); i > from; --i)
+        if (!visit(keyAt(m_entries[i - 1]), int(m_entries[i - 1].rec)))
+            return;
+}
+
 QVector<int> KeyIndex::inKeyOrder(bool descending)
 {
     merge();

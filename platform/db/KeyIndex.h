@@ -13,6 +13,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QVector>
+#include <functional>
 #include <optional>
 #include <set>
 #include <vector>
@@ -42,6 +43,9 @@ public:
     int size() const { return int(m_entries.size()) - m_dead + int(m_added.size()); }
     QVector<int> records(QByteArrayView key) const;
     QVector<int> recordsWithPrefix(QByteArrayView prefix) const;
+    // The entries whose key starts with prefix, from the largest key down,
+    // until visit returns false.
+    void visitPrefixDescending(QByteArrayView prefix, const std::function<bool(QByteArrayView key, int rec)> &visit);
     // Every record in key order; equal keys keep ascending records either way.
     QVector<int> inKeyOrder(bool descending);
 

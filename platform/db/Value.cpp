@@ -49,19 +49,7 @@ Value Value::fromBool(bool b)
     return v;
 }
 
-QString formatNumber(double v)
-{
-    if (v == 0)
-        return QStringLiteral("0");
-    // Whole numbers are the common case (counts, sequence numbers).
-    if (std::abs(v) < 1e15 && v == std::trunc(v))
-        return QString::number(qint64(v));
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
-    return QString::fromLatin1(buf, r.ptr - buf);
-}
-
-QString Value::toString() const
+QString Value::toString(int maxDecimals) const
 {
     switch (kind) {
     case Null:
@@ -73,7 +61,7 @@ QString Value::toString() const
                 return gbk::decode(text);
         return QString::fromLatin1(text);
     case Number:
-        return formatNumber(number);
+        return formatNumber(number, maxDecimals);
     case Date:
         return date.toString(QStringLiteral("yyyy-MM-dd"));
     case Bool:
@@ -82,9 +70,9 @@ QString Value::toString() const
     return {};
 }
 
-QByteArray Value::toBytes() const
+QByteArray Value::toBytes(int maxDecimals) const
 {
-    return kind == Text ? text : toString().toLatin1();
+    return kind == Text ? text : toString(maxDecimals).toLatin1();
 }
 
 double Value::toNumber() const

@@ -1,4 +1,6 @@
 #pragma once
+#include "NumberText.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QString>
@@ -25,10 +27,11 @@ struct Value
     static Value fromBool(bool b);
 
     bool isNull() const { return kind == Null; }
-    // Display text: numbers in general format with up to 15 significant
-    // digits and "." as separator, dates as yyyy-MM-dd, booleans as T/F.
-    QString toString() const;
-    QByteArray toBytes() const; // toString() in GBK; Text as stored
+    // Display text: numbers in plain decimals with up to 15 significant
+    // digits (and at most maxDecimals decimals when given), dates as
+    // yyyy-MM-dd, booleans as T/F.
+    QString toString(int maxDecimals = -1) const;
+    QByteArray toBytes(int maxDecimals = -1) const; // toString() in GBK; Text as stored
     // Conversions used by SQL comparisons and typed field access; throw
     // DbError when a text is not a number or a date.
     double toNumber() const;
@@ -37,7 +40,6 @@ struct Value
 
 // Parses "yyyy-MM-dd", "yyyy-M-d", "yyyy/M/d" and "yyyyMMdd".
 QDate parseDate(const QString &s);
-QString formatNumber(double v);
 
 // Byte order of texts with trailing blanks ignored (as dBASE compares).
 int compareText(const QByteArray &a, const QByteArray &b);

@@ -20,7 +20,7 @@ QString DatasetView::text(int row, const QString &field) const
     const QVector<db::Column> &columns = m_dataset->columns();
     for (int c = 0; c < columns.size(); ++c)
         if (columns[c].name.compare(field, Qt::CaseInsensitive) == 0)
-            return m_dataset->rowValue(row, c).toString();
+            return m_dataset->rowText(row, c);
     return {};
 }
 

@@ -16,11 +16,12 @@ struct FontStyle
     bool bold = false;
     bool italic = false;
     bool underline = false;
+    int stretch = 100; // width of the letters in percent; below 100 when squeezed to fit
 
     bool operator==(const FontStyle &o) const
     {
         return family == o.family && size == o.size && bold == o.bold && italic == o.italic
-            && underline == o.underline;
+            && underline == o.underline && stretch == o.stretch;
     }
 };
 

@@ -12,6 +12,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QScreen>
 #include <exception>
 
 namespace report {
@@ -149,6 +150,13 @@ void preview(Report &report, const QString &title)
     dialog.setWindowTitle(title.isEmpty() ? report.name() : title);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                      [&pages](QPrinter *target) { paintPages(*target, pages); });
+    // Where no window manager grants "maximized" the dialog would open at its
+    // small first size: it takes the screen's free area itself as well.
+    if (const QScreen *screen = dialog.screen()) {
+        const QRect area = screen->availableGeometry();
+        dialog.resize(area.size());
+        dialog.move(area.topLeft());
+    }
     dialog.setWindowState(Qt::WindowMaximized);
     ui::showModal(&dialog);
 }

@@ -29,6 +29,7 @@ PageItem textItem(const Element &e, const QString &text)
                                                       : fitText(text, e.font, box.size());
     item.lines = fitted.lines;
     item.font.size = fitted.size;
+    item.font.stretch = fitted.stretch;
     item.lineHeight = fitted.lineHeight;
     if (e.kind == Element::Memo)
         item.rect.setHeight(qMax(e.rect.height(), fitted.lines.size() * fitted.lineHeight));

@@ -5,6 +5,8 @@
 #include <QTextLayout>
 #include <QTextOption>
 
+#include <algorithm>
+
 namespace report {
 
 namespace {
@@ -12,6 +14,7 @@ namespace {
 constexpr qreal kMeasureDpi = kLayoutDpi;
 constexpr qreal kMmPerPx = 25.4 / kMeasureDpi;
 constexpr qreal kMinSize = 5;
+constexpr int kMinStretch = 50; // percent
 constexpr qreal kLineSpacing = 1.3; // em; forms are set close
 constexpr qreal kSlack = 0.01;      // mm of rounding allowed when comparing
 
@@ -33,6 +36,17 @@ QStringList paragraphs(const QString &text)
     return t.split(QLatin1Char('\n'));
 }
 
+// A number, a code or a date: one run of characters without blanks and
+// without Chinese, which break between any two of them. Broken, it would
+// read as two values.
+bool keptWhole(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.isSpace() || c.unicode() >= 0x2E80)
+            return false;
+    return true;
+}
+
 } // namespace
 
 QFont makeFont(const FontStyle &style, qreal size)
@@ -42,6 +56,8 @@ QFont makeFont(const FontStyle &style, qreal size)
     f.setBold(style.bold);
     f.setItalic(style.italic);
     f.setUnderline(style.underline);
+    if (style.stretch != 100)
+        f.setStretch(style.stretch);
     f.setHintingPreference(QFont::PreferNoHinting);
     return f;
 }
@@ -91,9 +107,27 @@ FittedText fitText(const QString &text, const FontStyle &style, const QSizeF &bo
         out.lineHeight = lineHeight(style, style.size);
         return out;
     }
+    const bool whole = keptWhole(text);
     for (qreal size = style.size;; size -= 0.5) {
         out.size = size;
         out.lineHeight = lineHeight(style, size);
+        const bool last = size - 0.5 < qMin(kMinSize, style.size);
+        if (whole) {
+            out.lines = QStringList{text};
+            const qreal width = textWidth(text, style, size);
+            if (width <= box.width() + kSlack)
+                return out;
+            if (last) {
+                // Narrower letters rather than a broken number.
+                FontStyle narrow = style;
+                narrow.stretch = std::max(kMinStretch, int(100 * box.width() / width));
+                while (narrow.stretch > kMinStretch && textWidth(text, narrow, size) > box.width() + kSlack)
+                    --narrow.stretch;
+                out.stretch = narrow.stretch;
+                return out;
+            }
+            continue;
+        }
         if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))
             && textWidth(text, style, size) <= box.width() + kSlack) {
             out.lines = QStringList{text};
@@ -101,8 +135,7 @@ FittedText fitText(const QString &text, const FontStyle &style, const QSizeF &bo
             out.lines = wrapText(text, style, size, box.width());
         }
         // One line always shows at the font's size, however low the box.
-        if (out.lines.size() == 1 || out.lines.size() * out.lineHeight <= box.height() + kSlack
-            || size - 0.5 < qMin(kMinSize, style.size))
+        if (out.lines.size() == 1 || out.lines.size() * out.lineHeight <= box.height() + kSlack || last)
             return out;
     }
 }

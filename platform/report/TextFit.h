@@ -17,6 +17,7 @@ struct FittedText
 {
     QStringList lines;
     qreal size = 0;       // points; below the layout's when shrunk to fit
+    int stretch = 100;    // percent; below 100 when squeezed to fit
     qreal lineHeight = 0; // mm
 };
 
@@ -33,6 +34,9 @@ QStringList wrapText(const QString &text, const FontStyle &style, qreal size, qr
 
 // The text in the box: one line when it fits, else wrapped, and when the
 // lines are too many for the box the font shrinks (to 5 points at least).
+// A text without blanks and without Chinese (a number, a code, a date) is
+// never wrapped: it shrinks to fit the box's width, and when it is still too
+// wide at the smallest size its letters are narrowed.
 FittedText fitText(const QString &text, const FontStyle &style, const QSizeF &box);
 // The text wrapped at the font's own size, as many lines as it takes.
 FittedText flowText(const QString &text, const FontStyle &style, qreal width);

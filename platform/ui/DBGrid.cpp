@@ -4,6 +4,7 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -84,7 +85,7 @@ QVariant DatasetModel::data(const QModelIndex &index, int role) const
     const int field = m_fields.value(index.column(), -1);
     if (field < 0)
         return {};
-    return m_dataset->rowValue(index.row(), field).toString();
+    return m_dataset->rowText(index.row(), field);
 }
 
 QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -108,6 +109,7 @@ DBGrid::DBGrid(QWidget *parent) : QTableView(parent), m_model(new ui::DatasetMod
     setSelectionBehavior(SelectRows);
     setSelectionMode(SingleSelection);
     verticalHeader()->setDefaultSectionSize(20);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &DBGrid::fitColumns);
     connect(this, &QTableView::clicked, this, [this](const QModelIndex &index) {
         db::Dataset *d = m_model->dataset();
         if (!d || !d->active())
@@ -139,6 +141,7 @@ void DBGrid::setDataSource(db::DataSource *source)
 void DBGrid::bind(db::Dataset *dataset)
 {
     disconnect(m_current);
+    m_fitted = false;
     m_model->setDataset(dataset);
     if (dataset)
         m_current = connect(dataset, &db::Dataset::currentChanged, this, &DBGrid::followCurrent);
@@ -147,9 +150,42 @@ void DBGrid::bind(db::Dataset *dataset)
 
 void DBGrid::setColumns(const QVector<ui::GridColumn> &columns)
 {
+    m_fitted = false;
     m_model->setColumns(columns);
     for (int i = 0; i < columns.size(); ++i)
         setColumnWidth(i, columns[i].width);
+    fitColumns();
+}
+
+void DBGrid::fitColumns()
+{
+    db::Dataset *d = m_model->dataset();
+    if (m_fitted || !d || !d->active())
+        return;
+    // Once per binding: a column the user has narrowed stays so.
+    m_fitted = true;
+    const QVector<ui::GridColumn> &columns = m_model->gridColumns();
+    for (int i = 0; i < columns.size(); ++i)
+        setColumnWidth(i, std::max(columns[i].width, fullWidth(i)));
+}
+
+int DBGrid::fullWidth(int column) const
+{
+    const ui::GridColumn &c = m_model->gridColumns()[column];
+    if (c.cut)
+        return 0;
+    const int title = horizontalHeader()->sectionSizeHint(column);
+    const db::Field *field = m_model->dataset()->findField(c.fieldName);
+    if (!field || field->dataType() != 'C')
+        return title;
+    // The widest text the field holds: double-byte characters only, or
+    // single-byte ones only; with the cell's text margins and grid line.
+    const QFontMetrics metrics = fontMetrics();
+    const int bytes = field->size();
+    const int text = std::max(metrics.horizontalAdvance(QString(bytes / 2, QChar(0x56FD))),
+                              metrics.horizontalAdvance(QString(bytes, QLatin1Char('0'))));
+    const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
+    return std::max(title, text + margins);
 }
 
 void DBGrid::followCurrent(int row)

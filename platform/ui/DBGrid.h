@@ -15,6 +15,9 @@ struct GridColumn
     QString fieldName;
     QString title; // empty: the field's display label
     int width = 80;
+    // A long free text, shown cut at the width given. Any other text column
+    // is widened to show its field's full width and its title.
+    bool cut = false;
 };
 
 class DatasetModel : public QAbstractTableModel
@@ -74,9 +77,13 @@ signals:
 private:
     void bind(db::Dataset *dataset);
     void followCurrent(int row);
+    // Widens the columns once their fields are known (the dataset open).
+    void fitColumns();
+    int fullWidth(int column) const;
 
     QPointer<db::DataSource> m_source;
     ui::DatasetModel *m_model;
     QMetaObject::Connection m_current;
     bool m_multiSelect = false;
+    bool m_fitted = false;
 };

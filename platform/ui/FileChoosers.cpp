@@ -1,6 +1,7 @@
 #include "FileChoosers.h"
 
-#include <QFileDialog>
+#include "ChooserDialog.h"
+
 #include <QStringList>
 
 namespace ui {
@@ -13,23 +14,10 @@ FileChooser &installedChooser()
     return chooser;
 }
 
-QString execChooser(const FileRequest &r)
-{
-    switch (r.kind) {
-    case FileRequest::OpenFile:
-        return QFileDialog::getOpenFileName(r.parent, r.caption, r.dir, r.filter);
-    case FileRequest::SaveFile:
-        return QFileDialog::getSaveFileName(r.parent, r.caption, r.dir, r.filter);
-    case FileRequest::Folder:
-        return QFileDialog::getExistingDirectory(r.parent, r.caption, r.dir);
-    }
-    return {};
-}
-
 QString choose(const FileRequest &request)
 {
     const FileChooser chooser = installedChooser();
-    return chooser ? chooser(request) : execChooser(request);
+    return chooser ? chooser(request) : runChooserDialog(request);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <sys/stat.h>
 
 namespace word {
@@ -21,23 +22,43 @@ QString &folderOverride()
     return folder;
 }
 
-// Writes bytes into a file that must not exist yet; false when it does.
-bool writeNew(const QString &path, const QByteArray &bytes)
+// Anything at all under the name, a link to nothing included: a new
+// file cannot take it.
+bool taken(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        if (QFileInfo::exists(path))
-            return false;
-        throw WordError(QString::fromUtf8("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+QString writeError(const QString &path, const QString &error)
+{
+    return QString::fromUtf8("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), error);
+}
+
+// A document written whole under a hidden temporary name beside its place.
+std::unique_ptr<QTemporaryFile> writeTemporary(const QString &folder, const QByteArray &bytes)
+{
+    auto file = std::make_unique<QTemporaryFile>(QDir(folder).filePath(QStringLiteral(".~corvane-XXXXXX.docx")));
+    if (!file->open())
+        throw WordError(writeError(folder, file->errorString()));
+    const bool written = file->write(bytes) == bytes.size() && file->flush();
+    file->close();
+    if (!written || file->error() != QFileDevice::NoError)
+        throw WordError(writeError(file->fileName(), file->errorString()));
+    return file;
+}
+
+// Moves the written file to path, which must not exist; false when another
+// program has taken the name since it was chosen.
+bool placeAt(QTemporaryFile &file, const QString &path)
+{
+    if (file.rename(path)) {
+        file.setAutoRemove(false);
+        return true;
     }
-    const bool written = file.write(bytes) == bytes.size() && file.flush();
-    const QString error = file.errorString();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError) {
-        file.remove();
-        throw WordError(QString::fromUtf8("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), error));
-    }
-    return true;
+    if (taken(path))
+        return false;
+    throw WordError(writeError(path, file.errorString()));
 }
 
 // Templates as parsed, by path, with the identity, size and time of the
@@ -90,21 +111,47 @@ Document &Application::document(int index)
 
 QList<Application::Shown> Application::show()
 {
-    QList<Shown> shown;
-    if (!m_visible)
-        return shown;
+    return showDocuments({this});
+}
+
+QList<Application::Shown> showDocuments(const std::vector<Application *> &instances)
+{
+    struct Written
+    {
+        QString name;
+        std::unique_ptr<QTemporaryFile> file;
+    };
+    std::vector<Written> written;
+    bool any = false;
+    for (const Application *app : instances)
+        any = any || (app->m_visible && !app->m_documents.empty());
+    if (!any)
+        return {};
     const QString folder = documentFolder();
     if (!QDir().mkpath(folder))
         throw WordError(QString::fromUtf8("无法建立文件夹 %1").arg(QDir::toNativeSeparators(folder)));
-    for (const Entry &e : m_documents) {
-        const QByteArray bytes = e.document->toDocx();
-        // Another program may take a name between the choice and the write.
-        QString path;
-        do
-            path = uniqueFileName(folder, e.name, QStringLiteral("docx"));
-        while (!writeNew(path, bytes));
-        shown.append({path, ui::openDocument(path)});
+    for (const Application *app : instances)
+        if (app->m_visible)
+            for (const Application::Entry &e : app->m_documents)
+                written.push_back({e.name, writeTemporary(folder, e.document->toDocx())});
+
+    QStringList placed;
+    try {
+        for (Written &w : written) {
+            QString path;
+            do
+                path = uniqueFileName(folder, w.name, QStringLiteral("docx"));
+            while (!placeAt(*w.file, path));
+            placed << path;
+        }
+    } catch (...) {
+        for (const QString &path : placed)
+            QFile::remove(path);
+        throw;
     }
+    QList<Application::Shown> shown;
+    for (const QString &path : placed)
+        shown.append({path, ui::openDocument(path)});
     return shown;
 }
 
@@ -125,7 +172,7 @@ QString uniqueFileName(const QString &folder, const QString &base, const QString
 {
     const QString stamped = base + QLatin1Char(' ') + ui::now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString path = QDir(folder).filePath(stamped + QLatin1Char('.') + extension);
-    for (int n = 2; QFileInfo::exists(path); ++n)
+    for (int n = 2; taken(path); ++n)
         path = QDir(folder).filePath(QStringLiteral("%1 (%2).%3").arg(stamped).arg(n).arg(extension));
     return path;
 }

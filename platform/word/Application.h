@@ -37,6 +37,7 @@ public:
     QList<Shown> show();
 
 private:
+    friend QList<Shown> showDocuments(const std::vector<Application *> &instances);
     struct Entry
     {
         QString name; // the template's name, which the written file takes
@@ -46,6 +47,12 @@ private:
     std::vector<Entry> m_documents;
 };
 
+// Shows the documents of several instances as one set (a form's cover and
+// body): each is written under a temporary name first, and only when all are
+// complete are they put in place under new names and opened. A failure
+// throws WordError and leaves none of them.
+QList<Application::Shown> showDocuments(const std::vector<Application *> &instances);
+
 // Where shown documents go: the user's documents folder, in a folder named
 // after the program.
 QString documentFolder();
@@ -53,8 +60,8 @@ QString documentFolder();
 // folder brings back the user's.
 QString setDocumentFolder(QString folder);
 
-// A file name in folder that no file has yet: base, the time and, when
-// needed, a number, with the extension.
+// A file name in folder that nothing has yet (not even a link to nothing):
+// base, the time and, when needed, a number, with the extension.
 QString uniqueFileName(const QString &folder, const QString &base, const QString &extension);
 
 } // namespace word

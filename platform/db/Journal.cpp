@@ -1,0 +1,347 @@
+#include "Journal.h"
+
+#include "DbError.h"
+#include "DbfFile.h"
+#include "JournalFile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <algorithm>
+
+namespace db {
+
+namespace {
+
+bool g_enabled = true;
+
+std::function<void(const char *)> &faultHook()
+{
+    static std::function<void(const char *)> hook;
+    return hook;
+}
+
+} // namespace
+
+void setFaultHook(std::function<void(const char *)> hook)
+{
+    faultHook() = std::move(hook);
+}
+
+void faultPoint(const char *what)
+{
+    if (faultHook())
+        faultHook()(what);
+}
+
+QString journalFileName()
+{
+    return QStringLiteral("~journal");
+}
+
+// What the transactions of one operation share: the journal and what it
+// holds, and the tables as they were.
+struct Transaction::Shared
+{
+    struct Table
+    {
+        std::shared_ptr<DbfFile> file;
+        journal::TableImage image;
+        // The bytes of each record the journal holds, as one span: a change
+        // within it needs no new entry.
+        QHash<int, std::pair<int, int>> covered;
+        bool written = false; // only these are synced at the end
+    };
+
+    QString folder;
+    journal::Writer writer;
+    std::vector<Table> tables;
+    QHash<const DbfFile *, int> byFile;
+    Transaction::Savepoint::State *savepoint = nullptr;
+    bool closed = false;
+
+    int tableOf(DbfFile &file);
+    bool keep(int table, int rec, int offset, int length);
+};
+
+struct Transaction::Savepoint::State
+{
+    QHash<int, int> counts;                    // rows of each table when it was set
+    QHash<QPair<int, int>, QByteArray> images; // records before their first change since
+    State *outer = nullptr;
+};
+
+namespace {
+
+Transaction::Shared *g_active = nullptr;
+
+Transaction::Shared *activeFor(const DbfFile &file)
+{
+    if (!g_active || g_active->closed || file.folder() != g_active->folder)
+        return nullptr;
+    return g_active;
+}
+
+} // namespace
+
+int Transaction::Shared::tableOf(DbfFile &file)
+{
+    if (const auto it = byFile.constFind(&file); it != byFile.constEnd())
+        return *it;
+    Table t;
+    t.file = file.shared_from_this();
+    t.image = file.journalImage();
+    const int id = int(tables.size());
+    writer.addTable(id, t.image);
+    for (Savepoint::State *s = savepoint; s; s = s->outer)
+        s->counts.insert(id, t.image.recordCount);
+    tables.push_back(std::move(t));
+    byFile.insert(&file, id);
+    return id;
+}
+
+// Adds the bytes to the journal unless it holds them already; true when
+// an entry was added.
+bool Transaction::Shared::keep(int table, int rec, int offset, int length)
+{
+    Table &t = tables[size_t(table)];
+    if (rec < 0 || rec >= t.image.recordCount)
+        return false; // a row of this operation's own: taken back with the row count
+    auto it = t.covered.find(rec);
+    if (it != t.covered.end()) {
+        if (offset >= it->first && offset + length <= it->second)
+            return false;
+        const int begin = std::min(offset, it->first);
+        const int end = std::max(offset + length, it->second);
+        offset = begin;
+        length = end - begin;
+        *it = {begin, end};
+    } else {
+        t.covered.insert(rec, {offset, offset + length});
+    }
+    // The bytes as they are now: within the span covered before they may
+    // have changed, but the earlier entry puts those back, as a journal is
+    // played back latest first.
+    writer.addRow(table, rec, offset, t.file->record(rec) + offset, length);
+    return true;
+}
+
+Transaction::Transaction(const QString &folder)
+{
+    if (!g_enabled)
+        return;
+    const QString dir = QFileInfo(folder).absoluteFilePath();
+    if (g_active) {
+        if (g_active->folder != dir)
+            throw DbError(QString::fromUtf8("另一个目录的操作尚未完成：%1").arg(QDir::toNativeSeparators(g_active->folder)));
+        // Joined: the outermost owns the journal and commits.
+        m_shared = std::shared_ptr<Shared>(std::shared_ptr<Shared>{}, g_active);
+        return;
+    }
+    auto shared = std::make_shared<Shared>();
+    shared->folder = dir;
+    shared->writer.setPath(QDir(dir).filePath(journalFileName()));
+    m_shared = std::move(shared);
+    m_outermost = true;
+    g_active = m_shared.get();
+}
+
+Transaction::~Transaction()
+{
+    if (!m_shared)
+        return;
+    if (!m_outermost)
+        return;
+    if (!m_committed && !m_shared->closed)
+        rollback(); // what fails stays in the journal for the next start
+    g_active = nullptr;
+}
+
+bool Transaction::journaling() const
+{
+    return m_shared && !m_shared->closed;
+}
+
+void Transaction::keepRows(DbfFile &file, const QVector<int> &recs, int offset, int length)
+{
+    Shared *s = activeFor(file);
+    if (!m_shared || s != m_shared.get())
+        return;
+    if (length < 0)
+        length = file.recordLength() - offset;
+    if (offset < 0 || length <= 0 || offset + length > file.recordLength())
+        throw DbError(QString::fromUtf8("表 %1 的日志范围无效").arg(file.tableName()));
+    const int table = s->tableOf(file);
+    for (const int rec : recs)
+        s->keep(table, rec, offset, length);
+    s->writer.flush();
+}
+
+void Transaction::commit()
+{
+    if (!m_shared || m_committed)
+        return;
+    m_committed = true;
+    if (!m_outermost)
+        return;
+    Shared &s = *m_shared;
+    try {
+        if (s.writer.started())
+            for (const Shared::Table &t : s.tables)
+                if (t.written)
+                    t.file->syncToDisk();
+        s.writer.remove();
+    } catch (const DbError &) {
+        m_committed = false; // the destructor takes the changes back
+        throw;
+    }
+    s.closed = true;
+}
+
+QString Transaction::rollback()
+{
+    if (!m_shared || !m_outermost || m_shared->closed)
+        return {};
+    Shared &s = *m_shared;
+    s.closed = true; // the restoring writes are not journaled
+    try {
+        // Without a journal on disk no table was written. With one, it is
+        // played back as a start would; what was never written to it
+        // stands for writes that never happened.
+        if (s.writer.started()) {
+            try {
+                s.writer.flush();
+            } catch (const DbError &) {
+            }
+            journal::Contents contents;
+            QString why;
+            if (journal::read(s.writer.path(), contents, &why) == journal::ReadResult::Unreadable)
+                throw DbError(why);
+            journal::restore(s.folder, contents);
+            for (const Shared::Table &t : s.tables)
+                t.file->reloadFromDisk();
+        }
+        s.writer.remove();
+    } catch (const std::exception &e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+Transaction::Savepoint::Savepoint(Transaction &transaction)
+    : m_state(std::make_unique<State>()), m_transaction(&transaction)
+{
+    Shared *s = transaction.m_shared.get();
+    if (!s)
+        return;
+    for (size_t id = 0; id < s->tables.size(); ++id)
+        m_state->counts.insert(int(id), s->tables[id].file->recordCount());
+    m_state->outer = s->savepoint;
+    s->savepoint = m_state.get();
+}
+
+Transaction::Savepoint::~Savepoint()
+{
+    Shared *s = m_transaction->m_shared.get();
+    if (s && s->savepoint == m_state.get())
+        s->savepoint = m_state->outer;
+}
+
+void Transaction::Savepoint::rollback()
+{
+    Shared *s = m_transaction->m_shared.get();
+    if (!s || s->closed)
+        return;
+    for (auto it = m_state->images.cbegin(); it != m_state->images.cend(); ++it)
+        s->tables[size_t(it.key().first)].file->writeRecord(it.key().second, it.value());
+    for (auto it = m_state->counts.cbegin(); it != m_state->counts.cend(); ++it)
+        s->tables[size_t(it.key())].file->truncateRows(it.value());
+    m_state->images.clear();
+}
+
+void Transaction::setEnabled(bool on)
+{
+    g_enabled = on;
+}
+
+namespace journal {
+
+bool covers(const DbfFile &file)
+{
+    return activeFor(file) != nullptr;
+}
+
+void beforeRowWrite(DbfFile &file, int rec, const char *oldRecord, const char *newRecord)
+{
+    Transaction::Shared *s = activeFor(file);
+    if (!s)
+        return;
+    const int table = s->tableOf(file);
+    s->tables[size_t(table)].written = true;
+    for (Transaction::Savepoint::State *p = s->savepoint; p; p = p->outer) {
+        const QPair<int, int> key(table, rec);
+        if (rec < p->counts.value(table) && !p->images.contains(key))
+            p->images.insert(key, QByteArray(oldRecord, file.recordLength()));
+    }
+    // The changed bytes: from the first that differs to the last.
+    const int length = file.recordLength();
+    const int begin = int(std::mismatch(oldRecord, oldRecord + length, newRecord).first - oldRecord);
+    int end = length;
+    while (end > begin && oldRecord[end - 1] == newRecord[end - 1])
+        --end;
+    if (begin < end)
+        s->keep(table, rec, begin, end - begin);
+    s->writer.flush();
+}
+
+void beforeGrowth(DbfFile &file)
+{
+    Transaction::Shared *s = activeFor(file);
+    if (!s)
+        return;
+    s->tables[size_t(s->tableOf(file))].written = true;
+    s->writer.flush();
+}
+
+} // namespace journal
+
+QString recoverJournal(const QString &folder)
+{
+    const QString path = QDir(folder).filePath(journalFileName());
+    if (!QFileInfo::exists(path))
+        return {};
+    journal::Contents contents;
+    QString why;
+    switch (journal::read(path, contents, &why)) {
+    case journal::ReadResult::Empty:
+        QFile::remove(path);
+        journal::syncFolder(folder);
+        return {};
+    case journal::ReadResult::Unreadable: {
+        // Kept for whoever looks into it; a journal of this name would stop
+        // every later operation.
+        const QString aside = path + QStringLiteral(".unreadable-")
+                            + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
+        QFile::rename(path, aside);
+        return QString::fromUtf8("数据目录中的恢复日志无法读取（%1），已改名为 %2 保留，各数据表保持原样。"
+                                 "上次中断的操作可能只完成了一部分，请检查最近修改的项目。")
+            .arg(why, QDir::toNativeSeparators(aside));
+    }
+    case journal::ReadResult::Read:
+        break;
+    }
+    try {
+        journal::restore(folder, contents);
+        QFile::remove(path);
+        journal::syncFolder(folder);
+    } catch (const DbError &e) {
+        return QString::fromUtf8("恢复上次中断的操作时出错：%1。恢复日志 %2 保留，下次启动时再试。")
+            .arg(e.message(), QDir::toNativeSeparators(path));
+    }
+    return {};
+}
+
+} // namespace db

@@ -1,0 +1,101 @@
+#pragma once
+// Operations that write several rows or tables are whole after a crash: a
+// rollback journal in the data folder holds the bytes of every row before
+// the operation changed it and the size of every table it grew, on disk
+// before the first change reaches a table. Committing removes the journal;
+// a journal found at start-up is played back before any table opens.
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+#include <functional>
+#include <memory>
+
+namespace db {
+
+class DbfFile;
+
+// One operation over the tables of a folder. Every write the engine makes
+// to a table of that folder while it is alive is journaled; rows declared
+// with keepRows go to the journal together, in one flush, and any other row
+// is journaled on its own just before its first change. A transaction made
+// while another is alive joins it: only the outermost commits, or, not
+// committed, takes every change back (see rollback).
+class Transaction
+{
+public:
+    explicit Transaction(const QString &folder);
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    // Whether changes are journaled (not when the journal is switched off).
+    bool journaling() const;
+    // These records of the file are about to change (the bytes from offset
+    // on, length of them; the whole record by default).
+    void keepRows(DbfFile &file, const QVector<int> &recs, int offset = 0, int length = -1);
+    // Makes the changes durable and removes the journal. Throws DbError
+    // when the disk refuses; the changes are then taken back.
+    void commit();
+    // Puts every table back as it was when the transaction began. Returns
+    // what failed (the journal then stays for the next start), or nothing.
+    QString rollback();
+
+    // Changes from here on can be taken back alone, in this process (not
+    // after a crash, which takes back the whole transaction).
+    class Savepoint
+    {
+    public:
+        explicit Savepoint(Transaction &transaction);
+        ~Savepoint();
+        Savepoint(const Savepoint &) = delete;
+        Savepoint &operator=(const Savepoint &) = delete;
+        void rollback();
+
+        struct State;
+
+    private:
+        std::unique_ptr<State> m_state;
+        Transaction *m_transaction;
+    };
+
+    // For measuring the journal's cost: without it operations write as
+    // they did before (no journal, no flushes).
+    static void setEnabled(bool on);
+
+    struct Shared;
+
+private:
+    friend class Savepoint;
+    std::shared_ptr<Shared> m_shared;
+    bool m_outermost = false;
+    bool m_committed = false;
+};
+
+// The engine's side, called by the table files before they write.
+namespace journal {
+// Whether writes to this file are journaled now.
+bool covers(const DbfFile &file);
+// Record rec (one the operation did not add) changes from oldRecord to
+// newRecord: its bytes that change go to the journal first.
+void beforeRowWrite(DbfFile &file, int rec, const char *oldRecord, const char *newRecord);
+// Rows or memos are about to be appended, or the header written: the size
+// the file had goes to the journal first.
+void beforeGrowth(DbfFile &file);
+} // namespace journal
+
+// Plays back a journal that a crash left in the folder, before any table
+// is opened: every table it names is put back (a table no longer there, or
+// no longer of the same layout, is passed over) and the journal removed.
+// Returns an empty text, or what the user must be told: a journal that
+// cannot be read is set aside and the tables are left as they are.
+QString recoverJournal(const QString &folder);
+// The journal's file name in a data folder.
+QString journalFileName();
+
+// A seam for crash tests: called before every write, sync, truncation and
+// removal the engine makes on disk, with what it is about to do. A hook may
+// throw (an injected failure) or end the process.
+void setFaultHook(std::function<void(const char *what)> hook);
+void faultPoint(const char *what);
+
+} // namespace db

@@ -1,0 +1,165 @@
+#include "NumberText.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace db {
+
+namespace {
+
+// A number as its decimal digits: 0.digits × 10^point, without leading or
+// trailing zeros (no digits for zero). Kept in place: numbers are turned
+// into text by the hundred thousand in exports and bulk loads.
+struct Decimal
+{
+    bool negative = false;
+    char digits[kSignificantDigits + 1] = {};
+    int count = 0;
+    int point = 0;
+
+    static Decimal of(double v)
+    {
+        Decimal d;
+        if (v == 0 || !std::isfinite(v))
+            return d;
+        d.negative = v < 0;
+        if (std::abs(v) < 1e15 && v == std::trunc(v)) {
+            // Whole numbers, the common case (counts, sequence numbers).
+            const auto r = std::to_chars(d.digits, d.digits + sizeof d.digits, qint64(std::abs(v)));
+            d.count = d.point = int(r.ptr - d.digits);
+            d.trim();
+            return d;
+        }
+        char buf[40];
+        const auto r = std::to_chars(buf, buf + sizeof buf, std::abs(v), std::chars_format::scientific,
+                                     kSignificantDigits - 1);
+        const char *p = buf;
+        for (; p < r.ptr && *p != 'e'; ++p)
+            if (*p != '.')
+                d.digits[d.count++] = *p;
+        int exponent = 0;
+        if (p < r.ptr && *++p == '+')
+            ++p;
+        std::from_chars(p, r.ptr, exponent);
+        d.point = exponent + 1;
+        d.trim();
+        return d;
+    }
+
+    void trim()
+    {
+        while (count > 0 && digits[count - 1] == '0')
+            --count;
+        if (count == 0)
+            *this = Decimal();
+    }
+
+    int integerDigits() const { return count == 0 ? 0 : std::max(point, 0); }
+    int decimalsHeld() const { return std::max(0, count - point); }
+
+    // Rounded half away from zero to the given number of decimals.
+    void roundTo(int decimals)
+    {
+        const int keep = point + decimals;
+        if (keep >= count)
+            return;
+        if (keep < 0) {
+            *this = Decimal();
+            return;
+        }
+        const bool up = digits[keep] >= '5';
+        count = keep;
+        if (up) {
+            int i = keep - 1;
+            while (i >= 0 && digits[i] == '9')
+                digits[i--] = '0';
+            if (i >= 0) {
+                ++digits[i];
+            } else {
+                // All nines: 1 followed by zeros, which trim drops.
+                digits[0] = '1';
+                count = 1;
+                ++point;
+            }
+        }
+        trim();
+    }
+
+    // Fixed notation with exactly `decimals` decimals (at least the digits held).
+    QByteArray text(int decimals) const
+    {
+        QByteArray out;
+        out.reserve(2 + std::max(point, 1) + decimals);
+        if (negative)
+            out.append('-');
+        if (point <= 0) {
+            out.append('0');
+        } else {
+            out.append(digits, std::min(point, count));
+            if (point > count)
+                out.append(point - count, '0');
+        }
+        if (decimals > 0) {
+            out.append('.');
+            int written = 0;
+            for (int i = point; written < decimals; ++i, ++written)
+                out.append(i < 0 || i >= count ? '0' : digits[i]);
+        }
+        return out;
+    }
+};
+
+} // namespace
+
+QString formatNumber(double v, int maxDecimals)
+{
+    if (!std::isfinite(v))
+        return QString::number(v);
+    Decimal d = Decimal::of(v);
+    if (maxDecimals >= 0)
+        d.roundTo(maxDecimals);
+    return QString::fromLatin1(d.text(d.decimalsHeld()));
+}
+
+int columnIntegerDigits(int width)
+{
+    return std::min(width, kSignificantDigits);
+}
+
+QString largestColumnNumber(int width)
+{
+    return QString(columnIntegerDigits(width), QLatin1Char('9'));
+}
+
+QString smallestColumnNumber(int width)
+{
+    return QLatin1Char('-') + QString(std::min(width - 1, kSignificantDigits), QLatin1Char('9'));
+}
+
+std::optional<QByteArray> numberColumnText(double v, int width, int decimals)
+{
+    Decimal d = Decimal::of(v);
+    d.roundTo(decimals);
+    // Rounding to fewer decimals may carry into a further integer digit,
+    // which leaves room for fewer decimals again: a second pass settles it.
+    for (int pass = 0; pass < 2; ++pass) {
+        const int sign = d.negative ? 1 : 0;
+        const int integers = d.integerDigits();
+        if (integers > std::min(width - sign, kSignificantDigits))
+            return std::nullopt;
+        const int room = width - sign - std::max(integers, 1) - 1;
+        const int places = std::max(0, std::min({decimals, room, kSignificantDigits - integers}));
+        Decimal r = d;
+        r.roundTo(places);
+        if (r.integerDigits() == integers || pass == 1) {
+            if (r.integerDigits() > std::min(width - sign, kSignificantDigits))
+                return std::nullopt;
+            return r.text(places).rightJustified(width, ' ');
+        }
+        d = r;
+    }
+    return std::nullopt;
+}
+
+} // namespace db
