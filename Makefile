@@ -1,6 +1,6 @@
 # make run    set up, build the program alone and start it on build/data
-# make test   set up, build the program and its tests, run every test through CTest
-# make bench  set up, build the benchmarks and run each of them from build/bench
+# make test   set up, build the program, its tests and the fuzz drivers, run every test through CTest
+# make bench  set up, build the benchmarks (only this builds them) and run each from build/bench
 # make fuzz   build the fuzz targets with clang and libFuzzer, run each FUZZ_SECONDS
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -30,7 +30,8 @@ run: configure
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-bench: build
+bench: configure
+	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	@found=0; for b in $(BUILD)/bench/bench_*; do \
 		[ -f "$$b" ] && [ -x "$$b" ] || continue; found=1; \
 		echo "== $$(basename $$b)"; (cd $(BUILD)/bench && QT_QPA_PLATFORM=offscreen ./$$(basename $$b)) || exit 1; \

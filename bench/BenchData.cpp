@@ -10,7 +10,9 @@
 #include "ui/ModalWindows.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <benchmark/benchmark.h>
+#include <map>
 
 using namespace db;
 
@@ -39,25 +41,50 @@ Value sampleValue(const ColumnDef &c, int i)
 
 } // namespace
 
-void fillBenchTable(const QString &dir, const QString &name, int rows, int keys, int years, const QString &category)
+namespace {
+
+QString shapedKey(const BenchShape &shape, int records, int k)
+{
+    const int number = shape.first + k;
+    if (shape.newest <= 0)
+        return benchKey(number, shape.years);
+    const int stride = std::max(1, records / shape.newest);
+    const bool newest = k % stride == 0 && k / stride < shape.newest;
+    const int year = newest ? 2005 : 2004 - k % 9;
+    return QString("%1%2").arg(year).arg(number + 1, 6, 10, QChar('0'));
+}
+
+QString shapedCategory(const BenchShape &shape, const QString &key, int k)
+{
+    if (shape.newest > 0)
+        return key.startsWith("2005") ? "1" : QString::number(1 + k % 3);
+    return shape.category.isEmpty() ? QString::number(1 + k % 3) : shape.category;
+}
+
+} // namespace
+
+void fillBenchTable(const QString &dir, const QString &name, int rows, int keys, const BenchShape &shape)
 {
     const TableSchema *s = tableSchema(name);
     if (DbfFile::findFile(dir, s->fileName).isEmpty())
         DbfFile::create(dir, s->fileName, s->columns);
     auto f = DbfFile::open(dir, s->fileName);
     DbfFile::BulkAppend bulk(*f);
+    const int records = keys ? keys : rows;
+    const qint64 firstRow = qint64(shape.first) * (keys ? rows / keys : 1);
     for (int r = 0; r < rows; ++r) {
         QByteArray raw = f->blankRecord();
         const int k = keys ? r % keys : r;
+        const QString key = shapedKey(shape, records, k);
         for (int c = 0; c < s->columns.size(); ++c) {
             const QString col = s->columns[c].name;
-            Value v = sampleValue(s->columns[c], r);
+            Value v = sampleValue(s->columns[c], int(firstRow + r));
             if (col == "ITEM_4")
-                v = Value::fromString(benchKey(k, years));
+                v = Value::fromString(key);
             else if (col == "ITEM_DQDM")
                 v = Value::fromString(".");
             else if (col == "ITEM_CGLB")
-                v = Value::fromString(category.isEmpty() ? QString::number(1 + r % 3) : category);
+                v = Value::fromString(shapedCategory(shape, key, r));
             f->encode(raw, c, v);
         }
         f->appendRecord(raw);
@@ -65,20 +92,44 @@ void fillBenchTable(const QString &dir, const QString &name, int rows, int keys,
     bulk.finish();
 }
 
+void fillBenchTable(const QString &dir, const QString &name, int rows, int keys, int years, const QString &category)
+{
+    BenchShape shape;
+    shape.years = years;
+    shape.category = category;
+    fillBenchTable(dir, name, rows, keys, shape);
+}
+
 const QStringList kBenchChildTables = {"cgwcr", "cgwcdw", "jdwyhmd", "zlqk"};
+
+void fillBenchRecords(const QString &dir, int records, const QStringList &children, int perRecord,
+                      const BenchShape &shape)
+{
+    fillBenchTable(dir, "kjcg", records, 0, shape);
+    for (const QString &child : children)
+        fillBenchTable(dir, child, perRecord * records, records, shape);
+}
 
 void fillBenchRecords(const QString &dir, int records, const QStringList &children, int perRecord, int years,
                       const QString &category)
 {
-    fillBenchTable(dir, "kjcg", records, 0, years, category);
-    for (const QString &child : children)
-        fillBenchTable(dir, child, perRecord * records, records, years);
+    BenchShape shape;
+    shape.years = years;
+    shape.category = category;
+    fillBenchRecords(dir, records, children, perRecord, shape);
 }
 
-void makeBenchFolder(const QString &dir, int records, int recordsPerYear)
+void makeBenchFolder(const QString &dir, int records)
+{
+    BenchShape shape;
+    shape.years = std::max(1, records / 1000);
+    makeBenchFolder(dir, records, shape);
+}
+
+void makeBenchFolder(const QString &dir, int records, const BenchShape &shape)
 {
     if (records > 0)
-        fillBenchRecords(dir, records, kBenchChildTables, 10, std::max(1, records / recordsPerYear));
+        fillBenchRecords(dir, records, kBenchChildTables, 10, shape);
     prepareDataFolder(dir);
     // The own unit is registered, so that start-up goes straight to the list.
     auto unit = DbfFile::open(dir, "unit.dbf");
@@ -86,6 +137,51 @@ void makeBenchFolder(const QString &dir, int records, int recordsPerYear)
     unit->encode(raw, unit->fieldIndex("UNITCODE"), Value::fromString("9990001000"));
     unit->encode(raw, unit->fieldIndex("ITEM_9"), Value::fromString(QString::fromUtf8("测试研究院")));
     unit->appendRecord(raw);
+}
+
+double timedLoop(benchmark::State &state, const std::function<void()> &body)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (auto _ : state)
+        body();
+    return clock.nsecsElapsed() / 1e9 / double(std::max<benchmark::IterationCount>(1, state.iterations()));
+}
+
+namespace {
+
+std::map<QString, double> &references()
+{
+    static std::map<QString, double> kept;
+    return kept;
+}
+
+} // namespace
+
+void keepReference(benchmark::State &state, const QString &name, double seconds)
+{
+    references()[name] = seconds;
+    state.counters[(name + "_ms").toStdString()] = seconds * 1000;
+}
+
+void besideReference(benchmark::State &state, const QString &name, double seconds)
+{
+    state.counters["ms"] = seconds * 1000;
+    if (const auto it = references().find(name); it != references().end() && it->second > 0)
+        state.counters[("x_" + name).toStdString()] = seconds / it->second;
+}
+
+double fastestSeconds(int runs, const std::function<void()> &work)
+{
+    double best = 0;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        work();
+        const double s = clock.nsecsElapsed() / 1e9;
+        best = i == 0 ? s : std::min(best, s);
+    }
+    return best;
 }
 
 qint64 readEveryField(Dataset &table)

@@ -16,24 +16,45 @@ class State;
 namespace db {
 class Dataset;
 }
+namespace benchmark {
+class State;
+}
 
 // The key of record i: one of `years` years from 2005 down, and a sequence.
 QString benchKey(int i, int years = 5);
+// What generated records are. Records of all years are interleaved through
+// the file, as years of registration and imports leave them.
+struct BenchShape
+{
+    int years = 5;    // keys rotate through this many years from 2005 down
+    QString category; // "" rotates 1, 2, 3
+    // > 0: exactly this many records of 2005 and category 1 (what the main
+    // window lists at start-up), spread evenly through the file; the others
+    // rotate through the nine years before.
+    int newest = 0;
+    // Keys and texts are numbered from here, so that records made with
+    // another `first` share neither keys nor titles nor person names.
+    int first = 0;
+};
 // Creates table `name` in dir with `rows` rows. Child rows (keys > 0) cycle
-// through the keys of the first `keys` records. category "" rotates 1, 2, 3.
+// through the keys of the first `keys` records.
+void fillBenchTable(const QString &dir, const QString &name, int rows, int keys, const BenchShape &shape);
 void fillBenchTable(const QString &dir, const QString &name, int rows, int keys, int years = 5,
                     const QString &category = {});
-// `records` achievement records of the category ("" rotates) and, in each
-// child table named, perRecord rows a record.
+// `records` achievement records and, in each child table named, perRecord
+// rows a record.
+void fillBenchRecords(const QString &dir, int records, const QStringList &children, int perRecord,
+                      const BenchShape &shape);
 void fillBenchRecords(const QString &dir, int records, const QStringList &children, int perRecord = 10,
                       int years = 5, const QString &category = {});
 // The four child tables of a record.
 extern const QStringList kBenchChildTables;
-// A data folder as an organisation's grows: `records` achievement records,
-// recordsPerYear of each year (the newest year lists about a third of them
-// per category), ten rows per record in each child table, the own unit
-// registered. 0 records: a new folder with the unit registered.
-void makeBenchFolder(const QString &dir, int records, int recordsPerYear = 1000);
+// A data folder as an organisation's grows: `records` achievement records
+// of the shape, ten rows per record in each child table, the own unit
+// registered. 0 records: a new folder with the unit registered. Without a
+// shape, 1,000 records a year.
+void makeBenchFolder(const QString &dir, int records, const BenchShape &shape);
+void makeBenchFolder(const QString &dir, int records);
 // Every field of every row of the open table read as text: the bytes of
 // the texts, for the full scans the benchmarks set beside their figures.
 qint64 readEveryField(db::Dataset &table);
@@ -61,6 +82,18 @@ struct MainWindowOverOneYear
 // Runs on leaving runBenchmarks, newest first: what must go before the
 // application object does.
 void atBenchExit(std::function<void()> done);
+// Seconds of the fastest of `runs` calls of work: a reference timed beside
+// a benchmark in the same run.
+double fastestSeconds(int runs, const std::function<void()> &work);
+// The benchmark's loop over body; returns the mean seconds of one pass.
+double timedLoop(benchmark::State &state, const std::function<void()> &body);
+// A reference's seconds, kept under its name for the benchmarks that run
+// after it in the same process, and shown as <name>_ms.
+void keepReference(benchmark::State &state, const QString &name, double seconds);
+// Shows seconds as ms and beside the reference kept under name, as the
+// counter x_<name> (seconds over the reference's).
+void besideReference(benchmark::State &state, const QString &name, double seconds);
+
 // The program's application fixture, made on first use and destroyed on
 // leaving runBenchmarks: its windows cannot outlive QApplication.
 template<class App, class... Args>

@@ -8,6 +8,7 @@
 #include "db/Table.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -50,16 +51,14 @@ void scan(benchmark::State &state, const Member &m)
     Table t;
     t.setDatabaseName(folder().dir);
     t.setTableName(m.table);
-    for (auto _ : state) {
+    int rows = 0;
+    keepReference(state, QString("scan_") + m.table, timedLoop(state, [&] {
         t.open();
-        qint64 bytes = 0;
-        for (t.first(); !t.eof(); t.next())
-            for (int c = 0; c < t.fieldCount(); ++c)
-                bytes += t.field(c)->asString().size();
-        benchmark::DoNotOptimize(bytes);
-        state.counters["rows"] = t.recordCount();
+        benchmark::DoNotOptimize(readEveryField(t));
+        rows = t.recordCount();
         t.close();
-    }
+    }));
+    state.counters["rows"] = rows;
 }
 
 void write(benchmark::State &state, const Member &m)
@@ -68,17 +67,18 @@ void write(benchmark::State &state, const Member &m)
     t.setDatabaseName(folder().dir);
     t.setTableName(m.table);
     const QString out = folder().path(QString("out-") + m.file);
-    for (auto _ : state) {
+    besideReference(state, QString("scan_") + m.table, timedLoop(state, [&] {
         t.open();
         ExportTableText(t, out, m.member);
         t.close();
-    }
+    }));
     state.counters["bytes"] = QFile(out).size();
 }
 
 void read(benchmark::State &state, const Member &m)
 {
     const QString dir = folder().dir;
+    double seconds = 0;
     for (auto _ : state) {
         state.PauseTiming();
         for (const QString &ext : {".dbf", ".dbt"}) {
@@ -92,12 +92,16 @@ void read(benchmark::State &state, const Member &m)
         staging.setTableName(m.staging);
         staging.open();
         state.ResumeTiming();
+        QElapsedTimer clock;
+        clock.start();
         const int rows = ImportTextFile(staging, folder().path(m.file));
+        seconds += clock.nsecsElapsed() / 1e9;
         state.counters["rows"] = rows;
         state.PauseTiming();
         staging.close();
         state.ResumeTiming();
     }
+    besideReference(state, QString("scan_") + m.table, seconds / double(state.iterations()));
 }
 
 } // namespace

@@ -27,8 +27,7 @@ QString threeConditions()
 void BM_PlainListStatement(benchmark::State &state)
 {
     app();
-    for (auto _ : state)
-        MainForm->RefreshRecordList();
+    keepReference(state, "plain_list", timedLoop(state, [] { MainForm->RefreshRecordList(); }));
     state.counters["rows"] = DM->Qrykjcg->recordCount();
 }
 
@@ -36,11 +35,11 @@ void BM_QueryStatement(benchmark::State &state)
 {
     app();
     const QStringList statement = QueryStatement(threeConditions(), 0, MainForm->cbYear->currentText());
-    for (auto _ : state) {
+    besideReference(state, "plain_list", timedLoop(state, [&] {
         DM->Qrykjcg->close();
         DM->Qrykjcg->setSql(statement);
         DM->Qrykjcg->open();
-    }
+    }));
     state.counters["rows"] = DM->Qrykjcg->recordCount();
 }
 
@@ -49,18 +48,17 @@ void BM_QueryRun(benchmark::State &state)
 {
     app();
     MainForm->MMSysV->setPlainText(threeConditions());
-    for (auto _ : state)
-        MainForm->SpeedButton16Click();
+    besideReference(state, "plain_list", timedLoop(state, [] { MainForm->SpeedButton16Click(); }));
     state.counters["rows"] = DM->Qrykjcg->recordCount();
 }
 
 void BM_Restore(benchmark::State &state)
 {
     app();
-    for (auto _ : state) {
+    besideReference(state, "plain_list", timedLoop(state, [] {
         MainForm->MMSysV->setPlainText(threeConditions());
         MainForm->SpeedButton26Click();
-    }
+    }));
     state.counters["rows"] = DM->Qrykjcg->recordCount();
 }
 

@@ -314,6 +314,6 @@ void EmptyStagingTables()
         t->setFiltered(false);
         t->setTableName(stagingName(m));
         t->open();
-        t->emptyTable();
+        t->truncate();
     }
 }

@@ -255,7 +255,7 @@ void DeleteTempChildRows(const QString &key, const QString &region)
 void EmptyTempChildTables()
 {
     for (const ChildTable &c : kChildren)
-        ExecDelete(DM->tempquery, stagingTable(c));
+        db::DbfFile::open(DataDir, stagingTable(c))->truncate();
 }
 
 StoreTally StoreStagedRecords(bool overwrite, const std::function<void()> &progress)

@@ -369,7 +369,7 @@ void TFormin::StoreStaged(bool overwrite)
         // Left: the rows of records not in the package, and records
         // without a title.
         EmptyTempChildTables();
-        staged->emptyTable();
+        staged->truncate();
     } catch (...) {
         // What was stored left staging; the rest waits for another try.
         Panelstat->hide();

@@ -99,6 +99,7 @@ private slots:
     void readsOtherWriters();
     void damagedFiles();
     void pack();
+    void truncate();
     void namesAndSharing();
     void memoNextBlockNotTrusted();
     void memoReadsBounded();
@@ -365,6 +366,61 @@ void TestDbf::pack()
     QCOMPARE(dir.read(u"cg.dbf"_s), before);
     QCOMPARE(QFileInfo(dir.file(u"cg.dbf"_s)).lastModified(), modified);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({u"cg.dbf"_s, u"cg.dbt"_s}));
+}
+
+void TestDbf::truncate()
+{
+    TempDir dir;
+    DbfFile::create(dir.path(), u"cgtemp"_s, {{u"bh"_s, 'C', 4}, {u"bz"_s, 'M', 0}});
+    const QByteArray header = dir.read(u"cgtemp.dbf"_s).chopped(1);
+    Table staged;
+    staged.setDatabaseName(dir.path());
+    staged.setTableName(u"cgtemp"_s);
+    staged.open();
+    {
+        auto f = DbfFile::open(dir.path(), u"cgtemp"_s);
+        for (int i = 0; i < 5; ++i)
+            append(*f, {V::fromString(QString::number(i)), V::fromBytes(QByteArray(700, 'm'))});
+        f->setDeleted(2, true);
+        staged.first();
+        QCOMPARE(staged.recordCount(), 4);
+
+        // Down to the header, deleted rows and memos too, in one step;
+        // a dataset on the table follows.
+        f->truncate();
+        QCOMPARE(f->recordCount(), 0);
+        QCOMPARE(f->deletedCount(), 0);
+        staged.first();
+        QCOMPARE(staged.recordCount(), 0);
+        QVERIFY(staged.eof());
+        const QByteArray bytes = dir.read(u"cgtemp.dbf"_s);
+        QCOMPARE(bytes.size(), header.size() + 1);
+        QCOMPARE(bytes.mid(4, 4), le(quint32(0)));
+        QCOMPARE(bytes.mid(8), header.mid(8) + "\x1A");
+        const QByteArray memo = dir.read(u"cgtemp.dbt"_s);
+        QCOMPARE(memo.size(), 512);
+        QCOMPARE(at<quint32>(memo, 0), 1u);
+
+        // Filled again, memos from the first block on.
+        append(*f, {V::fromString(u"new"_s), V::fromBytes("memo")});
+        staged.first();
+        QCOMPARE(staged.recordCount(), 1);
+
+        // Refused in the middle of a bulk load, which is left as it was.
+        DbfFile::BulkAppend bulk(*f);
+        append(*f, {V::fromString(u"bulk"_s)});
+        QVERIFY(throwsDbError([&] { f->truncate(); }));
+        bulk.finish();
+        QCOMPARE(f->recordCount(), 2);
+    }
+    staged.close();
+    DbfFile::releaseUnused();
+    auto f = DbfFile::open(dir.path(), u"cgtemp"_s);
+    QCOMPARE(f->recordCount(), 2);
+    QCOMPARE(f->value(0, 0).toString(), u"new"_s);
+    QCOMPARE(f->value(0, 1).text, QByteArray("memo"));
+    QVERIFY(dir.read(u"cgtemp.dbt"_s).size() <= 2 * 512); // the new memo took the first block
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({u"cgtemp.dbf"_s, u"cgtemp.dbt"_s}));
 }
 
 void TestDbf::namesAndSharing()

@@ -12,6 +12,7 @@
 #include "ui/MessageBox.h"
 #include "ui/Seam.h"
 
+#include <QtEndian>
 #include <QtTest>
 
 namespace {
@@ -109,6 +110,24 @@ void addStoredPerson(const QString &key, const QString &name, const QString &reg
     t.post();
 }
 
+QByteArray fileBytes(const QString &table)
+{
+    QFile f(db::DbfFile::findFile(DataDir, table));
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// True when a staging table is down to its header and its memo file (if
+// any) to its first block: emptied whole, not row by row.
+bool emptiedToHeader(const QString &staging)
+{
+    const QByteArray table = fileBytes(staging + ".dbf");
+    const QByteArray memo = fileBytes(staging + ".dbt");
+    return table.size() > 12 && qFromLittleEndian<quint32>(table.constData() + 4) == 0
+           && table.size() == qFromLittleEndian<quint16>(table.constData() + 8) + 1
+           && (memo.isEmpty() || memo.size() == 512);
+}
+
 QList<bool> buttonStates()
 {
     return {Formin->Button1->isEnabled(), Formin->Button3->isEnabled(), Formin->Button4->isEnabled(),
@@ -184,8 +203,10 @@ void TestImport::cleanPackageThroughTheMainWindow()
     QCOMPARE(storedField("kjcg", "ITEM_121", "2005000042"), QString("2005-03-01"));
     QCOMPARE(storedRows("cgwcrNew", {"ITEM_180", "ITEM_185"}),
              QStringList({u("李四|新单位"), u("王五|甲"), u("王五|乙"), u("张三|"), u("赵六|")}));
-    for (const char *staging : {"KJCGtemp", "CGWCRtemp", "CGWCDWtemp", "JDWYHMDtemp", "ZLQKtemp"})
+    for (const char *staging : {"KJCGtemp", "CGWCRtemp", "CGWCDWtemp", "JDWYHMDtemp", "ZLQKtemp"}) {
         QCOMPARE(storedRows(staging, {"ITEM_4"}), QStringList());
+        QVERIFY2(emptiedToHeader(staging), staging);
+    }
     QCOMPARE(MainForm->cbYear->itemText(1), QString("2003"));
 }
 
@@ -261,12 +282,27 @@ void TestImport::twoPackagesInOneVisit()
     AppFixture app;
     showWithRecords({});
     Formin->FormShow();
-    load(Package().record("2005000001", "1", u("甲成果")).person("2005000001", u("甲")).person("2005000009", u("孤儿")).pack());
-    load(Package()
-             .record("2005000001", "1", u("乙成果"))
-             .person("2005000001", u("乙"))
-             .record("2005000009", "2", u("丙成果"))
-             .pack());
+    const auto loadBoth = [] {
+        load(Package()
+                 .record("2005000001", "1", u("甲成果"))
+                 .person("2005000001", u("甲"))
+                 .person("2005000009", u("孤儿"))
+                 .pack());
+        load(Package()
+                 .record("2005000001", "1", u("乙成果"))
+                 .person("2005000001", u("乙"))
+                 .record("2005000009", "2", u("丙成果"))
+                 .pack());
+    };
+    loadBoth();
+    QCOMPARE(Formin->Label6->text(), u("记录条数:3条；"));
+    // Showing the window again empties what a visit left staged.
+    const QByteArray units = fileBytes("UNITtemp.dbf");
+    Formin->FormShow();
+    for (const char *staging : {"KJCGtemp", "CGWCRtemp", "CGWCDWtemp", "JDWYHMDtemp", "ZLQKtemp"})
+        QVERIFY2(emptiedToHeader(staging), staging);
+    QCOMPARE(fileBytes("UNITtemp.dbf"), units);
+    loadBoth();
     QCOMPARE(Formin->Label6->text(), u("记录条数:3条；"));
     Formin->Button4Click();
     // Leaving asks, stores, and then the main window lists the new year.

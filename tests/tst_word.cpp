@@ -170,6 +170,11 @@ void TestWord::shownDocumentsGetNewNamesAndOpen()
     app.addDocument(templatePath).insertAfter("name", u"乙"_s);
     QCOMPARE(app.documentCount(), 2);
     QCOMPARE(app.document(2).textAfter("name"), u"乙（全称）"_s);
+    // Documents share the parsed template only while its file stays as it is.
+    writeTemplate(dir, u"封面.dotx"_s, QString(kForm).replace(u"（全称）"_s, u"（简称，见附件）"_s));
+    QCOMPARE(hidden.addDocument(templatePath).textAfter("name"), u"（简称，见附件）"_s);
+    QCOMPARE(app.document(1).textAfter("name"), u"甲（全称）"_s);
+    writeTemplate(dir, u"封面.dotx"_s, kForm);
     const QList<word::Application::Shown> shown = app.show();
     const QString base = dir.file(u"文档/Corvane/封面 20061230-090507"_s);
     QCOMPARE(opened, QStringList({base + ".docx", base + " (2).docx"}));

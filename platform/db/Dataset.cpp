@@ -483,7 +483,8 @@ void Dataset::addLookupField(const LookupDef &def)
 }
 
 // A record's bytes for a look at one row. Rows visited in file order are
-// read through the mapping; after a jump the record is read alone: touching
+// read through the mapping, which gives back the pages behind a long run;
+// after a jump the record is read alone: touching
 // a mapped record maps the pages around it as well (whole large folios on
 // some systems), and looks at a few rows spread over a large table would
 // leave most of it resident.
@@ -495,8 +496,11 @@ const char *Dataset::recordBytes(int rec) const
     const bool next = m_lastRec >= 0 && rec >= m_lastRec && rec - m_lastRec <= 8;
     m_lastRec = rec;
     m_bufferedRec = -1;
-    if (next)
+    if (next) {
+        m_walkFrom = m_walkFrom < 0 ? rec : m_file->releaseBehind(m_walkFrom, rec);
         return m_file->record(rec);
+    }
+    m_walkFrom = -1;
     const char *p = m_file->readRecord(rec, m_recordBuffer);
     if (p == m_recordBuffer.constData()) {
         m_bufferedRec = rec;

@@ -299,6 +299,7 @@ protected:
     mutable int m_bufferedRec = -1;
     mutable quint64 m_bufferedGeneration = 0;
     mutable int m_lastRec = -1;
+    mutable int m_walkFrom = -1; // where the run of rows read through the mapping began
     const char *recordBytes(int rec) const;
     mutable QVector<QByteArray> m_encoded; // column → its last normalised value's bytes
     void putChanges(QByteArray &raw);

@@ -16,10 +16,12 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -540,6 +542,28 @@ const char *DbfFile::readRecord(int rec, QByteArray &buffer) const
     if (preadAll(m_fd, m_headerLength + qint64(rec) * m_recordLength, buffer.data(), m_recordLength) != m_recordLength)
         return record(rec);
     return buffer.constData();
+}
+
+bool DbfFile::sparse(const QVector<int> &records) const
+{
+    if (records.isEmpty())
+        return false;
+    const auto [low, high] = std::minmax_element(records.begin(), records.end());
+    const qint64 span = qint64(*high) - *low + 1;
+    return records.size() * 8 < span && span * m_recordLength >= kReleaseAfterScan;
+}
+
+int DbfFile::releaseBehind(int from, int rec) const
+{
+    rec = std::min(rec, m_flushed);
+    if (!m_map || from < 0 || rec <= from || qint64(rec - from) * m_recordLength < kReleaseAfterScan)
+        return from;
+    static const qint64 page = sysconf(_SC_PAGESIZE);
+    const qint64 start = pageRound(m_headerLength + qint64(from) * m_recordLength);
+    const qint64 end = (m_headerLength + qint64(rec) * m_recordLength) / page * page; // rec's own page stays
+    if (end > start)
+        ::madvise(const_cast<char *>(m_map) + start, size_t(end - start), MADV_DONTNEED);
+    return rec;
 }
 
 int DbfFile::deletedCount() const
@@ -1336,6 +1360,42 @@ void DbfFile::followOutsideSize()
     ++m_generation;
 }
 
+namespace {
+
+// Writes a new file beside `path` under a scratch name through `write`
+// (given the descriptor and that name), with the mode of the file open as
+// `modeOf`, and renames it over `path` only when complete: a crash before the
+// rename leaves the scratch copy, which the next start removes. `failure`
+// words an error with the table's name and the reason.
+void replaceFile(const QString &path, int modeOf, const QString &failure,
+                 const std::function<void(int, const QString &)> &write)
+{
+    const QString temp = QFileInfo(path).absolutePath() + QStringLiteral("/~pack-") + shortName(path);
+    const QByteArray tempName = QFile::encodeName(temp);
+    const int out = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0)
+        throw DbError(failure.arg(shortName(path), QString::fromLocal8Bit(strerror(errno))));
+    try {
+        write(out, temp);
+        struct stat st;
+        if (::fstat(modeOf, &st) == 0)
+            ::fchmod(out, st.st_mode & 07777);
+        if (::fsync(out) != 0 || ::close(out) != 0)
+            throw writeError(temp);
+    } catch (...) {
+        ::close(out);
+        ::unlink(tempName.constData());
+        throw;
+    }
+    if (::rename(tempName.constData(), QFile::encodeName(path).constData()) != 0) {
+        const QString why = QString::fromLocal8Bit(strerror(errno));
+        ::unlink(tempName.constData());
+        throw DbError(failure.arg(shortName(path), why));
+    }
+}
+
+} // namespace
+
 void DbfFile::pack()
 {
     if (!m_exclusive)
@@ -1348,15 +1408,7 @@ void DbfFile::pack()
         return;
     const int kept = m_recordCount - m_deleted;
 
-    // The packed copy is written once beside the table and replaces it only
-    // when complete; a crash before the rename leaves the copy, which the
-    // next start removes.
-    const QString temp = QFileInfo(m_path).absolutePath() + QStringLiteral("/~pack-") + shortName(m_path);
-    const QByteArray tempName = QFile::encodeName(temp);
-    const int out = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0)
-        throw DbError(QString::fromUtf8("整理表 %1 失败：%2").arg(shortName(m_path), QString::fromLocal8Bit(strerror(errno))));
-    try {
+    replaceFile(m_path, m_fd, QString::fromUtf8("整理表 %1 失败：%2"), [&](int out, const QString &temp) {
         QByteArray header = m_header;
         stampDate(header.data());
         writeLe32(header.data() + 4, quint32(kept));
@@ -1374,21 +1426,42 @@ void DbfFile::pack()
         }
         buffer.append(kEndOfFile);
         pwriteAll(out, pos, buffer.constData(), buffer.size(), temp);
-        struct stat st;
-        if (::fstat(m_fd, &st) == 0)
-            ::fchmod(out, st.st_mode & 07777);
-        if (::fsync(out) != 0 || ::close(out) != 0)
-            throw writeError(temp);
-    } catch (...) {
-        ::close(out);
-        ::unlink(tempName.constData());
-        throw;
+    });
+    reopenReplaced(kept);
+}
+
+void DbfFile::truncate()
+{
+    if (m_bulk > 0)
+        throw DbError(QString::fromUtf8("表 %1 正在成批写入，不能清空").arg(shortName(m_path)));
+    const QString failure = QString::fromUtf8("清空表 %1 失败：%2");
+    replaceFile(m_path, m_fd, failure, [&](int out, const QString &temp) {
+        QByteArray header = m_header;
+        stampDate(header.data());
+        writeLe32(header.data() + 4, 0);
+        header.append(kEndOfFile);
+        pwriteAll(out, 0, header.constData(), header.size(), temp);
+    });
+    // The table no longer points into the memo file, so a crash from here
+    // on leaves at worst unused memo blocks.
+    if (m_memo) {
+        replaceFile(m_memo->path, m_memo->fd, failure, [&](int out, const QString &temp) {
+            // The header block as it is (a dBASE IV one names its block
+            // size), with the first block free again.
+            QByteArray head(m_memo->blockSize, '\0');
+            preadAll(m_memo->fd, 0, head.data(), head.size());
+            writeLe32(head.data(), 1);
+            pwriteAll(out, 0, head.constData(), head.size(), temp);
+        });
+        m_memo.reset();
+        loadMemo();
     }
-    if (::rename(tempName.constData(), QFile::encodeName(m_path).constData()) != 0) {
-        const QString why = QString::fromLocal8Bit(strerror(errno));
-        ::unlink(tempName.constData());
-        throw DbError(QString::fromUtf8("整理表 %1 失败：%2").arg(shortName(m_path), why));
-    }
+    reopenReplaced(0);
+}
+
+// After the file was replaced under our feet by a copy of `rows` rows.
+void DbfFile::reopenReplaced(int rows)
+{
     unmap();
     ::close(m_fd);
     m_fd = openFd(m_path, &m_readOnly);
@@ -1396,8 +1469,9 @@ void DbfFile::pack()
         throw DbError(QString::fromUtf8("无法重新打开表 %1：%2").arg(shortName(m_path), QString::fromLocal8Bit(strerror(errno))));
     m_header = QByteArray(m_headerLength, '\0');
     preadAll(m_fd, 0, m_header.data(), m_headerLength);
-    m_recordCount = kept;
-    m_flushed = kept;
+    m_recordCount = rows;
+    m_flushed = rows;
+    m_pending.clear();
     m_deleted = 0;
     m_indexes.clear();
     map(fileSize());

@@ -92,9 +92,16 @@ public:
     // as well, which a pass over a few records spread over a large table
     // would leave resident.
     const char *readRecord(int rec, QByteArray &buffer) const;
-    // True when records this many out of the table lie so far apart that
-    // readRecord serves them better than the mapping.
-    bool sparse(qsizetype records) const { return records * 8 < m_recordCount; }
+    // True when these records lie so far apart that readRecord serves them
+    // better than the mapping.
+    bool sparse(const QVector<int> &records) const;
+    // For a pass that reads records in ascending order through the mapping,
+    // from record `from` on and now at `rec`: once it has moved a few MiB
+    // on, the pages behind `rec` are given back (they stay in the system's
+    // file cache) and `rec` is returned as the new start, else `from`. Rows
+    // spread through a large table then leave no more than that resident,
+    // where the pages mapped around each one would add up to the table.
+    int releaseBehind(int from, int rec) const;
     const char *fieldData(int rec, int field) const { return record(rec) + m_fields[field].offset; }
 
     // A field's value; a failure names table, row and column.
@@ -146,6 +153,11 @@ public:
     // replaces it only when complete. A table without deleted rows is left
     // untouched. Needs an exclusive open.
     void pack();
+    // Empties a scratch table down to its header, and its memo file to its
+    // header block: each is written anew beside the old one and renamed over
+    // it, so a crash leaves the full or the empty file, never a half. Costs
+    // the same however many rows the table held.
+    void truncate();
 
     // For the rollback journal: the file as it is on disk now (pending rows
     // and memos written first).
@@ -209,6 +221,7 @@ private:
     bool stampSettled() const;
     void releaseScannedPages() const;
     void dropAppended(int start);
+    void reopenReplaced(int rows);
     // Re-reads the header when another program shrank or grew the file
     // while the table was in use.
     void followOutsideSize();

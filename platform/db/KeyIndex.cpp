@@ -2,7 +2,6 @@
 
 #include <QtEndian>
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 namespace db {
@@ -94,8 +93,11 @@ size_t KeyIndex::endOfPrefix(size_t from, QByteArrayView prefix) const
 void KeyIndex::insert(QByteArrayView key, int rec)
 {
     m_added.insert({key.toByteArray(), rec});
-    const size_t limit = std::max<size_t>(64, size_t(std::sqrt(double(m_entries.size()))));
-    if (m_added.size() > limit)
+    // A merge rewrites the whole array, so it waits for additions in
+    // proportion to it: each addition then pays a few entry copies however
+    // many follow, where a fixed or root-sized batch would make a long run of
+    // additions cost more than linear.
+    if (m_added.size() > std::max<size_t>(64, m_entries.size() / 4))
         merge();
 }
 

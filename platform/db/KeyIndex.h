@@ -8,8 +8,8 @@
 // keys, which loads and scans in a few passes over memory, plus a small
 // ordered set of the entries added since: a removal marks its entry, an
 // addition goes to the set, and the set is merged into the array once it
-// holds about the square root of the entries, so a change costs little
-// however large the table.
+// holds a quarter as many entries as the array, so a change costs log n
+// and a long run of additions stays linear.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QVector>

@@ -120,13 +120,16 @@ QVector<int> matchingRows(const DbfFile &file, const Condition::Node *condition)
     QVector<int> rows;
     QByteArray buffer;
     bool scattered = false;
+    int walk = -1;
     const auto take = [&](int r) {
+        if (!scattered)
+            walk = walk < 0 ? r : file.releaseBehind(walk, r);
         const char *rec = scattered ? file.readRecord(r, buffer) : file.record(r);
         if (rec[0] != '*' && (!condition || condition->eval(file, rec)))
             rows.append(r);
     };
     if (const auto candidates = candidateRecords(condition, file)) {
-        scattered = file.sparse(candidates->size());
+        scattered = file.sparse(*candidates);
         for (int r : *candidates)
             take(r);
         return rows;
@@ -188,7 +191,7 @@ void sortRows(const DbfFile &file, QVector<int> &rows, const QVector<SortKey> &k
         keyed.reserve(size_t(rows.size()));
         // A few rows of a large table: their keys are read alone (see
         // readRecord) into one buffer that stays put while they are sorted.
-        const bool scattered = file.sparse(rows.size());
+        const bool scattered = file.sparse(rows);
         QByteArray copies, buffer;
         if (scattered)
             copies.resize(rows.size() * first.length);

@@ -42,7 +42,10 @@ void Table::relistRows()
     m_baseRows.clear();
     QByteArray buffer;
     bool scattered = false;
+    int walk = -1;
     const auto take = [&](int rec) {
+        if (!scattered)
+            walk = walk < 0 ? rec : m_file->releaseBehind(walk, rec);
         const char *raw = scattered ? m_file->readRecord(rec, buffer) : m_file->record(rec);
         if (raw[0] == '*' || (m_filter && !m_filter->matches(*m_file, raw)))
             return;
@@ -53,7 +56,7 @@ void Table::relistRows()
     // Only the rows the filter lets through: a filter on a key reads them
     // through the key index, any other a scan of the bytes it compares.
     if (const auto candidates = m_filter ? m_filter->candidates(*m_file) : std::nullopt) {
-        scattered = m_file->sparse(candidates->size());
+        scattered = m_file->sparse(*candidates);
         for (int rec : *candidates)
             take(rec);
         return;
@@ -95,14 +98,27 @@ bool Table::pack()
         return false;
     checkBrowseMode();
     m_file->pack();
-    // Record numbers changed: list the rows again from the start.
+    listAnew();
+    return true;
+}
+
+void Table::truncate()
+{
+    checkActive();
+    checkBrowseMode();
+    m_file->truncate();
+    listAnew();
+}
+
+// Record numbers changed: list the rows again from the start.
+void Table::listAnew()
+{
     m_fileGeneration = m_file->generation();
     relistRows();
     rebuildView(-1);
     m_bof = true;
     m_eof = m_view.isEmpty();
     notifyReset();
-    return true;
 }
 
 void Table::emptyTable()

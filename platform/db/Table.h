@@ -20,6 +20,9 @@ public:
     bool pack();
     // Deletes every row seen (through the filter).
     void emptyTable();
+    // Empties a scratch table whole, whatever the filter, at the cost of
+    // writing its header (see DbfFile::truncate).
+    void truncate();
     // Rows appended and posted from here to endBulkLoad are written in large
     // pieces and the header once at the end, for a table being filled under
     // a scratch name: a crash in between loses the load, not the table.
@@ -35,6 +38,7 @@ protected:
     void relistRows() override;
 
 private:
+    void listAnew();
     QString m_tableName;
     bool m_exclusive = false;
     std::unique_ptr<DbfFile::BulkAppend> m_bulk;

@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <sys/stat.h>
 
 namespace word {
 
@@ -59,11 +61,43 @@ bool placeAt(QTemporaryFile &file, const QString &path)
     throw WordError(writeError(path, file.errorString()));
 }
 
+// Templates as parsed, by path, with the identity, size and time of the
+// file then: every document made from a template while its file stays as it
+// is copies the parsed tree instead of reading and parsing it again.
+struct ParsedTemplate
+{
+    QByteArray stamp;
+    std::shared_ptr<const Document> document;
+};
+
+QByteArray fileStamp(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return QByteArray::number(qulonglong(st.st_dev)) + ':' + QByteArray::number(qulonglong(st.st_ino)) + ':'
+           + QByteArray::number(qlonglong(st.st_size)) + ':' + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.'
+           + QByteArray::number(qlonglong(st.st_mtim.tv_nsec));
+}
+
+const Document &parsedTemplate(const QString &path)
+{
+    static QHash<QString, ParsedTemplate> parsed;
+    const QByteArray stamp = fileStamp(path);
+    ParsedTemplate &slot = parsed[QFileInfo(path).absoluteFilePath()];
+    if (!slot.document || stamp.isEmpty() || slot.stamp != stamp) {
+        slot.document.reset();
+        slot.document = std::make_shared<const Document>(Document::open(path));
+        slot.stamp = stamp;
+    }
+    return *slot.document;
+}
+
 } // namespace
 
 Document &Application::addDocument(const QString &templatePath)
 {
-    auto document = std::make_unique<Document>(Document::open(templatePath));
+    auto document = std::make_unique<Document>(parsedTemplate(templatePath).copy());
     m_documents.push_back({QFileInfo(templatePath).completeBaseName(), std::move(document)});
     return *m_documents.back().document;
 }

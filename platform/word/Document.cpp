@@ -119,7 +119,23 @@ Document::Document(Package package, const QString &what)
         else if (a.value() == W && a.name().startsWith(QLatin1String("xmlns:")))
             m_prefix = a.name().mid(6) + QLatin1Char(':');
     }
+    indexBookmarks();
+}
 
+Document Document::copy() const
+{
+    Document d;
+    d.m_package = m_package;
+    d.m_what = m_what;
+    d.m_mainPart = m_mainPart;
+    d.m_prefix = m_prefix;
+    d.m_xml = m_xml.cloneNode(true).toDocument();
+    d.indexBookmarks();
+    return d;
+}
+
+void Document::indexBookmarks()
+{
     const QDomNodeList starts = m_xml.elementsByTagName(w("bookmarkStart"));
     for (int i = 0; i < starts.size(); ++i) {
         const QDomElement e = starts.at(i).toElement();

@@ -20,6 +20,8 @@ public:
     // is no Word document.
     static Document open(const QString &path);
     Document(Package package, const QString &what);
+    // A document of its own with the same content, without parsing again.
+    Document copy() const;
 
     Document(Document &&) = default;
     Document &operator=(Document &&) = default;
@@ -47,6 +49,8 @@ public:
     QByteArray toDocx() const;
 
 private:
+    Document() = default;
+    void indexBookmarks();
     QString w(const char *local) const;
     bool isW(const QDomNode &n, const char *local) const;
     QDomElement childW(const QDomElement &parent, const char *local) const;
