@@ -1434,6 +1434,9 @@ void DbfFile::truncate()
 {
     if (m_bulk > 0)
         throw DbError(QString::fromUtf8("表 %1 正在成批写入，不能清空").arg(shortName(m_path)));
+    // A journal takes a table back by its rows, not from a file replaced under it.
+    if (journal::covers(*this))
+        throw DbError(QString::fromUtf8("表 %1 正在修改中，不能清空").arg(shortName(m_path)));
     const QString failure = QString::fromUtf8("清空表 %1 失败：%2");
     replaceFile(m_path, m_fd, failure, [&](int out, const QString &temp) {
         QByteArray header = m_header;
