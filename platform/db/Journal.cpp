@@ -46,8 +46,8 @@ QString journalFileName()
     return QStringLiteral("~journal");
 }
 
-// What the transactions of one operation share: the journal and what it
-// holds, and the tables as they were.
+// What the transactions of one operation share: the tables it touched as
+// they were, what the journal holds of their rows, its savepoints.
 struct Transaction::Shared
 {
     struct Table
@@ -57,8 +57,8 @@ struct Transaction::Shared
         // The bytes of each record the journal holds, as one span: a change
         // within it needs no new entry.
         QHash<int, std::pair<int, int>> covered;
-        bool written = false; // only these are synced at the end
-        bool grown = false;   // and their sizes too
+        bool written = false; // synced at the next checkpoint
+        bool grown = false;   // synced before the operation's mark
     };
 
     QString folder;
