@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -134,6 +135,18 @@ void writeRows(const TableFile &f, const TableImage &t, const std::vector<const 
     }
 }
 
+// The images of one table, in the order written or latest first.
+std::vector<const RowImage *> imagesOf(const std::vector<RowImage> &images, int table, bool latestFirst)
+{
+    std::vector<const RowImage *> rows;
+    for (const RowImage &r : images)
+        if (r.table == table)
+            rows.push_back(&r);
+    if (latestFirst)
+        std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
 // Does a finished operation again: its rows as they were at its end (rows
 // it added, and its memos, were on disk before it was marked finished).
 void redo(const QString &folder, const Operation &op)
@@ -143,11 +156,7 @@ void redo(const QString &folder, const Operation &op)
         const TableFile f(folder, t);
         if (!f.usable())
             continue;
-        std::vector<const RowImage *> rows;
-        for (const RowImage &r : op.after)
-            if (r.table == int(id))
-                rows.push_back(&r);
-        writeRows(f, t, rows, t.recordCount);
+        writeRows(f, t, imagesOf(op.after, int(id), false), t.recordCount);
         syncFd(f.file.fd, f.path);
     }
 }
@@ -162,11 +171,7 @@ void undo(const QString &folder, const Operation &op)
         const TableFile f(folder, t);
         if (!f.usable())
             continue;
-        std::vector<const RowImage *> rows;
-        for (auto r = op.before.rbegin(); r != op.before.rend(); ++r)
-            if (r->table == int(id))
-                rows.push_back(&*r);
-        writeRows(f, t, rows, t.recordCount);
+        writeRows(f, t, imagesOf(op.before, int(id), true), t.recordCount);
         const qint64 end = t.headerLength + qint64(t.recordCount) * t.recordLength;
         QByteArray header = t.header;
         for (int i = 0; i < 4; ++i)
