@@ -1,10 +1,10 @@
 #include "DbfFile.h"
 
-#include "DbError.h"
-#include "FileIo.h"
+#include "DbfBytes.h"
 #include "Journal.h"
 #include "KeyIndex.h"
 #include "MapGuard.h"
+#include "MemoFile.h"
 #include "TableState.h"
 #include "text/Gbk.h"
 
@@ -28,66 +28,16 @@
 
 namespace db {
 
+using namespace dbf;
+
 namespace {
 
-constexpr char kEndOfFile = 0x1A;
-constexpr char kHeaderEnd = 0x0D;
-constexpr unsigned char kGbkDriver = 0x4D; // read by other dBASE readers as code page 936
-constexpr int kMemoBlock = 512;
-// A memo longer than this is taken for a damaged pointer, not for a text.
-constexpr qint64 kMaxMemo = 16 * 1024 * 1024;
-constexpr quint32 kMaxMemoBlock = 0xFFFFFFFFu; // the header's next-block number is 32 bits
-constexpr qint64 kBulkChunk = 1 << 20;
 // Key indexes of tables this large are kept in the cache between runs; a
 // smaller table is read faster than a cached index is checked.
 constexpr int kCachedIndexFrom = 1024;
 // Pages of a mapping read once through (a count, an index built) are given
 // back when the table is this large, so a scan leaves no resident copy.
 constexpr qint64 kReleaseAfterScan = 4 << 20;
-
-quint32 readLe32(const char *p)
-{
-    const auto *u = reinterpret_cast<const unsigned char *>(p);
-    return quint32(u[0]) | quint32(u[1]) << 8 | quint32(u[2]) << 16 | quint32(u[3]) << 24;
-}
-
-quint16 readLe16(const char *p)
-{
-    const auto *u = reinterpret_cast<const unsigned char *>(p);
-    return quint16(u[0] | u[1] << 8);
-}
-
-void writeLe32(char *p, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = char((v >> (8 * i)) & 0xff);
-}
-
-void writeLe16(char *p, quint16 v)
-{
-    p[0] = char(v & 0xff);
-    p[1] = char(v >> 8);
-}
-
-// The day changes rarely; asking the time zone for it on every append does not pay.
-void stampDate(char *header)
-{
-    static qint64 checkedAt = 0;
-    static QDate today;
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    if (!today.isValid() || now != checkedAt) {
-        today = QDate::currentDate();
-        checkedAt = now;
-    }
-    header[1] = char(today.year() - 1900);
-    header[2] = char(today.month());
-    header[3] = char(today.day());
-}
-
-QString shortName(const QString &path)
-{
-    return QFileInfo(path).fileName();
-}
 
 // Every table of the process, so that all datasets on one file share its
 // records and see each other's changes. A table nobody uses stays loaded, so
@@ -108,35 +58,6 @@ QString stripName(QString name)
     if (QFileInfo(name).suffix().isEmpty())
         name += QStringLiteral(".dbf");
     return name;
-}
-
-DbError writeError(const QString &path)
-{
-    return DbError(QString::fromUtf8("写入表 %1 失败：%2").arg(shortName(path), QString::fromLocal8Bit(strerror(errno))));
-}
-
-void pwriteAll(int fd, qint64 pos, const char *data, qint64 size, const QString &path)
-{
-    faultPoint("write");
-    if (!writeFully(fd, pos, data, size))
-        throw writeError(path);
-}
-
-qint64 preadAll(int fd, qint64 pos, char *data, qint64 size)
-{
-    return readFully(fd, pos, data, size);
-}
-
-int openFd(const QString &path, bool *readOnly)
-{
-    const QByteArray name = QFile::encodeName(path);
-    int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
-    *readOnly = false;
-    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
-        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-        *readOnly = true;
-    }
-    return fd;
 }
 
 // Identity, size, and the times of the last write and of the last change of
@@ -172,26 +93,6 @@ QByteArray cutUtf8(const QByteArray &bytes, qsizetype n)
 }
 
 } // namespace
-
-struct DbfFile::Memo
-{
-    QString path;
-    int fd = -1;
-    qint64 size = 0;
-    int blockSize = kMemoBlock;
-    bool dbase4 = false; // blocks carry a length header
-    quint32 nextBlock = 1;
-    bool headerBehind = false; // nextBlock not yet in the file's header
-    // During a bulk load, memos appended from block pendingFrom on, not yet
-    // written.
-    QByteArray pending;
-    quint32 pendingFrom = 0;
-    ~Memo()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 DbfFile::~DbfFile()
 {
@@ -244,7 +145,7 @@ QByteArray DbfFile::diskStamp(bool *settled) const
     QByteArray stamp;
     qint64 newest = 0;
     bool wholeSeconds = true;
-    for (const QString &p : {m_path, m_memo ? m_memo->path : QString()}) {
+    for (const QString &p : {m_path, m_memo ? m_memo->path() : QString()}) {
         struct stat st;
         if (!p.isEmpty() && ::stat(QFile::encodeName(p).constData(), &st) == 0) {
             stamp += statStamp(st);
@@ -275,7 +176,7 @@ bool DbfFile::stampSettled() const
 QByteArray DbfFile::openStamp() const
 {
     QByteArray stamp;
-    for (int fd : {m_fd, m_memo ? m_memo->fd : -1}) {
+    for (int fd : {m_fd, m_memo ? m_memo->fd() : -1}) {
         struct stat st;
         if (fd >= 0 && ::fstat(fd, &st) == 0)
             stamp += statStamp(st);
@@ -497,32 +398,7 @@ void DbfFile::loadMemo()
     const QString memoPath = findFile(QFileInfo(m_path).absolutePath(), base + QStringLiteral(".dbt"));
     if (memoPath.isEmpty())
         throw DbError(QString::fromUtf8("表 %1 的备注文件 %2.dbt 不存在").arg(shortName(m_path), base));
-    m_memo = std::make_unique<Memo>();
-    m_memo->path = memoPath;
-    bool readOnly = false;
-    m_memo->fd = openFd(memoPath, &readOnly);
-    if (m_memo->fd < 0)
-        throw DbError(QString::fromUtf8("无法打开备注文件 %1：%2").arg(shortName(memoPath), QString::fromLocal8Bit(strerror(errno))));
-    struct stat st;
-    if (::fstat(m_memo->fd, &st) != 0)
-        throw DbError(QString::fromUtf8("无法读取备注文件 %1").arg(shortName(memoPath)));
-    m_memo->size = st.st_size;
-    char head[22];
-    const qint64 got = preadAll(m_memo->fd, 0, head, sizeof head);
-    if (got < 4)
-        throw DbError(QString::fromUtf8("备注文件 %1 已损坏：文件头不完整").arg(shortName(memoPath)));
-    const auto version = uchar(m_header[0]);
-    if (version == 0x8B && got >= 22) {
-        m_memo->dbase4 = true;
-        const int bs = readLe16(head + 20);
-        if (bs >= 64)
-            m_memo->blockSize = bs;
-    }
-    // The header's next free block is not trusted: one behind the end would
-    // let new memos overwrite old ones, one past the end would blow the file
-    // up (or wrap to the header block). New memos go at the end of the file.
-    const qint64 blocksInFile = (m_memo->size + m_memo->blockSize - 1) / m_memo->blockSize;
-    m_memo->nextBlock = quint32(std::clamp<qint64>(blocksInFile, 1, kMaxMemoBlock));
+    m_memo = MemoFile::open(memoPath, uchar(m_header[0]) == 0x8B);
 }
 
 const char *DbfFile::record(int rec) const
@@ -731,75 +607,12 @@ QByteArray DbfFile::readMemo(quint32 block) const
 {
     if (!m_memo)
         throw DbError(QString::fromUtf8("表 %1 没有备注文件").arg(shortName(m_path)));
-    if (!m_memo->pending.isEmpty() && block >= m_memo->pendingFrom)
-        const_cast<DbfFile *>(this)->flushMemo();
-    const Memo &m = *m_memo;
-    const QString name = shortName(m.path);
-    const qint64 pos = qint64(block) * m.blockSize;
-    if (block == 0 || pos >= m.size)
-        throw DbError(QString::fromUtf8("备注文件 %1 已损坏：块号 %2 超出文件末尾").arg(name).arg(block));
-    if (m.dbase4) {
-        char head[8];
-        if (preadAll(m.fd, pos, head, 8) == 8 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xFF) {
-            const quint32 len = readLe32(head + 4);
-            if (len < 8 || pos + len > m.size || len - 8 > kMaxMemo)
-                throw DbError(QString::fromUtf8("备注文件 %1 已损坏：块 %2 的长度无效").arg(name).arg(block));
-            QByteArray out(len - 8, '\0');
-            if (preadAll(m.fd, pos + 8, out.data(), out.size()) != out.size())
-                throw DbError(QString::fromUtf8("读取备注文件 %1 失败").arg(name));
-            return out;
-        }
-    }
-    // dBASE III memos end at the first end-of-file mark, which must come
-    // within the file and within a sane length.
-    QByteArray out;
-    qint64 at = pos;
-    char chunk[4096];
-    while (true) {
-        const qint64 n = preadAll(m.fd, at, chunk, std::min<qint64>(sizeof chunk, m.size - at));
-        if (n <= 0)
-            break;
-        if (const void *end = std::memchr(chunk, kEndOfFile, size_t(n))) {
-            out.append(chunk, static_cast<const char *>(end) - chunk);
-            return out;
-        }
-        if (out.size() + n > kMaxMemo)
-            break;
-        out.append(chunk, n);
-        at += n;
-    }
-    throw DbError(QString::fromUtf8("备注文件 %1 已损坏：块 %2 的备注没有结束标记").arg(name).arg(block));
+    return m_memo->read(block);
 }
 
 quint32 DbfFile::writeMemo(const QByteArray &text)
 {
     return writeMemoAt(text, 0, 0);
-}
-
-// The blocks the memo at `block` (holding `text`) may use: those its text
-// fills, and the blocks of zeros after them that an earlier, longer text of
-// the same memo left when it was rewritten in place.
-qint64 DbfFile::memoCapacity(quint32 block, const QByteArray &text) const
-{
-    const_cast<DbfFile *>(this)->flushMemo(); // the blocks after it may still be in memory
-    const Memo &m = *m_memo;
-    const int bs = m.blockSize;
-    qint64 blocks = ((m.dbase4 ? text.size() + 8 : text.size() + 1) + bs - 1) / bs;
-    // A dBASE III text that ends a byte before a block's end has its second
-    // end mark at the start of the next block.
-    bool markAtStart = !m.dbase4 && (text.size() + 1) % bs == 0;
-    QByteArray buffer(bs, '\0');
-    while (blocks < 256 && qint64(block) + blocks < qint64(m.nextBlock)) {
-        if (preadAll(m.fd, (qint64(block) + blocks) * bs, buffer.data(), bs) != bs)
-            break;
-        if (markAtStart && buffer[0] == kEndOfFile)
-            buffer[0] = '\0';
-        markAtStart = false;
-        if (buffer.count('\0') != bs)
-            break;
-        ++blocks;
-    }
-    return blocks;
 }
 
 // Writes a memo at block `at`, or after the last block when `at` is 0; in
@@ -811,75 +624,28 @@ quint32 DbfFile::writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksIn
     if (text.isEmpty())
         return 0;
     journal::beforeGrowth(*this);
-    Memo &m = *m_memo;
-    QByteArray data;
-    if (m.dbase4) {
-        data.resize(8);
-        data[0] = char(0xFF);
-        data[1] = char(0xFF);
-        data[2] = 0x08;
-        data[3] = 0x00;
-        writeLe32(data.data() + 4, quint32(text.size() + 8));
-        data += text;
-    } else {
-        data = text;
-        data.append(kEndOfFile).append(kEndOfFile);
-    }
-    const int bs = m.blockSize;
-    const qint64 blocks = std::max<qint64>((data.size() + bs - 1) / bs, at ? blocksInPlace : 0);
-    data.append(QByteArray(blocks * bs - data.size(), '\0'));
-    const quint32 block = at ? at : std::max<quint32>(m.nextBlock, 1); // block 0 is the header
-    if (qint64(block) + blocks > qint64(kMaxMemoBlock))
-        throw DbError(QString::fromUtf8("备注文件 %1 已满，不能再写入备注").arg(shortName(m.path)));
-    if (!at && m_bulk > 0) {
-        // A bulk load collects its memos and writes them in large pieces,
-        // always before the records that point to them, and the header once.
-        if (m.pending.isEmpty())
-            m.pendingFrom = block;
-        m.pending.append(data);
-        m.nextBlock = quint32(block + blocks);
-        m.size = std::max(m.size, qint64(m.nextBlock) * bs);
-        m.headerBehind = true;
-        if (m.pending.size() >= kBulkChunk)
-            flushMemo();
-        return block;
-    }
-    flushMemo();
-    // Memo blocks first, then the pointer to the next free block: an
-    // interrupted write leaves only unused space behind.
-    pwriteAll(m.fd, qint64(block) * bs, data.constData(), data.size(), m.path);
-    if (!at) {
-        m.nextBlock = quint32(block + blocks);
-        m.size = std::max(m.size, qint64(m.nextBlock) * bs);
-        m.headerBehind = true;
-        writeMemoHeader();
-    }
-    m_stamp = openStamp();
+    const bool collect = !at && m_bulk > 0;
+    const quint32 block = m_memo->write(text, at, blocksInPlace, collect);
+    if (!collect)
+        m_stamp = openStamp();
     return block;
 }
 
 void DbfFile::flushMemo()
 {
-    if (!m_memo || m_memo->pending.isEmpty())
-        return;
-    Memo &m = *m_memo;
-    pwriteAll(m.fd, qint64(m.pendingFrom) * m.blockSize, m.pending.constData(), m.pending.size(), m.path);
-    m.pending.truncate(0);
+    if (m_memo)
+        m_memo->flush();
 }
 
 void DbfFile::writeMemoHeader()
 {
-    if (!m_memo || !m_memo->headerBehind)
-        return;
-    char head[4];
-    writeLe32(head, m_memo->nextBlock);
-    pwriteAll(m_memo->fd, 0, head, 4, m_memo->path);
-    m_memo->headerBehind = false;
+    if (m_memo)
+        m_memo->writeHeader();
 }
 
 void DbfFile::checkMemoText(int field, const QByteArray &text, int rec) const
 {
-    if ((m_memo && m_memo->dbase4) || !text.contains(kEndOfFile))
+    if ((m_memo && m_memo->dbase4()) || !text.contains(kEndOfFile))
         return;
     const QString column = QString::fromLatin1(m_fields[field].name);
     throw DbError(rec >= 0 ? QString::fromUtf8("表 %1 第 %2 条记录的备注字段 %3 含有控制字符 0x1A，备注文件存不下这样的文本")
@@ -917,9 +683,9 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
             return;
         // A text that fits the blocks the memo has is rewritten there, so
         // edits do not grow the file.
-        const int bs = m_memo ? m_memo->blockSize : kMemoBlock;
-        const qint64 needed = m_memo && m_memo->dbase4 ? text.size() + 8 : text.size() + 2;
-        const qint64 have = old && !text.isEmpty() ? memoCapacity(old, oldText) : 0;
+        const int bs = m_memo ? m_memo->blockSize() : kMemoBlock;
+        const qint64 needed = m_memo && m_memo->dbase4() ? text.size() + 8 : text.size() + 2;
+        const qint64 have = old && !text.isEmpty() ? m_memo->capacity(old, oldText) : 0;
         // Under a journal old blocks stay as they are: it takes the file back by its size.
         const bool inPlace = have > 0 && (needed + bs - 1) / bs <= have && !journal::covers(*this);
         const quint32 block = writeMemoAt(text, inPlace ? old : 0, inPlace ? have : 0);
@@ -1283,11 +1049,11 @@ journal::TableImage DbfFile::journalImage()
     t.recordCount = m_recordCount;
     t.header = m_header.left(32);
     if (m_memo) {
-        t.memoFileName = shortName(m_memo->path);
+        t.memoFileName = shortName(m_memo->path());
         struct stat st;
         t.memoHead = QByteArray(4, '\0');
-        if (::fstat(m_memo->fd, &st) != 0 || preadAll(m_memo->fd, 0, t.memoHead.data(), 4) != 4)
-            throw DbError(QString::fromUtf8("无法读取备注文件 %1").arg(shortName(m_memo->path)));
+        if (::fstat(m_memo->fd(), &st) != 0 || preadAll(m_memo->fd(), 0, t.memoHead.data(), 4) != 4)
+            throw DbError(QString::fromUtf8("无法读取备注文件 %1").arg(shortName(m_memo->path())));
         t.memoSize = st.st_size;
     }
     return t;
@@ -1308,7 +1074,7 @@ void DbfFile::syncToDisk(bool sizeChanged)
                                                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE
                                                    | SYNC_FILE_RANGE_WAIT_AFTER);
     };
-    if (sync(m_fd) != 0 || (m_memo && sync(m_memo->fd) != 0))
+    if (sync(m_fd) != 0 || (m_memo && sync(m_memo->fd()) != 0))
         throw writeError(m_path);
 }
 
@@ -1448,11 +1214,11 @@ void DbfFile::truncate()
     // The table no longer points into the memo file, so a crash from here
     // on leaves at worst unused memo blocks.
     if (m_memo) {
-        replaceFile(m_memo->path, m_memo->fd, failure, [&](int out, const QString &temp) {
+        replaceFile(m_memo->path(), m_memo->fd(), failure, [&](int out, const QString &temp) {
             // The header block as it is (a dBASE IV one names its block
             // size), with the first block free again.
-            QByteArray head(m_memo->blockSize, '\0');
-            preadAll(m_memo->fd, 0, head.data(), head.size());
+            QByteArray head(m_memo->blockSize(), '\0');
+            preadAll(m_memo->fd(), 0, head.data(), head.size());
             writeLe32(head.data(), 1);
             pwriteAll(out, 0, head.constData(), head.size(), temp);
         });

@@ -19,6 +19,7 @@
 namespace db {
 
 class KeyIndex;
+class MemoFile;
 
 struct FieldDef
 {
@@ -229,7 +230,6 @@ private:
     quint32 writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksInPlace);
     void flushMemo();
     void writeMemoHeader();
-    qint64 memoCapacity(quint32 block, const QByteArray &text) const;
     quint32 memoBlock(const char *record, int field) const;
     QByteArray keyOf(const char *record, int field) const;
     QByteArray indexName(int field) const;
@@ -268,8 +268,7 @@ private:
     };
     mutable std::map<int, IndexSlot> m_indexes; // by field
 
-    struct Memo;
-    std::unique_ptr<Memo> m_memo;
+    std::unique_ptr<MemoFile> m_memo;
     friend class DbfRegistry;
 };
 
