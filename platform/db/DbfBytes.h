@@ -56,6 +56,17 @@ inline QString shortName(const QString &path)
     return QFileInfo(path).fileName();
 }
 
+// A table's file name: leading separators dropped, ".dbf" added when it
+// has no extension.
+inline QString stripName(QString name)
+{
+    while (name.startsWith('\\') || name.startsWith('/'))
+        name.remove(0, 1);
+    if (QFileInfo(name).suffix().isEmpty())
+        name += QStringLiteral(".dbf");
+    return name;
+}
+
 inline DbError writeError(const QString &path)
 {
     return DbError(QString::fromUtf8("写入表 %1 失败：%2").arg(shortName(path), QString::fromLocal8Bit(strerror(errno))));

@@ -269,7 +269,6 @@ private:
     mutable std::map<int, IndexSlot> m_indexes; // by field
 
     std::unique_ptr<MemoFile> m_memo;
-    friend class DbfRegistry;
 };
 
 } // namespace db
