@@ -23,6 +23,9 @@ constexpr unsigned char kGbkDriver = 0x4D; // read by other dBASE readers as cod
 constexpr int kMemoBlock = 512;
 constexpr quint32 kMaxMemoBlock = 0xFFFFFFFFu; // the header's next-block number is 32 bits
 constexpr qint64 kBulkChunk = 1 << 20;
+// Key indexes of tables this large are kept in the cache between runs; a
+// smaller table is read faster than a cached index is checked.
+constexpr int kCachedIndexFrom = 1024;
 
 inline quint32 readLe32(const char *p)
 {

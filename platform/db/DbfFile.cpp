@@ -1,3 +1,6 @@
+// A table file's header and records: loading and checking them, reading a
+// record, writing one in place or appending it (each first shown to the
+// rollback journal), and keeping the key indexes up to date with every write.
 #include "DbfFile.h"
 
 #include "DbfBytes.h"
@@ -6,61 +9,17 @@
 #include "MapGuard.h"
 #include "MemoFile.h"
 #include "TableState.h"
-#include "text/Gbk.h"
 
-#include <QDate>
-#include <QDateTime>
-#include <QDir>
 #include <QFileInfo>
-#include <QHash>
-#include <QRegularExpression>
-#include <QSaveFile>
-#include <QSet>
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
 #include <cstring>
-#include <fcntl.h>
-#include <functional>
-#include <sys/mman.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace db {
 
 using namespace dbf;
-
-namespace {
-
-// Key indexes of tables this large are kept in the cache between runs; a
-// smaller table is read faster than a cached index is checked.
-constexpr int kCachedIndexFrom = 1024;
-// Pages of a mapping read once through (a count, an index built) are given
-// back when the table is this large, so a scan leaves no resident copy.
-constexpr qint64 kReleaseAfterScan = 4 << 20;
-
-// Identity, size, and the times of the last write and of the last change of
-// any kind (which no program can set back).
-QByteArray statStamp(const struct stat &st)
-{
-    return QByteArray::number(qulonglong(st.st_dev)) + '/' + QByteArray::number(qulonglong(st.st_ino)) + ':'
-         + QByteArray::number(qlonglong(st.st_size)) + ':' + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.'
-         + QByteArray::number(qlonglong(st.st_mtim.tv_nsec)) + ':' + QByteArray::number(qlonglong(st.st_ctim.tv_sec))
-         + '.' + QByteArray::number(qlonglong(st.st_ctim.tv_nsec)) + ';';
-}
-
-qint64 nanoseconds(const timespec &t)
-{
-    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
-}
-
-qint64 pageRound(qint64 n)
-{
-    static const qint64 page = sysconf(_SC_PAGESIZE);
-    return (n + page - 1) / page * page;
-}
-
-} // namespace
 
 DbfFile::~DbfFile()
 {
@@ -78,56 +37,6 @@ DbfFile::~DbfFile()
         ::close(m_fd);
 }
 
-// Identity, size and times of the table and memo files as their names find
-// them now: a file replaced or changed by someone else gives another stamp.
-// `settled` tells whether their last change lies far enough back that any
-// later change is sure to give another stamp: file times come from a coarse
-// clock (a tick of a few milliseconds, or whole seconds on some disks), and a
-// second change within the tick of the first would leave them as they are.
-QByteArray DbfFile::diskStamp(bool *settled) const
-{
-    QByteArray stamp;
-    qint64 newest = 0;
-    bool wholeSeconds = true;
-    for (const QString &p : {m_path, m_memo ? m_memo->path() : QString()}) {
-        struct stat st;
-        if (!p.isEmpty() && ::stat(QFile::encodeName(p).constData(), &st) == 0) {
-            stamp += statStamp(st);
-            newest = std::max({newest, nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)});
-            wholeSeconds = wholeSeconds && st.st_mtim.tv_nsec == 0 && st.st_ctim.tv_nsec == 0;
-        }
-    }
-    if (settled) {
-        timespec now;
-        ::clock_gettime(CLOCK_REALTIME, &now);
-        const qint64 margin = wholeSeconds ? 2100000000 : 100000000;
-        *settled = !stamp.isEmpty() && nanoseconds(now) - newest > margin;
-    }
-    return stamp;
-}
-
-// Whether what we know of the rows may be kept for a later run: the files are
-// as our last write left them, and that write is settled.
-bool DbfFile::stampSettled() const
-{
-    if (m_bulk > 0 || m_stamp.isEmpty())
-        return false;
-    bool settled = false;
-    return m_stamp == diskStamp(&settled) && settled;
-}
-
-// The same for the files we hold open, cheap enough for every write.
-QByteArray DbfFile::openStamp() const
-{
-    QByteArray stamp;
-    for (int fd : {m_fd, m_memo ? m_memo->fd() : -1}) {
-        struct stat st;
-        if (fd >= 0 && ::fstat(fd, &st) == 0)
-            stamp += statStamp(st);
-    }
-    return stamp;
-}
-
 QString DbfFile::tableName() const
 {
     return QFileInfo(m_path).completeBaseName();
@@ -136,45 +45,6 @@ QString DbfFile::tableName() const
 void DbfFile::fail(const QString &what) const
 {
     throw DbError(QString::fromUtf8("表 %1 已损坏：%2").arg(shortName(m_path), what));
-}
-
-qint64 DbfFile::fileSize() const
-{
-    struct stat st;
-    if (::fstat(m_fd, &st) != 0)
-        throw DbError(QString::fromUtf8("无法读取表 %1 的文件信息").arg(shortName(m_path)));
-    return st.st_size;
-}
-
-void DbfFile::unmap()
-{
-    if (!m_map)
-        return;
-    mapguard::unwatch(m_guardSlot);
-    m_guardSlot = -1;
-    ::munmap(const_cast<char *>(m_map), size_t(m_mapLength));
-    m_map = nullptr;
-    m_mapLength = 0;
-}
-
-// Maps `length` bytes of the file, with room to grow: bytes past the end of
-// the file are never read (records beyond the count are not served).
-void DbfFile::map(qint64 length)
-{
-    unmap();
-    const qint64 reserve = pageRound(std::max<qint64>(length + length / 2, length + (1 << 20)));
-    void *p = ::mmap(nullptr, size_t(reserve), PROT_READ, MAP_SHARED, m_fd, 0);
-    if (p == MAP_FAILED)
-        throw DbError(QString::fromUtf8("无法读取表 %1：%2").arg(shortName(m_path), QString::fromLocal8Bit(strerror(errno))));
-    m_map = static_cast<const char *>(p);
-    m_mapLength = reserve;
-    m_guardSlot = mapguard::watch(m_map, m_mapLength);
-}
-
-void DbfFile::ensureMapped(qint64 end)
-{
-    if (end > m_mapLength)
-        map(end);
 }
 
 void DbfFile::load()
@@ -264,38 +134,6 @@ const char *DbfFile::record(int rec) const
     return m_map + m_headerLength + qint64(rec) * m_recordLength;
 }
 
-const char *DbfFile::readRecord(int rec, QByteArray &buffer) const
-{
-    if (rec < 0 || rec >= m_flushed || mapguard::faulted(m_guardSlot))
-        return record(rec); // range check, rows not yet written, or a file cut short
-    buffer.resize(m_recordLength);
-    if (preadAll(m_fd, m_headerLength + qint64(rec) * m_recordLength, buffer.data(), m_recordLength) != m_recordLength)
-        return record(rec);
-    return buffer.constData();
-}
-
-bool DbfFile::sparse(const QVector<int> &records) const
-{
-    if (records.isEmpty())
-        return false;
-    const auto [low, high] = std::minmax_element(records.begin(), records.end());
-    const qint64 span = qint64(*high) - *low + 1;
-    return records.size() * 8 < span && span * m_recordLength >= kReleaseAfterScan;
-}
-
-int DbfFile::releaseBehind(int from, int rec) const
-{
-    rec = std::min(rec, m_flushed);
-    if (!m_map || from < 0 || rec <= from || qint64(rec - from) * m_recordLength < kReleaseAfterScan)
-        return from;
-    static const qint64 page = sysconf(_SC_PAGESIZE);
-    const qint64 start = pageRound(m_headerLength + qint64(from) * m_recordLength);
-    const qint64 end = (m_headerLength + qint64(rec) * m_recordLength) / page * page; // rec's own page stays
-    if (end > start)
-        ::madvise(const_cast<char *>(m_map) + start, size_t(end - start), MADV_DONTNEED);
-    return rec;
-}
-
 int DbfFile::deletedCount() const
 {
     if (m_deleted < 0) {
@@ -308,13 +146,6 @@ int DbfFile::deletedCount() const
             tablestate::remember(m_path, m_stamp, m_recordCount, m_deleted);
     }
     return m_deleted;
-}
-
-void DbfFile::releaseScannedPages() const
-{
-    const qint64 used = std::min<qint64>(m_mapLength, pageRound(m_headerLength + qint64(m_flushed) * m_recordLength));
-    if (m_map && used >= kReleaseAfterScan)
-        ::madvise(const_cast<char *>(m_map), size_t(used), MADV_DONTNEED);
 }
 
 int DbfFile::fieldIndex(const QString &name) const
@@ -366,82 +197,7 @@ void DbfFile::writeMemoHeader()
         m_memo->writeHeader();
 }
 
-// --- key index -------------------------------------------------------------
-
-QByteArray DbfFile::keyOf(const char *record, int field) const
-{
-    return textBytes(record, field);
-}
-
-QByteArray DbfFile::indexName(int field) const
-{
-    const FieldDef &f = m_fields[field];
-    return f.name + ':' + QByteArray::number(f.offset) + ':' + QByteArray::number(f.length);
-}
-
-// The index of a field: from the cache when it holds one for the file as it
-// is now and the index proves sound, else built from the records.
-KeyIndex &DbfFile::keyIndex(int field) const
-{
-    auto it = m_indexes.find(field);
-    if (it != m_indexes.end())
-        return *it->second.index;
-    IndexSlot slot;
-    if (m_recordCount >= kCachedIndexFrom && m_bulk == 0 && m_flushed == m_recordCount && m_stamp == diskStamp()) {
-        const QByteArray image = tablestate::keyIndexImage(m_path, m_stamp, indexName(field));
-        if (std::optional<KeyIndex> cached = KeyIndex::fromImage(image, m_recordCount, m_fields[field].length)) {
-            // A last check against the records themselves, spread over the table.
-            bool agrees = true;
-            for (const auto &[rec, key] : cached->sample(32))
-                agrees = agrees && keyOf(record(rec), field) == key;
-            if (agrees) {
-                slot.index = std::make_unique<KeyIndex>(std::move(*cached));
-                slot.cachedStamp = m_stamp;
-            }
-        }
-    }
-    if (!slot.index) {
-        const FieldDef &f = m_fields[field];
-        slot.index = std::make_unique<KeyIndex>(KeyIndex::build(m_recordCount, [&](int rec) {
-            // The bytes in the record itself, which stay put while the index is built.
-            const char *p = record(rec) + f.offset;
-            int n = f.length;
-            while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
-                --n;
-            return QByteArrayView(p, n);
-        }));
-        releaseScannedPages();
-    }
-    return *m_indexes.emplace(field, std::move(slot)).first->second.index;
-}
-
-QVector<int> DbfFile::keyRecords(int field, const QByteArray &key) const
-{
-    return keyIndex(field).records(key);
-}
-
-QVector<int> DbfFile::prefixRecords(int field, const QByteArray &prefix) const
-{
-    return keyIndex(field).recordsWithPrefix(prefix);
-}
-
-QVector<int> DbfFile::recordsInKeyOrder(int field, bool descending) const
-{
-    return keyIndex(field).inKeyOrder(descending);
-}
-
-QByteArray DbfFile::largestKey(int field, const QByteArray &prefix,
-                               const std::function<bool(QByteArrayView)> &accept) const
-{
-    QByteArray found;
-    keyIndex(field).visitPrefixDescending(prefix, [&](QByteArrayView key, int rec) {
-        if (isDeleted(rec) || !accept(key))
-            return true;
-        found = key.toByteArray();
-        return false;
-    });
-    return found;
-}
+// --- the indexes kept up to date -------------------------------------------
 
 // Keeps the indexes right when record rec changes from oldRecord (null for
 // a new record) to newRecord (null for a record taken away).
@@ -566,91 +322,6 @@ void DbfFile::flushPending()
     ensureMapped(pos + m_pending.size());
     m_pending.truncate(0); // keeps its room for the next rows
     m_flushed = m_recordCount;
-}
-
-// Ends one bulk load; the last one writes the rows and the header. When
-// that fails the load stays open, so that it can still be given up.
-void DbfFile::endBulk()
-{
-    if (m_bulk == 1) {
-        flushMemo();
-        writeMemoHeader();
-        flushPending();
-        if (readLe32(m_header.constData() + 4) != quint32(m_recordCount))
-            writeHeader();
-        m_stamp = openStamp();
-    }
-    --m_bulk;
-}
-
-// Takes back the records from `start` on, appended by a bulk load that is
-// given up. Rows still in memory are simply dropped; rows already written
-// are cut off the file, whose header (not written during the load) still
-// counts the rows before it. Memos written for them stay as unused blocks.
-void DbfFile::dropAppended(int start)
-{
-    if (start >= m_recordCount)
-        return;
-    for (int rec = m_recordCount - 1; rec >= start; --rec) {
-        const char *r = record(rec);
-        if (m_deleted >= 0 && r[0] == '*')
-            --m_deleted;
-        if (!m_indexes.empty())
-            indexRecord(rec, r, nullptr);
-    }
-    if (start >= m_flushed) {
-        m_pending.truncate(qint64(start - m_flushed) * m_recordLength);
-    } else {
-        m_pending.truncate(0);
-        const qint64 end = m_headerLength + qint64(start) * m_recordLength;
-        // Should the cut fail, the rows beyond the count are unused bytes
-        // that the next append writes over.
-        if (!m_readOnly && ::ftruncate(m_fd, end) == 0) {
-            const char eof = kEndOfFile;
-            ssize_t ignored = ::pwrite(m_fd, &eof, 1, end);
-            (void)ignored;
-        }
-        m_flushed = start;
-        m_stamp = openStamp();
-    }
-    m_recordCount = start;
-    ++m_generation;
-}
-
-DbfFile::BulkAppend::BulkAppend(DbfFile &file) : m_file(&file), m_start(file.m_recordCount)
-{
-    ++file.m_bulk;
-}
-
-void DbfFile::BulkAppend::abandon()
-{
-    if (!m_file)
-        return;
-    m_file->dropAppended(m_start);
-    DbfFile *f = m_file;
-    m_file = nullptr;
-    f->endBulk(); // nothing left to write
-}
-
-DbfFile::BulkAppend::~BulkAppend()
-{
-    if (!m_file)
-        return;
-    try {
-        m_file->endBulk();
-    } catch (const DbError &) {
-        // finish() reports errors; a destructor cannot. The load ends all
-        // the same, with the rows the disk took.
-        --m_file->m_bulk;
-    }
-}
-
-void DbfFile::BulkAppend::finish()
-{
-    if (!m_file)
-        return;
-    m_file->endBulk();
-    m_file = nullptr;
 }
 
 void DbfFile::setDeleted(int rec, bool deleted)
