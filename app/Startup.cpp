@@ -36,6 +36,7 @@
 #include "Unitwel.h"
 #include "yyPrintUnit13.h"
 #include "db/DbfFile.h"
+#include "db/Journal.h"
 #include "ui/Fonts.h"
 #include "ui/HandlerGuard.h"
 #include "ui/Locale.h"
@@ -137,5 +138,7 @@ void destroyApplication()
         list.pop_back();
         destroy();
     }
+    // The operations done are made durable and the journal goes.
+    ui::guarded([] { db::Transaction::checkpoint(); });
     db::DbfFile::releaseUnused();
 }

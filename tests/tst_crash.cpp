@@ -396,6 +396,27 @@ private slots:
         }
         QVERIFY(db::DbfFile::open(odd, "one")->isDeleted(0));
         db::DbfFile::releaseUnused();
+
+        // Finished, but its rows never reached the disk (a power cut): the
+        // journal does it again.
+        const QString lost = snapshot("lost");
+        {
+            db::Transaction transaction(live);
+            db::DbfFile::open(live, "one")->setDeleted(7, true);
+            db::DbfFile::open(live, "two")->setDeleted(8, true);
+            transaction.commit();
+        }
+        QVERIFY(QFile::exists(live + journal)); // kept until a checkpoint
+        QVERIFY(QFile::copy(live + journal, lost + journal));
+        const QByteArray done = bytesOf(live);
+        db::Transaction::checkpoint();
+        QVERIFY(!QFile::exists(live + journal));
+        db::DbfFile::releaseUnused();
+        QCOMPARE(db::recoverJournal(lost), QString());
+        QVERIFY(!QFile::exists(lost + journal));
+        QCOMPARE(bytesOf(lost).size(), done.size());
+        QVERIFY(db::DbfFile::open(lost, "one")->isDeleted(7) && db::DbfFile::open(lost, "two")->isDeleted(8));
+        db::DbfFile::releaseUnused();
     }
 
     // Folders that kills left before operations were journaled start, and

@@ -64,6 +64,7 @@ void DbfFile::pack()
         throw DbError(QString::fromUtf8("表 %1 正在成批写入，不能整理").arg(shortName(m_path)));
     if (journal::covers(*this))
         throw DbError(QString::fromUtf8("表 %1 正在修改中，不能整理").arg(shortName(m_path)));
+    journal::beforeReplace(*this);
     if (deletedCount() == 0)
         return;
     const int kept = m_recordCount - m_deleted;
@@ -97,6 +98,7 @@ void DbfFile::truncate()
     // A journal takes a table back by its rows, not from a file replaced under it.
     if (journal::covers(*this))
         throw DbError(QString::fromUtf8("表 %1 正在修改中，不能清空").arg(shortName(m_path)));
+    journal::beforeReplace(*this);
     const QString failure = QString::fromUtf8("清空表 %1 失败：%2");
     replaceFile(m_path, m_fd, failure, [&](int out, const QString &temp) {
         QByteArray header = m_header;

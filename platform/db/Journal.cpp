@@ -9,8 +9,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace db {
 
@@ -42,8 +46,8 @@ QString journalFileName()
     return QStringLiteral("~journal");
 }
 
-// What the transactions of one operation share: the journal and what it
-// holds, and the tables as they were.
+// What the transactions of one operation share: the tables it touched as
+// they were, what the journal holds of their rows, its savepoints.
 struct Transaction::Shared
 {
     struct Table
@@ -53,19 +57,38 @@ struct Transaction::Shared
         // The bytes of each record the journal holds, as one span: a change
         // within it needs no new entry.
         QHash<int, std::pair<int, int>> covered;
-        bool written = false; // only these are synced at the end
-        bool grown = false;   // and their sizes too
+        bool written = false; // synced at the next checkpoint
+        bool grown = false;   // synced before the operation's mark
     };
 
     QString folder;
-    journal::Writer writer;
+    journal::Writer &writer;
     std::vector<Table> tables;
     QHash<const DbfFile *, int> byFile;
     Transaction::Savepoint::State *savepoint = nullptr;
+    bool begun = false; // in the journal
     bool closed = false;
 
+    explicit Shared(journal::Writer &w) : writer(w) {}
     int tableOf(DbfFile &file);
     bool keep(int table, int rec, int offset, int length);
+    bool wroteAny() const
+    {
+        return std::any_of(tables.begin(), tables.end(), [](const Table &t) { return t.written; });
+    }
+    // Tells the folder's journal which files to sync at the checkpoint.
+    void noteWritten() const;
+};
+
+// The journal of a folder outlives its operations: finished ones stay in it,
+// marked, until a checkpoint has made their tables durable and removes it.
+// So an operation costs one sync of the journal at its start and one at
+// its end, not a sync of every table it wrote.
+struct FolderJournal
+{
+    QString folder;
+    journal::Writer writer;
+    QSet<QString> written; // files, since the last checkpoint
 };
 
 struct Transaction::Savepoint::State
@@ -78,6 +101,51 @@ struct Transaction::Savepoint::State
 namespace {
 
 Transaction::Shared *g_active = nullptr;
+constexpr qint64 kCheckpointSize = 4 << 20;
+
+std::unique_ptr<FolderJournal> &folderJournal()
+{
+    static std::unique_ptr<FolderJournal> journal;
+    return journal;
+}
+
+// Makes every table written since the last checkpoint durable, then
+// removes the journal. What fails leaves the journal for the next start.
+void checkpointNow()
+{
+    auto &j = folderJournal();
+    if (!j)
+        return;
+    if (j->writer.started()) {
+        for (const QString &path : std::as_const(j->written)) {
+            // Any descriptor of a file syncs what was written through another.
+            faultPoint("sync");
+            const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+            const bool synced = fd < 0 ? errno == ENOENT : ::fdatasync(fd) == 0;
+            if (fd >= 0)
+                ::close(fd);
+            if (!synced)
+                throw DbError(QString::fromUtf8("无法写入磁盘：%1").arg(QDir::toNativeSeparators(path)));
+        }
+        j->writer.remove();
+    }
+    j->written.clear();
+}
+
+journal::Writer &writerFor(const QString &dir)
+{
+    auto &j = folderJournal();
+    if (j && j->folder != dir) {
+        checkpointNow();
+        j.reset();
+    }
+    if (!j) {
+        j = std::make_unique<FolderJournal>();
+        j->folder = dir;
+        j->writer.setPath(QDir(dir).filePath(journalFileName()));
+    }
+    return j->writer;
+}
 
 Transaction::Shared *activeFor(const DbfFile &file)
 {
@@ -88,6 +156,17 @@ Transaction::Shared *activeFor(const DbfFile &file)
 
 } // namespace
 
+void Transaction::Shared::noteWritten() const
+{
+    for (const Table &t : tables) {
+        if (!t.written)
+            continue;
+        folderJournal()->written.insert(t.file->path());
+        if (!t.image.memoFileName.isEmpty())
+            folderJournal()->written.insert(QDir(folder).filePath(t.image.memoFileName));
+    }
+}
+
 int Transaction::Shared::tableOf(DbfFile &file)
 {
     if (const auto it = byFile.constFind(&file); it != byFile.constEnd())
@@ -96,6 +175,10 @@ int Transaction::Shared::tableOf(DbfFile &file)
     t.file = file.shared_from_this();
     t.image = file.journalImage();
     const int id = int(tables.size());
+    if (!begun) {
+        writer.beginOperation();
+        begun = true;
+    }
     writer.addTable(id, t.image);
     for (Savepoint::State *s = savepoint; s; s = s->outer)
         s->counts.insert(id, t.image.recordCount);
@@ -126,7 +209,7 @@ bool Transaction::Shared::keep(int table, int rec, int offset, int length)
     // The bytes as they are now: within the span covered before they may
     // have changed, but the earlier entry puts those back, as a journal is
     // played back latest first.
-    writer.addRow(table, rec, offset, t.file->record(rec) + offset, length);
+    writer.addBefore(table, rec, offset, t.file->record(rec) + offset, length);
     return true;
 }
 
@@ -142,9 +225,8 @@ Transaction::Transaction(const QString &folder)
         m_shared = std::shared_ptr<Shared>(std::shared_ptr<Shared>{}, g_active);
         return;
     }
-    auto shared = std::make_shared<Shared>();
+    auto shared = std::make_shared<Shared>(writerFor(dir));
     shared->folder = dir;
-    shared->writer.setPath(QDir(dir).filePath(journalFileName()));
     m_shared = std::move(shared);
     m_outermost = true;
     g_active = m_shared.get();
@@ -189,19 +271,39 @@ void Transaction::commit()
     if (!m_outermost)
         return;
     Shared &s = *m_shared;
+    if (!s.wroteAny()) {
+        s.writer.dropPending(); // what was declared stands for no write
+        s.closed = true;
+        return;
+    }
     try {
-        if (s.writer.started()) {
-            for (const Shared::Table &t : s.tables)
-                if (t.written)
-                    t.file->syncToDisk(t.grown);
-            s.writer.flushDevice(); // what was written in place is durable from here
+        // Rows it added and memos must be on disk before the mark says the
+        // operation is done: the journal holds only the rows it changed.
+        for (const Shared::Table &t : s.tables)
+            if (t.grown)
+                t.file->syncToDisk(true);
+        for (size_t id = 0; id < s.tables.size(); ++id) {
+            const Shared::Table &t = s.tables[id];
+            for (auto span = t.covered.cbegin(); span != t.covered.cend(); ++span)
+                s.writer.addAfter(int(id), span.key(), span->first, t.file->record(span.key()) + span->first,
+                                  span->second - span->first);
         }
-        s.writer.remove();
+        s.writer.addCommit();
+        s.writer.flush();
     } catch (const DbError &) {
         m_committed = false; // the destructor takes the changes back
         throw;
     }
     s.closed = true;
+    s.noteWritten();
+    if (s.writer.size() >= kCheckpointSize) {
+        try {
+            checkpointNow();
+        } catch (const DbError &) {
+            // The operation is done and in the journal; a later checkpoint
+            // or the next start finishes the job.
+        }
+    }
 }
 
 QString Transaction::rollback()
@@ -210,28 +312,42 @@ QString Transaction::rollback()
         return {};
     Shared &s = *m_shared;
     s.closed = true; // the restoring writes are not journaled
+    if (!s.wroteAny()) {
+        s.writer.dropPending();
+        return {};
+    }
     try {
-        // Without a journal on disk no table was written. With one, it is
-        // played back as a start would; what was never written to it
-        // stands for writes that never happened.
-        if (s.writer.started()) {
-            try {
-                s.writer.flush();
-            } catch (const DbError &) {
-            }
-            journal::Contents contents;
-            QString why;
-            if (journal::read(s.writer.path(), contents, &why) == journal::ReadResult::Unreadable)
-                throw DbError(why);
-            journal::restore(s.folder, contents);
-            for (const Shared::Table &t : s.tables)
-                t.file->reloadFromDisk();
+        // Played back as a start would: the operations done before it are
+        // done already; this one, unfinished, is undone. What never reached
+        // the journal stands for writes that never happened.
+        try {
+            s.writer.flush();
+        } catch (const DbError &) {
         }
-        s.writer.remove();
+        journal::Contents contents;
+        QString why;
+        if (journal::read(s.writer.path(), contents, &why) == journal::ReadResult::Unreadable)
+            throw DbError(why);
+        if (!contents.operations.empty() && !contents.operations.back().committed)
+            contents.operations.erase(contents.operations.begin(), contents.operations.end() - 1);
+        else
+            contents.operations.clear();
+        journal::restore(s.folder, contents);
+        for (const Shared::Table &t : s.tables)
+            t.file->reloadFromDisk();
+        // The journal now ends in an operation undone: it goes.
+        s.noteWritten();
+        checkpointNow();
     } catch (const std::exception &e) {
         return QString::fromUtf8(e.what());
     }
     return {};
+}
+
+void Transaction::checkpoint()
+{
+    if (!g_active)
+        checkpointNow();
 }
 
 Transaction::Savepoint::Savepoint(Transaction &transaction)
@@ -298,6 +414,14 @@ void beforeRowWrite(DbfFile &file, int rec, const char *oldRecord, const char *n
     if (begin < end)
         s->keep(table, rec, begin, end - begin);
     s->writer.flush();
+}
+
+void beforeReplace(DbfFile &file)
+{
+    // Finished operations in the journal name rows of the file as it is.
+    const auto &j = folderJournal();
+    if (j && j->written.contains(file.path()))
+        checkpointNow();
 }
 
 void beforeGrowth(DbfFile &file)

@@ -1,9 +1,10 @@
 #pragma once
 // Operations that write several rows or tables are whole after a crash: a
-// rollback journal in the data folder holds the bytes of every row before
-// the operation changed it and the size of every table it grew, on disk
-// before the first change reaches a table. Committing removes the journal;
-// a journal found at start-up is played back before any table opens.
+// journal in the data folder holds the bytes of every row before the
+// operation changed it and the size of every table it grew, on disk before
+// the first change reaches a table; committing adds the rows' new bytes and
+// a mark. A journal found at start-up is played back before any table
+// opens: finished operations done again, an unfinished one undone.
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -59,6 +60,11 @@ public:
         Transaction *m_transaction;
     };
 
+    // Makes the tables of the finished operations durable and removes the
+    // journal (at the end of the program; a journal grown large is
+    // checkpointed by the commit itself). Throws DbError.
+    static void checkpoint();
+
     // For measuring the journal's cost: without it operations write as
     // they did before (no journal, no flushes).
     static void setEnabled(bool on);
@@ -82,6 +88,9 @@ void beforeRowWrite(DbfFile &file, int rec, const char *oldRecord, const char *n
 // Rows or memos are about to be appended, or the header written: the size
 // the file had goes to the journal first.
 void beforeGrowth(DbfFile &file);
+// The file is about to be replaced by another (packed, emptied): finished
+// operations the journal holds for it are made durable first.
+void beforeReplace(DbfFile &file);
 } // namespace journal
 
 // Plays back a journal that a crash left in the folder, before any table

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -22,8 +23,11 @@ namespace {
 
 constexpr char kMagic[8] = {'D', 'B', 'F', 'J', 'R', 'N', 'L', '1'};
 constexpr char kEndOfFile = 0x1A;
+constexpr char kBeginEntry = 'B';
 constexpr char kTableEntry = 'T';
-constexpr char kRowEntry = 'R';
+constexpr char kBeforeEntry = 'R';
+constexpr char kAfterEntry = 'A';
+constexpr char kCommitEntry = 'C';
 
 quint32 checksum(const char *data, qsizetype size)
 {
@@ -96,50 +100,97 @@ struct RawFile
     }
 };
 
-void putBack(const QString &folder, const TableImage &t, const std::vector<const RowImage *> &rows)
+// The table file of an image, when the folder still holds it with the
+// same layout.
+struct TableFile
 {
-    const QString path = DbfFile::findFile(folder, t.fileName);
-    if (path.isEmpty())
-        return;
-    RawFile f(path);
-    if (f.fd < 0)
-        throw DbError(QString::fromUtf8("无法恢复表 %1：%2").arg(t.fileName, systemError()));
-    char head[12];
-    if (::pread(f.fd, head, sizeof head, 0) != qint64(sizeof head))
-        return;
-    const int headerLength = uchar(head[8]) | uchar(head[9]) << 8;
-    const int recordLength = uchar(head[10]) | uchar(head[11]) << 8;
-    if (headerLength != t.headerLength || recordLength != t.recordLength)
-        return; // another table under the old name
-    const auto fail = [&] { return DbError(QString::fromUtf8("无法恢复表 %1：%2").arg(t.fileName, systemError())); };
-    // Latest first: an earlier image of the same bytes is the older one.
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-        const RowImage &r = **it;
-        if (r.rec < 0 || r.rec >= t.recordCount || r.offset < 0 || r.offset + r.bytes.size() > t.recordLength)
+    QString path;
+    RawFile file;
+
+    TableFile(const QString &folder, const TableImage &t) : path(DbfFile::findFile(folder, t.fileName)), file(path)
+    {
+        if (path.isEmpty())
+            return;
+        if (file.fd < 0)
+            throw DbError(QString::fromUtf8("无法恢复表 %1：%2").arg(t.fileName, systemError()));
+        char head[12];
+        if (readFully(file.fd, 0, head, sizeof head) != qint64(sizeof head)
+            || (uchar(head[8]) | uchar(head[9]) << 8) != t.headerLength
+            || (uchar(head[10]) | uchar(head[11]) << 8) != t.recordLength)
+            path.clear(); // another table under the old name
+    }
+    bool usable() const { return !path.isEmpty(); }
+};
+
+// Writes the bytes of rows, in the order given, where their records lie.
+void writeRows(const TableFile &f, const TableImage &t, const std::vector<const RowImage *> &rows, int recordCount)
+{
+    for (const RowImage *r : rows) {
+        if (r->rec < 0 || r->rec >= recordCount || r->offset < 0 || r->offset + r->bytes.size() > t.recordLength)
             continue;
         faultPoint("restore");
-        if (!writeFully(f.fd, t.headerLength + qint64(r.rec) * t.recordLength + r.offset, r.bytes.constData(),
-                        r.bytes.size()))
-            throw fail();
+        if (!writeFully(f.file.fd, t.headerLength + qint64(r->rec) * t.recordLength + r->offset, r->bytes.constData(),
+                        r->bytes.size()))
+            throw DbError(QString::fromUtf8("无法恢复表 %1：%2").arg(t.fileName, systemError()));
     }
-    // The rows the operation added go, and the count is the old one.
-    const qint64 end = t.headerLength + qint64(t.recordCount) * t.recordLength;
-    QByteArray header = t.header;
-    for (int i = 0; i < 4; ++i)
-        header[4 + i] = char((quint32(t.recordCount) >> (8 * i)) & 0xFF);
-    faultPoint("restore");
-    if (::ftruncate(f.fd, end) != 0 || !writeFully(f.fd, end, &kEndOfFile, 1) || !writeFully(f.fd, 0, header.constData(), 32))
-        throw fail();
-    syncFd(f.fd, path);
-    if (t.memoFileName.isEmpty())
-        return;
-    const QString memoPath = DbfFile::findFile(folder, t.memoFileName);
-    if (memoPath.isEmpty())
-        return;
-    RawFile m(memoPath);
-    if (m.fd < 0 || ::ftruncate(m.fd, t.memoSize) != 0 || !writeFully(m.fd, 0, t.memoHead.constData(), 4))
-        throw DbError(QString::fromUtf8("无法恢复备注文件 %1：%2").arg(t.memoFileName, systemError()));
-    syncFd(m.fd, memoPath);
+}
+
+// The images of one table, in the order written or latest first.
+std::vector<const RowImage *> imagesOf(const std::vector<RowImage> &images, int table, bool latestFirst)
+{
+    std::vector<const RowImage *> rows;
+    for (const RowImage &r : images)
+        if (r.table == table)
+            rows.push_back(&r);
+    if (latestFirst)
+        std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
+// Does a finished operation again: its rows as they were at its end (rows
+// it added, and its memos, were on disk before it was marked finished).
+void redo(const QString &folder, const Operation &op)
+{
+    for (size_t id = 0; id < op.tables.size(); ++id) {
+        const TableImage &t = op.tables[id];
+        const TableFile f(folder, t);
+        if (!f.usable())
+            continue;
+        writeRows(f, t, imagesOf(op.after, int(id), false), t.recordCount);
+        syncFd(f.file.fd, f.path);
+    }
+}
+
+// Undoes an unfinished operation: its rows as they were, latest image first
+// (an earlier image of the same bytes is the older one), the rows it added
+// gone, the memo file as long as it was.
+void undo(const QString &folder, const Operation &op)
+{
+    for (size_t id = 0; id < op.tables.size(); ++id) {
+        const TableImage &t = op.tables[id];
+        const TableFile f(folder, t);
+        if (!f.usable())
+            continue;
+        writeRows(f, t, imagesOf(op.before, int(id), true), t.recordCount);
+        const qint64 end = t.headerLength + qint64(t.recordCount) * t.recordLength;
+        QByteArray header = t.header;
+        for (int i = 0; i < 4; ++i)
+            header[4 + i] = char((quint32(t.recordCount) >> (8 * i)) & 0xFF);
+        faultPoint("restore");
+        if (::ftruncate(f.file.fd, end) != 0 || !writeFully(f.file.fd, end, &kEndOfFile, 1)
+            || !writeFully(f.file.fd, 0, header.constData(), 32))
+            throw DbError(QString::fromUtf8("无法恢复表 %1：%2").arg(t.fileName, systemError()));
+        syncFd(f.file.fd, f.path);
+        if (t.memoFileName.isEmpty())
+            continue;
+        const QString memoPath = DbfFile::findFile(folder, t.memoFileName);
+        if (memoPath.isEmpty())
+            continue;
+        RawFile m(memoPath);
+        if (m.fd < 0 || ::ftruncate(m.fd, t.memoSize) != 0 || !writeFully(m.fd, 0, t.memoHead.constData(), 4))
+            throw DbError(QString::fromUtf8("无法恢复备注文件 %1：%2").arg(t.memoFileName, systemError()));
+        syncFd(m.fd, memoPath);
+    }
 }
 
 } // namespace
@@ -168,6 +219,12 @@ void Writer::endEntry()
     appendU32(m_pending, sum);
 }
 
+void Writer::beginOperation()
+{
+    beginEntry(kBeginEntry);
+    endEntry();
+}
+
 void Writer::addTable(int id, const TableImage &table)
 {
     QByteArray payload;
@@ -178,14 +235,30 @@ void Writer::addTable(int id, const TableImage &table)
     endEntry();
 }
 
-void Writer::addRow(int table, int rec, int offset, const char *bytes, int length)
+void Writer::addBytes(char kind, int table, int rec, int offset, const char *bytes, int length)
 {
     // As QDataStream reads it back: big-endian numbers, a byte array as its
     // length and its bytes.
-    beginEntry(kRowEntry);
+    beginEntry(kind);
     for (const int v : {table, rec, offset, length})
         appendU32(m_pending, quint32(v));
     m_pending.append(bytes, length);
+    endEntry();
+}
+
+void Writer::addBefore(int table, int rec, int offset, const char *bytes, int length)
+{
+    addBytes(kBeforeEntry, table, rec, offset, bytes, length);
+}
+
+void Writer::addAfter(int table, int rec, int offset, const char *bytes, int length)
+{
+    addBytes(kAfterEntry, table, rec, offset, bytes, length);
+}
+
+void Writer::addCommit()
+{
+    beginEntry(kCommitEntry);
     endEntry();
 }
 
@@ -213,12 +286,6 @@ void Writer::flush()
     syncFd(m_fd, m_path);
     if (first)
         syncFolder(QFileInfo(m_path).absolutePath());
-}
-
-void Writer::flushDevice()
-{
-    if (m_fd >= 0)
-        syncFd(m_fd, m_path);
 }
 
 void Writer::remove()
@@ -266,6 +333,11 @@ ReadResult read(const QString &path, Contents &contents, QString *why)
         return ReadResult::Unreadable;
     }
     qsizetype pos = sizeof kMagic;
+    const auto invalid = [&](const char *what) {
+        *why = QString::fromUtf8(what);
+        return ReadResult::Unreadable;
+    };
+    Operation *op = nullptr;
     while (pos + 9 <= data.size()) {
         const auto *p = reinterpret_cast<const uchar *>(data.constData() + pos);
         const quint32 length = quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3];
@@ -276,46 +348,59 @@ ReadResult read(const QString &path, Contents &contents, QString *why)
         const quint32 sum = quint32(s[0]) << 24 | quint32(s[1]) << 16 | quint32(s[2]) << 8 | s[3];
         if (sum != checksum(body, length))
             break;
+        pos += 4 + qsizetype(length) + 4;
+        const char kind = body[0];
+        if (kind == kBeginEntry) {
+            if (op && !op->committed)
+                return invalid("未完成的操作之后又有操作");
+            contents.operations.emplace_back();
+            op = &contents.operations.back();
+            continue;
+        }
+        if (!op || op->committed)
+            return invalid("记录不属于任何操作");
+        if (kind == kCommitEntry) {
+            op->committed = true;
+            continue;
+        }
         QDataStream in(QByteArray::fromRawData(body + 1, length - 1));
         qint32 id = -1;
         in >> id;
-        if (body[0] == kTableEntry) {
+        if (kind == kTableEntry) {
             TableImage t;
             in >> t;
-            if (in.status() != QDataStream::Ok || id != qint32(contents.tables.size()) || !sound(t)) {
-                *why = QString::fromUtf8("表记录无效");
-                return ReadResult::Unreadable;
-            }
-            contents.tables.push_back(t);
-        } else if (body[0] == kRowEntry) {
+            if (in.status() != QDataStream::Ok || id != qint32(op->tables.size()) || !sound(t))
+                return invalid("表记录无效");
+            op->tables.push_back(t);
+        } else if (kind == kBeforeEntry || kind == kAfterEntry) {
             qint32 rec = 0, offset = 0;
             RowImage r;
             in >> rec >> offset >> r.bytes;
-            if (in.status() != QDataStream::Ok || id < 0 || id >= qint32(contents.tables.size())) {
-                *why = QString::fromUtf8("行记录无效");
-                return ReadResult::Unreadable;
-            }
+            if (in.status() != QDataStream::Ok || id < 0 || id >= qint32(op->tables.size()))
+                return invalid("行记录无效");
             r.table = id;
             r.rec = rec;
             r.offset = offset;
-            contents.rows.push_back(std::move(r));
+            (kind == kBeforeEntry ? op->before : op->after).push_back(std::move(r));
         } else {
-            *why = QString::fromUtf8("未知的记录类型");
-            return ReadResult::Unreadable;
+            return invalid("未知的记录类型");
         }
-        pos += 4 + qsizetype(length) + 4;
     }
-    return contents.tables.empty() ? ReadResult::Empty : ReadResult::Read;
+    // An operation that wrote nothing to the journal's disk copy but its
+    // start changed no table either.
+    for (const Operation &o : contents.operations)
+        if (!o.tables.empty())
+            return ReadResult::Read;
+    return ReadResult::Empty;
 }
 
 void restore(const QString &folder, const Contents &contents)
 {
-    for (size_t id = 0; id < contents.tables.size(); ++id) {
-        std::vector<const RowImage *> rows;
-        for (const RowImage &r : contents.rows)
-            if (r.table == int(id))
-                rows.push_back(&r);
-        putBack(folder, contents.tables[id], rows);
+    for (const Operation &op : contents.operations) {
+        if (op.committed)
+            redo(folder, op);
+        else
+            undo(folder, op);
     }
 }
 
