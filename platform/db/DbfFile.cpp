@@ -199,6 +199,12 @@ void DbfFile::writeMemoHeader()
 
 // --- the indexes kept up to date -------------------------------------------
 
+// A record's key as the indexes hold it.
+QByteArray DbfFile::keyOf(const char *record, int field) const
+{
+    return textBytes(record, field);
+}
+
 // Keeps the indexes right when record rec changes from oldRecord (null for
 // a new record) to newRecord (null for a record taken away).
 void DbfFile::indexRecord(int rec, const char *oldRecord, const char *newRecord)

@@ -11,11 +11,6 @@ namespace db {
 
 using namespace dbf;
 
-QByteArray DbfFile::keyOf(const char *record, int field) const
-{
-    return textBytes(record, field);
-}
-
 QByteArray DbfFile::indexName(int field) const
 {
     const FieldDef &f = m_fields[field];
