@@ -49,12 +49,11 @@ public:
     void DBGrid1CellClick();
     bool FormCloseQuery();
 
-    // New, modify and delete of records
+    // New, modify and delete of records (new and modify open the dialog of
+    // UnitNew.cpp, which defines them)
     void Button6Click();
     void Button3Click();
     void Button4Click();
-    // Shows the new-record dialog's category and year in the list.
-    void SyncMainSelection();
 
     // Query builder
     void ComboBox2Change();

@@ -1,16 +1,15 @@
 // The record list of the main window: listing by category and year, the
-// numbers in NO, the section marks, the navigation lock, and new, modify and
-// delete of records.
+// numbers in NO, the section marks, the navigation lock, and the delete of
+// records (new and modify are the dialog's, in UnitNew.cpp).
+#include "RecordRoutines.h"
 #include "Sections.h"
 #include "SharedRoutines.h"
 #include "Unit1.h"
 #include "UnitDM.h"
-#include "UnitNew.h"
 #include "db/Journal.h"
 #include "text/Gbk.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
-#include "ui/ModalWindows.h"
 
 #include <QCloseEvent>
 #include <QSignalBlocker>
@@ -197,61 +196,6 @@ void TMainForm::FormShowList()
     }
     Combobox3->setCurrentIndex(Combobox3->count() > 0 ? 0 : -1);
     ComboBox4->setCurrentIndex(0);
-}
-
-void TMainForm::SyncMainSelection()
-{
-    const int category = FormNew->ComboBox1->currentIndex();
-    if (category != ComboBox1->currentIndex()) {
-        const QSignalBlocker block(ComboBox1);
-        ComboBox1->setCurrentIndex(category);
-        RefreshRecordList();
-    }
-    const QString year = gbk::trim(FormNew->cbYear->text());
-    for (int i = 0; i < cbYear->count(); ++i) {
-        if (cbYear->itemText(i) != year)
-            continue;
-        {
-            const QSignalBlocker block(cbYear);
-            cbYear->setCurrentIndex(i);
-            cbYear->setEditText(year); // the edit may still hold a partial year
-        }
-        RefreshRecordList();
-    }
-}
-
-void TMainForm::Button6Click()
-{
-    FormNew->setWindowTitle(TFormNew::newCaption());
-    FormNew->edt_120->clear();
-    FormNew->edt_3->clear();
-    db::Table *unit = DM->Tblunit;
-    FormNew->edt_9->setText(unit->isEmpty() ? QString() : unit->fieldByName("item_9")->asString());
-    ui::showModal(FormNew);
-}
-
-void TMainForm::Button3Click()
-{
-    db::Query *list = DM->Qrykjcg;
-    if (!list->active() || list->isEmpty()) {
-        OldItem4.clear();
-        OldItemDqdm.clear();
-        OldItem3.clear();
-        ui::messageBox(QString::fromUtf8("当前没有可以修改的项目"), QString::fromUtf8("请注意！"),
-                       ui::MB_OK | ui::MB_ICONQUESTION);
-        return;
-    }
-    OldItem4 = gbk::trim(list->fieldByName("item_4")->asString());
-    OldItemDqdm = gbk::trim(list->fieldByName("item_dqdm")->asString());
-    OldItem3 = list->fieldByName("item_3")->asString();
-    const QString category = gbk::trim(list->fieldByName("ITEM_CGLB")->asString());
-    FormNew->setCategoryIndex(category == "2" ? 1 : category == "3" ? 2 : 0);
-    FormNew->setWindowTitle(TFormNew::modifyCaption());
-    FormNew->setYearText(OldItem4.left(4));
-    FormNew->edt_120->setText(list->fieldByName("item_120")->asString());
-    FormNew->edt_3->setText(OldItem3);
-    FormNew->edt_9->setText(list->fieldByName("item_9")->asString());
-    ui::showModal(FormNew);
 }
 
 void TMainForm::Button4Click()

@@ -11,6 +11,7 @@
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
+#include "ui/ModalWindows.h"
 #include "ui/SilentAbort.h"
 
 #include <QCloseEvent>
@@ -61,6 +62,43 @@ void lockOnNewRecord()
 }
 
 } // namespace
+
+// The main window's new and modify buttons open the dialog from here, so
+// that the dialog's file alone knows both sides: it fills itself from the
+// list's current record and, after storing, sets the list's choice to its own.
+void TMainForm::Button6Click()
+{
+    FormNew->setWindowTitle(TFormNew::newCaption());
+    FormNew->edt_120->clear();
+    FormNew->edt_3->clear();
+    db::Table *unit = DM->Tblunit;
+    FormNew->edt_9->setText(unit->isEmpty() ? QString() : unit->fieldByName("item_9")->asString());
+    ui::showModal(FormNew);
+}
+
+void TMainForm::Button3Click()
+{
+    db::Query *list = DM->Qrykjcg;
+    if (!list->active() || list->isEmpty()) {
+        OldItem4.clear();
+        OldItemDqdm.clear();
+        OldItem3.clear();
+        ui::messageBox(QString::fromUtf8("当前没有可以修改的项目"), QString::fromUtf8("请注意！"),
+                       ui::MB_OK | ui::MB_ICONQUESTION);
+        return;
+    }
+    OldItem4 = gbk::trim(list->fieldByName("item_4")->asString());
+    OldItemDqdm = gbk::trim(list->fieldByName("item_dqdm")->asString());
+    OldItem3 = list->fieldByName("item_3")->asString();
+    const QString category = gbk::trim(list->fieldByName("ITEM_CGLB")->asString());
+    FormNew->setCategoryIndex(category == "2" ? 1 : category == "3" ? 2 : 0);
+    FormNew->setWindowTitle(TFormNew::modifyCaption());
+    FormNew->setYearText(OldItem4.left(4));
+    FormNew->edt_120->setText(list->fieldByName("item_120")->asString());
+    FormNew->edt_3->setText(OldItem3);
+    FormNew->edt_9->setText(list->fieldByName("item_9")->asString());
+    ui::showModal(FormNew);
+}
 
 TFormNew::TFormNew(QWidget *parent) : ui::GuardedDialog(parent)
 {
@@ -253,7 +291,7 @@ void TFormNew::Button1Click()
 void TFormNew::failStore(const QString &message)
 {
     ui::messageBox(message, u("提示"), ui::MB_OK | ui::MB_ICONWARNING);
-    MainForm->SyncMainSelection();
+    showChoiceInMainList();
     ReopenQuery(DM->Qrykjcg, ListSql);
     MainForm->MarkSectionStatus();
     MainForm->UpdateNavigationLock();
@@ -291,7 +329,7 @@ void TFormNew::storeNew(const QString &title, const QString &unit)
     });
     addYearToMainList(key.left(4));
 
-    MainForm->SyncMainSelection();
+    showChoiceInMainList();
     ReopenQuery(list, ListSql);
     if (!list->locate("item_4", key, true))
         list->first();
@@ -355,7 +393,7 @@ void TFormNew::storeModified(const QString &title, const QString &unit)
         addYearToMainList(key.left(4));
     }
 
-    MainForm->SyncMainSelection();
+    showChoiceInMainList();
     ReopenQuery(list, ListSql);
     LocateRecord(list, key, region);
     MainForm->MarkSectionStatus();
@@ -363,4 +401,26 @@ void TFormNew::storeModified(const QString &title, const QString &unit)
     MainForm->UpdateNavigationLock();
     closeIfAllowed();
     LocateRecord(list, key, region);
+}
+
+void TFormNew::showChoiceInMainList()
+{
+    const int category = ComboBox1->currentIndex();
+    if (category != MainForm->ComboBox1->currentIndex()) {
+        const QSignalBlocker block(MainForm->ComboBox1);
+        MainForm->ComboBox1->setCurrentIndex(category);
+        MainForm->RefreshRecordList();
+    }
+    QComboBox *years = MainForm->cbYear;
+    const QString year = gbk::trim(cbYear->text());
+    for (int i = 0; i < years->count(); ++i) {
+        if (years->itemText(i) != year)
+            continue;
+        {
+            const QSignalBlocker block(years);
+            years->setCurrentIndex(i);
+            years->setEditText(year); // the edit may still hold a partial year
+        }
+        MainForm->RefreshRecordList();
+    }
 }

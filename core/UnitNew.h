@@ -71,6 +71,8 @@ private:
     // Fills the record's row and posts it; an engine failure goes to failStore.
     void writeRecord(db::Table *out, const std::function<void()> &fill);
     void wireHandlers();
+    // Sets the main list's category and year to the dialog's.
+    void showChoiceInMainList();
 };
 
 extern TFormNew *FormNew;

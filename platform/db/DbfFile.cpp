@@ -1,197 +1,25 @@
+// A table file's header and records: loading and checking them, reading a
+// record, writing one in place or appending it (each first shown to the
+// rollback journal), and keeping the key indexes up to date with every write.
 #include "DbfFile.h"
 
-#include "DbError.h"
-#include "FileIo.h"
+#include "DbfBytes.h"
 #include "Journal.h"
 #include "KeyIndex.h"
 #include "MapGuard.h"
+#include "MemoFile.h"
 #include "TableState.h"
-#include "text/Gbk.h"
 
-#include <QDate>
-#include <QDateTime>
-#include <QDir>
 #include <QFileInfo>
-#include <QHash>
-#include <QRegularExpression>
-#include <QSaveFile>
-#include <QSet>
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
 #include <cstring>
-#include <fcntl.h>
-#include <functional>
-#include <sys/mman.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace db {
 
-namespace {
-
-constexpr char kEndOfFile = 0x1A;
-constexpr char kHeaderEnd = 0x0D;
-constexpr unsigned char kGbkDriver = 0x4D; // read by other dBASE readers as code page 936
-constexpr int kMemoBlock = 512;
-// A memo longer than this is taken for a damaged pointer, not for a text.
-constexpr qint64 kMaxMemo = 16 * 1024 * 1024;
-constexpr quint32 kMaxMemoBlock = 0xFFFFFFFFu; // the header's next-block number is 32 bits
-constexpr qint64 kBulkChunk = 1 << 20;
-// Key indexes of tables this large are kept in the cache between runs; a
-// smaller table is read faster than a cached index is checked.
-constexpr int kCachedIndexFrom = 1024;
-// Pages of a mapping read once through (a count, an index built) are given
-// back when the table is this large, so a scan leaves no resident copy.
-constexpr qint64 kReleaseAfterScan = 4 << 20;
-
-quint32 readLe32(const char *p)
-{
-    const auto *u = reinterpret_cast<const unsigned char *>(p);
-    return quint32(u[0]) | quint32(u[1]) << 8 | quint32(u[2]) << 16 | quint32(u[3]) << 24;
-}
-
-quint16 readLe16(const char *p)
-{
-    const auto *u = reinterpret_cast<const unsigned char *>(p);
-    return quint16(u[0] | u[1] << 8);
-}
-
-void writeLe32(char *p, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = char((v >> (8 * i)) & 0xff);
-}
-
-void writeLe16(char *p, quint16 v)
-{
-    p[0] = char(v & 0xff);
-    p[1] = char(v >> 8);
-}
-
-// The day changes rarely; asking the time zone for it on every append does not pay.
-void stampDate(char *header)
-{
-    static qint64 checkedAt = 0;
-    static QDate today;
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    if (!today.isValid() || now != checkedAt) {
-        today = QDate::currentDate();
-        checkedAt = now;
-    }
-    header[1] = char(today.year() - 1900);
-    header[2] = char(today.month());
-    header[3] = char(today.day());
-}
-
-QString shortName(const QString &path)
-{
-    return QFileInfo(path).fileName();
-}
-
-// Every table of the process, so that all datasets on one file share its
-// records and see each other's changes. A table nobody uses stays loaded, so
-// closing and opening it again (a new filter) costs nothing; it is loaded
-// anew when the file changed on disk meanwhile.
-QHash<QString, std::shared_ptr<DbfFile>> &registry()
-{
-    static QHash<QString, std::shared_ptr<DbfFile>> files;
-    return files;
-}
-
-constexpr int kKeptUnused = 48;
-
-QString stripName(QString name)
-{
-    while (name.startsWith('\\') || name.startsWith('/'))
-        name.remove(0, 1);
-    if (QFileInfo(name).suffix().isEmpty())
-        name += QStringLiteral(".dbf");
-    return name;
-}
-
-DbError writeError(const QString &path)
-{
-    return DbError(QString::fromUtf8("写入表 %1 失败：%2").arg(shortName(path), QString::fromLocal8Bit(strerror(errno))));
-}
-
-void pwriteAll(int fd, qint64 pos, const char *data, qint64 size, const QString &path)
-{
-    faultPoint("write");
-    if (!writeFully(fd, pos, data, size))
-        throw writeError(path);
-}
-
-qint64 preadAll(int fd, qint64 pos, char *data, qint64 size)
-{
-    return readFully(fd, pos, data, size);
-}
-
-int openFd(const QString &path, bool *readOnly)
-{
-    const QByteArray name = QFile::encodeName(path);
-    int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
-    *readOnly = false;
-    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
-        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-        *readOnly = true;
-    }
-    return fd;
-}
-
-// Identity, size, and the times of the last write and of the last change of
-// any kind (which no program can set back).
-QByteArray statStamp(const struct stat &st)
-{
-    return QByteArray::number(qulonglong(st.st_dev)) + '/' + QByteArray::number(qulonglong(st.st_ino)) + ':'
-         + QByteArray::number(qlonglong(st.st_size)) + ':' + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.'
-         + QByteArray::number(qlonglong(st.st_mtim.tv_nsec)) + ':' + QByteArray::number(qlonglong(st.st_ctim.tv_sec))
-         + '.' + QByteArray::number(qlonglong(st.st_ctim.tv_nsec)) + ';';
-}
-
-qint64 nanoseconds(const timespec &t)
-{
-    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
-}
-
-qint64 pageRound(qint64 n)
-{
-    static const qint64 page = sysconf(_SC_PAGESIZE);
-    return (n + page - 1) / page * page;
-}
-
-// Text in a UTF-8 table, cut to n bytes without splitting a character.
-QByteArray cutUtf8(const QByteArray &bytes, qsizetype n)
-{
-    if (bytes.size() <= n)
-        return bytes;
-    qsizetype end = n;
-    while (end > 0 && (uchar(bytes[end]) & 0xC0) == 0x80)
-        --end;
-    return bytes.left(end);
-}
-
-} // namespace
-
-struct DbfFile::Memo
-{
-    QString path;
-    int fd = -1;
-    qint64 size = 0;
-    int blockSize = kMemoBlock;
-    bool dbase4 = false; // blocks carry a length header
-    quint32 nextBlock = 1;
-    bool headerBehind = false; // nextBlock not yet in the file's header
-    // During a bulk load, memos appended from block pendingFrom on, not yet
-    // written.
-    QByteArray pending;
-    quint32 pendingFrom = 0;
-    ~Memo()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
+using namespace dbf;
 
 DbfFile::~DbfFile()
 {
@@ -209,134 +37,6 @@ DbfFile::~DbfFile()
         ::close(m_fd);
 }
 
-void DbfFile::forget(const QString &path)
-{
-    const QString key = QFileInfo(path).absoluteFilePath();
-    auto &files = registry();
-    if (auto it = files.find(key); it != files.end() && it->use_count() == 1)
-        files.erase(it);
-}
-
-void DbfFile::releaseUnused()
-{
-    auto &files = registry();
-    for (auto it = files.begin(); it != files.end();)
-        it = it->use_count() == 1 ? files.erase(it) : std::next(it);
-}
-
-bool DbfFile::isLeftoverName(const QString &fileName)
-{
-    // "~pack-" packed copies, "~new-" tables being filled, and the temporary
-    // names under which a save writes a table file before it replaces it.
-    static const QRegularExpression pattern(QStringLiteral("^(~pack-.+|~new-.+|.+\\.(dbf|dbt)\\.[A-Za-z0-9]{6})$"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    return pattern.match(fileName).hasMatch();
-}
-
-// Identity, size and times of the table and memo files as their names find
-// them now: a file replaced or changed by someone else gives another stamp.
-// `settled` tells whether their last change lies far enough back that any
-// later change is sure to give another stamp: file times come from a coarse
-// clock (a tick of a few milliseconds, or whole seconds on some disks), and a
-// second change within the tick of the first would leave them as they are.
-QByteArray DbfFile::diskStamp(bool *settled) const
-{
-    QByteArray stamp;
-    qint64 newest = 0;
-    bool wholeSeconds = true;
-    for (const QString &p : {m_path, m_memo ? m_memo->path : QString()}) {
-        struct stat st;
-        if (!p.isEmpty() && ::stat(QFile::encodeName(p).constData(), &st) == 0) {
-            stamp += statStamp(st);
-            newest = std::max({newest, nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)});
-            wholeSeconds = wholeSeconds && st.st_mtim.tv_nsec == 0 && st.st_ctim.tv_nsec == 0;
-        }
-    }
-    if (settled) {
-        timespec now;
-        ::clock_gettime(CLOCK_REALTIME, &now);
-        const qint64 margin = wholeSeconds ? 2100000000 : 100000000;
-        *settled = !stamp.isEmpty() && nanoseconds(now) - newest > margin;
-    }
-    return stamp;
-}
-
-// Whether what we know of the rows may be kept for a later run: the files are
-// as our last write left them, and that write is settled.
-bool DbfFile::stampSettled() const
-{
-    if (m_bulk > 0 || m_stamp.isEmpty())
-        return false;
-    bool settled = false;
-    return m_stamp == diskStamp(&settled) && settled;
-}
-
-// The same for the files we hold open, cheap enough for every write.
-QByteArray DbfFile::openStamp() const
-{
-    QByteArray stamp;
-    for (int fd : {m_fd, m_memo ? m_memo->fd : -1}) {
-        struct stat st;
-        if (fd >= 0 && ::fstat(fd, &st) == 0)
-            stamp += statStamp(st);
-    }
-    return stamp;
-}
-
-QString DbfFile::findFile(const QString &dir, const QString &name)
-{
-    const QString wanted = stripName(name);
-    const QString exact = QDir(dir).filePath(wanted);
-    if (QFileInfo(exact).isFile())
-        return exact;
-    const QStringList entries = QDir(dir).entryList(QDir::Files | QDir::Hidden);
-    for (const QString &e : entries)
-        if (e.compare(wanted, Qt::CaseInsensitive) == 0)
-            return QDir(dir).filePath(e);
-    return {};
-}
-
-bool DbfFile::isOpen(const QString &path)
-{
-    const QString key = QFileInfo(path).absoluteFilePath();
-    auto it = registry().find(key);
-    return it != registry().end() && it->use_count() > 1;
-}
-
-std::shared_ptr<DbfFile> DbfFile::open(const QString &dir, const QString &name, bool exclusive)
-{
-    const QString found = findFile(dir, name);
-    if (found.isEmpty())
-        throw DbError(QString::fromUtf8("找不到表文件 %1（目录 %2）").arg(stripName(name), QDir::toNativeSeparators(dir)));
-    const QString key = QFileInfo(found).absoluteFilePath();
-    auto &files = registry();
-    if (auto it = files.find(key); it != files.end()) {
-        std::shared_ptr<DbfFile> existing = *it;
-        if (existing.use_count() > 2) { // the registry, this copy and a user
-            if (exclusive || existing->m_exclusive)
-                throw DbError(QString::fromUtf8("表 %1 正在使用中，无法独占打开").arg(shortName(key)));
-            existing->followOutsideSize();
-            return existing;
-        }
-        if (existing->m_stamp == existing->diskStamp() && !mapguard::faulted(existing->m_guardSlot)) {
-            existing->m_exclusive = exclusive;
-            return existing;
-        }
-        files.erase(it); // changed on disk by someone else: read it again
-    }
-    if (files.size() > kKeptUnused)
-        releaseUnused();
-    std::shared_ptr<DbfFile> f(new DbfFile);
-    f->m_path = key;
-    f->m_folder = QFileInfo(key).absolutePath();
-    f->m_exclusive = exclusive;
-    f->load();
-    f->m_stamp = f->diskStamp();
-    f->m_deleted = tablestate::deletedRows(key, f->m_stamp, f->m_recordCount);
-    files.insert(key, f);
-    return f;
-}
-
 QString DbfFile::tableName() const
 {
     return QFileInfo(m_path).completeBaseName();
@@ -345,45 +45,6 @@ QString DbfFile::tableName() const
 void DbfFile::fail(const QString &what) const
 {
     throw DbError(QString::fromUtf8("表 %1 已损坏：%2").arg(shortName(m_path), what));
-}
-
-qint64 DbfFile::fileSize() const
-{
-    struct stat st;
-    if (::fstat(m_fd, &st) != 0)
-        throw DbError(QString::fromUtf8("无法读取表 %1 的文件信息").arg(shortName(m_path)));
-    return st.st_size;
-}
-
-void DbfFile::unmap()
-{
-    if (!m_map)
-        return;
-    mapguard::unwatch(m_guardSlot);
-    m_guardSlot = -1;
-    ::munmap(const_cast<char *>(m_map), size_t(m_mapLength));
-    m_map = nullptr;
-    m_mapLength = 0;
-}
-
-// Maps `length` bytes of the file, with room to grow: bytes past the end of
-// the file are never read (records beyond the count are not served).
-void DbfFile::map(qint64 length)
-{
-    unmap();
-    const qint64 reserve = pageRound(std::max<qint64>(length + length / 2, length + (1 << 20)));
-    void *p = ::mmap(nullptr, size_t(reserve), PROT_READ, MAP_SHARED, m_fd, 0);
-    if (p == MAP_FAILED)
-        throw DbError(QString::fromUtf8("无法读取表 %1：%2").arg(shortName(m_path), QString::fromLocal8Bit(strerror(errno))));
-    m_map = static_cast<const char *>(p);
-    m_mapLength = reserve;
-    m_guardSlot = mapguard::watch(m_map, m_mapLength);
-}
-
-void DbfFile::ensureMapped(qint64 end)
-{
-    if (end > m_mapLength)
-        map(end);
 }
 
 void DbfFile::load()
@@ -455,74 +116,13 @@ void DbfFile::load()
         }
 }
 
-// The language-driver byte and a .cpg file beside the table name the code
-// page. Ours are GBK; a table another tool wrote as UTF-8 says so in its .cpg.
-void DbfFile::readCodePage()
-{
-    const QString cpg = findFile(QFileInfo(m_path).absolutePath(), tableName() + QStringLiteral(".cpg"));
-    // A code page we cannot read matters only for texts beyond ASCII, which
-    // read the same in all of them: those fail when they are read or written.
-    const auto refuse = [&](const QString &name) { m_foreignCodePage = name; };
-    if (!cpg.isEmpty()) {
-        QFile f(cpg);
-        if (!f.open(QIODevice::ReadOnly))
-            throw DbError(QString::fromUtf8("无法读取代码页文件 %1").arg(shortName(cpg)));
-        const QString name = QString::fromLatin1(f.read(64)).trimmed();
-        QString n = name.toUpper();
-        n.remove(QLatin1Char(' ')).remove(QLatin1Char('-')).remove(QLatin1Char('_'));
-        if (n == u"UTF8" || n == u"65001") {
-            m_utf8 = true;
-            return;
-        }
-        for (const char *gbk : {"936", "CP936", "GBK", "GB2312", "ANSI936", "WINDOWS936", "MS936"})
-            if (n == QLatin1String(gbk))
-                return;
-        refuse(name);
-        return;
-    }
-    // 0x4D and 0x7A name code page 936; 0x00 (none) and 0x57 (the writer's
-    // system code page) are taken as ours.
-    const auto driver = uchar(m_header[29]);
-    static const QHash<int, int> others = {{0x01, 437},  {0x02, 850},  {0x03, 1252}, {0x04, 10000}, {0x64, 852},
-                                           {0x65, 866},  {0x66, 865},  {0x67, 861},  {0x6A, 737},   {0x6B, 857},
-                                           {0x78, 950},  {0x79, 949},  {0x7B, 932},  {0x7C, 874},   {0x7D, 1255},
-                                           {0x7E, 1256}, {0xC8, 1250}, {0xC9, 1251}, {0xCA, 1254},  {0xCB, 1253}};
-    if (const auto it = others.constFind(driver); it != others.constEnd())
-        refuse(QString::number(*it));
-}
-
 void DbfFile::loadMemo()
 {
     const QString base = QFileInfo(m_path).completeBaseName();
     const QString memoPath = findFile(QFileInfo(m_path).absolutePath(), base + QStringLiteral(".dbt"));
     if (memoPath.isEmpty())
         throw DbError(QString::fromUtf8("表 %1 的备注文件 %2.dbt 不存在").arg(shortName(m_path), base));
-    m_memo = std::make_unique<Memo>();
-    m_memo->path = memoPath;
-    bool readOnly = false;
-    m_memo->fd = openFd(memoPath, &readOnly);
-    if (m_memo->fd < 0)
-        throw DbError(QString::fromUtf8("无法打开备注文件 %1：%2").arg(shortName(memoPath), QString::fromLocal8Bit(strerror(errno))));
-    struct stat st;
-    if (::fstat(m_memo->fd, &st) != 0)
-        throw DbError(QString::fromUtf8("无法读取备注文件 %1").arg(shortName(memoPath)));
-    m_memo->size = st.st_size;
-    char head[22];
-    const qint64 got = preadAll(m_memo->fd, 0, head, sizeof head);
-    if (got < 4)
-        throw DbError(QString::fromUtf8("备注文件 %1 已损坏：文件头不完整").arg(shortName(memoPath)));
-    const auto version = uchar(m_header[0]);
-    if (version == 0x8B && got >= 22) {
-        m_memo->dbase4 = true;
-        const int bs = readLe16(head + 20);
-        if (bs >= 64)
-            m_memo->blockSize = bs;
-    }
-    // The header's next free block is not trusted: one behind the end would
-    // let new memos overwrite old ones, one past the end would blow the file
-    // up (or wrap to the header block). New memos go at the end of the file.
-    const qint64 blocksInFile = (m_memo->size + m_memo->blockSize - 1) / m_memo->blockSize;
-    m_memo->nextBlock = quint32(std::clamp<qint64>(blocksInFile, 1, kMaxMemoBlock));
+    m_memo = MemoFile::open(memoPath, uchar(m_header[0]) == 0x8B);
 }
 
 const char *DbfFile::record(int rec) const
@@ -532,38 +132,6 @@ const char *DbfFile::record(int rec) const
     if (rec >= m_flushed)
         return m_pending.constData() + qint64(rec - m_flushed) * m_recordLength;
     return m_map + m_headerLength + qint64(rec) * m_recordLength;
-}
-
-const char *DbfFile::readRecord(int rec, QByteArray &buffer) const
-{
-    if (rec < 0 || rec >= m_flushed || mapguard::faulted(m_guardSlot))
-        return record(rec); // range check, rows not yet written, or a file cut short
-    buffer.resize(m_recordLength);
-    if (preadAll(m_fd, m_headerLength + qint64(rec) * m_recordLength, buffer.data(), m_recordLength) != m_recordLength)
-        return record(rec);
-    return buffer.constData();
-}
-
-bool DbfFile::sparse(const QVector<int> &records) const
-{
-    if (records.isEmpty())
-        return false;
-    const auto [low, high] = std::minmax_element(records.begin(), records.end());
-    const qint64 span = qint64(*high) - *low + 1;
-    return records.size() * 8 < span && span * m_recordLength >= kReleaseAfterScan;
-}
-
-int DbfFile::releaseBehind(int from, int rec) const
-{
-    rec = std::min(rec, m_flushed);
-    if (!m_map || from < 0 || rec <= from || qint64(rec - from) * m_recordLength < kReleaseAfterScan)
-        return from;
-    static const qint64 page = sysconf(_SC_PAGESIZE);
-    const qint64 start = pageRound(m_headerLength + qint64(from) * m_recordLength);
-    const qint64 end = (m_headerLength + qint64(rec) * m_recordLength) / page * page; // rec's own page stays
-    if (end > start)
-        ::madvise(const_cast<char *>(m_map) + start, size_t(end - start), MADV_DONTNEED);
-    return rec;
 }
 
 int DbfFile::deletedCount() const
@@ -580,13 +148,6 @@ int DbfFile::deletedCount() const
     return m_deleted;
 }
 
-void DbfFile::releaseScannedPages() const
-{
-    const qint64 used = std::min<qint64>(m_mapLength, pageRound(m_headerLength + qint64(m_flushed) * m_recordLength));
-    if (m_map && used >= kReleaseAfterScan)
-        ::madvise(const_cast<char *>(m_map), size_t(used), MADV_DONTNEED);
-}
-
 int DbfFile::fieldIndex(const QString &name) const
 {
     const QByteArray n = name.trimmed().toLatin1();
@@ -596,210 +157,16 @@ int DbfFile::fieldIndex(const QString &name) const
     return -1;
 }
 
-QByteArray DbfFile::textBytes(const char *record, int field) const
-{
-    const FieldDef &f = m_fields[field];
-    const char *p = record + f.offset;
-    int n = f.length;
-    while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
-        --n;
-    return QByteArray(p, n);
-}
-
-void DbfFile::checkCodePage(const QByteArray &text, int field) const
-{
-    if (m_foreignCodePage.isEmpty())
-        return;
-    for (const char c : text)
-        if (uchar(c) >= 0x80)
-            throw DbError(QString::fromUtf8("表 %1 的代码页 %2 无法读取（只能读取 GBK 和 UTF-8），字段 %3 的文字不能读写")
-                              .arg(shortName(m_path), m_foreignCodePage, QString::fromLatin1(m_fields[field].name)));
-}
-
-QString DbfFile::storedText(const char *record, int field) const
-{
-    const QByteArray t = textBytes(record, field);
-    checkCodePage(t, field);
-    return m_utf8 ? QString::fromUtf8(t) : gbk::decode(t);
-}
-
-QByteArray DbfFile::fileText(const QByteArray &gbkBytes) const
-{
-    return m_utf8 ? gbk::decode(gbkBytes).toUtf8() : gbkBytes;
-}
-
-bool DbfFile::isNullField(const char *record, int field) const
-{
-    const FieldDef &f = m_fields[field];
-    if (f.type != 'C')
-        return decode(record, field).isNull();
-    const char *p = record + f.offset;
-    for (int i = 0; i < f.length; ++i)
-        if (p[i] != ' ' && p[i] != '\0')
-            return false;
-    return true;
-}
-
-Value DbfFile::value(int rec, int field) const
-{
-    return value(record(rec), rec, field);
-}
-
-Value DbfFile::value(const char *r, int rec, int field) const
-{
-    if (m_fields[field].type != 'M')
-        return decode(r, field);
-    try {
-        return decode(r, field);
-    } catch (const DbError &e) {
-        throw DbError(QString::fromUtf8("%1（第 %2 条记录）").arg(e.message()).arg(rec + 1));
-    }
-}
-
-quint32 DbfFile::memoBlock(const char *record, int field) const
-{
-    const FieldDef &f = m_fields[field];
-    const QByteArray t = textBytes(record, field).trimmed();
-    if (t.isEmpty())
-        return 0;
-    bool ok = false;
-    const qulonglong block = t.toULongLong(&ok);
-    if (!ok || block > kMaxMemoBlock)
-        throw DbError(QString::fromUtf8("表 %1 的备注字段 %2 块号“%3”无效")
-                          .arg(shortName(m_path), QString::fromLatin1(f.name), QString::fromLatin1(t)));
-    return quint32(block);
-}
-
-QByteArray DbfFile::memoText(const char *record, int field) const
-{
-    const quint32 block = memoBlock(record, field);
-    if (block == 0)
-        return {};
-    try {
-        return readMemo(block);
-    } catch (const DbError &e) {
-        throw DbError(QString::fromUtf8("%1，字段 %2").arg(e.message(), QString::fromLatin1(m_fields[field].name)));
-    }
-}
-
-Value DbfFile::decode(const char *record, int field) const
-{
-    const FieldDef &f = m_fields[field];
-    switch (f.type) {
-    case 'C': {
-        QByteArray t = textBytes(record, field);
-        if (t.isEmpty())
-            return {};
-        checkCodePage(t, field);
-        return Value::fromBytes(m_utf8 ? gbk::encode(QString::fromUtf8(t)) : t);
-    }
-    case 'N':
-    case 'F': {
-        const QByteArray t = textBytes(record, field).trimmed();
-        if (t.isEmpty())
-            return {};
-        bool ok = false;
-        const double d = t.toDouble(&ok);
-        return ok ? Value::fromNumber(d) : Value();
-    }
-    case 'D': {
-        const QByteArray t = textBytes(record, field).trimmed();
-        if (t.size() != 8)
-            return {};
-        return Value::fromDate(QDate::fromString(QString::fromLatin1(t), QStringLiteral("yyyyMMdd")));
-    }
-    case 'L': {
-        const char c = record[f.offset];
-        if (QByteArray("TtYy").contains(c))
-            return Value::fromBool(true);
-        if (QByteArray("FfNn").contains(c))
-            return Value::fromBool(false);
-        return {};
-    }
-    case 'M': {
-        const QByteArray text = memoText(record, field);
-        if (text.isEmpty())
-            return {};
-        checkCodePage(text, field);
-        return Value::fromBytes(m_utf8 ? gbk::encode(QString::fromUtf8(text)) : text);
-    }
-    }
-    return {};
-}
-
 QByteArray DbfFile::readMemo(quint32 block) const
 {
     if (!m_memo)
         throw DbError(QString::fromUtf8("表 %1 没有备注文件").arg(shortName(m_path)));
-    if (!m_memo->pending.isEmpty() && block >= m_memo->pendingFrom)
-        const_cast<DbfFile *>(this)->flushMemo();
-    const Memo &m = *m_memo;
-    const QString name = shortName(m.path);
-    const qint64 pos = qint64(block) * m.blockSize;
-    if (block == 0 || pos >= m.size)
-        throw DbError(QString::fromUtf8("备注文件 %1 已损坏：块号 %2 超出文件末尾").arg(name).arg(block));
-    if (m.dbase4) {
-        char head[8];
-        if (preadAll(m.fd, pos, head, 8) == 8 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xFF) {
-            const quint32 len = readLe32(head + 4);
-            if (len < 8 || pos + len > m.size || len - 8 > kMaxMemo)
-                throw DbError(QString::fromUtf8("备注文件 %1 已损坏：块 %2 的长度无效").arg(name).arg(block));
-            QByteArray out(len - 8, '\0');
-            if (preadAll(m.fd, pos + 8, out.data(), out.size()) != out.size())
-                throw DbError(QString::fromUtf8("读取备注文件 %1 失败").arg(name));
-            return out;
-        }
-    }
-    // dBASE III memos end at the first end-of-file mark, which must come
-    // within the file and within a sane length.
-    QByteArray out;
-    qint64 at = pos;
-    char chunk[4096];
-    while (true) {
-        const qint64 n = preadAll(m.fd, at, chunk, std::min<qint64>(sizeof chunk, m.size - at));
-        if (n <= 0)
-            break;
-        if (const void *end = std::memchr(chunk, kEndOfFile, size_t(n))) {
-            out.append(chunk, static_cast<const char *>(end) - chunk);
-            return out;
-        }
-        if (out.size() + n > kMaxMemo)
-            break;
-        out.append(chunk, n);
-        at += n;
-    }
-    throw DbError(QString::fromUtf8("备注文件 %1 已损坏：块 %2 的备注没有结束标记").arg(name).arg(block));
+    return m_memo->read(block);
 }
 
 quint32 DbfFile::writeMemo(const QByteArray &text)
 {
     return writeMemoAt(text, 0, 0);
-}
-
-// The blocks the memo at `block` (holding `text`) may use: those its text
-// fills, and the blocks of zeros after them that an earlier, longer text of
-// the same memo left when it was rewritten in place.
-qint64 DbfFile::memoCapacity(quint32 block, const QByteArray &text) const
-{
-    const_cast<DbfFile *>(this)->flushMemo(); // the blocks after it may still be in memory
-    const Memo &m = *m_memo;
-    const int bs = m.blockSize;
-    qint64 blocks = ((m.dbase4 ? text.size() + 8 : text.size() + 1) + bs - 1) / bs;
-    // A dBASE III text that ends a byte before a block's end has its second
-    // end mark at the start of the next block.
-    bool markAtStart = !m.dbase4 && (text.size() + 1) % bs == 0;
-    QByteArray buffer(bs, '\0');
-    while (blocks < 256 && qint64(block) + blocks < qint64(m.nextBlock)) {
-        if (preadAll(m.fd, (qint64(block) + blocks) * bs, buffer.data(), bs) != bs)
-            break;
-        if (markAtStart && buffer[0] == kEndOfFile)
-            buffer[0] = '\0';
-        markAtStart = false;
-        if (buffer.count('\0') != bs)
-            break;
-        ++blocks;
-    }
-    return blocks;
 }
 
 // Writes a memo at block `at`, or after the last block when `at` is 0; in
@@ -811,248 +178,31 @@ quint32 DbfFile::writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksIn
     if (text.isEmpty())
         return 0;
     journal::beforeGrowth(*this);
-    Memo &m = *m_memo;
-    QByteArray data;
-    if (m.dbase4) {
-        data.resize(8);
-        data[0] = char(0xFF);
-        data[1] = char(0xFF);
-        data[2] = 0x08;
-        data[3] = 0x00;
-        writeLe32(data.data() + 4, quint32(text.size() + 8));
-        data += text;
-    } else {
-        data = text;
-        data.append(kEndOfFile).append(kEndOfFile);
-    }
-    const int bs = m.blockSize;
-    const qint64 blocks = std::max<qint64>((data.size() + bs - 1) / bs, at ? blocksInPlace : 0);
-    data.append(QByteArray(blocks * bs - data.size(), '\0'));
-    const quint32 block = at ? at : std::max<quint32>(m.nextBlock, 1); // block 0 is the header
-    if (qint64(block) + blocks > qint64(kMaxMemoBlock))
-        throw DbError(QString::fromUtf8("备注文件 %1 已满，不能再写入备注").arg(shortName(m.path)));
-    if (!at && m_bulk > 0) {
-        // A bulk load collects its memos and writes them in large pieces,
-        // always before the records that point to them, and the header once.
-        if (m.pending.isEmpty())
-            m.pendingFrom = block;
-        m.pending.append(data);
-        m.nextBlock = quint32(block + blocks);
-        m.size = std::max(m.size, qint64(m.nextBlock) * bs);
-        m.headerBehind = true;
-        if (m.pending.size() >= kBulkChunk)
-            flushMemo();
-        return block;
-    }
-    flushMemo();
-    // Memo blocks first, then the pointer to the next free block: an
-    // interrupted write leaves only unused space behind.
-    pwriteAll(m.fd, qint64(block) * bs, data.constData(), data.size(), m.path);
-    if (!at) {
-        m.nextBlock = quint32(block + blocks);
-        m.size = std::max(m.size, qint64(m.nextBlock) * bs);
-        m.headerBehind = true;
-        writeMemoHeader();
-    }
-    m_stamp = openStamp();
+    const bool collect = !at && m_bulk > 0;
+    const quint32 block = m_memo->write(text, at, blocksInPlace, collect);
+    if (!collect)
+        m_stamp = openStamp();
     return block;
 }
 
 void DbfFile::flushMemo()
 {
-    if (!m_memo || m_memo->pending.isEmpty())
-        return;
-    Memo &m = *m_memo;
-    pwriteAll(m.fd, qint64(m.pendingFrom) * m.blockSize, m.pending.constData(), m.pending.size(), m.path);
-    m.pending.truncate(0);
+    if (m_memo)
+        m_memo->flush();
 }
 
 void DbfFile::writeMemoHeader()
 {
-    if (!m_memo || !m_memo->headerBehind)
-        return;
-    char head[4];
-    writeLe32(head, m_memo->nextBlock);
-    pwriteAll(m_memo->fd, 0, head, 4, m_memo->path);
-    m_memo->headerBehind = false;
+    if (m_memo)
+        m_memo->writeHeader();
 }
 
-void DbfFile::checkMemoText(int field, const QByteArray &text, int rec) const
-{
-    if ((m_memo && m_memo->dbase4) || !text.contains(kEndOfFile))
-        return;
-    const QString column = QString::fromLatin1(m_fields[field].name);
-    throw DbError(rec >= 0 ? QString::fromUtf8("表 %1 第 %2 条记录的备注字段 %3 含有控制字符 0x1A，备注文件存不下这样的文本")
-                                 .arg(tableName())
-                                 .arg(rec + 1)
-                                 .arg(column)
-                           : QString::fromUtf8("表 %1 的备注字段 %2 含有控制字符 0x1A，备注文件存不下这样的文本")
-                                 .arg(tableName(), column));
-}
+// --- the indexes kept up to date -------------------------------------------
 
-QByteArray DbfFile::blankRecord() const
-{
-    return QByteArray(m_recordLength, ' ');
-}
-
-void DbfFile::encode(QByteArray &record, int field, const Value &v)
-{
-    const FieldDef &f = m_fields[field];
-    const QString fieldName = QString::fromLatin1(f.name);
-    if (f.type == 'M') {
-        // The block the buffer points to now (an edited row's present memo).
-        quint32 old = 0;
-        QByteArray oldText;
-        try {
-            old = memoBlock(record.constData(), field);
-            if (old)
-                oldText = readMemo(old);
-        } catch (const DbError &) {
-            old = 0; // a damaged pointer is simply replaced
-        }
-        const QByteArray text = v.isNull() ? QByteArray() : fileText(v.toBytes());
-        checkCodePage(text, field);
-        checkMemoText(field, text, -1);
-        if (old && !text.isEmpty() && text == oldText)
-            return;
-        // A text that fits the blocks the memo has is rewritten there, so
-        // edits do not grow the file.
-        const int bs = m_memo ? m_memo->blockSize : kMemoBlock;
-        const qint64 needed = m_memo && m_memo->dbase4 ? text.size() + 8 : text.size() + 2;
-        const qint64 have = old && !text.isEmpty() ? memoCapacity(old, oldText) : 0;
-        // Under a journal old blocks stay as they are: it takes the file back by its size.
-        const bool inPlace = have > 0 && (needed + bs - 1) / bs <= have && !journal::covers(*this);
-        const quint32 block = writeMemoAt(text, inPlace ? old : 0, inPlace ? have : 0);
-        char *p = record.data() + f.offset;
-        std::memset(p, ' ', size_t(f.length));
-        if (block) {
-            const QByteArray t = QByteArray::number(block).rightJustified(f.length, ' ');
-            std::memcpy(p, t.constData(), size_t(f.length));
-        }
-        return;
-    }
-    char *p = record.data() + f.offset;
-    std::memset(p, ' ', size_t(f.length));
-    if (v.isNull())
-        return;
-    switch (f.type) {
-    case 'C': {
-        checkCodePage(v.toBytes(), field);
-        const QByteArray b = m_utf8 ? cutUtf8(fileText(v.toBytes()), f.length) : gbk::cutBytes(v.toBytes(), f.length);
-        std::memcpy(p, b.constData(), size_t(b.size()));
-        return;
-    }
-    case 'N':
-    case 'F': {
-        if (v.kind == Value::Text && v.text.trimmed().isEmpty())
-            return;
-        double d = v.toNumber();
-        if (!std::isfinite(d))
-            throw DbError(QString::fromUtf8("表 %1 字段 %2 的数值无效").arg(tableName(), fieldName));
-        // A long integer part leaves room for fewer decimals; only one that
-        // does not fit itself is refused.
-        const std::optional<QByteArray> t = numberColumnText(d, f.length, f.decimals);
-        if (!t)
-            throw DbError(QString::fromUtf8("数值 %1 超出表 %2 字段 %3 能存的范围：该字段最大能存 %4，最小能存 %5")
-                              .arg(v.kind == Value::Text ? gbk::decode(v.text.trimmed()) : formatNumber(d),
-                                   tableName(), fieldName, largestColumnNumber(f.length),
-                                   smallestColumnNumber(f.length)));
-        std::memcpy(p, t->constData(), size_t(f.length));
-        return;
-    }
-    case 'D': {
-        const QDate d = v.toDate();
-        if (!d.isValid())
-            return;
-        if (d.year() < 1 || d.year() > 9999)
-            throw DbError(QString::fromUtf8("日期超出表 %1 字段 %2 的范围").arg(tableName(), fieldName));
-        const QByteArray t = d.toString(QStringLiteral("yyyyMMdd")).toLatin1();
-        std::memcpy(p, t.constData(), 8);
-        return;
-    }
-    case 'L': {
-        bool b = v.kind == Value::Bool ? v.flag : QByteArray("TtYy1").contains(v.toBytes().left(1));
-        p[0] = b ? 'T' : 'F';
-        return;
-    }
-    }
-}
-
-// --- key index -------------------------------------------------------------
-
+// A record's key as the indexes hold it.
 QByteArray DbfFile::keyOf(const char *record, int field) const
 {
     return textBytes(record, field);
-}
-
-QByteArray DbfFile::indexName(int field) const
-{
-    const FieldDef &f = m_fields[field];
-    return f.name + ':' + QByteArray::number(f.offset) + ':' + QByteArray::number(f.length);
-}
-
-// The index of a field: from the cache when it holds one for the file as it
-// is now and the index proves sound, else built from the records.
-KeyIndex &DbfFile::keyIndex(int field) const
-{
-    auto it = m_indexes.find(field);
-    if (it != m_indexes.end())
-        return *it->second.index;
-    IndexSlot slot;
-    if (m_recordCount >= kCachedIndexFrom && m_bulk == 0 && m_flushed == m_recordCount && m_stamp == diskStamp()) {
-        const QByteArray image = tablestate::keyIndexImage(m_path, m_stamp, indexName(field));
-        if (std::optional<KeyIndex> cached = KeyIndex::fromImage(image, m_recordCount, m_fields[field].length)) {
-            // A last check against the records themselves, spread over the table.
-            bool agrees = true;
-            for (const auto &[rec, key] : cached->sample(32))
-                agrees = agrees && keyOf(record(rec), field) == key;
-            if (agrees) {
-                slot.index = std::make_unique<KeyIndex>(std::move(*cached));
-                slot.cachedStamp = m_stamp;
-            }
-        }
-    }
-    if (!slot.index) {
-        const FieldDef &f = m_fields[field];
-        slot.index = std::make_unique<KeyIndex>(KeyIndex::build(m_recordCount, [&](int rec) {
-            // The bytes in the record itself, which stay put while the index is built.
-            const char *p = record(rec) + f.offset;
-            int n = f.length;
-            while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
-                --n;
-            return QByteArrayView(p, n);
-        }));
-        releaseScannedPages();
-    }
-    return *m_indexes.emplace(field, std::move(slot)).first->second.index;
-}
-
-QVector<int> DbfFile::keyRecords(int field, const QByteArray &key) const
-{
-    return keyIndex(field).records(key);
-}
-
-QVector<int> DbfFile::prefixRecords(int field, const QByteArray &prefix) const
-{
-    return keyIndex(field).recordsWithPrefix(prefix);
-}
-
-QVector<int> DbfFile::recordsInKeyOrder(int field, bool descending) const
-{
-    return keyIndex(field).inKeyOrder(descending);
-}
-
-QByteArray DbfFile::largestKey(int field, const QByteArray &prefix,
-                               const std::function<bool(QByteArrayView)> &accept) const
-{
-    QByteArray found;
-    keyIndex(field).visitPrefixDescending(prefix, [&](QByteArrayView key, int rec) {
-        if (isDeleted(rec) || !accept(key))
-            return true;
-        found = key.toByteArray();
-        return false;
-    });
-    return found;
 }
 
 // Keeps the indexes right when record rec changes from oldRecord (null for
@@ -1180,91 +330,6 @@ void DbfFile::flushPending()
     m_flushed = m_recordCount;
 }
 
-// Ends one bulk load; the last one writes the rows and the header. When
-// that fails the load stays open, so that it can still be given up.
-void DbfFile::endBulk()
-{
-    if (m_bulk == 1) {
-        flushMemo();
-        writeMemoHeader();
-        flushPending();
-        if (readLe32(m_header.constData() + 4) != quint32(m_recordCount))
-            writeHeader();
-        m_stamp = openStamp();
-    }
-    --m_bulk;
-}
-
-// Takes back the records from `start` on, appended by a bulk load that is
-// given up. Rows still in memory are simply dropped; rows already written
-// are cut off the file, whose header (not written during the load) still
-// counts the rows before it. Memos written for them stay as unused blocks.
-void DbfFile::dropAppended(int start)
-{
-    if (start >= m_recordCount)
-        return;
-    for (int rec = m_recordCount - 1; rec >= start; --rec) {
-        const char *r = record(rec);
-        if (m_deleted >= 0 && r[0] == '*')
-            --m_deleted;
-        if (!m_indexes.empty())
-            indexRecord(rec, r, nullptr);
-    }
-    if (start >= m_flushed) {
-        m_pending.truncate(qint64(start - m_flushed) * m_recordLength);
-    } else {
-        m_pending.truncate(0);
-        const qint64 end = m_headerLength + qint64(start) * m_recordLength;
-        // Should the cut fail, the rows beyond the count are unused bytes
-        // that the next append writes over.
-        if (!m_readOnly && ::ftruncate(m_fd, end) == 0) {
-            const char eof = kEndOfFile;
-            ssize_t ignored = ::pwrite(m_fd, &eof, 1, end);
-            (void)ignored;
-        }
-        m_flushed = start;
-        m_stamp = openStamp();
-    }
-    m_recordCount = start;
-    ++m_generation;
-}
-
-DbfFile::BulkAppend::BulkAppend(DbfFile &file) : m_file(&file), m_start(file.m_recordCount)
-{
-    ++file.m_bulk;
-}
-
-void DbfFile::BulkAppend::abandon()
-{
-    if (!m_file)
-        return;
-    m_file->dropAppended(m_start);
-    DbfFile *f = m_file;
-    m_file = nullptr;
-    f->endBulk(); // nothing left to write
-}
-
-DbfFile::BulkAppend::~BulkAppend()
-{
-    if (!m_file)
-        return;
-    try {
-        m_file->endBulk();
-    } catch (const DbError &) {
-        // finish() reports errors; a destructor cannot. The load ends all
-        // the same, with the rows the disk took.
-        --m_file->m_bulk;
-    }
-}
-
-void DbfFile::BulkAppend::finish()
-{
-    if (!m_file)
-        return;
-    m_file->endBulk();
-    m_file = nullptr;
-}
-
 void DbfFile::setDeleted(int rec, bool deleted)
 {
     QByteArray raw(record(rec), m_recordLength);
@@ -1283,11 +348,11 @@ journal::TableImage DbfFile::journalImage()
     t.recordCount = m_recordCount;
     t.header = m_header.left(32);
     if (m_memo) {
-        t.memoFileName = shortName(m_memo->path);
+        t.memoFileName = shortName(m_memo->path());
         struct stat st;
         t.memoHead = QByteArray(4, '\0');
-        if (::fstat(m_memo->fd, &st) != 0 || preadAll(m_memo->fd, 0, t.memoHead.data(), 4) != 4)
-            throw DbError(QString::fromUtf8("无法读取备注文件 %1").arg(shortName(m_memo->path)));
+        if (::fstat(m_memo->fd(), &st) != 0 || preadAll(m_memo->fd(), 0, t.memoHead.data(), 4) != 4)
+            throw DbError(QString::fromUtf8("无法读取备注文件 %1").arg(shortName(m_memo->path())));
         t.memoSize = st.st_size;
     }
     return t;
@@ -1308,7 +373,7 @@ void DbfFile::syncToDisk(bool sizeChanged)
                                                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE
                                                    | SYNC_FILE_RANGE_WAIT_AFTER);
     };
-    if (sync(m_fd) != 0 || (m_memo && sync(m_memo->fd) != 0))
+    if (sync(m_fd) != 0 || (m_memo && sync(m_memo->fd()) != 0))
         throw writeError(m_path);
 }
 
@@ -1358,198 +423,6 @@ void DbfFile::followOutsideSize()
     m_indexes.clear();
     map(size);
     ++m_generation;
-}
-
-namespace {
-
-// Writes a new file beside `path` under a scratch name through `write`
-// (given the descriptor and that name), with the mode of the file open as
-// `modeOf`, and renames it over `path` only when complete: a crash before the
-// rename leaves the scratch copy, which the next start removes. `failure`
-// words an error with the table's name and the reason.
-void replaceFile(const QString &path, int modeOf, const QString &failure,
-                 const std::function<void(int, const QString &)> &write)
-{
-    const QString temp = QFileInfo(path).absolutePath() + QStringLiteral("/~pack-") + shortName(path);
-    const QByteArray tempName = QFile::encodeName(temp);
-    const int out = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0)
-        throw DbError(failure.arg(shortName(path), QString::fromLocal8Bit(strerror(errno))));
-    try {
-        write(out, temp);
-        struct stat st;
-        if (::fstat(modeOf, &st) == 0)
-            ::fchmod(out, st.st_mode & 07777);
-        if (::fsync(out) != 0 || ::close(out) != 0)
-            throw writeError(temp);
-    } catch (...) {
-        ::close(out);
-        ::unlink(tempName.constData());
-        throw;
-    }
-    if (::rename(tempName.constData(), QFile::encodeName(path).constData()) != 0) {
-        const QString why = QString::fromLocal8Bit(strerror(errno));
-        ::unlink(tempName.constData());
-        throw DbError(failure.arg(shortName(path), why));
-    }
-}
-
-} // namespace
-
-void DbfFile::pack()
-{
-    if (!m_exclusive)
-        throw DbError(QString::fromUtf8("整理表 %1 需要独占打开").arg(shortName(m_path)));
-    if (m_bulk > 0)
-        throw DbError(QString::fromUtf8("表 %1 正在成批写入，不能整理").arg(shortName(m_path)));
-    if (journal::covers(*this))
-        throw DbError(QString::fromUtf8("表 %1 正在修改中，不能整理").arg(shortName(m_path)));
-    journal::beforeReplace(*this);
-    if (deletedCount() == 0)
-        return;
-    const int kept = m_recordCount - m_deleted;
-
-    replaceFile(m_path, m_fd, QString::fromUtf8("整理表 %1 失败：%2"), [&](int out, const QString &temp) {
-        QByteArray header = m_header;
-        stampDate(header.data());
-        writeLe32(header.data() + 4, quint32(kept));
-        QByteArray buffer = header;
-        qint64 pos = 0;
-        for (int r = 0; r < m_recordCount; ++r) {
-            const char *rec = record(r);
-            if (rec[0] != '*')
-                buffer.append(rec, m_recordLength);
-            if (buffer.size() >= kBulkChunk) {
-                pwriteAll(out, pos, buffer.constData(), buffer.size(), temp);
-                pos += buffer.size();
-                buffer.clear();
-            }
-        }
-        buffer.append(kEndOfFile);
-        pwriteAll(out, pos, buffer.constData(), buffer.size(), temp);
-    });
-    reopenReplaced(kept);
-}
-
-void DbfFile::truncate()
-{
-    if (m_bulk > 0)
-        throw DbError(QString::fromUtf8("表 %1 正在成批写入，不能清空").arg(shortName(m_path)));
-    // A journal takes a table back by its rows, not from a file replaced under it.
-    if (journal::covers(*this))
-        throw DbError(QString::fromUtf8("表 %1 正在修改中，不能清空").arg(shortName(m_path)));
-    journal::beforeReplace(*this);
-    const QString failure = QString::fromUtf8("清空表 %1 失败：%2");
-    replaceFile(m_path, m_fd, failure, [&](int out, const QString &temp) {
-        QByteArray header = m_header;
-        stampDate(header.data());
-        writeLe32(header.data() + 4, 0);
-        header.append(kEndOfFile);
-        pwriteAll(out, 0, header.constData(), header.size(), temp);
-    });
-    // The table no longer points into the memo file, so a crash from here
-    // on leaves at worst unused memo blocks.
-    if (m_memo) {
-        replaceFile(m_memo->path, m_memo->fd, failure, [&](int out, const QString &temp) {
-            // The header block as it is (a dBASE IV one names its block
-            // size), with the first block free again.
-            QByteArray head(m_memo->blockSize, '\0');
-            preadAll(m_memo->fd, 0, head.data(), head.size());
-            writeLe32(head.data(), 1);
-            pwriteAll(out, 0, head.constData(), head.size(), temp);
-        });
-        m_memo.reset();
-        loadMemo();
-    }
-    reopenReplaced(0);
-}
-
-// After the file was replaced under our feet by a copy of `rows` rows.
-void DbfFile::reopenReplaced(int rows)
-{
-    unmap();
-    ::close(m_fd);
-    m_fd = openFd(m_path, &m_readOnly);
-    if (m_fd < 0)
-        throw DbError(QString::fromUtf8("无法重新打开表 %1：%2").arg(shortName(m_path), QString::fromLocal8Bit(strerror(errno))));
-    m_header = QByteArray(m_headerLength, '\0');
-    preadAll(m_fd, 0, m_header.data(), m_headerLength);
-    m_recordCount = rows;
-    m_flushed = rows;
-    m_pending.clear();
-    m_deleted = 0;
-    m_indexes.clear();
-    map(fileSize());
-    m_stamp = diskStamp();
-    if (stampSettled())
-        tablestate::remember(m_path, m_stamp, m_recordCount, 0);
-    ++m_generation;
-}
-
-void DbfFile::create(const QString &dir, const QString &name, const QVector<ColumnDef> &columns)
-{
-    const QString fileName = stripName(name);
-    if (!findFile(dir, fileName).isEmpty())
-        throw DbError(QString::fromUtf8("表文件 %1 已存在").arg(fileName));
-    if (columns.isEmpty() || columns.size() > 255)
-        throw DbError(QString::fromUtf8("表 %1 的字段数无效").arg(fileName));
-
-    bool memo = false;
-    int recordLength = 1;
-    QByteArray fields;
-    QSet<QByteArray> names;
-    for (const ColumnDef &c : columns) {
-        const QByteArray n = c.name.toUpper().toLatin1();
-        if (names.contains(n))
-            throw DbError(QString::fromUtf8("表 %1 的字段 %2 重复").arg(fileName, c.name));
-        names.insert(n);
-        int length = c.length;
-        if (c.type == 'D')
-            length = 8;
-        else if (c.type == 'M')
-            length = 10;
-        else if (c.type == 'L')
-            length = 1;
-        if (n.isEmpty() || n.size() > 10 || !QByteArray("CNFDML").contains(c.type) || length < 1 || length > 254
-            || c.decimals < 0 || (c.decimals > 0 && c.decimals >= length - 1))
-            throw DbError(QString::fromUtf8("表 %1 的字段 %2 定义无效").arg(fileName, c.name));
-        QByteArray d(32, '\0');
-        std::memcpy(d.data(), n.constData(), size_t(n.size()));
-        d[11] = c.type;
-        d[16] = char(length);
-        d[17] = char(c.type == 'N' || c.type == 'F' ? c.decimals : 0);
-        fields += d;
-        recordLength += length;
-        memo = memo || c.type == 'M';
-    }
-    if (recordLength > 65535)
-        throw DbError(QString::fromUtf8("表 %1 的记录过长").arg(fileName));
-
-    QByteArray header(32, '\0');
-    header[0] = char(memo ? 0x83 : 0x03);
-    stampDate(header.data());
-    writeLe16(header.data() + 8, quint16(32 + fields.size() + 1));
-    writeLe16(header.data() + 10, quint16(recordLength));
-    header[29] = char(kGbkDriver);
-    QByteArray file = header + fields;
-    file.append(kHeaderEnd).append(kEndOfFile);
-
-    auto writeNew = [](const QString &path, const QByteArray &bytes) {
-        QSaveFile save(path);
-        if (!save.open(QIODevice::WriteOnly) || save.write(bytes) != bytes.size() || !save.commit())
-            throw DbError(QString::fromUtf8("无法建立表文件 %1：%2").arg(shortName(path), save.errorString()));
-    };
-    if (memo) {
-        QFileInfo info(fileName);
-        const bool upper = info.suffix() == info.suffix().toUpper() && info.suffix() != info.suffix().toLower();
-        const QString memoName = info.completeBaseName() + (upper ? QStringLiteral(".DBT") : QStringLiteral(".dbt"));
-        const QString existingMemo = findFile(dir, memoName);
-        QByteArray memoHead(kMemoBlock, '\0');
-        writeLe32(memoHead.data(), 1);
-        memoHead[16] = 0x03;
-        writeNew(existingMemo.isEmpty() ? QDir(dir).filePath(memoName) : existingMemo, memoHead);
-    }
-    writeNew(QDir(dir).filePath(fileName), file);
 }
 
 } // namespace db

@@ -19,6 +19,7 @@
 namespace db {
 
 class KeyIndex;
+class MemoFile;
 
 struct FieldDef
 {
@@ -204,37 +205,42 @@ public:
 
 private:
     DbfFile() = default;
+    // Header, records and writes (DbfFile.cpp).
     void load();
     void loadMemo();
-    void readCodePage();
+    void writeAt(qint64 pos, const char *data, qint64 size);
+    void writeHeader();
+    void flushPending();
+    [[noreturn]] void fail(const QString &what) const;
+    // Re-reads the header when another program shrank or grew the file
+    // while the table was in use.
+    void followOutsideSize();
+    quint32 writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksInPlace);
+    void flushMemo();
+    void writeMemoHeader();
+    QByteArray keyOf(const char *record, int field) const;
+    void indexRecord(int rec, const char *oldRecord, const char *newRecord);
+    // The mapping and the stamps of the files (DbfMapping.cpp).
     void map(qint64 length);
     void unmap();
     void ensureMapped(qint64 end);
     qint64 fileSize() const;
-    void writeAt(qint64 pos, const char *data, qint64 size);
-    void writeHeader();
-    void flushPending();
-    void endBulk();
-    [[noreturn]] void fail(const QString &what) const;
     QByteArray diskStamp(bool *settled = nullptr) const;
     QByteArray openStamp() const;
     bool stampSettled() const;
     void releaseScannedPages() const;
-    void dropAppended(int start);
-    void reopenReplaced(int rows);
-    // Re-reads the header when another program shrank or grew the file
-    // while the table was in use.
-    void followOutsideSize();
+    // Field values and the code page (DbfFieldValues.cpp).
+    void readCodePage();
     QByteArray memoText(const char *record, int field) const;
-    quint32 writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksInPlace);
-    void flushMemo();
-    void writeMemoHeader();
-    qint64 memoCapacity(quint32 block, const QByteArray &text) const;
     quint32 memoBlock(const char *record, int field) const;
-    QByteArray keyOf(const char *record, int field) const;
+    // Bulk loads (DbfBulkAppend.cpp).
+    void endBulk();
+    void dropAppended(int start);
+    // Pack and truncate (DbfMaintenance.cpp).
+    void reopenReplaced(int rows);
+    // Key lookups (DbfKeys.cpp).
     QByteArray indexName(int field) const;
     KeyIndex &keyIndex(int field) const;
-    void indexRecord(int rec, const char *oldRecord, const char *newRecord);
 
     QString m_path;
     QString m_folder;
@@ -268,9 +274,7 @@ private:
     };
     mutable std::map<int, IndexSlot> m_indexes; // by field
 
-    struct Memo;
-    std::unique_ptr<Memo> m_memo;
-    friend class DbfRegistry;
+    std::unique_ptr<MemoFile> m_memo;
 };
 
 } // namespace db
