@@ -358,22 +358,13 @@ journal::TableImage DbfFile::journalImage()
     return t;
 }
 
-void DbfFile::syncToDisk(bool sizeChanged)
+void DbfFile::syncToDisk()
 {
     flushMemo();
     writeMemoHeader();
     flushPending();
     faultPoint("sync");
-    // Rows changed in place need only their pages written: the caller's one
-    // flush of the device then makes them durable. A file that grew needs
-    // its new size on disk as well.
-    const auto sync = [&](int fd) {
-        return sizeChanged ? ::fdatasync(fd)
-                           : ::sync_file_range(fd, 0, 0,
-                                               SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE
-                                                   | SYNC_FILE_RANGE_WAIT_AFTER);
-    };
-    if (sync(m_fd) != 0 || (m_memo && sync(m_memo->fd()) != 0))
+    if (::fdatasync(m_fd) != 0 || (m_memo && ::fdatasync(m_memo->fd()) != 0))
         throw writeError(m_path);
 }
 

@@ -163,11 +163,8 @@ public:
     // For the rollback journal: the file as it is on disk now (pending rows
     // and memos written first).
     journal::TableImage journalImage();
-    // Writes what is pending and the table's and memo file's changed pages
-    // to disk; with sizeChanged their sizes too (fdatasync), otherwise the
-    // caller flushes the device's cache once for all files (fdatasync of
-    // another file does).
-    void syncToDisk(bool sizeChanged);
+    // Writes what is pending and syncs the table and memo files.
+    void syncToDisk();
     // Reads the files again after they were put back from a journal.
     void reloadFromDisk();
     // Takes back the rows from `count` on (rows added since then).

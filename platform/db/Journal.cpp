@@ -281,7 +281,7 @@ void Transaction::commit()
         // operation is done: the journal holds only the rows it changed.
         for (const Shared::Table &t : s.tables)
             if (t.grown)
-                t.file->syncToDisk(true);
+                t.file->syncToDisk();
         for (size_t id = 0; id < s.tables.size(); ++id) {
             const Shared::Table &t = s.tables[id];
             for (auto span = t.covered.cbegin(); span != t.covered.cend(); ++span)
