@@ -396,6 +396,30 @@ private slots:
         }
         QVERIFY(db::DbfFile::open(odd, "one")->isDeleted(0));
         db::DbfFile::releaseUnused();
+        const QByteArray done0 = bytesOf(live);
+
+        // An operation that cannot be taken back in the program (the disk
+        // fails) leaves its journal for the next start, and no other
+        // operation runs before that start.
+        const QString stuck = snapshot("stuck");
+        {
+            db::Transaction transaction(stuck);
+            db::DbfFile::open(stuck, "one")->setDeleted(2, true);
+            db::setFaultHook([](const char *what) {
+                if (QByteArray(what) == "restore")
+                    throw db::DbError("disk gone");
+            });
+            QVERIFY(transaction.rollback().contains("disk gone"));
+            db::setFaultHook({});
+        }
+        QVERIFY(QFile::exists(stuck + journal));
+        QVERIFY_THROWS_EXCEPTION(db::DbError, [&] {
+            db::Transaction transaction(stuck);
+            db::DbfFile::open(stuck, "two")->setDeleted(2, true);
+        }());
+        db::DbfFile::releaseUnused();
+        QCOMPARE(db::recoverJournal(stuck), QString());
+        QCOMPARE(bytesOf(stuck), done0);
 
         // Finished, but its rows never reached the disk (a power cut): the
         // journal does it again.

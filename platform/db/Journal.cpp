@@ -339,6 +339,10 @@ QString Transaction::rollback()
         s.noteWritten();
         checkpointNow();
     } catch (const std::exception &e) {
+        // The journal stays on disk for the next start, and stops every
+        // operation until then: one added after it would be played back
+        // in the wrong order.
+        folderJournal().reset();
         return QString::fromUtf8(e.what());
     }
     return {};
