@@ -10,6 +10,8 @@
 #include "ui/ModalWindows.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <benchmark/benchmark.h>
 #include <map>
@@ -182,6 +184,12 @@ double fastestSeconds(int runs, const std::function<void()> &work)
         best = i == 0 ? s : std::min(best, s);
     }
     return best;
+}
+
+void copyBenchFolder(const QString &from, const QString &to)
+{
+    for (const QFileInfo &f : QDir(from).entryInfoList(QDir::Files))
+        QFile::copy(f.absoluteFilePath(), QDir(to).filePath(f.fileName()));
 }
 
 qint64 readEveryField(Dataset &table)

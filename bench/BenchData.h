@@ -55,6 +55,8 @@ extern const QStringList kBenchChildTables;
 // shape, 1,000 records a year.
 void makeBenchFolder(const QString &dir, int records, const BenchShape &shape);
 void makeBenchFolder(const QString &dir, int records);
+// The files of folder from (the tables of a generated folder) copied into to.
+void copyBenchFolder(const QString &from, const QString &to);
 // Every field of every row of the open table read as text: the bytes of
 // the texts, for the full scans the benchmarks set beside their figures.
 qint64 readEveryField(db::Dataset &table);

@@ -70,12 +70,6 @@ Package &package(int records)
     return *p;
 }
 
-void copyFolder(const QString &from, const QString &to)
-{
-    for (const QFileInfo &f : QDir(from).entryInfoList(QDir::Files))
-        QFile::copy(f.absoluteFilePath(), QDir(to).filePath(f.fileName()));
-}
-
 int liveRows(const QString &dir, const char *table)
 {
     db::Table t;
@@ -112,7 +106,7 @@ void BM_Import(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir data;
-        copyFolder(base, data.path());
+        copyBenchFolder(base, data.path());
         createApplication(data.path());
         Formin->FormShow();
         state.ResumeTiming();

@@ -29,12 +29,6 @@ constexpr int kLargeRecords = 24;  // with 300 rows in each child table, all of 
 constexpr int kOtherRecords = 2000; // beside the 1,000 staged ones
 constexpr int kStaged = 1000;
 
-void copyFolder(const QString &from, const QString &to)
-{
-    for (const QFileInfo &f : QDir(from).entryInfoList(QDir::Files))
-        QFile::copy(f.absoluteFilePath(), QDir(to).filePath(f.fileName()));
-}
-
 QString largeRecords()
 {
     static QTemporaryDir dir;
@@ -69,7 +63,7 @@ struct Program
     QTemporaryDir dir;
     explicit Program(const QString &from)
     {
-        copyFolder(from, dir.path());
+        copyBenchFolder(from, dir.path());
         startBenchApplication(dir.path(), "corvane-bench-journal");
         ui::setMessageBoxHandler([](const ui::MessageRequest &) { return ui::IDYES; });
         MainForm->show();
