@@ -58,3 +58,31 @@ QByteArray TrimBytes(const QByteArray &text)
         --end;
     return begin == 0 && end == text.size() ? text : text.mid(begin, end - begin);
 }
+
+QList<QByteArray> SplitRecord(const QByteArray &record)
+{
+    QList<QByteArray> values;
+    qsizetype tab = record.indexOf('\t');
+    values.append(record.left(tab < 0 ? record.size() : tab));
+    while (tab >= 0) {
+        const qsizetype from = tab + 1;
+        tab = record.indexOf('\t', from);
+        qsizetype lead = from;
+        while (lead < record.size() && record[lead] == '"')
+            ++lead;
+        if ((lead - from) % 2 == 1) {
+            int quotes = CountQuotes(record.mid(from, (tab < 0 ? record.size() : tab) - from));
+            while (quotes % 2 == 1 && tab >= 0) {
+                const qsizetype next = record.indexOf('\t', tab + 1);
+                quotes += CountQuotes(record.mid(tab + 1, (next < 0 ? record.size() : next) - tab - 1));
+                tab = next;
+            }
+        }
+        const QByteArray token = record.mid(from, (tab < 0 ? record.size() : tab) - from);
+        if (!token.startsWith('"'))
+            values.append(token);
+        else
+            values.append(token.size() < 2 ? QByteArray() : UndoubleQuotes(token.mid(1, token.size() - 2)));
+    }
+    return values;
+}

@@ -7,6 +7,7 @@
 #include "ui/HandlerGuard.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <stdexcept>
 
@@ -46,3 +47,10 @@ QByteArray QuoteField(const QByteArray &value);
 
 // Blanks and control characters removed at both ends.
 QByteArray TrimBytes(const QByteArray &text);
+
+// The values of a record as the writer separates them, for counting them
+// and reading the leading ones back: the first up to the first TAB, as it
+// stands; a further one that begins with an odd number of double quotes
+// runs on over TABs until its quotes pair up; one that begins with a quote
+// is unquoted.
+QList<QByteArray> SplitRecord(const QByteArray &record);

@@ -33,6 +33,7 @@ public:
     MemberLayout(db::Dataset &dataset, TextMember member);
     // The line of the dataset's current row, without its line end.
     QByteArray line(db::Dataset &dataset) const;
+    int values() const { return int(m_columns.size()); }
 
 private:
     QVector<Column> m_columns;

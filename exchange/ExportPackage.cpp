@@ -2,7 +2,7 @@
 
 #include "ExchangeText.h"
 #include "ExchangeTextWriter.h"
-#include "SharedRoutines.h"
+#include "MemberCheck.h"
 #include "UnitDM.h"
 #include "archiver/Archiver.h"
 #include "db/Dataset.h"
@@ -50,14 +50,20 @@ public:
         return TrimBytes(dataset.rowValue(row, m_item4).toBytes()) + '\t'
                + TrimBytes(dataset.rowValue(row, m_region).toBytes());
     }
+    // What a member of these rows must read back as.
+    MemberRecords expected(int values, const QVector<QByteArray> &keys) const
+    {
+        return {int(keys.size()), values, keys, m_item4, m_region};
+    }
 
 private:
     int m_item4, m_region;
 };
 
 // The rows of dataset, from its first, that take accepts, one line each.
+// Returns the number of values of each line.
 template <typename Take>
-void writeRows(db::Dataset &dataset, const QString &path, TextMember member, Take take)
+int writeRows(db::Dataset &dataset, const QString &path, TextMember member, Take take)
 {
     ExchangeTextFile file(path);
     const MemberLayout layout(dataset, member);
@@ -65,15 +71,17 @@ void writeRows(db::Dataset &dataset, const QString &path, TextMember member, Tak
         if (take(dataset.currentRow()))
             file.writeLine(layout.line(dataset));
     file.commit();
+    return layout.values();
 }
 
 // Other windows read the unit tables at their current row.
 void writeWholeTable(db::Dataset &table, const QString &path, TextMember member)
 {
     const db::Dataset::Bookmark place = table.bookmark();
-    ExportTableText(table, path, member);
+    const int values = writeRows(table, path, member, [](int) { return true; });
     if (!table.gotoBookmark(place))
         table.first();
+    CheckMember(path, {table.rowCount(), values, {}, -1, -1});
 }
 
 // Members are written and packed here, inside the export folder, so that
@@ -163,23 +171,33 @@ void WritePackageMembers(db::Dataset &records, const QList<int> &rows, const QSt
     const QDir dir(folder);
     const KeyColumns recordKey(records);
     QVector<bool> chosen(records.rowCount());
-    QSet<QByteArray> keys;
-    for (int row : rows) {
-        if (row < 0 || row >= chosen.size())
-            continue;
-        chosen[row] = true;
-        keys.insert(recordKey.key(records, row));
-    }
-    writeRows(records, dir.filePath(QStringLiteral("KJCG.TXT")), TextMember::Kjcg,
-              [&](int row) { return chosen[row]; });
+    for (int row : rows)
+        if (row >= 0 && row < chosen.size())
+            chosen[row] = true;
+    QVector<QByteArray> chosenKeys; // in table order, as written
+    for (int row = 0; row < chosen.size(); ++row)
+        if (chosen[row])
+            chosenKeys.append(recordKey.key(records, row));
+    const QSet<QByteArray> keys(chosenKeys.cbegin(), chosenKeys.cend());
 
-    // One pass over each child table, in table order.
-    db::Query *children = DM->tempquery;
+    // Every member is read back before anything is packed: a package never
+    // leaves with rows that are not the ones its records hold.
+    const QString kjcg = dir.filePath(QStringLiteral("KJCG.TXT"));
+    const int kjcgValues = writeRows(records, kjcg, TextMember::Kjcg, [&](int row) { return chosen[row]; });
+    CheckMember(kjcg, recordKey.expected(kjcgValues, chosenKeys));
+
+    // One pass over each child table, in table order, each through a query of its own.
     for (const ChildMember &c : kChildren) {
-        ReopenQuery(children, QStringLiteral("select * from ") + QLatin1String(c.table));
-        const KeyColumns childKey(*children);
-        writeRows(*children, dir.filePath(QString::fromLatin1(c.file)), TextMember::Child,
-                  [&](int row) { return keys.contains(childKey.key(*children, row)); });
+        const QString table = QLatin1String(c.table);
+        db::Query children;
+        children.setDatabaseName(records.databaseName());
+        children.setSql(QStringLiteral("select * from ") + table);
+        children.open();
+        const KeyColumns childKey(children);
+        const QString path = dir.filePath(QString::fromLatin1(c.file));
+        const int values = writeRows(children, path, TextMember::Child,
+                                     [&](int row) { return keys.contains(childKey.key(children, row)); });
+        CheckMember(path, childKey.expected(values, ChildRowKeys(records.databaseName(), table, keys)));
     }
     writeWholeTable(*DM->Tblunit, dir.filePath(QStringLiteral("UNIT.TXT")), TextMember::Unit);
     writeWholeTable(*DM->Tblexpert, dir.filePath(QStringLiteral("EXPERT.TXT")), TextMember::Expert);

@@ -300,6 +300,15 @@ void TestDbf::damagedFiles()
         openError(u"typex.dbf"_s, dbfBytes(0x03, 0x4D, {{"BH", 'C', 4}, {"TU", 'X', 6}}, {" 0001abcdef"}));
     QVERIFY2(unsupported.contains(u"TU"_s) && unsupported.contains(u"X"_s), qPrintable(unsupported));
 
+    // A date, flag or memo column of another width would take writes past
+    // its field: refused, naming table and column.
+    for (const ColumnDef &odd : QList<ColumnDef>{{"RQ", 'D', 1}, {"RQ", 'D', 9}, {"LJ", 'L', 2}, {"BZ", 'M', 4}}) {
+        const QString name = u"width%1%2.dbf"_s.arg(QChar(odd.type)).arg(odd.length);
+        const QString error = openError(name, dbfBytes(0x03, 0x4D, {{"BH", 'C', 4}, odd},
+                                                       {" 0001" + QByteArray(odd.length, ' ')}));
+        QVERIFY2(error.contains(name) && error.contains(odd.name), qPrintable(error));
+    }
+
     const QByteArray withMemo = dbfBytes(0x83, 0x4D, {{"BZ", 'M', 10}}, {" " + right("9", 10)});
     QVERIFY(!openError(u"nomemo.dbf"_s, withMemo).isEmpty());
     // A block number beyond the memo file: the table opens, the value fails.

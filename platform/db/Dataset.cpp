@@ -39,6 +39,7 @@ void Dataset::open()
     m_deleted.clear();
     m_columns.clear();
     m_sortedColumn = -1;
+    m_read = {};
     try {
         openRows();
         m_dataColumns = m_columns.size();
@@ -95,6 +96,7 @@ void Dataset::close()
     m_sortedColumn = -1;
     closeRows();
     m_file.reset();
+    m_read = {};
     m_baseRows.clear();
     m_values.clear();
     m_view.clear();

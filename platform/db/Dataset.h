@@ -49,6 +49,9 @@ public:
     struct Bookmark
     {
         int rec = -1; // record of the file, or row index of a computed result
+        // The file's identity (DbfFile::identity), 0 for a computed result:
+        // a bookmark never finds a row of another table or of a packed copy.
+        quint64 source = 0;
         bool valid() const { return rec >= 0; }
     };
 
@@ -234,6 +237,7 @@ protected:
     void removeFromView(int row);
     bool isCurrentRowEdited(int row) const;
     Row baseRow(int row) const { return m_baseRows.at(m_view[row]); }
+    Bookmark bookmarkOf(const Row &row) const;
     QVector<Value> rowValues(int row) const;
     QVector<Value> storedValues(const Row &row) const;
     // The file's values of a row (before held-back changes), for OLD_ parameters.
@@ -293,15 +297,23 @@ protected:
     QVector<LookupDef> m_lookups;
     int m_disableCount = 0;
     bool m_resetPending = false;
-    mutable QByteArray m_scratch; // a record to put values through the file's format
-    // The last record read alone (see recordBytes), while the file is as it was.
-    mutable QByteArray m_recordBuffer;
-    mutable int m_bufferedRec = -1;
-    mutable quint64 m_bufferedGeneration = 0;
-    mutable int m_lastRec = -1;
-    mutable int m_walkFrom = -1; // where the run of rows read through the mapping began
+    // What is remembered of the file the dataset has open, forgotten
+    // whenever it opens or closes: the same object is often opened on
+    // another table next, with other records under the same numbers.
+    struct ReadState
+    {
+        // The last record read alone (see recordBytes), for the file at
+        // this generation (unique in the process: see DbfFile::generation).
+        QByteArray recordBuffer;
+        int bufferedRec = -1;
+        quint64 bufferedGeneration = 0;
+        int lastRec = -1;
+        int walkFrom = -1; // where the run of rows read through the mapping began
+        QByteArray scratch; // a record to put values through the file's format
+        QVector<QByteArray> encoded; // column → its last normalised value's bytes
+    };
+    mutable ReadState m_read;
     const char *recordBytes(int rec) const;
-    mutable QVector<QByteArray> m_encoded; // column → its last normalised value's bytes
     void putChanges(QByteArray &raw);
     bool changesStored(const char *record) const;
 

@@ -37,16 +37,16 @@ Value Dataset::normalise(int col, const Value &v) const
     }
     // Through the file's own format, so a value reads back as it will be
     // stored and a value that cannot be stored fails here, not at post.
-    if (m_scratch.size() != m_file->recordLength())
-        m_scratch = m_file->blankRecord();
-    m_file->encode(m_scratch, c.sourceField, v);
+    if (m_read.scratch.size() != m_file->recordLength())
+        m_read.scratch = m_file->blankRecord();
+    m_file->encode(m_read.scratch, c.sourceField, v);
     // Kept, so that post copies the bytes instead of encoding again.
     const FieldDef &f = m_file->fields()[c.sourceField];
-    if (m_encoded.size() < m_columns.size())
-        m_encoded.resize(m_columns.size());
-    QByteArray &encoded = m_encoded[col];
+    if (m_read.encoded.size() < m_columns.size())
+        m_read.encoded.resize(m_columns.size());
+    QByteArray &encoded = m_read.encoded[col];
     encoded.resize(f.length);
-    std::memcpy(encoded.data(), m_scratch.constData() + f.offset, size_t(f.length));
+    std::memcpy(encoded.data(), m_read.scratch.constData() + f.offset, size_t(f.length));
     if (c.type == 'C' && v.kind == Value::Text && !m_file->isUtf8()) {
         // A text stored as it came reads back as itself.
         qsizetype n = f.length;
@@ -56,7 +56,7 @@ Value Dataset::normalise(int col, const Value &v) const
         if (n > 0 && n == v.text.size() && std::memcmp(p, v.text.constData(), size_t(n)) == 0)
             return v;
     }
-    return m_file->decode(m_scratch.constData(), c.sourceField);
+    return m_file->decode(m_read.scratch.constData(), c.sourceField);
 }
 
 // The changed fields into a record: the bytes normalise made, memos
@@ -66,7 +66,7 @@ void Dataset::putChanges(QByteArray &raw)
     for (int col : m_changes.columns()) {
         const int field = m_columns[col].sourceField;
         const FieldDef &f = m_file->fields()[field];
-        const QByteArray &bytes = col < m_encoded.size() ? m_encoded[col] : QByteArray();
+        const QByteArray &bytes = col < m_read.encoded.size() ? m_read.encoded[col] : QByteArray();
         if (f.type != 'M' && bytes.size() == f.length)
             std::memcpy(raw.data() + f.offset, bytes.constData(), size_t(f.length));
         else
@@ -79,7 +79,7 @@ bool Dataset::changesStored(const char *record) const
 {
     for (int col : m_changes.columns()) {
         const FieldDef &f = m_file->fields()[m_columns[col].sourceField];
-        const QByteArray &bytes = col < m_encoded.size() ? m_encoded[col] : QByteArray();
+        const QByteArray &bytes = col < m_read.encoded.size() ? m_read.encoded[col] : QByteArray();
         if (f.type == 'M' || bytes.size() != f.length
             || std::memcmp(bytes.constData(), record + f.offset, size_t(f.length)) != 0)
             return false;

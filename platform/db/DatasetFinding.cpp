@@ -48,8 +48,14 @@ Dataset::Bookmark Dataset::bookmark() const
 {
     if (!active() || m_current < 0 || m_state == Insert)
         return {};
-    const Row &r = baseRow(m_current);
-    return {r.rec >= 0 ? r.rec : (r.computed >= 0 ? (1 << 30) + r.computed : -1)};
+    return bookmarkOf(baseRow(m_current));
+}
+
+Dataset::Bookmark Dataset::bookmarkOf(const Row &r) const
+{
+    if (r.rec >= 0)
+        return {r.rec, m_file->identity()};
+    return {r.computed >= 0 ? (1 << 30) + r.computed : -1, 0};
 }
 
 bool Dataset::gotoBookmark(const Bookmark &b)
@@ -59,9 +65,8 @@ bool Dataset::gotoBookmark(const Bookmark &b)
     checkBrowseMode();
     syncWithFile();
     for (int i = 0; i < rowCount(); ++i) {
-        const Row &r = baseRow(i);
-        const int key = r.rec >= 0 ? r.rec : (r.computed >= 0 ? (1 << 30) + r.computed : -1);
-        if (key == b.rec) {
+        const Bookmark here = bookmarkOf(baseRow(i));
+        if (here.rec == b.rec && here.source == b.source) {
             setCurrent(i);
             return true;
         }

@@ -60,20 +60,20 @@ QString Dataset::fieldLabel(int i) const
 const char *Dataset::recordBytes(int rec) const
 {
     const quint64 generation = m_file->generation();
-    if (rec == m_bufferedRec && generation == m_bufferedGeneration)
-        return m_recordBuffer.constData();
-    const bool next = m_lastRec >= 0 && rec >= m_lastRec && rec - m_lastRec <= 8;
-    m_lastRec = rec;
-    m_bufferedRec = -1;
+    if (rec == m_read.bufferedRec && generation == m_read.bufferedGeneration)
+        return m_read.recordBuffer.constData();
+    const bool next = m_read.lastRec >= 0 && rec >= m_read.lastRec && rec - m_read.lastRec <= 8;
+    m_read.lastRec = rec;
+    m_read.bufferedRec = -1;
     if (next) {
-        m_walkFrom = m_walkFrom < 0 ? rec : m_file->releaseBehind(m_walkFrom, rec);
+        m_read.walkFrom = m_read.walkFrom < 0 ? rec : m_file->releaseBehind(m_read.walkFrom, rec);
         return m_file->record(rec);
     }
-    m_walkFrom = -1;
-    const char *p = m_file->readRecord(rec, m_recordBuffer);
-    if (p == m_recordBuffer.constData()) {
-        m_bufferedRec = rec;
-        m_bufferedGeneration = generation;
+    m_read.walkFrom = -1;
+    const char *p = m_file->readRecord(rec, m_read.recordBuffer);
+    if (p == m_read.recordBuffer.constData()) {
+        m_read.bufferedRec = rec;
+        m_read.bufferedGeneration = generation;
     }
     return p;
 }

@@ -56,7 +56,7 @@ void DbfFile::dropAppended(int start)
         m_stamp = openStamp();
     }
     m_recordCount = start;
-    ++m_generation;
+    bumpGeneration();
 }
 
 DbfFile::BulkAppend::BulkAppend(DbfFile &file) : m_file(&file), m_start(file.m_recordCount)

@@ -27,6 +27,21 @@ constexpr qint64 kBulkChunk = 1 << 20;
 // smaller table is read faster than a cached index is checked.
 constexpr int kCachedIndexFrom = 1024;
 
+// The one width of a date, a flag and a memo's block number; 0 for the
+// types whose width the table chooses.
+inline int fixedWidth(char type)
+{
+    switch (type) {
+    case 'D':
+        return 8;
+    case 'L':
+        return 1;
+    case 'M':
+        return 10;
+    }
+    return 0;
+}
+
 inline quint32 readLe32(const char *p)
 {
     const auto *u = reinterpret_cast<const unsigned char *>(p);

@@ -12,6 +12,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <sys/stat.h>
@@ -47,8 +48,15 @@ void DbfFile::fail(const QString &what) const
     throw DbError(QString::fromUtf8("表 %1 已损坏：%2").arg(shortName(m_path), what));
 }
 
+void DbfFile::bumpGeneration()
+{
+    static std::atomic<quint64> last{0};
+    m_generation = ++last;
+}
+
 void DbfFile::load()
 {
+    bumpGeneration();
     m_fd = openFd(m_path, &m_readOnly);
     if (m_fd < 0)
         throw DbError(QString::fromUtf8("无法打开表 %1：%2").arg(shortName(m_path), QString::fromLocal8Bit(strerror(errno))));
@@ -85,6 +93,13 @@ void DbfFile::load()
                               .arg(shortName(m_path), QString::fromLatin1(f.name), QChar(f.type)));
         if (f.length < 1)
             fail(QString::fromUtf8("字段 %1 的长度为 0").arg(QString::fromLatin1(f.name)));
+        // Dates, flags and memo block numbers have one width; every write
+        // of such a value fills exactly that many bytes.
+        if (const int fixed = fixedWidth(f.type); fixed && f.length != fixed)
+            fail(QString::fromUtf8("字段 %1（类型 %2）的长度为 %3，应为 %4")
+                     .arg(QString::fromLatin1(f.name), QChar(f.type))
+                     .arg(f.length)
+                     .arg(fixed));
         offset += f.length;
         m_fields.append(f);
     }
@@ -260,7 +275,7 @@ void DbfFile::writeRecord(int rec, const QByteArray &raw)
         writeAt(m_headerLength + qint64(rec) * m_recordLength, raw.constData(), raw.size());
         m_stamp = openStamp();
     }
-    ++m_generation;
+    bumpGeneration();
 }
 
 void DbfFile::writeHeader()
@@ -295,7 +310,7 @@ int DbfFile::appendRecord(const QByteArray &raw)
         ++m_deleted;
     if (!m_indexes.empty())
         indexRecord(rec, nullptr, raw.constData());
-    ++m_generation;
+    bumpGeneration();
     if (m_bulk > 0 && m_pending.size() >= kBulkChunk)
         flushPending();
     return rec;
@@ -322,7 +337,7 @@ void DbfFile::flushPending()
         m_recordCount = m_flushed;
         m_deleted = -1;
         m_indexes.clear();
-        ++m_generation;
+        bumpGeneration();
         throw;
     }
     ensureMapped(pos + m_pending.size());
@@ -383,7 +398,7 @@ void DbfFile::reloadFromDisk()
     load();
     m_stamp = diskStamp();
     m_deleted = -1;
-    ++m_generation;
+    bumpGeneration();
 }
 
 void DbfFile::truncateRows(int count)
@@ -413,7 +428,7 @@ void DbfFile::followOutsideSize()
     m_deleted = -1;
     m_indexes.clear();
     map(size);
-    ++m_generation;
+    bumpGeneration();
 }
 
 } // namespace db

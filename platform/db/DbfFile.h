@@ -171,9 +171,14 @@ public:
     void truncateRows(int count);
 
     bool exclusive() const { return m_exclusive; }
-    // Changes with every write, so
-    // that views of the table know to recompute.
+    // Changes with every write and every load, so that views of the table
+    // know to recompute. Unique in the process: no two files, nor two loads
+    // of one file, ever share a number, so a value remembered with it can
+    // never be taken for another table's.
     quint64 generation() const { return m_generation; }
+    // Changes only when record numbers stop naming the same rows: a file
+    // read anew by this process, packed or emptied. Unique in the process.
+    quint64 identity() const { return m_identity; }
 
     QByteArray readMemo(quint32 block) const;
     quint32 writeMemo(const QByteArray &text);
@@ -257,6 +262,8 @@ private:
     void checkCodePage(const QByteArray &text, int field) const;
     bool m_exclusive = false;
     quint64 m_generation = 0;
+    quint64 m_identity = 0;
+    void bumpGeneration();
     QByteArray m_stamp; // size and time of the files after our last write
 
     // Bulk appends: rows from m_flushed on are in m_pending, not yet on disk.

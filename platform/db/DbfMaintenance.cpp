@@ -143,7 +143,8 @@ void DbfFile::reopenReplaced(int rows)
     m_stamp = diskStamp();
     if (stampSettled())
         tablestate::remember(m_path, m_stamp, m_recordCount, 0);
-    ++m_generation;
+    bumpGeneration();
+    m_identity = m_generation; // the records are renumbered
 }
 
 void DbfFile::create(const QString &dir, const QString &name, const QVector<ColumnDef> &columns)
@@ -163,13 +164,7 @@ void DbfFile::create(const QString &dir, const QString &name, const QVector<Colu
         if (names.contains(n))
             throw DbError(QString::fromUtf8("表 %1 的字段 %2 重复").arg(fileName, c.name));
         names.insert(n);
-        int length = c.length;
-        if (c.type == 'D')
-            length = 8;
-        else if (c.type == 'M')
-            length = 10;
-        else if (c.type == 'L')
-            length = 1;
+        const int length = fixedWidth(c.type) ? fixedWidth(c.type) : c.length;
         if (n.isEmpty() || n.size() > 10 || !QByteArray("CNFDML").contains(c.type) || length < 1 || length > 254
             || c.decimals < 0 || (c.decimals > 0 && c.decimals >= length - 1))
             throw DbError(QString::fromUtf8("表 %1 的字段 %2 定义无效").arg(fileName, c.name));

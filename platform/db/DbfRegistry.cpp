@@ -105,6 +105,7 @@ std::shared_ptr<DbfFile> DbfFile::open(const QString &dir, const QString &name, 
     f->m_folder = QFileInfo(key).absolutePath();
     f->m_exclusive = exclusive;
     f->load();
+    f->m_identity = f->m_generation;
     f->m_stamp = f->diskStamp();
     f->m_deleted = tablestate::deletedRows(key, f->m_stamp, f->m_recordCount);
     files.insert(key, f);

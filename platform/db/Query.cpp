@@ -11,6 +11,11 @@ void Query::setSql(const QString &text)
     if (active())
         close();
     m_sql = text;
+    // A parameter keeps its value only where the new statement names it
+    // too (the same statement set again, or another reading of the same
+    // rows): a shared query object lends nothing else to the next statement.
+    m_params.keepNamedIn(text);
+    m_rowsAffected = 0;
 }
 
 void Query::addSql(const QString &line)

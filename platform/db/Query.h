@@ -25,7 +25,8 @@ class Query : public Dataset
 public:
     explicit Query(QObject *parent = nullptr);
 
-    // The statement as lines, joined by line breaks. Changing it closes the query.
+    // The statement as lines, joined by line breaks. Setting it closes the
+    // query and forgets the values of parameters it does not name.
     void setSql(const QString &text);
     void setSql(const QStringList &lines) { setSql(lines.join('\n')); }
     void clearSql() { setSql(QString()); }

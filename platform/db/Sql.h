@@ -21,6 +21,8 @@ public:
     bool has(const QString &name) const { return m_values.contains(name.toLower()); }
     Value get(const QString &name) const { return m_values.value(name.toLower()); }
     void clear() { m_values.clear(); }
+    // Forgets every value but those of the parameters the statement names.
+    void keepNamedIn(const QString &statement);
     bool isEmpty() const { return m_values.isEmpty(); }
 
 private:

@@ -1,6 +1,7 @@
 #include "SqlLexer.h"
 
 #include "DbError.h"
+#include "Sql.h"
 
 namespace db::sql {
 
@@ -148,6 +149,21 @@ QVector<Token> tokenize(const QString &text)
         if (tokens.last().kind == Token::End)
             return tokens;
     }
+}
+
+void Params::keepNamedIn(const QString &statement)
+{
+    if (m_values.isEmpty())
+        return;
+    QHash<QString, Value> kept;
+    try {
+        for (const Token &t : tokenize(statement))
+            if (t.kind == Token::Param && m_values.contains(t.text.toLower()))
+                kept.insert(t.text.toLower(), m_values.value(t.text.toLower()));
+    } catch (const DbError &) {
+        // A statement that does not read names nothing.
+    }
+    m_values.swap(kept);
 }
 
 } // namespace db::sql
