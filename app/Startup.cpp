@@ -85,6 +85,7 @@ void createApplication(const QString &dataDir)
 {
     ui::useChineseLocale();
     ui::mapSongTypeface();
+    setInstanceDataFolder(dataDir);
     make(MainForm);
     make(formwel);
     make(Fpage6);

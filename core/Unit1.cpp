@@ -6,8 +6,12 @@
 #include "instance/InstanceGuard.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
+#include "ui/MessageBox.h"
 #include "ui/ModalWindows.h"
 #include "ui/Placement.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <cstdlib>
 
@@ -21,11 +25,17 @@ void quitAtOnce()
 }
 InstanceExit g_instanceExit = quitAtOnce;
 QString g_lockName;
+QString g_dataFolder;
 } // namespace
 
 void setInstanceLockName(const QString &name)
 {
     g_lockName = name;
+}
+
+void setInstanceDataFolder(const QString &folder)
+{
+    g_dataFolder = folder;
 }
 
 InstanceExit setInstanceExit(InstanceExit exitFunction)
@@ -57,15 +67,36 @@ void TMainForm::wireHandlers()
 
 TMainForm::~TMainForm()
 {
+    delete m_folderLock;
     delete m_instance;
+}
+
+bool TMainForm::GuardDataFolder()
+{
+    // The user's second copy on the same data folder ends silently: the
+    // first one is on the user's screen. Copies on other folders run.
+    m_instance = new instance::InstanceGuard;
+    m_folderLock = new instance::InstanceGuard;
+    const QFileInfo info(g_dataFolder);
+    const QString folder = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    const QString lockName = (g_lockName.isEmpty() ? applicationTitle() : g_lockName) + QLatin1Char('\n') + folder;
+    if (m_instance->acquire(lockName) == instance::InstanceGuard::HeldElsewhere)
+        return false;
+    // Another user's copy holds the folder: two copies never write one
+    // folder, and this user cannot see the other's windows, so is told.
+    if (!g_dataFolder.isEmpty()
+        && m_folderLock->acquireFolder(g_dataFolder) == instance::InstanceGuard::HeldElsewhere) {
+        ui::showError(QString::fromUtf8("数据目录 %1 正由另一个运行中的本程序使用（可能是本机的其他用户）。"
+                                        "一个数据目录同时只能由一个程序使用，请等它退出后再启动本程序。")
+                          .arg(QDir::toNativeSeparators(folder)));
+        return false;
+    }
+    return true;
 }
 
 void TMainForm::FormCreate()
 {
-    // A second copy would work on the same data folder: it ends silently.
-    m_instance = new instance::InstanceGuard;
-    const QString lockName = g_lockName.isEmpty() ? applicationTitle() : g_lockName;
-    if (m_instance->acquire(lockName) == instance::InstanceGuard::HeldElsewhere) {
+    if (!GuardDataFolder()) {
         g_instanceExit();
         return;
     }

@@ -85,7 +85,12 @@ private:
     void wireHandlers();
     void wireQueryBuilder();
 
+    // False when another copy uses the data folder; the user has been told
+    // unless it is the user's own.
+    bool GuardDataFolder();
+
     instance::InstanceGuard *m_instance = nullptr;
+    instance::InstanceGuard *m_folderLock = nullptr;
     bool m_shown = false;
 };
 
@@ -95,5 +100,7 @@ InstanceExit setInstanceExit(InstanceExit exitFunction);
 // The name of the single-instance lock (the application title); tests that
 // run side by side each take a name of their own.
 void setInstanceLockName(const QString &name);
+// The data folder the program is about to use, which no second copy may use.
+void setInstanceDataFolder(const QString &folder);
 
 extern TMainForm *MainForm;

@@ -54,8 +54,7 @@ const WordFill kApplication[] = {
 const WordFill kCertificate[] = {
     {"item_3", T::Text, nullptr, 46},
     {"item_9", T::Text, nullptr, 46},
-    // The applied-technology list names the form whatever the category.
-    {"item_21", T::Option},
+    {"item_21", T::EvaluationForm},
     {"item_130", T::Text, nullptr, 46},
     {"item_34_y", T::DateYear, "item_34"},
     {"item_34_m", T::DateMonth, "item_34"},

@@ -5,11 +5,13 @@
 #include "UnitDM.h"
 #include "WordText.h"
 #include "db/DbfFile.h"
+#include "text/Gbk.h"
 #include "ui/MessageBox.h"
 #include "word/Application.h"
 #include "word/WordError.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -102,6 +104,13 @@ std::optional<QString> fillText(const WordFill &f)
         return SecrecyMark().first;
     case WordText::SecrecyLevel:
         return SecrecyMark().second;
+    case WordText::EvaluationForm:
+        // The categories have lists of their own: 评审 and 结题 are no
+        // applied-technology forms, and 4 and 6 mean nothing there.
+        return CodeText(DM->Tblzdxx,
+                        gbk::trim(RecordText(QStringLiteral("item_cglb"))) == QLatin1String("1") ? QStringLiteral("item_21")
+                                                                                                : QStringLiteral("item_21_l"),
+                        value());
     case WordText::Rows:
         break;
     }
@@ -219,13 +228,18 @@ void ExportToWord(const std::vector<WordDocumentFills> &documents)
         std::vector<word::Application *> shownTogether;
         for (const auto &app : instances)
             shownTogether.push_back(app.get());
+        // The user looks for what did not open: the folder on a line of its
+        // own, then the files' names.
+        QString folder;
         QStringList unopened;
         for (const word::Application::Shown &s : word::showDocuments(shownTogether))
-            if (!s.opened)
-                unopened << QDir::toNativeSeparators(s.path);
+            if (!s.opened) {
+                folder = QFileInfo(s.path).absolutePath();
+                unopened << QFileInfo(s.path).fileName();
+            }
         if (!unopened.isEmpty())
-            ui::messageBox(QString::fromUtf8("Word文档已保存，但无法用本机的文字处理程序打开：\r\n")
-                               + unopened.join(QStringLiteral("\r\n")),
+            ui::messageBox(QString::fromUtf8("Word文档已保存，但无法用本机的文字处理程序打开：\r\n文件夹：%1\r\n文件：%2")
+                               .arg(QDir::toNativeSeparators(folder), unopened.join(QStringLiteral("\r\n　　　"))),
                            kCaption, ui::MB_OK | ui::MB_ICONWARNING);
     } catch (const word::WordError &e) {
         ui::showError(e.message());

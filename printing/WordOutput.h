@@ -36,6 +36,7 @@ enum class WordText {
     RegistrationDate,
     SecrecyMark,
     SecrecyLevel,     // filled only together with the mark "1"
+    EvaluationForm,   // CodeText of the field from the evaluation forms of the record's category
     Rows,             // a row list: rows
 };
 

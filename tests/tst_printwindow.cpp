@@ -3,6 +3,7 @@
 // and prints, the print requests of the section and full prints, the child
 // tables left filtered to the printed record, and the records that open nothing.
 #include "AppFixture.h"
+#include "FakeDesktopOpener.h"
 #include "Captions.h"
 #include "Patents.h"
 #include "Records.h"
@@ -13,6 +14,7 @@
 #include "report/Printing.h"
 #include "text/Utf8.h"
 #include "ui/Clock.h"
+#include "ui/DesktopOpener.h"
 #include "ui/Seam.h"
 
 #include <QApplication>
@@ -129,6 +131,7 @@ private slots:
     void wordButtonsWriteTheirFamily();
     void rowsLeftOutToldOncePerVisitAndPreviewsFillTheScreen();
     void coverAndBodyWrittenAsAPair();
+    void documentsTheDesktopCannotOpenAreNamed();
 };
 
 void TestPrintWindow::eachCategoryReachesItsPanelsAndWordButtons()
@@ -438,6 +441,43 @@ void TestPrintWindow::coverAndBodyWrittenAsAPair()
     QVERIFY(app.boxes().last().text.contains(u("无法写入文件")));
     QCOMPARE(app.openedDocuments().size(), 2);
     QCOMPARE(everything(), before);
+}
+
+// With no program for .docx files the desktop's opener fails: the user is
+// told where the saved documents are, by folder and file name.
+void TestPrintWindow::documentsTheDesktopCannotOpenAreNamed()
+{
+    AppFixture app;
+    showComplete({{"2005000001", "1", u("应用成果")}});
+    selectRecord(0, "2005000001");
+    ui::HandlerOverride<ui::Clock> clock(ui::setClock, [] { return QDateTime(QDate(2006, 12, 30), QTime(9, 5, 7)); });
+    ui::HandlerOverride<ui::DocumentOpener> desktop(ui::setDocumentOpener, {});
+    const QString folder = QDir::toNativeSeparators(app.documentsDir());
+    {
+        FakeDesktopOpener noProgram(3);
+        app.boxes().clear();
+        openPrintWindow(app, [] { PrintForm->YY_Button->click(); });
+        QCOMPARE(app.boxes().texts(),
+                 QStringList({u("您确定输出word文档吗？\r\n"),
+                              u("Word文档已保存，但无法用本机的文字处理程序打开：\r\n文件夹：%1\r\n"
+                                "文件：应用技术封面 20061230-090507.docx\r\n"
+                                "　　　应用技术登记表 20061230-090507.docx").arg(folder)}));
+        QCOMPARE(app.boxes().last().caption, u("提示"));
+        QCOMPARE(noProgram.calls().size(), 2);
+        for (const QString &path : noProgram.calls())
+            QVERIFY2(QFileInfo(path).isFile() && QFileInfo(path).absolutePath() == QFileInfo(app.documentsDir()).absoluteFilePath(),
+                     qPrintable(path));
+
+        openPrintWindow(app, [] { PrintForm->Button6->click(); });
+        QCOMPARE(app.boxes().last().text,
+                 u("Word文档已保存，但无法用本机的文字处理程序打开：\r\n文件夹：%1\r\n"
+                   "文件：科学技术成果鉴定证书 20061230-090507.docx").arg(folder));
+    }
+    FakeDesktopOpener opens(0);
+    app.boxes().clear();
+    openPrintWindow(app, [] { PrintForm->Button5->click(); });
+    QCOMPARE(app.boxes().texts(), QStringList{u("您确定输出word文档吗？\r\n")});
+    QCOMPARE(opens.calls().size(), 1);
 }
 
 QTEST_MAIN(TestPrintWindow)

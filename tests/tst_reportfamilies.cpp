@@ -408,6 +408,7 @@ private slots:
     void appliedTechnologyPagesShowTheRecord();
     void basicTheoryAndSoftSciencePagesShowTheRecord();
     void amountsShrinkRatherThanBreak();
+    void longestKeywordsStayInsideTheirRow();
 };
 
 void TestReportFamilies::everyPageHasTheOptionsItsPreparationMarks()
@@ -653,6 +654,42 @@ void TestReportFamilies::amountsShrinkRatherThanBreak()
         }
         QCOMPARE(pages[0].item("DB_ITEM_144")->font.size, 9.0);
         QCOMPARE(faultsOf(pages[0]), QStringList());
+    }
+}
+
+// The keyword edits take 198 bytes each: 99 Chinese characters in a frame of
+// one row, or as many letters in words.
+void TestReportFamilies::longestKeywordsStayInsideTheirRow()
+{
+    AppFixture app;
+    const QString chinese = fullText(198, u("高温防护涂层"));
+    QString words;
+    while (words.size() + 8 <= 198)
+        words += "coating ";
+    words = words.trimmed();
+    // The column holds 200 bytes: one keyword of 198, or three of 64.
+    const QList<QStringList> keywordSets = {
+        {chinese, QString(), QString()},
+        {words, QString(), QString()},
+        {chinese.left(32), chinese.mid(32, 32), chinese.mid(64, 32)},
+    };
+    PrintReports p;
+    for (const auto &[key, category, cls] : {std::tuple{kKey, "1", RC::TyyPrint03}, {"2006000002", "3", RC::TrjPrint03}}) {
+        addRecord(key, category, u("纳米复合涂层"));
+        for (const QStringList &keywords : keywordSets) {
+            setFields(key, {{"ITEM_14", QStringList(keywords).join(';')}});
+            selectRecord(key);
+            const QVector<Page> pages = p.PrepareReport(cls).run();
+            for (int i = 0; i < 3; ++i) {
+                const PageItem *item = pages[0].item(QString("item_14_%1").arg(i + 1));
+                QVERIFY(item);
+                // Nothing lost to the wrap but the blanks where lines break.
+                QCOMPARE(item->lines.join(QString()).remove(' '), QString(keywords[i]).remove(' '));
+                QVERIFY2(item->lines.size() * item->lineHeight <= item->textRect().height() + kEps,
+                         qPrintable(QString("%1 %2: %3 lines").arg(ReportClassName(cls), item->name).arg(item->lines.size())));
+            }
+            QCOMPARE(faultsOf(pages[0]), QStringList());
+        }
     }
 }
 

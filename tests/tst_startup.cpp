@@ -235,12 +235,44 @@ void TestStartup::secondInstanceEndsSilently()
     AppFixture app;
     exits = 0;
     setInstanceExit(countExit);
+    auto restore = qScopeGuard([&] {
+        setInstanceExit(nullptr);
+        setInstanceDataFolder(app.dataDir());
+    });
+    // The same user's copy on the same folder: the first is on the screen.
     {
         TMainForm second;
         QCOMPARE(exits, 1);
     }
-    setInstanceExit(nullptr);
     QCOMPARE(app.boxes().count(), 0);
+
+    // The same user's copy on another folder runs beside it.
+    TempDir other;
+    setInstanceDataFolder(other.path());
+    {
+        TMainForm onOther;
+        QCOMPARE(exits, 1);
+    }
+
+    // Another user's copy on this folder (the user's own lock is another
+    // one) is told why it cannot start, and ends.
+    setInstanceDataFolder(app.dataDir());
+    setInstanceLockName(QStringLiteral("corvane-test-other-user-%1").arg(QCoreApplication::applicationPid()));
+    {
+        TMainForm byOtherUser;
+        QCOMPARE(exits, 2);
+    }
+    QCOMPARE(app.boxes().count(), 1);
+    QVERIFY2(app.boxes().last().text.contains(QDir::toNativeSeparators(QFileInfo(app.dataDir()).canonicalFilePath())),
+             qPrintable(app.boxes().last().text));
+    QCOMPARE(app.boxes().last().icon(), ui::MB_ICONSTOP);
+    // Once the first copy ends, the folder is free for the other user.
+    destroyApplication();
+    {
+        TMainForm afterwards;
+        QCOMPARE(exits, 2);
+    }
+    createApplication(app.dataDir());
 }
 
 void TestStartup::windowsOfStartUp()

@@ -1,3 +1,4 @@
+#include "FakeDesktopOpener.h"
 #include "db/DbError.h"
 #include "ui/BitBtn.h"
 #include "ui/Clock.h"
@@ -22,6 +23,7 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+#include <csignal>
 #include <stdexcept>
 
 using namespace ui;
@@ -70,6 +72,7 @@ private slots:
     void guardedButtonsKeepWorkingAfterAnError();
     void scriptedModalsWorkTheWindow();
     void choosersClockAndOpenerAreReplaceable();
+    void desktopOpenerAnswersByItsExitStatus();
     void bitBtnKindsSetGlyphAndCaption();
     void fixedWindowKeepsItsSize();
 };
@@ -333,6 +336,39 @@ void TestUi::choosersClockAndOpenerAreReplaceable()
     });
     QVERIFY(!openDocument(QStringLiteral("/tmp/登记表.docx")));
     QCOMPARE(opened, QStringList({"/tmp/登记表.docx"}));
+}
+
+// The desktop's opener is run and its answer waited for: one that finds no
+// program for the file ends with a failure, which must not count as opened.
+void TestUi::desktopOpenerAnswersByItsExitStatus()
+{
+    const QString document = QStringLiteral("/tmp/成果 登记表.docx");
+    {
+        FakeDesktopOpener noProgram(3);
+        QVERIFY(!openDocument(document));
+        QCOMPARE(noProgram.calls(), QStringList{document});
+    }
+    {
+        FakeDesktopOpener opens(0);
+        QVERIFY(openDocument(document));
+        QCOMPARE(opens.calls(), QStringList{document});
+    }
+    {
+        // An opener that stays with the program it started has found one;
+        // it is left running.
+        FakeDesktopOpener staying(FakeDesktopOpener::kStaysRunning);
+        QVERIFY(openDocument(document));
+        const qint64 pid = staying.runningPid();
+        QVERIFY(pid > 0);
+        QCOMPARE(::kill(pid_t(pid), 0), 0);
+        ::kill(pid_t(pid), SIGKILL);
+    }
+    const QByteArray path = qgetenv("PATH");
+    TempDir empty;
+    qputenv("PATH", QFile::encodeName(empty.path()));
+    const bool openedWithout = openDocument(document);
+    qputenv("PATH", path);
+    QVERIFY(!openedWithout);
 }
 
 void TestUi::bitBtnKindsSetGlyphAndCaption()

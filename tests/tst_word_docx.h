@@ -98,4 +98,64 @@ inline QStringList problems(const QString &path)
     return out;
 }
 
+// The document part of the file at path, namespaces kept.
+inline QDomDocument documentXml(const QString &path)
+{
+    QDomDocument doc;
+    QuaZip zip(path);
+    if (zip.open(QuaZip::mdUnzip) && zip.setCurrentFile("word/document.xml")) {
+        QuaZipFile f(&zip);
+        if (f.open(QIODevice::ReadOnly))
+            doc.setContent(f.readAll(), true);
+    }
+    return doc;
+}
+
+inline QString textOf(const QDomElement &e)
+{
+    QString out;
+    const QDomNodeList texts = e.elementsByTagNameNS(W, "t");
+    for (int i = 0; i < texts.size(); ++i)
+        out += texts.at(i).toElement().text();
+    return out;
+}
+
+// What keeps the pages of the document at path from coming out as laid
+// out: a page break in a paragraph of its own (after a table that fills its
+// page it leaves an empty one), a heading that does not start its page or
+// is not kept with its table, a long text whose row may not run on over a
+// page and so leaves its heading alone.
+inline QStringList pageFaults(const QString &path, const QStringList &headings, const QStringList &longTexts)
+{
+    QStringList out;
+    const QDomDocument doc = documentXml(path);
+    for (const QDomElement &br : elements(doc, "br"))
+        if (br.attributeNS(W, "type") == "page")
+            out << "a page break in a paragraph of its own before \"" + textOf(br.parentNode().parentNode().nextSiblingElement()) + "\"";
+    for (const QString &heading : headings) {
+        bool starts = false, found = false;
+        for (const QDomElement &p : elements(doc, "p"))
+            if (p.parentNode().localName() == "body" && textOf(p) == heading) {
+                found = true;
+                starts = !p.elementsByTagNameNS(W, "pageBreakBefore").isEmpty();
+            }
+        if (!found || !starts)
+            out << QString("\"%1\" %2").arg(heading, found ? "does not start a page" : "is missing");
+    }
+    for (const QDomElement &p : elements(doc, "p"))
+        if (p.parentNode().localName() == "body" && !textOf(p).isEmpty() && p.nextSiblingElement().localName() == "tbl"
+            && p.elementsByTagNameNS(W, "keepNext").isEmpty())
+            out << "\"" + textOf(p) + "\" may stay behind alone when its table starts the next page";
+    for (const QString &bookmark : longTexts)
+        for (const QDomElement &b : elements(doc, "bookmarkStart"))
+            if (b.attributeNS(W, "name") == bookmark) {
+                QDomNode row = b;
+                while (!row.isNull() && row.localName() != "tr")
+                    row = row.parentNode();
+                if (row.isNull() || !row.toElement().elementsByTagNameNS(W, "cantSplit").isEmpty())
+                    out << "the row of " + bookmark + " cannot run on over a page";
+            }
+    return out;
+}
+
 } // namespace docx

@@ -23,6 +23,8 @@ const QString kCertificate = u"科学技术成果鉴定证书.dotx"_s;
 const QString kTitle = u"稀土永磁同步电机高效节能控制技术研究与应用"_s; // 42 bytes
 const QString kUnit = u"华东电机研究所"_s;
 const QString kEvaluator = u"省科学技术厅"_s;
+const QHash<QString, std::pair<QString, QString>> kEvaluationForm = {
+    {"1", {"1", u"鉴定"_s}}, {"2", {"6", u"结题"_s}}, {"3", {"4", u"评审"_s}}};
 
 void setFields(const Fields &fields)
 {
@@ -40,8 +42,9 @@ void addFullRecord(const QString &category)
         {"ITEM_41_2", "13800000000"}, {"ITEM_37", u"上海市长宁路100号"_s}, {"ITEM_126", "01;19;"}, {"ITEM_140", "1"},
         {"ITEM_1", "3"}, {"ITEM_13_1", u"第一段说明。\r\n第二段：A&B <C>。"_s}, {"ITEM_13_2", u"推广前景"_s},
         {"ITEM_13_3", u"技术文件目录"_s}, {"ITEM_133", u"测试报告"_s}, {"ITEM_303", u"鉴定意见"_s},
-        // The applied-technology list of forms has no 评审 (4) of the other categories.
-        {"ITEM_21", category == "1" ? "1" : "4"}, {"ITEM_34", "2006.05.20"}, {"ITEM_302", "2006.06.18"},
+        // Each category names its forms from its own list: 鉴定 (1) is applied
+        // technology's, 结题 (6) and 评审 (4) are the others'.
+        {"ITEM_21", kEvaluationForm.value(category).first}, {"ITEM_34", "2006.05.20"}, {"ITEM_302", "2006.06.18"},
         {"ITEM_2", "2"}, {"ITEM_125", "03;"}, {"ITEM_32", "2"}, {"ITEM_33", "2"},
     });
 }
@@ -70,10 +73,10 @@ Texts expectedApplication(int persons)
     return t;
 }
 
-Texts expectedCertificate(bool applied, int units, int persons, int committee)
+Texts expectedCertificate(const QString &category, int units, int persons, int committee)
 {
     Texts t = {
-        {"item_3", kTitle + "\r"}, {"item_9", kUnit + "\r"}, {"item_21", applied ? u"鉴定"_s : QString()},
+        {"item_3", kTitle + "\r"}, {"item_9", kUnit + "\r"}, {"item_21", kEvaluationForm.value(category).second},
         {"item_130", kEvaluator + "\r"}, {"item_34_y", "2006"}, {"item_34_m", "05"}, {"item_34_d", "20"},
         {"item_302_y", "2006"}, {"item_302_m", "06"}, {"item_302_d", "18"},
         {"item_13_1", u"第一段说明。\r第二段：A&B <C>。"_s}, {"item_13_2", u"推广前景"_s},
@@ -132,6 +135,7 @@ void TestWordAppraisal::fullRecordFillsEveryBookmark_data()
 {
     QTest::addColumn<QString>("category");
     QTest::newRow("applied technology") << "1";
+    QTest::newRow("soft science") << "2";
     QTest::newRow("basic theory") << "3";
 }
 
@@ -144,8 +148,16 @@ void TestWordAppraisal::fullRecordFillsEveryBookmark()
     selectRecord(kKey);
 
     compareFills(exported(app, AppraisalDocument::application), expectedApplication(3), kApplication);
-    compareFills(exported(app, AppraisalDocument::certificate), expectedCertificate(category == "1", 2, 3, 2),
+    QCOMPARE(docx::pageFaults(app.openedDocuments().last(), {u"三、简要技术说明"_s, u"五、主要研制人员"_s},
+                              {"item_13_1", "item_13_3"}),
+             QStringList());
+    compareFills(exported(app, AppraisalDocument::certificate), expectedCertificate(category, 2, 3, 2),
                  kCertificate);
+    QCOMPARE(docx::pageFaults(app.openedDocuments().last(),
+                              {u"简要技术说明"_s, u"主要技术文件目录及来源"_s, u"鉴定意见"_s, u"完成单位情况"_s,
+                               u"主要研制人员名单"_s, u"鉴定委员会名单"_s, u"成果登记信息"_s},
+                              {"item_13_1", "item_13_2", "item_13_3", "item_133", "item_303"}),
+             QStringList());
     // Each export asked once and had nothing more to say.
     QCOMPARE(app.boxes().texts(), QStringList(2, u"您确定输出word文档吗？\r\n"_s));
     QCOMPARE(app.boxes().last().caption, u"提示"_s);
@@ -184,7 +196,7 @@ void TestWordAppraisal::rowListsStopAtTheirCaps()
     QCOMPARE(app.boxes().last().text, u"“成果完成人员名单”只能写入15人，本成果有20人，其余5人没有写入。"_s);
 
     const Texts certificate = exported(app, AppraisalDocument::certificate);
-    compareFills(certificate, expectedCertificate(true, 7, 15, 15), kCertificate);
+    compareFills(certificate, expectedCertificate("1", 7, 15, 15), kCertificate);
     QVERIFY(!certificate.contains("item_170_8") && !certificate.contains("item_180_16")
             && !certificate.contains("item_191_16"));
     QCOMPARE(app.boxes().last().text, u"“合作完成单位”只能写入7个，本成果有9个，其余2个没有写入。\r\n"

@@ -218,6 +218,11 @@ void TestWordRegistration::everyBookmarkHoldsItsText()
     QCOMPARE(QFileInfo(s.opened[0]).fileName(), QFileInfo(cover).completeBaseName() + " 20061230-100000.docx");
     compareFills(readBack(s.opened[0], s.dataFile(cover)), expectedCover(applied, bodyText), cover);
     compareFills(readBack(s.opened[1], s.dataFile(body)), expectedBody(applied, bodyText, 3, 2, 2, 2), body);
+    // Each part starts its page with its heading; the description runs on.
+    QCOMPARE(docx::pageFaults(s.opened[1], {u"成果简介（简要技术说明与应用前景）"_s, u"批准登记单位意见"_s,
+                                            u"成果完成人员名单"_s, u"评价委员会名单"_s},
+                              {"item_13_1"}),
+             QStringList());
 
     // The exports leave the child tables filtered to the record.
     QCOMPARE(DM->TblCgwcr->filter(), u"item_4='2006000001' and item_dqdm='.'"_s);

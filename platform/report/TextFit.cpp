@@ -15,6 +15,7 @@ constexpr qreal kMeasureDpi = kLayoutDpi;
 constexpr qreal kMmPerPx = 25.4 / kMeasureDpi;
 constexpr qreal kMinSize = 5;
 constexpr int kMinStretch = 50; // percent
+constexpr qreal kLastResortSize = 1; // points; only a text far too long for its frame gets here
 constexpr qreal kLineSpacing = 1.3; // em; forms are set close
 constexpr qreal kSlack = 0.01;      // mm of rounding allowed when comparing
 
@@ -99,45 +100,79 @@ QStringList wrapText(const QString &text, const FontStyle &style, qreal size, qr
     return out;
 }
 
-FittedText fitText(const QString &text, const FontStyle &style, const QSizeF &box)
+namespace {
+
+// Words wrapped into the box at the style's size and stretch; true when
+// their lines fit its height. One line always counts as fitting: it shows
+// at the font's size, however low the box.
+bool wrapInto(FittedText &out, const QString &text, const FontStyle &style, qreal size, const QSizeF &box)
+{
+    out.size = size;
+    out.stretch = style.stretch;
+    out.lineHeight = lineHeight(style, size);
+    if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))
+        && textWidth(text, style, size) <= box.width() + kSlack)
+        out.lines = QStringList{text};
+    else
+        out.lines = wrapText(text, style, size, box.width());
+    return out.lines.size() == 1 || out.lines.size() * out.lineHeight <= box.height() + kSlack;
+}
+
+FittedText fitNumber(const QString &text, const FontStyle &style, const QSizeF &box)
 {
     FittedText out;
-    if (text.isEmpty()) {
-        out.size = style.size;
-        out.lineHeight = lineHeight(style, style.size);
-        return out;
-    }
-    const bool whole = keptWhole(text);
+    out.lines = QStringList{text};
     for (qreal size = style.size;; size -= 0.5) {
         out.size = size;
         out.lineHeight = lineHeight(style, size);
-        const bool last = size - 0.5 < qMin(kMinSize, style.size);
-        if (whole) {
-            out.lines = QStringList{text};
-            const qreal width = textWidth(text, style, size);
-            if (width <= box.width() + kSlack)
-                return out;
-            if (last) {
-                // Narrower letters rather than a broken number.
-                FontStyle narrow = style;
-                narrow.stretch = std::max(kMinStretch, int(100 * box.width() / width));
-                while (narrow.stretch > kMinStretch && textWidth(text, narrow, size) > box.width() + kSlack)
-                    --narrow.stretch;
-                out.stretch = narrow.stretch;
-                return out;
-            }
-            continue;
-        }
-        if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))
-            && textWidth(text, style, size) <= box.width() + kSlack) {
-            out.lines = QStringList{text};
-        } else {
-            out.lines = wrapText(text, style, size, box.width());
-        }
-        // One line always shows at the font's size, however low the box.
-        if (out.lines.size() == 1 || out.lines.size() * out.lineHeight <= box.height() + kSlack || last)
+        const qreal width = textWidth(text, style, size);
+        if (width <= box.width() + kSlack)
             return out;
+        if (size - 0.5 < qMin(kMinSize, style.size)) {
+            // Narrower letters rather than a broken number.
+            FontStyle narrow = style;
+            narrow.stretch = std::max(kMinStretch, int(100 * box.width() / width));
+            while (narrow.stretch > kMinStretch && textWidth(text, narrow, size) > box.width() + kSlack)
+                --narrow.stretch;
+            out.stretch = narrow.stretch;
+            return out;
+        }
     }
+}
+
+// Words wrap first, then shrink to the smallest size that still reads, then
+// take narrower letters and, only when even that is not enough, smaller
+// ones still: a text never runs out of its frame into the next row.
+FittedText fitWords(const QString &text, const FontStyle &style, const QSizeF &box)
+{
+    FittedText out;
+    const qreal smallest = qMin(kMinSize, style.size);
+    for (qreal size = style.size; size >= smallest; size -= 0.5)
+        if (wrapInto(out, text, style, size, box))
+            return out;
+    FontStyle narrow = style;
+    for (narrow.stretch = std::min(style.stretch, 100) - 5; narrow.stretch >= kMinStretch; narrow.stretch -= 5)
+        if (wrapInto(out, text, narrow, smallest, box))
+            return out;
+    narrow.stretch = kMinStretch;
+    for (qreal size = smallest - 0.5; size >= kLastResortSize; size -= 0.5)
+        if (wrapInto(out, text, narrow, size, box))
+            return out;
+    return out;
+}
+
+} // namespace
+
+FittedText fitText(const QString &text, const FontStyle &style, const QSizeF &box)
+{
+    if (text.isEmpty()) {
+        FittedText out;
+        out.size = style.size;
+        out.stretch = style.stretch;
+        out.lineHeight = lineHeight(style, style.size);
+        return out;
+    }
+    return keptWhole(text) ? fitNumber(text, style, box) : fitWords(text, style, box);
 }
 
 FittedText flowText(const QString &text, const FontStyle &style, qreal width)

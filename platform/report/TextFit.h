@@ -33,7 +33,9 @@ qreal textWidth(const QString &text, const FontStyle &style, qreal size);
 QStringList wrapText(const QString &text, const FontStyle &style, qreal size, qreal width);
 
 // The text in the box: one line when it fits, else wrapped, and when the
-// lines are too many for the box the font shrinks (to 5 points at least).
+// lines are too many for the box the font shrinks to 5 points; still too
+// many, the letters are narrowed (to half their width) and, as a last
+// resort, set smaller still, so words never run out of their box.
 // A text without blanks and without Chinese (a number, a code, a date) is
 // never wrapped: it shrinks to fit the box's width, and when it is still too
 // wide at the smallest size its letters are narrowed.

@@ -6,7 +6,9 @@
 
 namespace ui {
 
-// False when the desktop could not open it.
+// False when the desktop could not open it: no opener, or one that ended
+// with a failure (no program for such files). Waits a few seconds at most
+// for the opener's answer; the window repaints meanwhile.
 bool openDocument(const QString &path);
 
 using DocumentOpener = std::function<bool(const QString &path)>;

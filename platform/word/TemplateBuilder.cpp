@@ -33,6 +33,7 @@ struct Format
     bool bold = false;
     QString align;   // "center", "right" or empty
     bool top = false; // a cell's text at its top rather than its middle
+    bool keepNext = false; // on the page of what follows (a heading with its table)
 };
 
 // Leading "key=value" and flag tokens of rest that are among allowed; rest
@@ -64,7 +65,8 @@ public:
         m_xml.writeStartElement(W, QStringLiteral("body"));
     }
 
-    void statement(int line, const QString &text);
+    // next: the statement that follows, empty at the end.
+    void statement(int line, const QString &text, const QString &next);
     Package finish();
 
 private:
@@ -80,7 +82,7 @@ private:
     void runs(const QString &text, const Format &f);
     void bookmark(const QString &name);
     void startTable(const QList<double> &widths, const Format &f);
-    void row(const QString &cells, double height, int number, bool head);
+    void row(const QString &cells, double height, int number, bool head, bool split);
     void endTable();
 
     QByteArray m_document;
@@ -92,6 +94,10 @@ private:
     QSet<QString> m_bookmarks;
     bool m_inTable = false;
     bool m_lastWasTable = false;
+    // A page break waits for the paragraph that starts the new page: a break
+    // in a paragraph of its own after a table that fills its page would
+    // leave an empty page.
+    bool m_breakPending = false;
     QList<double> m_widths;
     Format m_tableFormat;
 };
@@ -116,7 +122,7 @@ Format Builder::format(QString &rest, const QString &align)
     return f;
 }
 
-void Builder::statement(int line, const QString &text)
+void Builder::statement(int line, const QString &text, const QString &next)
 {
     m_line = line;
     QString rest = text.trimmed();
@@ -135,10 +141,12 @@ void Builder::statement(int line, const QString &text)
                     fail(QString::fromUtf8("行数“%1”无效").arg(rest.left(sp)));
                 rest = sp < 0 ? QString() : rest.mid(sp + 1);
             }
-            const QMap<QString, QString> options = takeOptions(rest, {QStringLiteral("h"), QStringLiteral("head")});
+            const QMap<QString, QString> options =
+                takeOptions(rest, {QStringLiteral("h"), QStringLiteral("head"), QStringLiteral("split")});
             const double height = options.contains(QStringLiteral("h")) ? number(options.value(QStringLiteral("h")), "行高") : 0;
             for (int i = 1; i <= count; ++i)
-                row(rest, height, keyword == QLatin1String("rows") ? i : 0, options.contains(QStringLiteral("head")));
+                row(rest, height, keyword == QLatin1String("rows") ? i : 0, options.contains(QStringLiteral("head")),
+                    options.contains(QStringLiteral("split")));
         } else if (keyword == QLatin1String("end")) {
             endTable();
         } else {
@@ -159,28 +167,24 @@ void Builder::statement(int line, const QString &text)
             fail(QString::fromUtf8("font 需要字体和字号"));
         m_font = parts[0];
         m_size = number(parts[1], "字号");
-    } else if (keyword == QLatin1String("title")) {
-        Format f = format(rest, QStringLiteral("center"));
-        f.bold = true;
-        if (f.size == 0)
-            f.size = 22;
-        paragraph(rest, f);
-    } else if (keyword == QLatin1String("center") || keyword == QLatin1String("right")) {
-        const Format f = format(rest, keyword);
-        paragraph(rest, f);
-    } else if (keyword == QLatin1String("para")) {
-        const Format f = format(rest, QString());
+    } else if (keyword == QLatin1String("title") || keyword == QLatin1String("center") || keyword == QLatin1String("right")
+               || keyword == QLatin1String("para")) {
+        Format f = format(rest, keyword == QLatin1String("para") ? QString()
+                                : keyword == QLatin1String("right") ? keyword
+                                                                    : QStringLiteral("center"));
+        if (keyword == QLatin1String("title")) {
+            f.bold = true;
+            if (f.size == 0)
+                f.size = 22;
+        }
+        // A text just before a table heads it: it never stays behind alone
+        // at the foot of a page.
+        f.keepNext = next.section(QLatin1Char(' '), 0, 0) == QLatin1String("table");
         paragraph(rest, f);
     } else if (keyword == QLatin1String("blank")) {
         paragraph(QString(), Format());
     } else if (keyword == QLatin1String("pagebreak")) {
-        m_xml.writeStartElement(W, QStringLiteral("p"));
-        m_xml.writeStartElement(W, QStringLiteral("r"));
-        m_xml.writeEmptyElement(W, QStringLiteral("br"));
-        m_xml.writeAttribute(W, QStringLiteral("type"), QStringLiteral("page"));
-        m_xml.writeEndElement();
-        m_xml.writeEndElement();
-        m_lastWasTable = false;
+        m_breakPending = true;
     } else if (keyword == QLatin1String("table")) {
         Format f;
         QList<double> widths;
@@ -216,6 +220,12 @@ void Builder::paragraph(const QString &text, const Format &f)
 {
     m_xml.writeStartElement(W, QStringLiteral("p"));
     m_xml.writeStartElement(W, QStringLiteral("pPr"));
+    if (f.keepNext)
+        m_xml.writeEmptyElement(W, QStringLiteral("keepNext"));
+    if (m_breakPending) {
+        m_xml.writeEmptyElement(W, QStringLiteral("pageBreakBefore"));
+        m_breakPending = false;
+    }
     if (!f.align.isEmpty()) {
         m_xml.writeEmptyElement(W, QStringLiteral("jc"));
         m_xml.writeAttribute(W, QStringLiteral("val"), f.align);
@@ -280,6 +290,10 @@ void Builder::runs(const QString &text, const Format &f)
 
 void Builder::startTable(const QList<double> &widths, const Format &f)
 {
+    // A table cannot carry the break itself: an empty paragraph on the new
+    // page does.
+    if (m_breakPending)
+        paragraph(QString(), Format());
     m_inTable = true;
     m_widths = widths;
     m_tableFormat = f;
@@ -320,11 +334,12 @@ void Builder::startTable(const QList<double> &widths, const Format &f)
     m_xml.writeEndElement();
 }
 
-void Builder::row(const QString &cells, double height, int number, bool head)
+void Builder::row(const QString &cells, double height, int number, bool head, bool split)
 {
     m_xml.writeStartElement(W, QStringLiteral("tr"));
     m_xml.writeStartElement(W, QStringLiteral("trPr"));
-    m_xml.writeEmptyElement(W, QStringLiteral("cantSplit"));
+    if (!split)
+        m_xml.writeEmptyElement(W, QStringLiteral("cantSplit"));
     if (head)
         m_xml.writeEmptyElement(W, QStringLiteral("tblHeader"));
     if (height > 0) {
@@ -403,8 +418,9 @@ Package Builder::finish()
 {
     if (m_inTable)
         fail(QString::fromUtf8("表格没有以 end 结束"));
-    // Word wants a paragraph between a table and the end of the section.
-    if (m_lastWasTable)
+    // Word wants a paragraph between a table and the end of the section; a
+    // break at the end starts an empty last page.
+    if (m_lastWasTable || m_breakPending)
         paragraph(QString(), Format());
 
     QXmlStreamWriter &x = m_xml;
@@ -480,17 +496,21 @@ Package Builder::finish()
 
 Package buildTemplate(const QString &description)
 {
-    Builder builder;
+    struct Statement
+    {
+        int line;
+        QString text;
+    };
+    QList<Statement> statements;
     const QStringList lines = description.split(QLatin1Char('\n'));
     for (int i = 0; i < lines.size(); ++i) {
-        QString line = lines[i];
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        const QString trimmed = line.trimmed();
-        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
-            continue;
-        builder.statement(i + 1, trimmed);
+        const QString trimmed = lines[i].trimmed();
+        if (!trimmed.isEmpty() && !trimmed.startsWith(QLatin1Char('#')))
+            statements.append({i + 1, trimmed});
     }
+    Builder builder;
+    for (qsizetype i = 0; i < statements.size(); ++i)
+        builder.statement(statements[i].line, statements[i].text, i + 1 < statements.size() ? statements[i + 1].text : QString());
     return builder.finish();
 }
 

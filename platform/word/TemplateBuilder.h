@@ -7,9 +7,10 @@
 //   title 科技成果登记表            centred, bold, large
 //   center|para|right [size=N] [bold] text
 //   blank                           an empty paragraph
-//   pagebreak
+//   pagebreak                       what follows starts a new page
 //   table 30 50 30 60 [size=N]      column widths in mm; rows follow until "end"
-//   row [h=MM] [head] cell | …      a row at least MM high; a head row repeats on every page
+//   row [h=MM] [head] [split] cell | …  a row at least MM high; a head row repeats on every
+//                                   page; a split row may run on over a page (a long text)
 //   rows N [h=MM] cell | cell …     N rows, each "#" in them replaced by the row's number
 //   end
 //
