@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <functional>
 #include <sys/stat.h>
@@ -24,33 +23,37 @@ namespace {
 
 // Writes a new file beside `path` under a scratch name through `write`
 // (given the descriptor and that name), with the mode of the file open as
-// `modeOf`, and renames it over `path` only when complete: a crash before the
-// rename leaves the scratch copy, which the next start removes. `failure`
-// words an error with the table's name and the reason.
+// `modeOf`, and puts it in place of `path` only when complete and synced: a
+// crash before leaves the scratch copy, which the next start removes; a
+// failure removes it at once and leaves `path` as it was. `failure` words an
+// error with the table's name and the reason.
 void replaceFile(const QString &path, int modeOf, const QString &failure,
                  const std::function<void(int, const QString &)> &write)
 {
     const QString temp = QFileInfo(path).absolutePath() + QStringLiteral("/~pack-") + shortName(path);
-    const QByteArray tempName = QFile::encodeName(temp);
-    const int out = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const auto refused = [&] {
+        const int error = errno;
+        return DbError(failure.arg(shortName(path), disk::failureReason(error)), error);
+    };
+    int out = disk::create(temp);
     if (out < 0)
-        throw DbError(failure.arg(shortName(path), QString::fromLocal8Bit(strerror(errno))));
+        throw refused();
     try {
         write(out, temp);
         struct stat st;
         if (::fstat(modeOf, &st) == 0)
             ::fchmod(out, st.st_mode & 07777);
-        if (::fsync(out) != 0 || ::close(out) != 0)
+        const int closing = out;
+        out = -1;
+        if (::close(closing) != 0)
             throw writeError(temp);
+        if (!disk::putInPlace(temp, path))
+            throw refused();
     } catch (...) {
-        ::close(out);
-        ::unlink(tempName.constData());
+        if (out >= 0)
+            ::close(out);
+        disk::remove(temp);
         throw;
-    }
-    if (::rename(tempName.constData(), QFile::encodeName(path).constData()) != 0) {
-        const QString why = QString::fromLocal8Bit(strerror(errno));
-        ::unlink(tempName.constData());
-        throw DbError(failure.arg(shortName(path), why));
     }
 }
 
@@ -194,10 +197,12 @@ void DbfFile::create(const QString &dir, const QString &name, const QVector<Colu
     QByteArray file = header + fields;
     file.append(kHeaderEnd).append(kEndOfFile);
 
+    // The memo file first: a table never stands without it.
     auto writeNew = [](const QString &path, const QByteArray &bytes) {
-        QSaveFile save(path);
-        if (!save.open(QIODevice::WriteOnly) || save.write(bytes) != bytes.size() || !save.commit())
-            throw DbError(QString::fromUtf8("无法建立表文件 %1：%2").arg(shortName(path), save.errorString()));
+        if (!disk::writeWhole(path, bytes)) {
+            const int error = errno;
+            throw DbError(QString::fromUtf8("无法建立表文件 %1：%2").arg(shortName(path), disk::failureReason(error)), error);
+        }
     };
     if (memo) {
         QFileInfo info(fileName);
