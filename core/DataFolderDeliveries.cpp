@@ -134,7 +134,6 @@ void deliverTable(const QString &dataDir, const TableSchema &s)
     db::DbfFile::forget(target);
     if (!db::disk::putInPlace(scratch, target)) {
         const int error = errno;
-        db::disk::remove(scratch);
         throw db::DbError(QString::fromUtf8("无法建立表文件 %1：%2").arg(s.fileName, db::disk::failureReason(error)), error);
     }
 }

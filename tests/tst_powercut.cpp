@@ -162,6 +162,15 @@ Files filesOf(const QString &dir)
     return out;
 }
 
+void writeFolder(const QString &dir, const Files &files)
+{
+    QDir().mkpath(dir);
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        QFile f(QDir(dir).filePath(it.key()));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(it.value()) == it.value().size());
+    }
+}
+
 // What a user relies on in the folder: each table's live rows (NO aside:
 // the list renumbers it outside any operation) and the bytes of every other
 // file but the engine's own (the journal, scratch copies).
@@ -237,7 +246,7 @@ QList<Files> cutStates(const PowerCutModel &model, std::mt19937 &random)
     QList<Files> out;
     if (std::pow(2.0, writes) * (names + 1) <= kSample) {
         for (quint64 mask = 0; mask < (quint64(1) << writes); ++mask) {
-            std::vector<bool> kept(static_cast<size_t>(writes));
+            std::vector<bool> kept(size_t(writes), false);
             for (int i = 0; i < writes; ++i)
                 kept[size_t(i)] = mask >> i & 1;
             for (int n = 0; n <= names; ++n)
@@ -249,7 +258,7 @@ QList<Files> cutStates(const PowerCutModel &model, std::mt19937 &random)
         for (const int n : {0, names})
             out << model.cut(std::vector<bool>(size_t(writes), all), n);
     while (out.size() < kSample) {
-        std::vector<bool> kept(static_cast<size_t>(writes));
+        std::vector<bool> kept(size_t(writes), false);
         for (int i = 0; i < writes; ++i)
             kept[size_t(i)] = random() & 1;
         out << model.cut(kept, int(random() % quint32(names + 1)));
@@ -306,11 +315,7 @@ void explore(const Recording &r, const QString &root)
                 continue;
             seen.insert(digest.result());
             const QString dir = QString("%1/%2").arg(root).arg(++states);
-            QDir().mkpath(dir);
-            for (auto it = files.cbegin(); it != files.cend(); ++it) {
-                QFile f(QDir(dir).filePath(it.key()));
-                QVERIFY(f.open(QIODevice::WriteOnly) && f.write(it.value()) == it.value().size());
-            }
+            writeFolder(dir, files);
             const QString where = QString("cut before change %1 of %2, %3 steps done").arg(i).arg(r.events.size()).arg(finished);
             const QStringList told = startOn(dir);
             QVERIFY2(told.isEmpty(), qPrintable(where + ": " + told.join(" / ")));
@@ -370,6 +375,28 @@ void emptyStaging(const QString &table)
     db::DbfFile::open(DataDir, table)->truncate();
 }
 
+// Runs a step on a folder holding `start`, failing it at fault point `failAt`
+// (none when 0); counts the points it passed and tells whether it threw.
+Files runFailing(const Files &start, const QString &dir, const std::function<void(const QString &)> &step, int failAt,
+                 int *points, bool *threw)
+{
+    writeFolder(dir, start);
+    *points = 0;
+    *threw = false;
+    db::setFaultHook([&](const char *) {
+        if (++*points == failAt)
+            throw db::DbError("injected");
+    });
+    try {
+        step(dir);
+    } catch (const db::DbError &) {
+        *threw = true;
+    }
+    db::setFaultHook({});
+    db::DbfFile::releaseUnused();
+    return filesOf(dir);
+}
+
 } // namespace
 
 class TestPowerCut : public QObject
@@ -385,6 +412,55 @@ private slots:
         QDir().mkpath(work.file("first"));
         const Recording r = record(work.file("first"), {[&] { prepareDataFolder(work.file("first")); }});
         explore(r, work.file("cuts"));
+    }
+
+    // The whole-file changes failed at every fault point they pass: each
+    // either says so and leaves every file as it was, or is done (a memo
+    // file not emptied holds only unused blocks); no scratch copy stays.
+    void failedAtEveryPoint()
+    {
+        WorkFolder work;
+        const QString live = work.file("live");
+        prepareDataFolder(live);
+        {
+            db::Table t;
+            t.setDatabaseName(live), t.setTableName("KJCGtemp"), t.open();
+            for (int i = 0; i < 3; ++i) {
+                t.append();
+                t.fieldByName("ITEM_13")->setAsString(u("公告%1").arg(i));
+                t.post();
+            }
+            t.deleteRecord();
+        }
+        db::DbfFile::releaseUnused();
+        Files start = filesOf(live);
+        const struct
+        {
+            const char *name;
+            std::function<void(const QString &)> step;
+        } steps[] = {
+            {"pack", [](const QString &dir) { db::DbfFile::open(dir, "KJCGtemp", true)->pack(); }},
+            {"empty", [](const QString &dir) { db::DbfFile::open(dir, "KJCGtemp")->truncate(); }},
+            {"create", [](const QString &dir) { db::DbfFile::create(dir, "made", {{"NOTE", 'M', 10, 0}}); }},
+            {"deliver", [](const QString &dir) { deliverTable(dir, *tableSchema("zdxx")); }},
+        };
+        start.remove("zdxx.dbf");
+        for (const auto &s : steps) {
+            int points = 0;
+            bool threw = false;
+            const QString doneDir = work.file(QString("%1-done").arg(s.name));
+            const Files done = runFailing(start, doneDir, s.step, 0, &points, &threw);
+            QVERIFY2(!threw && done != start && points > 0, s.name);
+            for (int n = 1; n <= points; ++n) {
+                const QString dir = work.file(QString("%1-%2").arg(s.name).arg(n));
+                int passed = 0;
+                const Files left = runFailing(start, dir, s.step, n, &passed, &threw);
+                const QString where = QString("%1 failed at %2 of %3").arg(s.name).arg(n).arg(points);
+                QVERIFY2(QDir(dir).entryList({"~*"}, QDir::Files).isEmpty(), qPrintable(where));
+                QVERIFY2(threw ? left == start : folderState(dir) == folderState(doneDir),
+                         qPrintable(where + (threw ? ": changed, though it failed" : ": said done, not done")));
+            }
+        }
     }
 
     // A code table replaced by the rows of an update file.

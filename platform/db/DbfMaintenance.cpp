@@ -111,16 +111,24 @@ void DbfFile::truncate()
         pwriteAll(out, 0, header.constData(), header.size(), temp);
     });
     // The table no longer points into the memo file, so a crash from here
-    // on leaves at worst unused memo blocks.
+    // on leaves at worst unused memo blocks; so does a failure, and the
+    // table is emptied all the same.
+    bool memoEmptied = false;
     if (m_memo) {
-        replaceFile(m_memo->path(), m_memo->fd(), failure, [&](int out, const QString &temp) {
-            // The header block as it is (a dBASE IV one names its block
-            // size), with the first block free again.
-            QByteArray head(m_memo->blockSize(), '\0');
-            preadAll(m_memo->fd(), 0, head.data(), head.size());
-            writeLe32(head.data(), 1);
-            pwriteAll(out, 0, head.constData(), head.size(), temp);
-        });
+        try {
+            replaceFile(m_memo->path(), m_memo->fd(), failure, [&](int out, const QString &temp) {
+                // The header block as it is (a dBASE IV one names its block
+                // size), with the first block free again.
+                QByteArray head(m_memo->blockSize(), '\0');
+                preadAll(m_memo->fd(), 0, head.data(), head.size());
+                writeLe32(head.data(), 1);
+                pwriteAll(out, 0, head.constData(), head.size(), temp);
+            });
+            memoEmptied = true;
+        } catch (const DbError &) {
+        }
+    }
+    if (memoEmptied) {
         m_memo.reset();
         loadMemo();
     }
@@ -204,6 +212,7 @@ void DbfFile::create(const QString &dir, const QString &name, const QVector<Colu
             throw DbError(QString::fromUtf8("无法建立表文件 %1：%2").arg(shortName(path), disk::failureReason(error)), error);
         }
     };
+    QString newMemo; // made here, and gone again when the table cannot be
     if (memo) {
         QFileInfo info(fileName);
         const bool upper = info.suffix() == info.suffix().toUpper() && info.suffix() != info.suffix().toLower();
@@ -213,8 +222,16 @@ void DbfFile::create(const QString &dir, const QString &name, const QVector<Colu
         writeLe32(memoHead.data(), 1);
         memoHead[16] = 0x03;
         writeNew(existingMemo.isEmpty() ? QDir(dir).filePath(memoName) : existingMemo, memoHead);
+        if (existingMemo.isEmpty())
+            newMemo = QDir(dir).filePath(memoName);
     }
-    writeNew(QDir(dir).filePath(fileName), file);
+    try {
+        writeNew(QDir(dir).filePath(fileName), file);
+    } catch (...) {
+        if (!newMemo.isEmpty())
+            disk::remove(newMemo);
+        throw;
+    }
 }
 
 } // namespace db

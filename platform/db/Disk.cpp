@@ -67,6 +67,15 @@ void closeKeepingError(int fd)
     errno = error;
 }
 
+// Removes a file made for a change that failed; false, errno telling why it failed.
+bool removeKeepingError(const QString &path)
+{
+    const int error = errno;
+    remove(path);
+    errno = error;
+    return false;
+}
+
 } // namespace
 
 void setRecorder(std::function<void(const Event &)> r)
@@ -140,18 +149,24 @@ bool syncFolder(const QString &folder)
 
 bool putInPlace(const QString &scratch, const QString &target)
 {
-    faultPoint("sync");
-    // Any descriptor of a file syncs what was written through another.
-    const int fd = ::open(nameOf(scratch).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = sync(fd, scratch);
-    closeKeepingError(fd);
-    if (!synced)
-        return false;
-    faultPoint("rename");
-    if (!rename(scratch, target))
-        return false;
+    const auto removeScratch = [&] { return removeKeepingError(scratch); };
+    try {
+        faultPoint("sync");
+        // Any descriptor of a file syncs what was written through another.
+        const int fd = ::open(nameOf(scratch).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return removeScratch();
+        const bool synced = sync(fd, scratch);
+        closeKeepingError(fd);
+        if (!synced)
+            return removeScratch();
+        faultPoint("rename");
+        if (!rename(scratch, target))
+            return removeScratch();
+    } catch (...) {
+        removeScratch();
+        throw;
+    }
     try {
         syncFolder(QFileInfo(target).absolutePath());
     } catch (const DbError &) {
@@ -166,20 +181,11 @@ bool writeWhole(const QString &path, const QByteArray &bytes)
     const int fd = create(scratch);
     if (fd < 0)
         return false;
-    bool written = write(fd, scratch, 0, bytes.constData(), bytes.size());
+    const bool written = write(fd, scratch, 0, bytes.constData(), bytes.size());
     closeKeepingError(fd);
-    try {
-        written = written && putInPlace(scratch, path);
-    } catch (...) {
-        remove(scratch);
-        throw;
-    }
-    if (!written) {
-        const int error = errno;
-        remove(scratch);
-        errno = error;
-    }
-    return written;
+    if (!written)
+        return removeKeepingError(scratch);
+    return putInPlace(scratch, path);
 }
 
 bool isDiskFull(int error)

@@ -49,7 +49,7 @@ bool syncFolder(const QString &folder);
 // are synced before the rename and the folder after it, so that a power cut
 // leaves under that name the old file or the whole new one. True once the
 // rename is made (a folder that then refuses its sync is passed over, as
-// the name is in place).
+// the name is in place); a failure before removes the scratch file.
 bool putInPlace(const QString &scratch, const QString &target);
 // Writes a new file of these bytes beside `path` and puts it in place.
 bool writeWhole(const QString &path, const QByteArray &bytes);
