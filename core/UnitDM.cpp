@@ -1,6 +1,9 @@
 #include "UnitDM.h"
 
+#include "db/DbError.h"
 #include "db/DbfFile.h"
+#include "db/Disk.h"
+#include "ui/MessageBox.h"
 
 #include <QDir>
 
@@ -183,8 +186,33 @@ void TDM::PackTable(db::Table *table, const QString &fileName)
     table->close();
     table->setExclusive(true);
     table->open();
-    PackOpenTable(table);
+    try {
+        PackOpenTable(table);
+    } catch (const db::DbError &e) {
+        m_unpacked.append({fileName, e.message(), db::disk::isDiskFull(e.systemError())});
+    }
     table->close();
+}
+
+// The packs that failed, in one message: the start goes on with those tables as they are.
+void TDM::reportUnpacked()
+{
+    if (m_unpacked.isEmpty())
+        return;
+    QStringList names;
+    bool diskFull = false;
+    for (const Unpacked &u : std::as_const(m_unpacked)) {
+        names << u.fileName;
+        diskFull = diskFull || u.diskFull;
+    }
+    const QString tables = names.join(QString::fromUtf8("、"));
+    const QString text = diskFull ? QString::fromUtf8("磁盘已满，启动时未能整理表 %1。这些表保持原样，可以照常使用；"
+                                                      "请腾出磁盘空间后重新启动程序。")
+                                        .arg(tables)
+                                  : QString::fromUtf8("启动时未能整理表 %1：%2\n这些表保持原样，可以照常使用。")
+                                        .arg(tables, m_unpacked.first().why);
+    m_unpacked.clear();
+    ui::messageBox(text, QString::fromUtf8("提示"), ui::MB_OK | ui::MB_ICONWARNING);
 }
 
 bool TDM::PackOpenTable(db::Table *table)
@@ -220,6 +248,7 @@ void TDM::DataModuleCreate(const QString &dataDir)
             continue;
         PackTable(Table_pack, name);
     }
+    reportUnpacked();
 
     for (db::Query *q : {Query1, Query2, Qrykjcg})
         OpenSql(q, "select * from kjcg");

@@ -21,9 +21,12 @@ public:
 
     // Points everything at dataDir, packs the stored tables and opens the
     // datasets, in start-up order. An error ends the creation at the failing
-    // step and propagates; the datasets opened so far stay open.
+    // step and propagates; the datasets opened so far stay open. Packs that
+    // fail (a full disk) do not end it: the user is told once.
     void DataModuleCreate(const QString &dataDir);
 
+    // A pack that fails leaves the table as it was, closed and usable; the
+    // failure is kept for the message after the packing.
     void PackTable(db::Table *table, const QString &fileName);
     bool PackOpenTable(db::Table *table);
     void OpenSql(db::Query *query, const QString &statement);
@@ -52,6 +55,15 @@ private:
     template<typename T>
     T *make(const char *name);
     void declareLookups();
+    void reportUnpacked();
+
+    struct Unpacked
+    {
+        QString fileName;
+        QString why;
+        bool diskFull;
+    };
+    QList<Unpacked> m_unpacked;
 };
 
 extern TDM *DM;

@@ -8,6 +8,7 @@
 #include "archiver/Archiver.h"
 #include "db/DbError.h"
 #include "db/DbfFile.h"
+#include "db/Disk.h"
 #include "db/Table.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
@@ -269,8 +270,9 @@ void renameInto(const QString &scratch, const QString &target)
         throw ExchangeError(u("表 %1 正在使用中，无法替换。").arg(name) + unchanged(target));
     db::DbfFile::forget(target);
     db::DbfFile::forget(scratch);
-    if (std::rename(QFile::encodeName(scratch).constData(), QFile::encodeName(target).constData()) != 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    // Its rows on disk before it takes the name, so a power cut leaves the old table or the new one whole.
+    if (!db::disk::putInPlace(scratch, target)) {
+        const QString reason = db::disk::failureReason(errno);
         throw ExchangeError(u("无法用新表替换 %1：%2。").arg(name, reason) + unchanged(target));
     }
 }

@@ -7,7 +7,9 @@
 #include "UnitDM.h"
 #include "Unitwel.h"
 #include "Unitpage9.h"
+#include "db/DbError.h"
 #include "db/DbfFile.h"
+#include "db/Disk.h"
 #include "db/Table.h"
 #include "text/Utf8.h"
 #include "ui/MessageBox.h"
@@ -16,6 +18,8 @@
 #include <QCalendarWidget>
 #include <QScreen>
 #include <QtTest>
+
+#include <cerrno>
 
 namespace {
 
@@ -49,6 +53,8 @@ private slots:
     void secondInstanceEndsSilently();
     void windowsOfStartUp();
     void packsExactlyItsTables();
+    void cutDeliveriesWrittenAgain();
+    void fullDiskAtStartPack();
 };
 
 void TestStartup::newFolderHoldsEveryTable()
@@ -350,6 +356,97 @@ void TestStartup::packsExactlyItsTables()
     QCOMPARE(packed, QStringList({"cgwcdw", "cgwcdwtemp", "cgwcr", "cgwcrnew", "cgwcrtemp", "dfjhzdxx", "gxjs",
                                   "jdwyhmd", "jdwyhmdtemp", "kjcg", "kjcgtemp", "lsbw", "unit", "unitexpert",
                                   "xkfl", "zlqk", "zlqktemp", "ztflh"}));
+}
+
+// A power cut during an earlier start left delivered tables and templates
+// cut short (named before their bytes reached the disk): the next start
+// writes them again. What anyone else wrote is kept.
+void TestStartup::cutDeliveriesWrittenAgain()
+{
+    TempDir fresh, dir;
+    prepareDataFolder(fresh.path());
+    prepareDataFolder(dir.path());
+    const auto header = [](const QByteArray &table) { return int(uchar(table[8]) | uchar(table[9]) << 8); };
+    struct Damage
+    {
+        QString file;
+        std::function<QByteArray(QByteArray)> cut;
+        bool writtenAgain;
+    };
+    const QList<Damage> damages = {
+        // Named before its rows were filled in: none counted.
+        {"zdxx.dbf", [&](QByteArray b) { return b.left(header(b)).replace(4, 4, QByteArray(4, '\0')) + '\x1a'; }, true},
+        // The count reached the disk, the rows did not.
+        {"ZTFLH.dbf", [&](QByteArray b) { return b.left(header(b)); }, true},
+        // Rows cut short, with blocks never written (zeros) among them.
+        {"gxjs.dbf", [&](QByteArray b) { return b.left(b.size() / 2).replace(header(b) + 40, 300, QByteArray(300, '\0')); }, true},
+        {"province.dbf", [](QByteArray) { return QByteArray(); }, true},
+        {u("应用技术封面.dotx"), [](QByteArray) { return QByteArray(); }, true},
+        {u("应用技术登记表.dotx"), [](QByteArray b) { return b.left(b.size() / 3); }, true},
+        // A row of someone else's, cut short; rows added; a template adapted.
+        {"LSBW.dbf", [&](QByteArray b) { return b.left(header(b) + 100).replace(header(b) + 1, 1, "X"); }, false},
+        {"checkup.dbf", [&](QByteArray b) { return b.left(b.size() - 1) + b.mid(header(b), b.size() - header(b) - 1) + '\x1a'; }, false},
+        {u("科学技术成果鉴定证书.dotx"), [](QByteArray b) { return b.left(200) + "adapted"; }, false},
+    };
+    for (const Damage &d : damages)
+        dir.write(d.file, d.cut(fresh.read(d.file)));
+    ui::ScriptedMessageBoxes boxes;
+    prepareDataFolder(dir.path());
+    QCOMPARE(boxes.count(), 0);
+    QVERIFY(QDir(dir.path()).entryList({"~*"}, QDir::Files | QDir::Hidden).isEmpty());
+    // Bytes 1 to 3 of a table hold the date it was last changed.
+    const auto dated = [](QByteArray b, const QString &file) { return file.endsWith(".dbf") ? b.replace(1, 3, "ymd") : b; };
+    for (const Damage &d : damages) {
+        const QByteArray expected = d.writtenAgain ? fresh.read(d.file) : d.cut(fresh.read(d.file));
+        QVERIFY2(dated(dir.read(d.file), d.file) == dated(expected, d.file), qPrintable(d.file));
+    }
+}
+
+// After a store stopped on a full disk, the next start cannot pack the
+// tables: they stay as they were and usable, the start goes on, and the
+// user is told the disk is full. Once there is room, a start packs them.
+void TestStartup::fullDiskAtStartPack()
+{
+    TempDir dir;
+    prepareDataFolder(dir.path());
+    for (const char *file : {"kjcgtemp.DBF", "zlqk.DBF"}) {
+        db::Table t;
+        t.setDatabaseName(dir.path());
+        t.setTableName(file);
+        t.open();
+        for (int i = 0; i < 2; ++i)
+            t.append(), t.post();
+        t.deleteRecord();
+    }
+    db::DbfFile::releaseUnused();
+    const QByteArray staged = dir.read("kjcgtemp.DBF");
+    ui::ScriptedMessageBoxes boxes;
+    db::setFaultHook([](const char *what) {
+        if (QByteArray(what) == "write")
+            throw db::DbError("injected", ENOSPC);
+    });
+    createApplication(dir.path());
+    db::setFaultHook({});
+    QCOMPARE(boxes.count(), 1);
+    for (const QString &part : {u("磁盘已满"), u("kjcgtemp.DBF"), u("zlqk.DBF")})
+        QVERIFY2(boxes.last().text.contains(part), qPrintable(boxes.last().text));
+    QVERIFY(DM->tblzlqk->active() && DM->TblwcrNew->active());
+    QCOMPARE(DM->tblzlqk->recordCount(), 1);
+    QCOMPARE(dir.read("kjcgtemp.DBF"), staged);
+    QVERIFY(QDir(dir.path()).entryList({"~*"}, QDir::Files | QDir::Hidden).isEmpty());
+    {
+        db::Table t; // as the import opens the staging table for itself
+        t.setDatabaseName(dir.path());
+        t.setTableName("kjcgtemp.DBF");
+        t.setExclusive(true);
+        t.open();
+        QCOMPARE(t.recordCount(), 1);
+    }
+    destroyApplication();
+    createApplication(dir.path());
+    destroyApplication();
+    QCOMPARE(boxes.count(), 1);
+    QCOMPARE(db::DbfFile::open(dir.path(), "kjcgtemp.DBF")->recordCount(), 1);
 }
 
 QTEST_MAIN(TestStartup)

@@ -2,8 +2,8 @@
 
 namespace db {
 
-DbError::DbError(const QString &message)
-    : std::runtime_error(message.toStdString()), m_message(message)
+DbError::DbError(const QString &message, int systemError)
+    : std::runtime_error(message.toStdString()), m_message(message), m_systemError(systemError)
 {
 }
 

@@ -8,11 +8,14 @@ namespace db {
 class DbError : public std::runtime_error
 {
 public:
-    explicit DbError(const QString &message);
+    // systemError: the errno of a refused system call behind it, or 0.
+    explicit DbError(const QString &message, int systemError = 0);
     QString message() const { return m_message; }
+    int systemError() const { return m_systemError; }
 
 private:
     QString m_message;
+    int m_systemError = 0;
 };
 
 // A statement that does not parse; callers tell it apart from other errors.

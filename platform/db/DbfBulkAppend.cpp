@@ -47,10 +47,9 @@ void DbfFile::dropAppended(int start)
         const qint64 end = m_headerLength + qint64(start) * m_recordLength;
         // Should the cut fail, the rows beyond the count are unused bytes
         // that the next append writes over.
-        if (!m_readOnly && ::ftruncate(m_fd, end) == 0) {
+        if (!m_readOnly && disk::truncate(m_fd, m_path, end)) {
             const char eof = kEndOfFile;
-            ssize_t ignored = ::pwrite(m_fd, &eof, 1, end);
-            (void)ignored;
+            disk::write(m_fd, m_path, end, &eof, 1);
         }
         m_flushed = start;
         m_stamp = openStamp();

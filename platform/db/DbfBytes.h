@@ -3,8 +3,8 @@
 // limits, little-endian numbers, and positioned reads and writes whose
 // failures name the file.
 #include "DbError.h"
+#include "Disk.h"
 #include "FileIo.h"
-#include "Journal.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -87,13 +87,14 @@ inline QString stripName(QString name)
 
 inline DbError writeError(const QString &path)
 {
-    return DbError(QString::fromUtf8("写入表 %1 失败：%2").arg(shortName(path), QString::fromLocal8Bit(strerror(errno))));
+    const int error = errno;
+    return DbError(QString::fromUtf8("写入表 %1 失败：%2").arg(shortName(path), disk::failureReason(error)), error);
 }
 
 inline void pwriteAll(int fd, qint64 pos, const char *data, qint64 size, const QString &path)
 {
     faultPoint("write");
-    if (!writeFully(fd, pos, data, size))
+    if (!disk::write(fd, path, pos, data, size))
         throw writeError(path);
 }
 

@@ -328,10 +328,9 @@ void DbfFile::flushPending()
     } catch (const DbError &) {
         // Leave the file as it was: records, end mark, nothing half-written.
         // The rows not written are given up.
-        if (::ftruncate(m_fd, pos) == 0) {
+        if (disk::truncate(m_fd, m_path, pos)) {
             const char eof = kEndOfFile;
-            ssize_t ignored = ::pwrite(m_fd, &eof, 1, pos);
-            (void)ignored;
+            disk::write(m_fd, m_path, pos, &eof, 1);
         }
         m_pending.truncate(0);
         m_recordCount = m_flushed;
@@ -379,7 +378,7 @@ void DbfFile::syncToDisk()
     writeMemoHeader();
     flushPending();
     faultPoint("sync");
-    if (::fdatasync(m_fd) != 0 || (m_memo && ::fdatasync(m_memo->fd()) != 0))
+    if (!disk::sync(m_fd, m_path) || (m_memo && !disk::sync(m_memo->fd(), m_memo->path())))
         throw writeError(m_path);
 }
 

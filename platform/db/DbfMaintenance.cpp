@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <functional>
 #include <sys/stat.h>
@@ -24,33 +23,37 @@ namespace {
 
 // Writes a new file beside `path` under a scratch name through `write`
 // (given the descriptor and that name), with the mode of the file open as
-// `modeOf`, and renames it over `path` only when complete: a crash before the
-// rename leaves the scratch copy, which the next start removes. `failure`
-// words an error with the table's name and the reason.
+// `modeOf`, and puts it in place of `path` only when complete and synced: a
+// crash before leaves the scratch copy, which the next start removes; a
+// failure removes it at once and leaves `path` as it was. `failure` words an
+// error with the table's name and the reason.
 void replaceFile(const QString &path, int modeOf, const QString &failure,
                  const std::function<void(int, const QString &)> &write)
 {
     const QString temp = QFileInfo(path).absolutePath() + QStringLiteral("/~pack-") + shortName(path);
-    const QByteArray tempName = QFile::encodeName(temp);
-    const int out = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const auto refused = [&] {
+        const int error = errno;
+        return DbError(failure.arg(shortName(path), disk::failureReason(error)), error);
+    };
+    int out = disk::create(temp);
     if (out < 0)
-        throw DbError(failure.arg(shortName(path), QString::fromLocal8Bit(strerror(errno))));
+        throw refused();
     try {
         write(out, temp);
         struct stat st;
         if (::fstat(modeOf, &st) == 0)
             ::fchmod(out, st.st_mode & 07777);
-        if (::fsync(out) != 0 || ::close(out) != 0)
+        const int closing = out;
+        out = -1;
+        if (::close(closing) != 0)
             throw writeError(temp);
+        if (!disk::putInPlace(temp, path))
+            throw refused();
     } catch (...) {
-        ::close(out);
-        ::unlink(tempName.constData());
+        if (out >= 0)
+            ::close(out);
+        disk::remove(temp);
         throw;
-    }
-    if (::rename(tempName.constData(), QFile::encodeName(path).constData()) != 0) {
-        const QString why = QString::fromLocal8Bit(strerror(errno));
-        ::unlink(tempName.constData());
-        throw DbError(failure.arg(shortName(path), why));
     }
 }
 
@@ -108,16 +111,24 @@ void DbfFile::truncate()
         pwriteAll(out, 0, header.constData(), header.size(), temp);
     });
     // The table no longer points into the memo file, so a crash from here
-    // on leaves at worst unused memo blocks.
+    // on leaves at worst unused memo blocks; so does a failure, and the
+    // table is emptied all the same.
+    bool memoEmptied = false;
     if (m_memo) {
-        replaceFile(m_memo->path(), m_memo->fd(), failure, [&](int out, const QString &temp) {
-            // The header block as it is (a dBASE IV one names its block
-            // size), with the first block free again.
-            QByteArray head(m_memo->blockSize(), '\0');
-            preadAll(m_memo->fd(), 0, head.data(), head.size());
-            writeLe32(head.data(), 1);
-            pwriteAll(out, 0, head.constData(), head.size(), temp);
-        });
+        try {
+            replaceFile(m_memo->path(), m_memo->fd(), failure, [&](int out, const QString &temp) {
+                // The header block as it is (a dBASE IV one names its block
+                // size), with the first block free again.
+                QByteArray head(m_memo->blockSize(), '\0');
+                preadAll(m_memo->fd(), 0, head.data(), head.size());
+                writeLe32(head.data(), 1);
+                pwriteAll(out, 0, head.constData(), head.size(), temp);
+            });
+            memoEmptied = true;
+        } catch (const DbError &) {
+        }
+    }
+    if (memoEmptied) {
         m_memo.reset();
         loadMemo();
     }
@@ -189,11 +200,14 @@ void DbfFile::create(const QString &dir, const QString &name, const QVector<Colu
     QByteArray file = header + fields;
     file.append(kHeaderEnd).append(kEndOfFile);
 
+    // The memo file first: a table never stands without it.
     auto writeNew = [](const QString &path, const QByteArray &bytes) {
-        QSaveFile save(path);
-        if (!save.open(QIODevice::WriteOnly) || save.write(bytes) != bytes.size() || !save.commit())
-            throw DbError(QString::fromUtf8("无法建立表文件 %1：%2").arg(shortName(path), save.errorString()));
+        if (!disk::writeWhole(path, bytes)) {
+            const int error = errno;
+            throw DbError(QString::fromUtf8("无法建立表文件 %1：%2").arg(shortName(path), disk::failureReason(error)), error);
+        }
     };
+    QString newMemo; // made here, and gone again when the table cannot be
     if (memo) {
         QFileInfo info(fileName);
         const bool upper = info.suffix() == info.suffix().toUpper() && info.suffix() != info.suffix().toLower();
@@ -203,8 +217,16 @@ void DbfFile::create(const QString &dir, const QString &name, const QVector<Colu
         writeLe32(memoHead.data(), 1);
         memoHead[16] = 0x03;
         writeNew(existingMemo.isEmpty() ? QDir(dir).filePath(memoName) : existingMemo, memoHead);
+        if (existingMemo.isEmpty())
+            newMemo = QDir(dir).filePath(memoName);
     }
-    writeNew(QDir(dir).filePath(fileName), file);
+    try {
+        writeNew(QDir(dir).filePath(fileName), file);
+    } catch (...) {
+        if (!newMemo.isEmpty())
+            disk::remove(newMemo);
+        throw;
+    }
 }
 
 } // namespace db

@@ -22,24 +22,7 @@ namespace {
 
 bool g_enabled = true;
 
-std::function<void(const char *)> &faultHook()
-{
-    static std::function<void(const char *)> hook;
-    return hook;
-}
-
 } // namespace
-
-void setFaultHook(std::function<void(const char *)> hook)
-{
-    faultHook() = std::move(hook);
-}
-
-void faultPoint(const char *what)
-{
-    if (faultHook())
-        faultHook()(what);
-}
 
 QString journalFileName()
 {
@@ -121,7 +104,7 @@ void checkpointNow()
             // Any descriptor of a file syncs what was written through another.
             faultPoint("sync");
             const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-            const bool synced = fd < 0 ? errno == ENOENT : ::fdatasync(fd) == 0;
+            const bool synced = fd < 0 ? errno == ENOENT : disk::sync(fd, path);
             if (fd >= 0)
                 ::close(fd);
             if (!synced)
@@ -449,7 +432,7 @@ QString recoverJournal(const QString &folder)
     QString why;
     switch (journal::read(path, contents, &why)) {
     case journal::ReadResult::Empty:
-        QFile::remove(path);
+        disk::remove(path);
         journal::syncFolder(folder);
         return {};
     case journal::ReadResult::Unreadable: {
@@ -457,7 +440,8 @@ QString recoverJournal(const QString &folder)
         // every later operation.
         const QString aside = path + QStringLiteral(".unreadable-")
                             + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
-        QFile::rename(path, aside);
+        disk::rename(path, aside);
+        journal::syncFolder(folder);
         return QString::fromUtf8("数据目录中的恢复日志无法读取（%1），已改名为 %2 保留，各数据表保持原样。"
                                  "上次中断的操作可能只完成了一部分，请检查最近修改的项目。")
             .arg(why, QDir::toNativeSeparators(aside));
@@ -467,7 +451,7 @@ QString recoverJournal(const QString &folder)
     }
     try {
         journal::restore(folder, contents);
-        QFile::remove(path);
+        disk::remove(path);
         journal::syncFolder(folder);
     } catch (const DbError &e) {
         return QString::fromUtf8("恢复上次中断的操作时出错：%1。恢复日志 %2 保留，下次启动时再试。")

@@ -5,6 +5,8 @@
 // the first change reaches a table; committing adds the rows' new bytes and
 // a mark. A journal found at start-up is played back before any table
 // opens: finished operations done again, an unfinished one undone.
+#include "Disk.h" // the fault seam
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -101,11 +103,5 @@ void beforeReplace(DbfFile &file);
 QString recoverJournal(const QString &folder);
 // The journal's file name in a data folder.
 QString journalFileName();
-
-// A seam for crash tests: called before every write, sync, truncation and
-// removal the engine makes on disk, with what it is about to do. A hook may
-// throw (an injected failure) or end the process.
-void setFaultHook(std::function<void(const char *what)> hook);
-void faultPoint(const char *what);
 
 } // namespace db

@@ -52,14 +52,14 @@ DbError journalError(const QString &path)
 
 void writeAll(int fd, qint64 pos, const char *data, qint64 size, const QString &path)
 {
-    if (!writeFully(fd, pos, data, size))
+    if (!disk::write(fd, path, pos, data, size))
         throw journalError(path);
 }
 
 void syncFd(int fd, const QString &path)
 {
     faultPoint("sync");
-    if (::fsync(fd) != 0)
+    if (!disk::sync(fd, path))
         throw journalError(path);
 }
 
@@ -129,8 +129,8 @@ void writeRows(const TableFile &f, const TableImage &t, const std::vector<const 
         if (r->rec < 0 || r->rec >= recordCount || r->offset < 0 || r->offset + r->bytes.size() > t.recordLength)
             continue;
         faultPoint("restore");
-        if (!writeFully(f.file.fd, t.headerLength + qint64(r->rec) * t.recordLength + r->offset, r->bytes.constData(),
-                        r->bytes.size()))
+        if (!disk::write(f.file.fd, f.path, t.headerLength + qint64(r->rec) * t.recordLength + r->offset,
+                         r->bytes.constData(), r->bytes.size()))
             throw DbError(QString::fromUtf8("无法恢复表 %1：%2").arg(t.fileName, systemError()));
     }
 }
@@ -177,8 +177,8 @@ void undo(const QString &folder, const Operation &op)
         for (int i = 0; i < 4; ++i)
             header[4 + i] = char((quint32(t.recordCount) >> (8 * i)) & 0xFF);
         faultPoint("restore");
-        if (::ftruncate(f.file.fd, end) != 0 || !writeFully(f.file.fd, end, &kEndOfFile, 1)
-            || !writeFully(f.file.fd, 0, header.constData(), 32))
+        if (!disk::truncate(f.file.fd, f.path, end) || !disk::write(f.file.fd, f.path, end, &kEndOfFile, 1)
+            || !disk::write(f.file.fd, f.path, 0, header.constData(), 32))
             throw DbError(QString::fromUtf8("无法恢复表 %1：%2").arg(t.fileName, systemError()));
         syncFd(f.file.fd, f.path);
         if (t.memoFileName.isEmpty())
@@ -187,7 +187,7 @@ void undo(const QString &folder, const Operation &op)
         if (memoPath.isEmpty())
             continue;
         RawFile m(memoPath);
-        if (m.fd < 0 || ::ftruncate(m.fd, t.memoSize) != 0 || !writeFully(m.fd, 0, t.memoHead.constData(), 4))
+        if (m.fd < 0 || !disk::truncate(m.fd, memoPath, t.memoSize) || !disk::write(m.fd, memoPath, 0, t.memoHead.constData(), 4))
             throw DbError(QString::fromUtf8("无法恢复备注文件 %1：%2").arg(t.memoFileName, systemError()));
         syncFd(m.fd, memoPath);
     }
@@ -271,7 +271,7 @@ void Writer::flush()
         // A journal already there belongs to an operation not yet put back:
         // writing over it would lose what it holds.
         faultPoint("journal");
-        m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        m_fd = disk::create(m_path, true);
         if (m_fd < 0) {
             if (errno == EEXIST)
                 throw DbError(QString::fromUtf8("数据目录中有未处理的恢复日志 %1，请重新启动程序。").arg(QDir::toNativeSeparators(m_path)));
@@ -297,19 +297,14 @@ void Writer::remove()
     m_fd = -1;
     m_size = 0;
     faultPoint("journal-remove");
-    if (::unlink(QFile::encodeName(m_path).constData()) != 0 && errno != ENOENT)
+    if (!disk::remove(m_path))
         throw journalError(m_path);
     syncFolder(QFileInfo(m_path).absolutePath());
 }
 
 void syncFolder(const QString &folder)
 {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    faultPoint("sync");
-    ::fsync(fd);
-    ::close(fd);
+    disk::syncFolder(folder);
 }
 
 ReadResult read(const QString &path, Contents &contents, QString *why)
