@@ -1,7 +1,8 @@
 # make run    set up, build the program alone and start it on build/data
 # make test   set up, build the program, its tests and the fuzz drivers, run every test through CTest
 # make bench  set up, build the benchmarks (only this builds them) and run each from build/bench
-# make fuzz   build the fuzz targets with clang and libFuzzer, run each FUZZ_SECONDS
+# make fuzz   build the fuzz targets with clang and libFuzzer, run each FUZZ_SECONDS, list findings
+# make clean  remove what the builds made; the data folder build/data and its records stay
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
@@ -37,26 +38,11 @@ bench: configure
 		echo "== $$(basename $$b)"; (cd $(BUILD)/bench && QT_QPA_PLATFORM=offscreen ./$$(basename $$b)) || exit 1; \
 	done; [ $$found = 1 ] || { echo "no benchmark was built (is libbenchmark-dev installed?)"; exit 1; }
 
-# Clang and its libFuzzer runtime are installed when missing. New inputs go
-# to $(FUZZ_BUILD)/corpus, crashes to $(FUZZ_BUILD)/crashes; the seed corpus
-# in fuzz/corpus is only read.
 fuzz: setup
-	@echo 'extern "C" int LLVMFuzzerTestOneInput(const char*,unsigned long){return 0;}' > /tmp/corvane-fuzz-probe.cpp
-	@clang++ -fsanitize=fuzzer /tmp/corvane-fuzz-probe.cpp -o /tmp/corvane-fuzz-probe 2>/dev/null || { \
-	    sudo=""; [ "$$(id -u)" -ne 0 ] && sudo=sudo; \
-	    $$sudo apt-get update -q && $$sudo apt-get install -y -q --no-install-recommends clang && \
-	    ver=$$(clang++ --version | sed -n 's/.*version \([0-9]*\).*/\1/p' | head -1) && \
-	    $$sudo apt-get install -y -q --no-install-recommends libclang-rt-$$ver-dev; }
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCORVANE_FUZZ=ON -DCORVANE_BENCH=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$$//')
-	@set -e; for src in fuzz/fuzz_*.cpp; do \
-	    target=$$(basename $$src .cpp); name=$${target#fuzz_}; \
-	    mkdir -p $(FUZZ_BUILD)/corpus/$$name $(FUZZ_BUILD)/crashes/$$name; \
-	    echo "== $$target for $(FUZZ_SECONDS) s"; \
-	    (cd $(FUZZ_BUILD) && QT_QPA_PLATFORM=offscreen ./fuzz/$$target -max_total_time=$(FUZZ_SECONDS) \
-	        -rss_limit_mb=4096 -max_len=65536 -artifact_prefix=crashes/$$name/ \
-	        corpus/$$name $(CURDIR)/fuzz/corpus/$$name); \
-	done
+	@bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(JOBS)
 
+# The data folder lives in the build folder (beside the executable): the
+# records stay, everything else goes.
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD)
+	@if [ -d $(BUILD) ]; then find $(BUILD) -mindepth 1 -maxdepth 1 ! -name data -exec rm -rf {} +; fi
+	rm -rf $(FUZZ_BUILD)
