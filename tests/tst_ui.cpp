@@ -327,7 +327,8 @@ void TestUi::choosersClockAndOpenerAreReplaceable()
         QCOMPARE(today(), QDate(2004, 2, 29));
         QCOMPARE(now().time(), QTime(23, 59));
     }
-    QCOMPARE(today(), QDate::currentDate());
+    const QDate before = QDate::currentDate(), read = today(), after = QDate::currentDate();
+    QVERIFY(read == before || read == after); // the same day but at midnight
 
     QStringList opened;
     HandlerOverride opener(setDocumentOpener, [&](const QString &path) {

@@ -6,6 +6,7 @@
 #include "DbfBytes.h"
 #include "MapGuard.h"
 #include "MemoFile.h"
+#include "TableState.h"
 
 #include <algorithm>
 #include <ctime>
@@ -65,10 +66,8 @@ QByteArray DbfFile::diskStamp(bool *settled) const
         }
     }
     if (settled) {
-        timespec now;
-        ::clock_gettime(CLOCK_REALTIME, &now);
         const qint64 margin = wholeSeconds ? 2100000000 : 100000000;
-        *settled = !stamp.isEmpty() && nanoseconds(now) - newest > margin;
+        *settled = !stamp.isEmpty() && tablestate::wallClock() - newest > margin;
     }
     return stamp;
 }

@@ -1,5 +1,6 @@
 #include "TableState.h"
 
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QStandardPaths>
@@ -8,6 +9,7 @@
 #include <QHash>
 #include <QtEndian>
 #include <algorithm>
+#include <ctime>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -242,6 +244,31 @@ void rememberKeyIndex(const QString &path, const QByteArray &stamp, const QByteA
     qToLittleEndian(checksum(out.constData(), out.size()), sum);
     out.append(sum, 8);
     writeCacheFile(indexFile(path, index), out);
+}
+
+namespace {
+
+std::function<qint64()> &clock()
+{
+    static std::function<qint64()> c;
+    return c;
+}
+
+} // namespace
+
+qint64 wallClock()
+{
+    if (clock())
+        return clock()();
+    timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+std::function<qint64()> setWallClock(std::function<qint64()> c)
+{
+    std::swap(clock(), c);
+    return c;
 }
 
 } // namespace db::tablestate

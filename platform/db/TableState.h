@@ -8,6 +8,7 @@
 // it. A missing, stale or damaged entry only means the rows are read again.
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 namespace db::tablestate {
 
@@ -25,5 +26,12 @@ QString stateFile(const QString &dataDir);
 // index has a file of its own beside the folder's entries, with a checksum.
 QByteArray keyIndexImage(const QString &path, const QByteArray &stamp, const QByteArray &index);
 void rememberKeyIndex(const QString &path, const QByteArray &stamp, const QByteArray &index, const QByteArray &image);
+
+// Now, in nanoseconds since the epoch: a stamp counts as settled (safe to
+// remember) only some time after the file's last change, since a change
+// within the file system's time resolution would leave the stamp as it was.
+// Replaceable, so that a test need not wait for the file system's clock.
+qint64 wallClock();
+std::function<qint64()> setWallClock(std::function<qint64()> clock);
 
 } // namespace db::tablestate
