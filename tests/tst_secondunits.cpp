@@ -226,6 +226,8 @@ void TestSecondUnits::typedIntoAnEmptyList()
 
         typeText(Fpage10->Edt_9, u("第一研究所"));
         typeText(Fpage10->Edt_38, "100080");
+        if (const QString shots = qEnvironmentVariable("CORVANE_SHOTS"); !shots.isEmpty() && QDir().mkpath(shots))
+            Fpage10->grab().save(QDir(shots).filePath("TFpage10-typed-empty.png"));
         app.boxes().answer(ui::IDYES);
         Fpage10->Button2->click();
         QCOMPARE(app.boxes().texts(), QStringList({question, u("存储成功！")}));

@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include <algorithm>
+
 namespace ui {
 
 namespace {
@@ -23,6 +25,7 @@ QWidget *GridCellDelegate::createEditor(QWidget *parent, const QStyleOptionViewI
     const GridColumn column = model ? model->gridColumns().value(index.column()) : GridColumn();
     if (!column.pickList.isEmpty()) {
         auto *list = new QComboBox(parent);
+        list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         for (const PickItem &item : column.pickList)
             list->addItem(item.text, item.value);
         auto *self = const_cast<GridCellDelegate *>(this);
@@ -57,6 +60,13 @@ void GridCellDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, 
     } else if (auto *edit = qobject_cast<QLineEdit *>(editor)) {
         model->setData(index, edit->text(), Qt::EditRole);
     }
+}
+
+void GridCellDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+    if (auto *list = qobject_cast<QComboBox *>(editor))
+        list->resize(std::max(option.rect.width(), list->sizeHint().width()), option.rect.height());
 }
 
 } // namespace ui
