@@ -3,7 +3,6 @@
 #include "CgwcrManage.h"
 #include "Finto8Unit.h"
 #include "PersonValues.h"
-#include "SharedRoutines.h"
 #include "UnitDM.h"
 #include "db/Journal.h"
 #include "db/Query.h"

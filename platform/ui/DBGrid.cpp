@@ -177,6 +177,11 @@ void DBGrid::bind(db::Dataset *dataset)
 {
     disconnect(m_current);
     m_fitted = false;
+    // Binding closes any editor: no cell is edited any more.
+    m_editing = QPersistentModelIndex();
+    m_editingColumn = -1;
+    m_refused = nullptr;
+    m_writeRefused = false;
     m_model->setDataset(dataset);
     if (dataset)
         m_current = connect(dataset, &db::Dataset::currentChanged, this, &DBGrid::followCurrent);
