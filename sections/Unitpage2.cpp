@@ -260,7 +260,6 @@ bool TFpage2::otherUnchanged(db::Dataset *record)
 QString TFpage2::saveNote()
 {
     const int going = m_patentsToGo && ipForm() != kPatent ? patentRowCount() : 0;
-
     return going > 0 ? u("保存将删除本成果原有的%1项专利。").arg(going) : QString();
 }
 
