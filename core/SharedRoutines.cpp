@@ -95,9 +95,12 @@ void ShowWarning(const QString &text)
     ui::messageBox(text, QStringLiteral("Corvane"), ui::MB_OK | ui::MB_ICONEXCLAMATION);
 }
 
-bool AskSaveChanges()
+bool AskSaveChanges(const QString &note)
 {
-    return ui::messageBox(QString::fromUtf8("记录已经更改,是否保存？"), QString::fromUtf8("请注意！"),
+    QString question = QString::fromUtf8("记录已经更改,是否保存？");
+    if (!note.isEmpty())
+        question += QLatin1Char('\n') + note;
+    return ui::messageBox(question, QString::fromUtf8("请注意！"),
                           ui::MB_YESNO | ui::MB_ICONQUESTION)
            == ui::IDYES;
 }

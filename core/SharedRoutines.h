@@ -23,8 +23,9 @@ class Table;
 // The warning box: caption "Corvane", exclamation icon, OK.
 void ShowWarning(const QString &text);
 // The question before unsaved changes are dropped: "记录已经更改,是否保存？"
-// under "请注意！", Yes and No. True for Yes.
-bool AskSaveChanges();
+// under "请注意！", Yes and No, with the note on a line of its own below it
+// when one is given. True for Yes.
+bool AskSaveChanges(const QString &note = {});
 
 // "yyyy.mm.dd" to "yyyy-mm-dd", taking the characters by position.
 QString FormatDotDate(const QString &text);

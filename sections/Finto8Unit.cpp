@@ -1,6 +1,7 @@
 #include "Finto8Unit.h"
 
 #include "CgwcrManage.h"
+#include "PersonValues.h"
 #include "SharedRoutines.h"
 #include "UnitDM.h"
 #include "text/Gbk.h"
@@ -14,19 +15,10 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QEvent>
-#include <QRegularExpression>
 
 TFinto8 *Finto8 = nullptr;
 
 namespace {
-
-// "YYYY.MM" as the first day of that month; no date for any other text.
-QDate birthMonthDate(const QString &text)
-{
-    static const QRegularExpression form(QStringLiteral("^(\\d{4})\\.(\\d{2})$"));
-    const QRegularExpressionMatch m = form.match(text);
-    return m.hasMatch() ? QDate(m.captured(1).toInt(), m.captured(2).toInt(), 1) : QDate();
-}
 
 // The coded lists of a person and the dictionary field of each.
 class PersonCodeBinding : public FieldBinding
@@ -102,7 +94,7 @@ public:
     void load(db::Dataset *r) override
     {
         const QString text = gbk::trim(stored(r));
-        QDate month = birthMonthDate(text);
+        QDate month = BirthMonthDate(text);
         if (month.isValid() && month <= m_picker->minimumDate())
             month = QDate(); // the picker cannot show it
         if (!text.isEmpty() && !month.isValid())
@@ -162,13 +154,10 @@ bool TFinto8::nothingToLeave() const
 
 void TFinto8::checkEntries()
 {
-    RequireText(edtry_180->text(), u("姓名不能为空！"));
-    const std::pair<QComboBox *, const char *> required[] = {
-        {cbry_181, "性别不能为空！"}, {cbry_183, "技术职称不能为空！"}, {cbry_184, "文化程度不能为空！"}};
-    for (const auto &[combo, message] : required)
-        if (PersonCode(combo).isEmpty())
-            Refuse(u(message));
-    checkSequence(u("序号不能为空！"));
+    for (const auto &[field, value] :
+         {std::pair{"ITEM_180", edtry_180->text()}, {"ITEM_181", PersonCode(cbry_181)}, {"ITEM_183", PersonCode(cbry_183)},
+          {"ITEM_184", PersonCode(cbry_184)}, {"ITEM_187", edtry_187->text()}})
+        CheckPersonValue(field, value);
 }
 
 void TFinto8::emptyEntries()

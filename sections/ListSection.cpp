@@ -1,11 +1,13 @@
 #include "ListSection.h"
 
 #include "AppInfo.h"
+#include "SharedRoutines.h"
 #include "UnitDM.h"
 #include "db/Query.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/MessageBox.h"
+#include "ui/SilentAbort.h"
 
 #include <QVector>
 
@@ -128,4 +130,18 @@ bool IsSequenceNumber(const QString &text)
     bool ok = false;
     gbk::trim(text).toInt(&ok);
     return ok;
+}
+
+void CheckSequenceText(const QString &text, const QString &emptyWarning)
+{
+    const QString number = gbk::trim(text);
+    if (number.isEmpty()) {
+        if (!emptyWarning.isEmpty())
+            ShowWarning(emptyWarning);
+        ui::abortAction();
+    }
+    if (!IsSequenceNumber(number)) {
+        ShowMessage(QString::fromUtf8("输入序号必须为数字！"));
+        ui::abortAction();
+    }
 }

@@ -61,3 +61,7 @@ void RenumberList(const ListSectionDef &def);
 void ShowMessage(const QString &text);
 // A sequence number as typed: a whole number, blanks around it allowed.
 bool IsSequenceNumber(const QString &text);
+// The checks of a typed sequence number: an empty one (emptyWarning, or
+// silently when it is empty), then one that is no whole number; each a
+// message and the silent abort.
+void CheckSequenceText(const QString &text, const QString &emptyWarning = {});

@@ -74,16 +74,7 @@ bool RowDialog::sequenceUnchanged() const
 
 void RowDialog::checkSequence(const QString &emptyWarning)
 {
-    const QString text = gbk::trim(m_sequence->text());
-    if (text.isEmpty()) {
-        if (!emptyWarning.isEmpty())
-            ShowWarning(emptyWarning);
-        ui::abortAction();
-    }
-    if (!IsSequenceNumber(text)) {
-        ShowMessage(QString::fromUtf8("输入序号必须为数字！"));
-        ui::abortAction();
-    }
+    CheckSequenceText(m_sequence->text(), emptyWarning);
 }
 
 void RowDialog::store()

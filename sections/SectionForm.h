@@ -45,6 +45,9 @@ protected:
     virtual void saveFailed() {}
     // After the record is posted, before the save is reported.
     virtual void saved(db::Dataset *) {}
+    // A line added to the question on leaving, saying what a save would do
+    // beyond storing the fields shown; empty for none.
+    virtual QString saveNote() { return {}; }
 
     void addBinding(std::unique_ptr<FieldBinding> binding) { m_bindings.push_back(std::move(binding)); }
     void wireButtons(QAbstractButton *saveButton, QAbstractButton *helpButton, QAbstractButton *leaveButton);

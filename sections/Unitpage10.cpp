@@ -121,6 +121,26 @@ void TFpage10::FormResize()
         resize(800, 600);
 }
 
+QList<QWidget *> TFpage10::entryControls() const
+{
+    QList<QWidget *> controls{Edt_9, Edt_37, Edt_38, Edt_39, Edt_40, Edt_41, Edt_61, Edt_41_2, Memoad, Memointr};
+    for (const char *prefix : {"edt_124_1_", "edt_15_"})
+        for (int k = 1; k <= kUnitCodeEdits; ++k)
+            controls << findChild<QLineEdit *>(prefix + QString::number(k));
+    return controls;
+}
+
+bool TFpage10::entryBlank() const
+{
+    for (QWidget *control : entryControls()) {
+        const auto *memo = qobject_cast<QPlainTextEdit *>(control);
+        const QString text = memo ? memo->toPlainText() : static_cast<QLineEdit *>(control)->text();
+        if (!gbk::trim(text).isEmpty())
+            return false;
+    }
+    return true;
+}
+
 void TFpage10::ShowCurrentRow()
 {
     QScopedValueRollback busy(m_busy, true);
@@ -128,13 +148,12 @@ void TFpage10::ShowCurrentRow()
     const bool none = !units->active() || units->isEmpty() || units->state() != db::Dataset::Browse;
     m_shown = none ? db::Dataset::Bookmark() : units->bookmark();
     if (none) {
-        for (QLineEdit *edit : {Edt_9, Edt_37, Edt_38, Edt_39, Edt_40, Edt_41, Edt_61, Edt_41_2, edt_unit})
-            edit->clear();
-        for (QPlainTextEdit *memo : {Memoad, Memointr})
-            memo->clear();
-        for (const char *prefix : {"edt_124_1_", "edt_15_"})
-            for (int k = 1; k <= kUnitCodeEdits; ++k)
-                findChild<QLineEdit *>(prefix + QString::number(k))->clear();
+        edt_unit->clear();
+        for (QWidget *control : entryControls())
+            if (auto *memo = qobject_cast<QPlainTextEdit *>(control))
+                memo->clear();
+            else
+                static_cast<QLineEdit *>(control)->clear();
         return;
     }
     for (const auto &b : m_bindings)
@@ -164,9 +183,11 @@ void TFpage10::followGridRow(int row)
 
 bool TFpage10::settleShownRow()
 {
+    // Typed with no unit listed: a unit still to be added, as much a change.
+    if (!m_shown.valid())
+        return entryBlank() || !AskSaveChanges() || storeShownRow();
     db::Query *units = DM->Qryunit;
-    if (!m_shown.valid() || !units->active() || units->state() != db::Dataset::Browse
-        || !units->gotoBookmark(m_shown))
+    if (!units->active() || units->state() != db::Dataset::Browse || !units->gotoBookmark(m_shown))
         return true;
     return bindingsUnchanged(units, m_bindings) || !AskSaveChanges() || storeShownRow();
 }
@@ -181,15 +202,40 @@ void TFpage10::quit01Click()
 bool TFpage10::storeShownRow()
 {
     db::Query *units = DM->Qryunit;
-    if (!units->active() || !units->gotoBookmark(m_shown)) {
+    if (!m_shown.valid()) {
+        if (entryBlank()) {
+            ShowWarning(u("请先增加二级单位！"));
+            return false;
+        }
+        if (!appendUnit(true))
+            return false;
+        ShowCurrentRow();
+    } else if (!units->active() || !units->gotoBookmark(m_shown)) {
         ShowWarning(u("请先增加二级单位！"));
         return false;
-    }
-    if (!storeBindings(units, m_bindings))
+    } else if (!storeBindings(units, m_bindings)) {
         return false;
+    }
     // The unit is no part of the record: the section marks stay as they are.
     ShowWarning(u("存储成功！"));
     return true;
+}
+
+bool TFpage10::appendUnit(bool withEntries)
+{
+    const QString parent = gbk::trim(Panel5->text());
+    const QString code = NextSecondLevelCode(parent);
+    db::Query *units = DM->Qryunit;
+    if (!units->active())
+        units->open();
+    units->append();
+    static const FieldBindings none;
+    return storeBindings(units, withEntries ? m_bindings : none, [&] {
+        units->fieldByName("unitcode")->setAsString(code);
+        units->fieldByName("upunitcode")->setAsString(parent);
+        units->fieldByName("unitlevel")->setAsString("2");
+        units->fieldByName("endlevel")->setAsInteger(0);
+    });
 }
 
 void TFpage10::btnSave01Click()
@@ -201,25 +247,8 @@ void TFpage10::btnSave01Click()
 void TFpage10::Button2Click()
 {
     QScopedValueRollback busy(m_busy, true);
-    if (!settleShownRow())
-        return;
-    const QString parent = gbk::trim(Panel5->text());
-    const QString code = NextSecondLevelCode(parent);
-    db::Query *units = DM->Qryunit;
-    if (!units->active())
-        units->open();
-    units->append();
-    try {
-        units->fieldByName("unitcode")->setAsString(code);
-        units->fieldByName("upunitcode")->setAsString(parent);
-        units->fieldByName("unitlevel")->setAsString("2");
-        units->fieldByName("endlevel")->setAsInteger(0);
-        units->post();
-    } catch (...) {
-        units->cancel();
-        throw;
-    }
-    ShowCurrentRow();
+    if (settleShownRow() && appendUnit(false))
+        ShowCurrentRow();
 }
 
 void TFpage10::Button3Click()

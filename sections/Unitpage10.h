@@ -3,7 +3,8 @@
 // the unit's code, listed through DM.Qryunit. The edits show the listed row
 // that is current, and 存储 writes them back into that row. Leaving the row
 // shown with changed edits (another row, 增加, leaving the window) asks
-// first whether to store them.
+// first whether to store them; so does leaving edits typed with no unit
+// listed, which a Yes stores as a new unit.
 #include "FieldBinding.h"
 #include "db/Dataset.h"
 #include "ui/GuardedDialog.h"
@@ -37,8 +38,14 @@ protected:
 private:
     // The grid's row chosen: changes to the row shown may be stored first.
     void followGridRow(int row);
-    // Writes the edits into the row they show; false when nothing was stored.
+    // Writes the edits into the row they show, or with no row shown into a
+    // new unit; false when nothing was stored.
     bool storeShownRow();
+    // Adds the next unit under the parent, holding the edits when asked.
+    bool appendUnit(bool withEntries);
+    // The edits and memos a unit's fields are typed into, and whether all are blank.
+    QList<QWidget *> entryControls() const;
+    bool entryBlank() const;
     // Edits that differ from the row they show are asked about, Yes storing
     // them; the list is left on that row. False when the edits must stay on
     // screen (a refused or failed store).

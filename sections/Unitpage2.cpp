@@ -74,18 +74,21 @@ void TFpage2::loadOther()
         b->load(record);
     showIpForm(ipForm());
     // The counts of the patent list as it is, not those last saved: the list
-    // stores at once, the counts only with the section.
+    // stores at once, the counts only with the section. Another form counts
+    // no patents, whatever an older save left.
     if (ipForm() == kPatent)
         showPatentCounts();
+    else
+        setPatentCounts({}, {});
     // Rows left under another form (a package, an older folder) would be
     // printed and exported with it: they go with the next save.
-    m_patentsToGo = ipForm() != kPatent && hasPatentRows();
+    m_patentsToGo = ipForm() != kPatent && patentRowCount() > 0;
 }
 
-bool TFpage2::hasPatentRows() const
+int TFpage2::patentRowCount() const
 {
     OpenPatentRowsOf(DM->Qrykjcg);
-    return !DM->tblzlqk->isEmpty();
+    return DM->tblzlqk->recordCount();
 }
 
 void TFpage2::showEvent(QShowEvent *e)
@@ -249,9 +252,15 @@ void TFpage2::saveOther(db::Dataset *record)
 bool TFpage2::otherUnchanged(db::Dataset *record)
 {
     // Patent rows waiting to go are a change the save has still to make.
-    if (m_patentsToGo && ipForm() != kPatent && hasPatentRows())
+    if (m_patentsToGo && ipForm() != kPatent && patentRowCount() > 0)
         return false;
     return m_ipForm->unchanged(record) && bindingsUnchanged(record, m_reasons);
+}
+
+QString TFpage2::saveNote()
+{
+    const int going = m_patentsToGo && ipForm() != kPatent ? patentRowCount() : 0;
+    return going > 0 ? u("保存将删除本成果原有的%1项专利。").arg(going) : QString();
 }
 
 void TFpage2::saved(db::Dataset *record)

@@ -8,7 +8,8 @@
 // opening a record of another form that still has patent rows; they are
 // deleted only when the section is saved in a form other than patent, so
 // leaving without saving, or going back to patent, keeps them. Until then
-// they count as a change, asked about on leaving.
+// they count as a change, asked about on leaving with their number. A form
+// other than patent stores no patent counts.
 #include "EntryControls.h"
 #include "SectionForm.h"
 #include "ui_Unitpage2.h"
@@ -48,6 +49,7 @@ protected:
     void saveOther(db::Dataset *record) override;
     bool otherUnchanged(db::Dataset *record) override;
     void saved(db::Dataset *record) override;
+    QString saveNote() override;
     void showEvent(QShowEvent *e) override;
 
 private:
@@ -55,7 +57,7 @@ private:
     bool stableApplication() const;
     void showIpForm(const QString &code);
     void showPatentCounts();
-    bool hasPatentRows() const;
+    int patentRowCount() const; // the record's patent rows as stored
     void setPatentCounts(const QString &applied, const QString &granted);
 
     std::unique_ptr<FieldBinding> m_ipForm;   // cb_51, loaded without its change handler

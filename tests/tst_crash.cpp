@@ -5,11 +5,13 @@
 #include "DataFolder.h"
 #include "ExportPackage.h"
 #include "ImportStore.h"
+#include "ListSection.h"
 #include "Records.h"
 #include "RecordRoutines.h"
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "UnitNew.h"
+#include "Unitpage8.h"
 #include "db/DbError.h"
 #include "db/DbfFile.h"
 #include "db/Journal.h"
@@ -170,6 +172,12 @@ const QMap<QString, Operation> &operations()
               addWithRows("KJCGtemp", "2006000001", u("甲"), 3), addWithRows("KJCGtemp", "2006000009", u("新"), 1);
           },
           nothing, [](AppFixture &) { StoreStagedRecords(true); }}},
+        // A person given a new 序号 in the list's grid: the row and the
+        // numbers of the others.
+        {"person",
+         {true, [] { showWithRecords({}), addWithRows("kjcg", "2005000001", u("甲"), 3); },
+          [](AppFixture &) { OpenChildRows(listSection("08"), "2005000001", "."); },
+          [](AppFixture &) { Fpage8->DBGrid4CellEdited(0, "ITEM_187", "9"); }}},
         {"marks",
          {true, [] { showWithRecords({}), addWithRows("kjcg", "2005000001", u("甲"), 1), addWithRows("kjcg", "2005000002", u("乙"), 1); },
           [](AppFixture &app) { DM->T_temp_out->open(), QDir(app.dataDir()).mkpath("out"); },
@@ -474,6 +482,7 @@ private slots:
     void storeImported() { crashEverywhere("store"); }
     void overwriteImported() { crashEverywhere("overwrite"); }
     void exportMarks() { crashEverywhere("marks"); }
+    void personNumberInGrid() { crashEverywhere("person"); }
 };
 
 int main(int argc, char **argv)

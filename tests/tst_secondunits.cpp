@@ -3,6 +3,7 @@
 #include "Finto8Unit.h"
 #include "Records.h"
 #include "TreePicks.h"
+#include "Typing.h"
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "Unitpage10.h"
@@ -65,6 +66,7 @@ class TestSecondUnits : public QObject
 private slots:
     void addStoreAndDelete();
     void typedEditsAreAskedAbout();
+    void typedIntoAnEmptyList();
     void codesRefusedPastTheirRoom();
     void everyRecordsPersons();
 };
@@ -190,6 +192,67 @@ void TestSecondUnits::typedEditsAreAskedAbout()
         QVERIFY2(app.boxes().texts() == QStringList({question, u("存储成功！")}), way);
         stored = u(typed);
         QCOMPARE(names().first(), "9990001010|" + stored);
+    }
+}
+
+// With no unit listed, what is typed is a unit still to be added: 增加 and
+// every way of leaving ask first, No drops it, Yes stores it as a new unit.
+void TestSecondUnits::typedIntoAnEmptyList()
+{
+    AppFixture app;
+    registerUnit();
+    const QString question = u("记录已经更改,是否保存？");
+    const auto names = [] { return storedRows("unit.dbf", {"unitcode", "item_9", "item_38"}).mid(1); };
+    const auto deleteAll = [&] {
+        while (!DM->Qryunit->isEmpty()) {
+            app.boxes().answer(ui::IDYES);
+            Fpage10->Button3->click();
+        }
+        app.boxes().clear();
+    };
+    inUnits(app, [&] {
+        // Nothing typed (blanks count as nothing): nothing asked.
+        typeText(Fpage10->Memoad, "  ");
+        Fpage10->Button2->click();
+        QCOMPARE(app.boxes().count(), 0);
+        deleteAll();
+
+        typeText(Fpage10->Edt_9, u("第一研究所"));
+        app.boxes().answer(ui::IDNO);
+        Fpage10->Button2->click();
+        QCOMPARE(app.boxes().texts(), QStringList{question});
+        QCOMPARE(Fpage10->edt_unit->text() + "|" + Fpage10->Edt_9->text(), QString("9990001010|"));
+        deleteAll();
+
+        typeText(Fpage10->Edt_9, u("第一研究所"));
+        typeText(Fpage10->Edt_38, "100080");
+        if (const QString shots = qEnvironmentVariable("CORVANE_SHOTS"); !shots.isEmpty() && QDir().mkpath(shots))
+            Fpage10->grab().save(QDir(shots).filePath("TFpage10-typed-empty.png"));
+        app.boxes().answer(ui::IDYES);
+        Fpage10->Button2->click();
+        QCOMPARE(app.boxes().texts(), QStringList({question, u("存储成功！")}));
+        QCOMPARE(Fpage10->edt_unit->text() + "|" + Fpage10->Edt_9->text(), QString("9990001020|"));
+        QCOMPARE(names(), QStringList({u("9990001010|第一研究所|100080"), "9990001020||"}));
+    });
+
+    const std::tuple<const char *, std::function<void()>, int> ways[] = {
+        {"退出", [] { Fpage10->quit01->click(); }, ui::IDNO},
+        {"退出", [] { Fpage10->quit01->click(); }, ui::IDYES},
+        {"Escape", [] { QTest::keyClick(Fpage10, Qt::Key_Escape); }, ui::IDYES},
+        {"close box", [] { Fpage10->close(); }, ui::IDYES},
+    };
+    for (const auto &[way, leave, answer] : ways) {
+        const QString typed = u("研究所") + way;
+        inUnits(app, [&, leave = leave, answer = answer] {
+            deleteAll();
+            typeText(Fpage10->Edt_9, typed);
+            app.boxes().answer(answer);
+            leave();
+            QVERIFY2(!Fpage10->isVisible(), way);
+        });
+        const bool kept = answer == ui::IDYES;
+        QVERIFY2(app.boxes().texts() == (kept ? QStringList({question, u("存储成功！")}) : QStringList{question}), way);
+        QCOMPARE(names(), kept ? QStringList{"9990001010|" + typed + "|"} : QStringList{});
     }
 }
 

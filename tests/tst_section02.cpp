@@ -1,5 +1,7 @@
 #include "AppFixture.h"
 #include "Patents.h"
+#include "PrintReports.h"
+#include "ReportRoutines.h"
 #include "Records.h"
 #include "SharedRoutines.h"
 #include "Unit1.h"
@@ -226,10 +228,13 @@ private slots:
             QCOMPARE(Fpage2->Edt_53->text(), QString("SR9"));
             QVERIFY(Fpage2->edt_51_2->text().isEmpty() && Fpage2->patentsToGo());
             QCOMPARE(storedPatents(kKey), both);
+            // Leaving passes the checks first.
+            choose(Fpage2->CB_32, "1");
+            box("cb_161_1")->setChecked(true);
             app.boxes().clear();
             app.boxes().answer(ui::IDNO);
             Fpage2->quit01Click();
-            QCOMPARE(app.boxes().texts(), QStringList{u("记录已经更改,是否保存？")});
+            QCOMPARE(app.boxes().texts(), QStringList{u("记录已经更改,是否保存？\n保存将删除本成果原有的2项专利。")});
         });
         QCOMPARE(storedPatents(kKey), both);
         QCOMPARE(stored("ITEM_51"), QString("1"));
@@ -260,7 +265,7 @@ private slots:
         // Rows a record of another form still has (from a package) stay on
         // opening, but they are a change: leaving asks, and a save takes them.
         addPatent(kKey, ".", 1, "ZL003", "1");
-        const QString question = u("记录已经更改,是否保存？");
+        const QString question = u("记录已经更改,是否保存？\n保存将删除本成果原有的1项专利。");
         openSection(app, [&] {
             QVERIFY(!Fpage2->IsUnchanged() && Fpage2->patentsToGo());
             app.boxes().clear();
@@ -325,6 +330,65 @@ private slots:
             Fpage2->btnSave01Click();
         });
         expectStored({{"ITEM_51_2", "2"}, {"ITEM_51_3", "2"}});
+    }
+
+    // Patents taken by a save take their counts with them: a record of
+    // another form that still has rows and counts (from a package, or saved
+    // before) is stored and printed with neither. The question on leaving
+    // says how many patents the save takes.
+    void countsGoWithTheirPatents()
+    {
+        AppFixture app;
+        showRecord();
+        for (const auto &[field, value] : {std::pair{"ITEM_51", "9"}, {"ITEM_51_2", "5"}, {"ITEM_51_3", "1"},
+                                          {"ITEM_32", "1"}, {"ITEM_161", "1;"}})
+            setRecordField(kKey, field, value);
+        for (int i = 1; i <= 6; ++i)
+            addPatent(kKey, ".", i, QString("ZL%1").arg(i), i == 6 ? "2" : "1");
+        MainForm->RefreshRecordList();
+        const auto printedCounts = [] {
+            PrintReports p;
+            selectRecord(kKey);
+            const QVector<report::Page> pages = p.PrepareReport(ReportClass::TyyPrint05).run();
+            return QStringList({pages[0].text("DB_ITEM_51_2"), pages[0].text("DB_ITEM_51_3"),
+                                pages[0].text("QL_zlqk_zlh_1")});
+        };
+        QCOMPARE(printedCounts(), QStringList({"5", "1", "ZL1"}));
+        MainForm->RefreshRecordList();
+        app.boxes().clear(); // the patents the page has no line for
+
+        const QString question = u("记录已经更改,是否保存？\n保存将删除本成果原有的6项专利。");
+        openSection(app, [&] {
+            QVERIFY(Fpage2->edt_51_2->text().isEmpty() && Fpage2->edt_51_3->text().isEmpty());
+            app.boxes().answer(ui::IDNO);
+            Fpage2->quit01Click();
+        });
+        QCOMPARE(app.boxes().texts(), QStringList{question});
+        expectStored({{"ITEM_51_2", "5"}, {"ITEM_51_3", "1"}});
+        QCOMPARE(storedPatents(kKey).size(), 6);
+
+        app.boxes().clear();
+        openSection(app, [&] {
+            app.boxes().answer(ui::IDYES);
+            QTest::keyClick(Fpage2, Qt::Key_Escape);
+            QVERIFY(!Fpage2->isVisible());
+        });
+        QCOMPARE(app.boxes().texts(), QStringList({question, u("存储成功！")}));
+        expectStored({{"ITEM_51", "9"}, {"ITEM_51_2", ""}, {"ITEM_51_3", ""}});
+        QCOMPARE(storedPatents(kKey), QStringList());
+        QCOMPARE(printedCounts(), QStringList({"", "", ""}));
+
+        // Counts left behind without their rows go with the next save too.
+        setRecordField(kKey, "ITEM_51_2", "3");
+        MainForm->RefreshRecordList();
+        app.boxes().clear();
+        openSection(app, [&] {
+            app.boxes().answer(ui::IDYES);
+            Fpage2->quit01Click();
+        });
+        QCOMPARE(app.boxes().texts(), QStringList({u("记录已经更改,是否保存？"), u("存储成功！")}));
+        expectStored({{"ITEM_51_2", ""}});
+        openSection(app, [&] { QVERIFY(Fpage2->IsUnchanged()); });
     }
 
     // Whole numbers are typed; what is pasted must be an amount, or it becomes "0".

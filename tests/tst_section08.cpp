@@ -4,12 +4,15 @@
 #include "CgwcrManage.h"
 #include "Finto8Unit.h"
 #include "Records.h"
+#include "Typing.h"
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "Unitpage8.h"
 #include "text/Utf8.h"
 #include "ui/Clock.h"
 #include "ui/MessageBox.h"
+#include "db/DbError.h"
+#include "db/Journal.h"
 
 #include <QCalendarWidget>
 #include <QDir>
@@ -110,6 +113,25 @@ void clickLocal(int row, Qt::KeyboardModifiers modifiers = Qt::ControlModifier)
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, modifiers, grid->visualRect(grid->model()->index(row, 0)).center());
 }
 
+// Opens a cell of the list's grid as the user does, with a double click;
+// its editor.
+QWidget *openCell(int row, int column)
+{
+    DBGrid *grid = Fpage8->DBGrid4;
+    const QPoint at = grid->visualRect(grid->model()->index(row, column)).center();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+    return grid->indexWidget(grid->model()->index(row, column));
+}
+
+// Types text over what the editor holds.
+void retype(QWidget *editor, const QString &text)
+{
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_Delete);
+    typeText(editor, text);
+}
+
 // With CORVANE_SHOTS naming a folder, the window is saved there as a picture.
 void saveShot(QWidget *window, const QString &name)
 {
@@ -131,6 +153,7 @@ private slots:
     void quickAdd();
     void renumberingAndSectionMark();
     void gridShowsWholeEntries();
+    void gridEditsInPlace();
 };
 
 void TestSection08::addAndModifyWithChecks()
@@ -386,6 +409,119 @@ void TestSection08::gridShowsWholeEntries()
         saveShot(Fpage8, "TFpage8-whole");
         Fpage8->quit01Click();
     });
+}
+
+// The grid is edited in place: each value left is checked as the person
+// dialog checks it and stored at once; a refused one keeps its cell open with
+// a message, a failed one leaves the rows as stored.
+void TestSection08::gridEditsInPlace()
+{
+    AppFixture app;
+    for (const auto &[number, name] : {std::pair{"1", "甲"}, {"2", "乙"}, {"3", "丙"}})
+        addRow(number, u(name), {{"ITEM_182", "1970.05"}, {"ITEM_188", "1"}});
+    addRow("1", u("别的成果的人"), {}, "cgwcr", "2005000002");
+    showWithRecords({{kKey, "1", u("新型材料")}, {"2005000002", "1", u("其他成果")}});
+    const QStringList others = stored("cgwcr", false);
+    inWindow(app, MainForm->btn_page08, [&] {
+        DBGrid *grid = Fpage8->DBGrid4;
+        QWidget *editor = openCell(0, 1);
+        QVERIFY(qobject_cast<QLineEdit *>(editor));
+        retype(editor, u(" 王五 "));
+        QTest::keyClick(editor, Qt::Key_Tab);
+        QCOMPARE(stored("cgwcr").first(), u("2005000001|.|1|王五|0|1970.05|4|4|||1"));
+        QCOMPARE(app.boxes().count(), 0);
+
+        const QStringList before = stored("cgwcr");
+        const std::tuple<int, const char *, const char *> refused[] = {
+            {1, "  ", "姓名不能为空！"},
+            {3, "1970.13", "1970.13不是正确的出生年月格式！"},
+            {0, "", "序号不能为空！"},
+            {0, "2a", "输入序号必须为数字！"},
+            {0, "2", "序号有重复，请重新输入序号！"},
+        };
+        for (const auto &[column, typed, message] : refused) {
+            app.boxes().clear();
+            editor = openCell(0, column);
+            retype(editor, u(typed));
+            QTest::keyClick(editor, Qt::Key_Tab);
+            QCOMPARE(app.boxes().texts(), QStringList{u(message)});
+            const QModelIndex cell = grid->model()->index(0, column);
+            QVERIFY2(grid->indexWidget(cell) == editor && grid->currentIndex() == cell, message);
+            QCOMPARE(static_cast<QLineEdit *>(editor)->text(), u(typed));
+            QCOMPARE(stored("cgwcr"), before);
+            QTest::keyClick(editor, Qt::Key_Escape);
+            QVERIFY(!grid->indexWidget(cell) && Fpage8->isVisible());
+        }
+        QCOMPARE(app.boxes().last().caption, applicationTitle());
+        // Left for another row with the mouse: the cell opens again.
+        app.boxes().clear();
+        editor = openCell(0, 1);
+        retype(editor, " ");
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(2, 1)).center());
+        QCoreApplication::processEvents();
+        QCOMPARE(app.boxes().texts(), QStringList{u("姓名不能为空！")});
+        QVERIFY(grid->indexWidget(grid->model()->index(0, 1)) == editor && grid->currentIndex().row() == 0);
+        saveShot(Fpage8, "TFpage8-refused");
+        QTest::keyClick(editor, Qt::Key_Escape);
+
+        // Each coded column offers its list; the code chosen is stored at once.
+        const std::tuple<int, const char *, QStringList, const char *> picks[] = {
+            {2, "1", {u("0 男"), u("1 女")}, "  女"},
+            {4, "b", {}, "  中科院院士"},
+            {5, "2", {}, "  博士研究生"},
+            {6, "0", {u("1 是"), u("0 否")}, "  否"},
+        };
+        for (const auto &[column, code, items, name] : picks) {
+            auto *list = qobject_cast<QComboBox *>(openCell(1, column));
+            QVERIFY(list);
+            if (!items.isEmpty()) {
+                QStringList offered;
+                for (int i = 0; i < list->count(); ++i)
+                    offered << list->itemText(i);
+                QCOMPARE(offered, items);
+            }
+            saveShot(Fpage8, QString("TFpage8-picklist-%1").arg(column));
+            QTest::keyClicks(list, code);
+            QCOMPARE(shown(1, column), u(name));
+        }
+        QCOMPARE(stored("cgwcr").at(1), u("2005000001|.|2|乙|1|1970.05|b|2|||0"));
+
+        // A new 序号 moves the person, as the dialog's store does; the cell
+        // follows the person.
+        editor = openCell(0, 0);
+        retype(editor, "9");
+        QTest::keyClick(editor, Qt::Key_Tab);
+        QCOMPARE(listed8(), QStringList({u("1 乙"), u("2 丙"), u("3 王五")}));
+        QCOMPARE(grid->currentIndex().row(), 2);
+        QCOMPARE(DM->QryCgwcr->fieldByName("ITEM_180")->asString(), u("王五"));
+
+        // A disk that fails any write of the move: told, all taken back, and
+        // the list shows the rows as stored.
+        const QStringList moved = stored("cgwcr");
+        for (int failAt = 1;; ++failAt) {
+            app.boxes().clear();
+            editor = openCell(0, 0);
+            retype(editor, "7");
+            int writes = 0;
+            db::setFaultHook([&](const char *what) {
+                if (QByteArray(what) == "write" && ++writes == failAt)
+                    throw db::DbError("injected");
+            });
+            QTest::keyClick(editor, Qt::Key_Tab);
+            db::setFaultHook({});
+            if (writes < failAt)
+                break; // moved: no write failed
+            QVERIFY2(app.boxes().count() == 1 && app.boxes().last().text.contains("injected"), qPrintable(QString::number(failAt)));
+            QCOMPARE(stored("cgwcr"), moved);
+            QCOMPARE(listed8(), QStringList({u("1 乙"), u("2 丙"), u("3 王五")}));
+            QVERIFY(!grid->indexWidget(grid->model()->index(0, 0)) && grid->currentIndex() == grid->model()->index(0, 0));
+        }
+        QCOMPARE(listed8(), QStringList({u("1 丙"), u("2 王五"), u("3 乙")}));
+        Fpage8->quit01Click();
+    });
+    QCOMPARE(stored("cgwcr", false), others);
+    // Changing a person is no new person: the local list stays as it was.
+    QCOMPARE(stored("cgwcrNew"), QStringList());
 }
 
 QTEST_MAIN(TestSection08)

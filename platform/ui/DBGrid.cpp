@@ -1,12 +1,16 @@
 #include "DBGrid.h"
 
+#include "GridCellDelegate.h"
 #include "HandlerGuard.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QStyle>
 
 #include <algorithm>
+#include <utility>
 
 namespace ui {
 
@@ -78,9 +82,39 @@ void DatasetModel::findFields()
     }
 }
 
+db::Field *DatasetModel::fieldOf(int column) const
+{
+    const int field = m_fields.value(column, -1);
+    return field >= 0 && m_dataset ? m_dataset->field(field) : nullptr;
+}
+
+void DatasetModel::setCellWriter(CellWriter writer)
+{
+    m_writer = std::move(writer);
+}
+
+Qt::ItemFlags DatasetModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (m_writer && fieldOf(index.column()))
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool DatasetModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    const int field = m_fields.value(index.column(), -1);
+    if (role != Qt::EditRole || !m_writer || !m_dataset || field < 0 || index.row() >= rowCount())
+        return false;
+    const QString text = value.toString();
+    if (text == m_dataset->rowText(index.row(), field))
+        return true;
+    return m_writer(index.row(), index.column(), text);
+}
+
 QVariant DatasetModel::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || !m_dataset || !index.isValid())
+    if ((role != Qt::DisplayRole && role != Qt::EditRole) || !m_dataset || !index.isValid())
         return {};
     const int field = m_fields.value(index.column(), -1);
     if (field < 0)
@@ -105,6 +139,7 @@ QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int 
 DBGrid::DBGrid(QWidget *parent) : QTableView(parent), m_model(new ui::DatasetModel(this))
 {
     setModel(m_model);
+    setItemDelegate(new ui::GridCellDelegate(this));
     setEditTriggers(NoEditTriggers);
     setSelectionBehavior(SelectRows);
     setSelectionMode(SingleSelection);
@@ -142,6 +177,11 @@ void DBGrid::bind(db::Dataset *dataset)
 {
     disconnect(m_current);
     m_fitted = false;
+    // Binding closes any editor: no cell is edited any more.
+    m_editing = QPersistentModelIndex();
+    m_editingColumn = -1;
+    m_refused = nullptr;
+    m_writeRefused = false;
     m_model->setDataset(dataset);
     if (dataset)
         m_current = connect(dataset, &db::Dataset::currentChanged, this, &DBGrid::followCurrent);
@@ -195,10 +235,22 @@ void DBGrid::followCurrent(int row)
             selectionModel()->setCurrentIndex(m_model->index(row, 0), QItemSelectionModel::NoUpdate);
         return;
     }
-    if (row >= 0 && row < m_model->rowCount())
-        selectRow(row);
-    else
+    if (row < 0 || row >= m_model->rowCount()) {
         clearSelection();
+        return;
+    }
+    // The current cell keeps its column: a cell edited in place stays the
+    // one current while its row is the dataset's.
+    const QModelIndex current = currentIndex();
+    if (!current.isValid()) {
+        selectRow(row);
+        return;
+    }
+    const QItemSelectionModel::SelectionFlags rowChosen = QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    if (current.row() != row)
+        selectionModel()->setCurrentIndex(m_model->index(row, current.column()), rowChosen);
+    else if (!selectionModel()->isRowSelected(row, {}))
+        selectionModel()->select(current, rowChosen);
 }
 
 void DBGrid::setMultiSelect(bool on)
@@ -214,4 +266,112 @@ QList<int> DBGrid::selectedRows() const
         rows << index.row();
     std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+void DBGrid::setCellWriter(ui::CellWriter writer)
+{
+    if (!writer) {
+        m_model->setCellWriter({});
+        setEditTriggers(NoEditTriggers);
+        return;
+    }
+    m_model->setCellWriter([this, writer = std::move(writer)](int row, int column, const QString &text) {
+        const bool stored = writer(row, column, text);
+        m_writeRefused = !stored;
+        return stored;
+    });
+    setEditTriggers(DoubleClicked | EditKeyPressed | AnyKeyPressed);
+}
+
+bool DBGrid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    if (!QTableView::edit(index, trigger, event))
+        return false;
+    if (state() == EditingState) {
+        m_editing = index;
+        m_editingColumn = index.column();
+    }
+    return true;
+}
+
+void DBGrid::commitData(QWidget *editor)
+{
+    // The writer's message box takes the focus from the editor, which would
+    // commit it again: the write under way decides.
+    if (m_committing)
+        return;
+    // Left again on its way back (the current cell moving on with the
+    // click): still refused, and told once.
+    if (editor == m_refused && m_reopening) {
+        m_writeRefused = true;
+        return;
+    }
+    QScopedValueRollback committing(m_committing, true);
+    m_writeRefused = false;
+    QTableView::commitData(editor);
+    m_refused = m_writeRefused ? editor : nullptr;
+}
+
+void DBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    if (m_committing)
+        return;
+    const int column = m_editingColumn;
+    if (column >= 0 && !m_editing.isValid()) {
+        // The rows were read again (by a write, or after a failed one),
+        // closing every editor: the cell stays current, now on the row
+        // where the dataset put it.
+        m_editingColumn = -1;
+        m_refused = nullptr;
+        m_writeRefused = false;
+        db::Dataset *d = m_model->dataset();
+        const int row = d && d->active() ? d->currentRow() : -1;
+        if (row >= 0 && row < m_model->rowCount())
+            setCurrentIndex(m_model->index(row, column));
+        setFocus();
+        return;
+    }
+    // Closed for the commit the writer refused (not by Escape): kept open.
+    if (editor && editor == m_refused && std::exchange(m_writeRefused, false)) {
+        reopenRefused(editor);
+        return;
+    }
+    m_editingColumn = -1;
+    m_editing = QPersistentModelIndex();
+    m_refused = nullptr;
+    QTableView::closeEditor(editor, hint);
+}
+
+void DBGrid::mousePressEvent(QMouseEvent *event)
+{
+    // A click on another cell has left the refused cell already (the focus
+    // it took): the cell stays open, and current.
+    if (m_refused && state() == EditingState) {
+        event->accept();
+        m_refused->setFocus();
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
+void DBGrid::reopenRefused(QWidget *editor)
+{
+    const QPersistentModelIndex cell = m_editing;
+    const QPointer<QWidget> open = editor;
+    const auto back = [this, cell, open] {
+        m_reopening = false;
+        if (!open || !cell.isValid())
+            return;
+        if (currentIndex() != cell)
+            setCurrentIndex(cell);
+        open->setFocus();
+    };
+    if (currentIndex() == cell) {
+        back();
+        return;
+    }
+    // Another cell chosen: back once that choice is done, so that what it
+    // selects does not stay over the cell that is still open.
+    if (!std::exchange(m_reopening, true))
+        QMetaObject::invokeMethod(this, back, Qt::QueuedConnection);
 }
