@@ -93,10 +93,11 @@ private:
 class BirthMonthBinding : public FieldBinding
 {
 public:
-    explicit BirthMonthBinding(QDateEdit *picker) : FieldBinding("ITEM_182"), m_picker(picker)
+    explicit BirthMonthBinding(ui::DatePicker *picker) : FieldBinding("ITEM_182"), m_picker(picker)
     {
         ui::setUpDatePicker(picker, QStringLiteral("yyyy.MM"));
         picker->setSpecialValueText(QStringLiteral(" ")); // the earliest date stands for none
+        picker->setOnCleared([this] { setMonth({}); });
         new EmptyPickerCalendar(picker);
     }
     void load(db::Dataset *r) override
@@ -119,10 +120,11 @@ public:
     void setMonth(const QDate &month) { m_picker->setDate(month.isValid() ? month : m_picker->minimumDate()); }
 
 private:
-    bool isEmpty() const { return m_picker->date() == m_picker->minimumDate(); }
-    QString value() const { return m_picker->date().toString(QStringLiteral("yyyy.MM")); }
+    // Typing ends first; a month refused there stops the action.
+    bool isEmpty() const { return m_picker->enteredDate() == m_picker->minimumDate(); }
+    QString value() const { return m_picker->enteredDate().toString(QStringLiteral("yyyy.MM")); }
 
-    QDateEdit *m_picker;
+    ui::DatePicker *m_picker;
 };
 
 QString PersonCode(const QComboBox *combo)
