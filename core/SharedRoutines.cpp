@@ -95,11 +95,17 @@ void ShowWarning(const QString &text)
     ui::messageBox(text, QStringLiteral("Corvane"), ui::MB_OK | ui::MB_ICONEXCLAMATION);
 }
 
-bool AskSaveChanges()
+bool SettleChanges(const std::function<bool()> &save, const QString &question)
 {
-    return ui::messageBox(QString::fromUtf8("记录已经更改,是否保存？"), QString::fromUtf8("请注意！"),
-                          ui::MB_YESNO | ui::MB_ICONQUESTION)
-           == ui::IDYES;
+    switch (ui::messageBox(question.isEmpty() ? QString::fromUtf8("记录已经更改,是否保存？") : question,
+                           QString::fromUtf8("请注意！"), ui::MB_YESNO | ui::MB_ICONQUESTION | ui::MB_ESCAPECANCELS)) {
+    case ui::IDYES:
+        return save();
+    case ui::IDNO:
+        return true;
+    default:
+        return false;
+    }
 }
 
 QString FormatDotDate(const QString &text)

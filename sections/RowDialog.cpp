@@ -148,14 +148,14 @@ void RowDialog::leave()
         return;
     }
     checkOnLeave();
-    if (!entriesUnchanged(list())
-        && ui::messageBox(m_def.leaveQuestion, QString::fromUtf8("请注意！"), ui::MB_YESNO | ui::MB_ICONQUESTION)
-               == ui::IDYES) {
-        store(); // a refused check keeps the dialog open
-        if (isVisible())
-            closeNow(); // a new row stored by a dialog that stays for the next one
+    // A refused check keeps the dialog open; a new row stored by a dialog
+    // that stays for the next one closes it.
+    const auto storeAndGoOn = [this] {
+        store();
+        return isVisible();
+    };
+    if (!entriesUnchanged(list()) && !SettleChanges(storeAndGoOn, m_def.leaveQuestion))
         return;
-    }
     closeNow();
 }
 

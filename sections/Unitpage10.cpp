@@ -168,7 +168,7 @@ bool TFpage10::settleShownRow()
     if (!m_shown.valid() || !units->active() || units->state() != db::Dataset::Browse
         || !units->gotoBookmark(m_shown))
         return true;
-    return bindingsUnchanged(units, m_bindings) || !AskSaveChanges() || storeShownRow();
+    return bindingsUnchanged(units, m_bindings) || SettleChanges([this] { return storeShownRow(); });
 }
 
 void TFpage10::quit01Click()

@@ -254,7 +254,7 @@ void TFpage4a::quit01Click()
 {
     CheckUnitInput();
     // A failed post keeps the window open with what was typed.
-    if (!IsUnchanged() && AskSaveChanges() && !saveProfile())
+    if (!IsUnchanged() && !SettleChanges([this] { return saveProfile(); }))
         return;
     Edit1->clear();
     closeNow();

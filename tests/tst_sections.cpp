@@ -151,7 +151,7 @@ void TestSections::leavingAsksAboutChanges()
     MainForm->btn_page09->click();
     QCOMPARE(app.boxes().last().text, u("记录已经更改,是否保存？"));
     QCOMPARE(app.boxes().last().caption, u("请注意！"));
-    QCOMPARE(app.boxes().last().flags, ui::MB_YESNO | ui::MB_ICONQUESTION);
+    QCOMPARE(app.boxes().last().flags, ui::MB_YESNO | ui::MB_ICONQUESTION | ui::MB_ESCAPECANCELS);
     QCOMPARE(storedField("kjcg", "ITEM_133"), QString());
 
     // Yes: saved, then closed.

@@ -127,6 +127,25 @@ void TestUi::realBoxShowsCaptionIconAndChineseButtons()
     });
     QCOMPARE(messageBox(QStringLiteral("覆盖吗？"), QStringLiteral("警告"), MB_OKCANCEL | MB_ICONEXCLAMATION), IDCANCEL);
 
+    // A question without 取消 that Escape and the close button still put
+    // aside; without MB_ESCAPECANCELS they answer 否.
+    const int question = MB_YESNO | MB_ICONQUESTION | MB_ESCAPECANCELS;
+    onNextRealBox([](QMessageBox *box) {
+        QCOMPARE(buttonTexts(box), QStringList({"否", "是"}));
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    QCOMPARE(messageBox(QStringLiteral("保存吗？"), QStringLiteral("请注意！"), question), IDCANCEL);
+    onNextRealBox([](QMessageBox *box) { box->close(); });
+    QCOMPARE(messageBox(QStringLiteral("保存吗？"), QStringLiteral("请注意！"), question), IDCANCEL);
+    onNextRealBox([](QMessageBox *box) {
+        for (QAbstractButton *b : box->buttons())
+            if (b->text() == QStringLiteral("否"))
+                b->click();
+    });
+    QCOMPARE(messageBox(QStringLiteral("保存吗？"), QStringLiteral("请注意！"), question), IDNO);
+    onNextRealBox([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Escape); });
+    QCOMPARE(messageBox(QStringLiteral("保存吗？"), QStringLiteral("请注意！"), MB_YESNO), IDNO);
+
     onNextRealBox([](QMessageBox *box) {
         QCOMPARE(box->windowTitle(), QCoreApplication::applicationName());
         QCOMPARE(box->icon(), QMessageBox::Critical);
