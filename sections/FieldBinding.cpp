@@ -87,6 +87,9 @@ public:
     MemoBinding(const QString &field, QPlainTextEdit *memo) : FieldBinding(field), m_memo(memo)
     {
         gbk::acceptOnlyGbk(memo);
+        // Tab leaves the memo as it leaves every other field; a TAB would
+        // be stored as a blank anyway.
+        memo->setTabChangesFocus(true);
     }
     void load(db::Dataset *r) override
     {
@@ -195,6 +198,7 @@ public:
             showDateState(picker, clear, placeholder);
         });
         new PlaceholderTyping(picker, clear, placeholder);
+        gbk::acceptOnlyGbk(placeholder);
     }
     void load(db::Dataset *r) override
     {

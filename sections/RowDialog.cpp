@@ -5,6 +5,7 @@
 #include "db/Journal.h"
 #include "db/Query.h"
 #include "text/Gbk.h"
+#include "text/GbkInput.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/SilentAbort.h"
@@ -61,6 +62,12 @@ void RowDialog::FormShow()
         m_sequence->setReadOnly(false);
     }
     loadOther(list);
+}
+
+void RowDialog::setSequenceEdit(QLineEdit *edit)
+{
+    m_sequence = edit;
+    gbk::acceptOnlyGbk(edit);
 }
 
 bool RowDialog::sequenceUnchanged() const

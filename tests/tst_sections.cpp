@@ -7,6 +7,7 @@
 #include "Unitpage9.h"
 #include "UnitNew.h"
 #include "SharedRoutines.h"
+#include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 #include "ui/Clock.h"
@@ -14,6 +15,9 @@
 #include "ui/Seam.h"
 
 #include <QClipboard>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
 #include <QtTest>
 
 namespace {
@@ -67,6 +71,7 @@ private slots:
     void leavingAsksAboutChanges();
     void failedPostLeavesNoEditMode();
     void entryControls();
+    void memosAndEditsInEveryWindow();
     void codesAndChoices();
     void openingOnAnEmptyList();
     void storedValuesComeBackAsStored();
@@ -224,6 +229,64 @@ void TestSections::entryControls()
         QApplication::sendEvent(Fpage9->Edt_301, &typed);
     }
     QCOMPARE(Fpage9->Edt_301->text(), full);
+}
+
+// Every memo is left with Tab, as the other fields are, and no TAB reaches
+// its text. A paste of characters GBK cannot hold into any memo or edit keeps
+// what GBK holds and names, in one message, what it left out.
+void TestSections::memosAndEditsInEveryWindow()
+{
+    const QWidgetList before = QApplication::topLevelWidgets();
+    AppFixture app;
+    registerUnit();
+    const QString pasted = u("😀한€");
+    QStringList faults, memos;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (before.contains(window) || window->windowType() == Qt::Popup || !qobject_cast<QDialog *>(window))
+            continue;
+        window->show();
+        QApplication::setActiveWindow(window);
+        QList<QWidget *> editors;
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            auto *memo = qobject_cast<QPlainTextEdit *>(w);
+            auto *edit = qobject_cast<QLineEdit *>(w);
+            if ((!memo || memo->isReadOnly()) && (!edit || edit->isReadOnly()))
+                continue;
+            // On a page of its own: that page comes up.
+            for (QWidget *p = w; p != window; p = p->parentWidget())
+                if (auto *pages = qobject_cast<QStackedWidget *>(p->parentWidget()))
+                    pages->setCurrentWidget(p);
+            if (w->isVisibleTo(window))
+                editors << w;
+        }
+        for (QWidget *w : editors) {
+            const QString name = window->objectName() + "/" + w->objectName();
+            auto *memo = qobject_cast<QPlainTextEdit *>(w);
+            if (memo) {
+                memos << name;
+                memo->setPlainText("a");
+                memo->setFocus();
+                QTest::keyClick(memo, Qt::Key_Tab);
+                if (memo->toPlainText() != "a" || QApplication::focusWidget() == memo)
+                    faults << name + " takes Tab";
+                memo->clear();
+            } else {
+                static_cast<QLineEdit *>(w)->clear();
+            }
+            app.boxes().clear();
+            QApplication::clipboard()->setText(pasted);
+            memo ? memo->paste() : static_cast<QLineEdit *>(w)->paste();
+            QCoreApplication::processEvents();
+            const QString text = memo ? memo->toPlainText() : static_cast<QLineEdit *>(w)->text();
+            if (!gbk::encodable(text))
+                faults << name + " keeps " + text;
+            else if (text.contains(u("€")) && app.boxes().texts().filter(u("“😀”“한”")).size() != 1)
+                faults << name + " tells " + app.boxes().texts().join('|');
+        }
+        window->hide();
+    }
+    QVERIFY(memos.contains("TFpage9/Mo_303") && memos.contains("TFpage1/Mo_13") && memos.contains("TFpage10/Memoad"));
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
 }
 
 void TestSections::codesAndChoices()
