@@ -170,7 +170,7 @@ public:
         if (e->type() != QEvent::KeyPress)
             return false;
         const QString text = static_cast<QKeyEvent *>(e)->text();
-        if (text.size() != 1 || !text[0].isDigit())
+        if (!m_clear->isChecked() || text.size() != 1 || !text[0].isDigit())
             return false;
         restoreDatePicker(m_picker, m_clear, m_placeholder);
         QCoreApplication::sendEvent(m_picker, e);

@@ -5,6 +5,10 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "Unitpage9.h"
+#include "Finto8Unit.h"
+#include "Unitpage8.h"
+#include "Unitpage3.h"
+#include "UnitPage1.h"
 #include "UnitNew.h"
 #include "SharedRoutines.h"
 #include "text/Gbk.h"
@@ -15,6 +19,7 @@
 #include "ui/Seam.h"
 
 #include <QClipboard>
+#include <QDateEdit>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
@@ -72,6 +77,7 @@ private slots:
     void failedPostLeavesNoEditMode();
     void entryControls();
     void memosAndEditsInEveryWindow();
+    void typedDatesInEveryDateEdit();
     void codesAndChoices();
     void openingOnAnEmptyList();
     void storedValuesComeBackAsStored();
@@ -287,6 +293,100 @@ void TestSections::memosAndEditsInEveryWindow()
     }
     QVERIFY(memos.contains("TFpage9/Mo_303") && memos.contains("TFpage1/Mo_13") && memos.contains("TFpage10/Memoad"));
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+}
+
+// Each date edit of the program stores the date typed into it, as the
+// user types it: over a selection, into the empty field, with or without
+// dots, left by a button, by Escape or while still typing. A date typed
+// away is no date; one that is no date is refused and not stored.
+void TestSections::typedDatesInEveryDateEdit()
+{
+    AppFixture app;
+    showWithRecords({{"2005000001", "1", u("新型材料")}});
+    completeRecord("2005000001");
+    MainForm->RefreshRecordList();
+    const auto typeOver = [](QDateEdit *picker, const char *keys) {
+        QApplication::setActiveWindow(picker->window());
+        picker->setFocus();
+        QTest::keyClick(picker, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(picker, QString::fromLatin1(keys));
+    };
+    const auto stored = [](const char *field) { return storedField("kjcg", field, "2005000001"); };
+    const auto inSection = [&](QAbstractButton *button, std::function<void()> work) {
+        app.modals().then([work](QDialog *window) {
+            work();
+            window->hide();
+        });
+        button->click();
+    };
+
+    // Section 03: into the empty field, then over the date and left by
+    // Escape while typing, then typed away; a date that is none is refused.
+    inSection(MainForm->btn_page03, [&] {
+        Fpage3->cb_21->setCurrentIndex(0);
+        Fpage3->findChild<QAbstractButton *>("cb_126_02")->setChecked(true);
+        QVERIFY(Fpage3->CheckBox_34->isChecked());
+        QApplication::setActiveWindow(Fpage3);
+        Fpage3->edt_34->setFocus();
+        QTest::keyClick(Fpage3->edt_34, '2');
+        QTest::keyClicks(QApplication::focusWidget(), "026.11.20");
+        QVERIFY(!Fpage3->CheckBox_34->isChecked() && Fpage3->DTP_34->isVisible());
+        QTest::mouseClick(Fpage3->btnSave01, Qt::LeftButton);
+        QCOMPARE(stored("ITEM_34"), QString("2026.11.20"));
+
+        typeOver(Fpage3->DTP_34, "2025.03.1");
+        app.boxes().answer(ui::IDYES);
+        QTest::keyClick(Fpage3->DTP_34, Qt::Key_Escape);
+    });
+    QCOMPARE(stored("ITEM_34"), QString("2025.03.01"));
+    QCOMPARE(app.boxes().texts().mid(app.boxes().count() - 2), QStringList({u("记录已经更改,是否保存？"), u("存储成功！")}));
+    inSection(MainForm->btn_page03, [&] {
+        app.boxes().clear();
+        typeOver(Fpage3->DTP_34, "0050.01.01");
+        Fpage3->btnSave01->click();
+        QCOMPARE(app.boxes().texts().first(), u("“0050.01.01”不在可输入的日期范围（0100.01.01 至 9999.12.31）之内，未被采用，日期仍为 2025.03.01。"));
+        QCOMPARE(stored("ITEM_34"), QString("2025.03.01"));
+        typeOver(Fpage3->DTP_34, "2026.02.3");
+        Fpage3->btnSave01->click(); // still typing: "3" is the third
+        QCOMPARE(stored("ITEM_34"), QString("2026.02.03"));
+        typeOver(Fpage3->DTP_34, "");
+        QTest::keyClick(Fpage3->DTP_34, Qt::Key_Delete);
+        Fpage3->btnSave01->click();
+        QVERIFY(Fpage3->CheckBox_34->isChecked() && Fpage3->edt_34->isVisible());
+    });
+    QCOMPARE(stored("ITEM_34"), QString());
+
+    // Section 09: with dots over the whole date, as its own hint asks.
+    inSection(MainForm->btn_page09, [&] {
+        Fpage9->EDT_302Click();
+        QTest::keyClicks(Fpage9->DTP_302, "2025.03.15");
+        Fpage9->btnSave01->click();
+    });
+    QCOMPARE(stored("ITEM_302"), QString("2025.03.15"));
+
+    // Section 01's registration date, without dots.
+    inSection(MainForm->btn_page01, [&] {
+        Fpage1->CB_1->setCurrentIndex(0);
+        Fpage1->edt_8_y_s->setText("2003"), Fpage1->edt_8_m_s->setText("01");
+        Fpage1->edt_8_y_e->setText("2004"), Fpage1->edt_8_m_e->setText("12");
+        Fpage1->findChild<QAbstractButton *>("CB_125_23")->click();
+        typeOver(Fpage1->DTP_121, "20261120");
+        Fpage1->btnSave01->click();
+    });
+    QCOMPARE(stored("ITEM_121"), QString("2026-11-20"));
+
+    // A completing person's birth month, into the picker that shows none.
+    inSection(MainForm->btn_page08, [&] {
+        app.modals().then([&](QDialog *) {
+            Finto8->edtry_180->setText(u("李四"));
+            Finto8->dtpry_182->setDate(Finto8->dtpry_182->minimumDate());
+            Finto8->dtpry_182->setFocus();
+            QTest::keyClicks(Finto8->dtpry_182, "1980.5");
+            Finto8->Button1->click();
+        });
+        Fpage8->Button2->click();
+    });
+    QCOMPARE(storedRows("cgwcr", {"ITEM_180", "ITEM_182"}, "2005000001").last(), u("李四|1980.05"));
 }
 
 void TestSections::codesAndChoices()

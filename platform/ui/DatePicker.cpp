@@ -90,10 +90,13 @@ void DatePicker::type(QChar c)
         m_entry->separator();
     else
         m_entry->digit(c.digitValue());
-    if (m_entry->finished())
-        finishTyping();
-    else
+    if (!m_entry->finished()) {
         showEntry();
+        return;
+    }
+    // Typing on goes over the last section, as it would in any section.
+    if (finishTyping())
+        setSelectedSection(sectionAt(sectionCount() - 1));
 }
 
 void DatePicker::erase()
