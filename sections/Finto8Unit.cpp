@@ -89,7 +89,8 @@ private:
 
 // The birth month "YYYY.MM" in a picker. A stored text in another form is
 // reported and shows as no birth month, which stores nothing over it: the
-// text stays as it was until a month is picked.
+// text stays as it was until a month is picked. A month typed away is
+// refused for the same reason: no month would store nothing.
 class BirthMonthBinding : public FieldBinding
 {
 public:
@@ -97,7 +98,6 @@ public:
     {
         ui::setUpDatePicker(picker, QStringLiteral("yyyy.MM"));
         picker->setSpecialValueText(QStringLiteral(" ")); // the earliest date stands for none
-        picker->setOnCleared([this] { setMonth({}); });
         new EmptyPickerCalendar(picker);
     }
     void load(db::Dataset *r) override

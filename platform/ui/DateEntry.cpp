@@ -1,5 +1,7 @@
 #include "DateEntry.h"
 
+#include <algorithm>
+
 namespace ui {
 
 DateEntry::DateEntry(const QString &displayFormat)

@@ -75,17 +75,22 @@ void DatePicker::selectWhole()
     lineEdit()->selectAll();
 }
 
-void DatePicker::type(QChar c)
+void DatePicker::beginEntry()
 {
     dropReplacedEntry();
-    if (!m_entry || wholeSelected()) {
-        DateEntry entry(displayFormat());
-        if (wholeSelected() || showsNoDate())
-            entry.beginWhole();
-        else
-            entry.beginAt(std::max(0, currentSectionIndex()), date());
-        m_entry = entry;
-    }
+    if (m_entry && !wholeSelected())
+        return;
+    DateEntry entry(displayFormat());
+    if (wholeSelected() || showsNoDate())
+        entry.beginWhole();
+    else
+        entry.beginAt(std::max(0, currentSectionIndex()), date());
+    m_entry = entry;
+}
+
+void DatePicker::type(QChar c)
+{
+    beginEntry();
     if (isSeparator(c))
         m_entry->separator();
     else
@@ -101,19 +106,8 @@ void DatePicker::type(QChar c)
 
 void DatePicker::erase()
 {
-    dropReplacedEntry();
-    if (!m_entry || wholeSelected()) {
-        DateEntry entry(displayFormat());
-        if (wholeSelected() || showsNoDate()) {
-            entry.beginWhole();
-        } else {
-            entry.beginAt(std::max(0, currentSectionIndex()), date());
-            entry.backspace(); // the section at the cursor, emptied
-        }
-        m_entry = entry;
-    } else {
-        m_entry->backspace();
-    }
+    beginEntry();
+    m_entry->backspace(); // the last digit typed, or all of a section begun over
     showEntry();
 }
 

@@ -57,6 +57,9 @@ public:
     void stepBy(int steps) override;
 
 private:
+    // An entry begins anew when the whole text is selected or no date is
+    // shown, else at the section at the cursor, over the date shown.
+    void beginEntry();
     void type(QChar c);
     void erase();
     void showEntry();
