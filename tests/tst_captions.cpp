@@ -102,7 +102,16 @@ private slots:
             app.modals().then(measure);
             section->click();
         }
-        QCOMPARE(app.modals().shown().size(), 12);
+        // The lists the other categories show in sections 01 and 03.
+        addRecord("2005000002", "2", QString::fromUtf8("软科学成果"));
+        MainForm->ComboBox1->setCurrentIndex(1);
+        MainForm->ComboBox1Change();
+        QCOMPARE(listed(), QStringList{QString::fromUtf8("软科学成果")});
+        for (QAbstractButton *section : {MainForm->btn_page01, MainForm->btn_page03}) {
+            app.modals().then(measure);
+            section->click();
+        }
+        QCOMPARE(app.modals().shown().size(), 14);
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join('\n')));
     }
 
