@@ -95,14 +95,19 @@ void ShowWarning(const QString &text)
     ui::messageBox(text, QStringLiteral("Corvane"), ui::MB_OK | ui::MB_ICONEXCLAMATION);
 }
 
-bool AskSaveChanges(const QString &note)
+bool SettleChanges(const std::function<bool()> &save, const QString &question, const QString &note)
 {
-    QString question = QString::fromUtf8("记录已经更改,是否保存？");
+    QString text = question.isEmpty() ? QString::fromUtf8("记录已经更改,是否保存？") : question;
     if (!note.isEmpty())
-        question += QLatin1Char('\n') + note;
-    return ui::messageBox(question, QString::fromUtf8("请注意！"),
-                          ui::MB_YESNO | ui::MB_ICONQUESTION)
-           == ui::IDYES;
+        text += QLatin1Char('\n') + note;
+    switch (ui::messageBox(text, QString::fromUtf8("请注意！"), ui::MB_YESNO | ui::MB_ICONQUESTION | ui::MB_ESCAPECANCELS)) {
+    case ui::IDYES:
+        return save();
+    case ui::IDNO:
+        return true;
+    default:
+        return false;
+    }
 }
 
 QString FormatDotDate(const QString &text)

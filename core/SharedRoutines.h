@@ -9,6 +9,7 @@
 //   keywords     "a;b;c"
 // Positions and lengths count GBK bytes, as the stored fields do.
 #include <QString>
+#include <functional>
 
 class QComboBox;
 class QLineEdit;
@@ -22,10 +23,12 @@ class Table;
 
 // The warning box: caption "Corvane", exclamation icon, OK.
 void ShowWarning(const QString &text);
-// The question before unsaved changes are dropped: "记录已经更改,是否保存？"
-// under "请注意！", Yes and No, with the note on a line of its own below it
-// when one is given. True for Yes.
-bool AskSaveChanges(const QString &note = {});
+// The question before unsaved changes are dropped (by default
+// "记录已经更改,是否保存？") under "请注意！", with 是 and 否, the note on a
+// line of its own below it when one is given. True when the caller may go
+// on: 是 and save() stored them, or 否. Escape or the box's close button,
+// like a save that failed, keeps everything as it is.
+bool SettleChanges(const std::function<bool()> &save, const QString &question = {}, const QString &note = {});
 
 // "yyyy.mm.dd" to "yyyy-mm-dd", taking the characters by position.
 QString FormatDotDate(const QString &text);

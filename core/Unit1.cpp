@@ -152,7 +152,7 @@ void TMainForm::FormShow()
             formwel->close();
     }
     DBGrid1->setColumns({{"NO", QString::fromUtf8("序号"), 94},
-                         {"ITEM_120", QString::fromUtf8("成果管理编号"), 111},
+                         {"ITEM_120", QString::fromUtf8("成果管理编号"), 111, false, true},
                          {"ITEM_3", QString::fromUtf8("成果名称"), 255, true},
                          {"ITEM_9", QString::fromUtf8("成果完成单位"), 264, true}});
     DBGrid1->setDataSource(DM->DSQkjcg);

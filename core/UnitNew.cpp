@@ -6,6 +6,7 @@
 #include "db/DbError.h"
 #include "db/Journal.h"
 #include "text/Gbk.h"
+#include "text/GbkInput.h"
 #include "text/Utf8.h"
 #include "ui/BitBtn.h"
 #include "ui/FixedSize.h"
@@ -107,6 +108,7 @@ TFormNew::TFormNew(QWidget *parent) : ui::GuardedDialog(parent)
     edt_120->setValidator(new gbk::ByteLimitValidator(20, edt_120));
     edt_3->setValidator(new gbk::ByteLimitValidator(140, edt_3));
     edt_9->setValidator(new gbk::ByteLimitValidator(140, edt_9));
+    gbk::acceptOnlyGbk(cbYear);
     UpDown1->setValue(cbYear->text().toInt());
     cbYear->installEventFilter(this);
     wireHandlers();

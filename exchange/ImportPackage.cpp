@@ -256,7 +256,8 @@ int StagePackage(const UnpackedPackage &package, const StagingProgress &progress
             progress.memberStarts(m);
         RequireMemberText(path);
         incoming[m]->beginBulkLoad();
-        ImportTextFile(*incoming[m], path, ImportTxtRecord, [&](qint64 read, qint64) { advance(done + read); });
+        ImportTextFile(*incoming[m], path, m == 0 ? ImportRecordTxtRecord : ImportTxtRecord,
+                       [&](qint64 read, qint64) { advance(done + read); });
         incoming[m]->endBulkLoad();
         done += QFileInfo(path).size();
         if (m == 0)

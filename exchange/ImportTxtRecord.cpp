@@ -151,15 +151,18 @@ TxtRecordTarget::TxtRecordTarget(db::Table &table, TxtRecordReader reader)
 {
 }
 
+void TxtRecordTarget::refuseValueCount(const QByteArray &record) const
+{
+    throw ExchangeError(QString::fromUtf8("这一行有 %1 个值，表有 %2 列").arg(countValues(record)).arg(m_columns));
+}
+
 void TxtRecordTarget::read(const QByteArray &record)
 {
     Cursor line{record};
     if (line.restIsBlank())
         return;
-    if (m_reader.exactValueCount) {
-        if (const int values = countValues(record); values != m_columns)
-            throw ExchangeError(QString::fromUtf8("这一行有 %1 个值，表有 %2 列").arg(values).arg(m_columns));
-    }
+    if (m_reader.exactValueCount && countValues(record) != m_columns)
+        refuseValueCount(record);
     const int n = m_columns;
     RowFiller row(m_table, m_dateRule);
     bool firstRow = true;
@@ -185,6 +188,10 @@ void TxtRecordTarget::read(const QByteArray &record)
             row.set(n - 1, TrimBytes(line.rest()));
             line.pos = record.size();
         } else {
+            if (m_reader.refusesRunOn) {
+                m_table.cancel();
+                refuseValueCount(record);
+            }
             // Two or more values beyond the columns: the old writers' records
             // ran on, and the tail of the last value begins the next row.
             const qsizetype cut = std::max<qsizetype>(0, last.size() - m_tailBytes);

@@ -11,20 +11,26 @@ namespace db {
 class Table;
 }
 
-// The two readers of the exchange: the package members' (ImportTxtRecord)
-// and the code-table update files' (ImportCodeTxtRecord). A record two or
-// more values too long ends its row's last column ten bytes early and starts
-// a further row with them; one byte early for a table of oneByteTailColumns
-// columns. The code-table reader takes only records of exactly one value per
-// column.
+// The readers of the exchange: the package members' (ImportTxtRecord, and
+// ImportRecordTxtRecord for the achievement records) and the code-table
+// update files' (ImportCodeTxtRecord). A record two or more values too long
+// ends its row's last column ten bytes early and starts a further row with
+// them; one byte early for a table of oneByteTailColumns columns. The
+// code-table reader takes only records of exactly one value per column.
 struct TxtRecordReader
 {
     int oneByteTailColumns;
     bool exactValueCount;
+    // A record two or more values too long is refused rather than run on
+    // into a further row.
+    bool refusesRunOn = false;
     bool operator==(const TxtRecordReader &) const = default;
 };
 
 inline constexpr TxtRecordReader ImportTxtRecord{99, false};
+// An achievement record begins with a one-character column: the ten bytes a
+// run-on record would carry begin no record, only a row without a key.
+inline constexpr TxtRecordReader ImportRecordTxtRecord{99, false, true};
 
 // Reads the records of one file into one table: what depends on the table
 // alone is worked out once, not for every record.
@@ -34,11 +40,13 @@ public:
     TxtRecordTarget(db::Table &table, TxtRecordReader reader);
     // Appends and posts the rows of one record to the open table; a blank
     // record makes none. Throws ExchangeError naming the column when a value
-    // does not fit it, or the counts when the reader wants exact ones; the
-    // row being filled is then dropped, rows posted before stay.
+    // does not fit it, or the counts when the reader refuses them; the row
+    // being filled is then dropped, rows posted before stay.
     void read(const QByteArray &record);
 
 private:
+    [[noreturn]] void refuseValueCount(const QByteArray &record) const;
+
     db::Table &m_table;
     TxtRecordReader m_reader;
     int m_columns;

@@ -14,7 +14,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateEdit>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
@@ -86,6 +87,9 @@ public:
     MemoBinding(const QString &field, QPlainTextEdit *memo) : FieldBinding(field), m_memo(memo)
     {
         gbk::acceptOnlyGbk(memo);
+        // Tab leaves the memo as it leaves every other field; a TAB would
+        // be stored as a blank anyway.
+        memo->setTabChangesFocus(true);
     }
     void load(db::Dataset *r) override
     {
@@ -151,15 +155,50 @@ private:
     QString m_itemName;
 };
 
+// A digit typed into the empty edit in the picker's place begins a date:
+// the picker comes back with the whole date to be typed over.
+class PlaceholderTyping : public QObject
+{
+public:
+    PlaceholderTyping(ui::DatePicker *picker, QCheckBox *clear, QLineEdit *placeholder)
+        : QObject(placeholder), m_picker(picker), m_clear(clear), m_placeholder(placeholder)
+    {
+        placeholder->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() != QEvent::KeyPress)
+            return false;
+        const QString text = static_cast<QKeyEvent *>(e)->text();
+        if (!m_clear->isChecked() || text.size() != 1 || !text[0].isDigit())
+            return false;
+        restoreDatePicker(m_picker, m_clear, m_placeholder);
+        QCoreApplication::sendEvent(m_picker, e);
+        return true;
+    }
+
+private:
+    ui::DatePicker *m_picker;
+    QCheckBox *m_clear;
+    QLineEdit *m_placeholder;
+};
+
 class DotDateBinding : public FieldBinding
 {
 public:
-    DotDateBinding(const QString &field, QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder,
+    DotDateBinding(const QString &field, ui::DatePicker *picker, QCheckBox *clear, QLineEdit *placeholder,
                    std::function<QString(QString)> badDate)
         : FieldBinding(field), m_picker(picker), m_clear(clear), m_placeholder(placeholder),
           m_badDate(std::move(badDate))
     {
         ui::setUpDatePicker(picker, QStringLiteral("yyyy.MM.dd"));
+        // A date typed away is no date: "清空" says so.
+        picker->setOnCleared([picker, clear, placeholder] {
+            clear->setChecked(true);
+            showDateState(picker, clear, placeholder);
+        });
+        new PlaceholderTyping(picker, clear, placeholder);
+        gbk::acceptOnlyGbk(placeholder);
     }
     void load(db::Dataset *r) override
     {
@@ -183,8 +222,14 @@ public:
     bool unchanged(db::Dataset *r) const override { return gbk::trim(stored(r)) == value(); }
 
 private:
-    QString value() const { return m_clear->isChecked() ? QString() : m_picker->date().toString("yyyy.MM.dd"); }
-    QDateEdit *m_picker;
+    // Typing ends first: a date typed away checks "清空", a refused one
+    // stops the action.
+    QString value() const
+    {
+        const QDate date = m_picker->enteredDate();
+        return m_clear->isChecked() ? QString() : date.toString("yyyy.MM.dd");
+    }
+    ui::DatePicker *m_picker;
     QCheckBox *m_clear;
     QLineEdit *m_placeholder;
     std::function<QString(QString)> m_badDate;
@@ -211,10 +256,13 @@ void showDateState(QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder)
     placeholder->setVisible(clear->isChecked());
 }
 
-void restoreDatePicker(QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder)
+void restoreDatePicker(ui::DatePicker *picker, QCheckBox *clear, QLineEdit *placeholder)
 {
     clear->setChecked(false);
     showDateState(picker, clear, placeholder);
+    // Typing goes on in the picker, over the whole date.
+    picker->setFocus();
+    picker->selectWhole();
 }
 
 std::unique_ptr<FieldBinding> textBinding(const QString &field, QLineEdit *edit, const QString &table)
@@ -251,7 +299,7 @@ std::unique_ptr<FieldBinding> choiceBinding(const QString &field, QWidget *form,
     return std::make_unique<ChoiceBinding>(field, form, panelName, codeWidth, itemName);
 }
 
-std::unique_ptr<FieldBinding> dotDateBinding(const QString &field, QDateEdit *picker, QCheckBox *clear,
+std::unique_ptr<FieldBinding> dotDateBinding(const QString &field, ui::DatePicker *picker, QCheckBox *clear,
                                              QLineEdit *placeholder, std::function<QString(QString)> badDate)
 {
     return std::make_unique<DotDateBinding>(field, picker, clear, placeholder, std::move(badDate));

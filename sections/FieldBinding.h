@@ -11,11 +11,15 @@ class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QLineEdit;
+
 class QPlainTextEdit;
 class QWidget;
 
 namespace db {
 class Dataset;
+}
+namespace ui {
+class DatePicker;
 }
 
 class FieldBinding
@@ -70,11 +74,14 @@ std::unique_ptr<FieldBinding> choiceBinding(const QString &field, QWidget *form,
                                             int codeWidth, const QString &itemName);
 // A dotted date "yyyy.mm.dd" in a date picker, with a "清空" box standing for
 // no date and an edit shown in the picker's place while it is checked.
-// badDate(stored) gives the warning for a stored text that is no date.
-std::unique_ptr<FieldBinding> dotDateBinding(const QString &field, QDateEdit *picker, QCheckBox *clear,
+// badDate(stored) gives the warning for a stored text that is no date. A
+// date typed away checks "清空"; a digit typed into the edit brings the
+// picker back.
+std::unique_ptr<FieldBinding> dotDateBinding(const QString &field, ui::DatePicker *picker, QCheckBox *clear,
                                              QLineEdit *placeholder, std::function<QString(QString)> badDate);
 
 // Shows the picker or the placeholder edit as the "清空" box says.
 void showDateState(QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder);
-// A click on the placeholder edit: "清空" off, the picker back.
-void restoreDatePicker(QDateEdit *picker, QCheckBox *clear, QLineEdit *placeholder);
+// A click on the placeholder edit: "清空" off, the picker back, its whole
+// date ready to be typed over.
+void restoreDatePicker(ui::DatePicker *picker, QCheckBox *clear, QLineEdit *placeholder);

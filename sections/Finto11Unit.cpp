@@ -6,6 +6,7 @@
 #include "UnitRow.h"
 #include "Unitpage11.h"
 #include "text/Gbk.h"
+#include "text/GbkInput.h"
 #include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 
@@ -30,7 +31,11 @@ bool validMonth(int month)
 class BirthBinding : public FieldBinding
 {
 public:
-    BirthBinding(QLineEdit *year, QLineEdit *month) : FieldBinding("item_182"), m_year(year), m_month(month) {}
+    BirthBinding(QLineEdit *year, QLineEdit *month) : FieldBinding("item_182"), m_year(year), m_month(month)
+    {
+        gbk::acceptOnlyGbk(year);
+        gbk::acceptOnlyGbk(month);
+    }
     void load(db::Dataset *r) override
     {
         const QString text = stored(r);

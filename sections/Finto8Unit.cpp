@@ -81,11 +81,12 @@ private:
 
 // The birth month "YYYY.MM" in a picker. A stored text in another form is
 // reported and shows as no birth month, which stores nothing over it: the
-// text stays as it was until a month is picked.
+// text stays as it was until a month is picked. A month typed away is
+// refused for the same reason: no month would store nothing.
 class BirthMonthBinding : public FieldBinding
 {
 public:
-    explicit BirthMonthBinding(QDateEdit *picker) : FieldBinding("ITEM_182"), m_picker(picker)
+    explicit BirthMonthBinding(ui::DatePicker *picker) : FieldBinding("ITEM_182"), m_picker(picker)
     {
         ui::setUpDatePicker(picker, QStringLiteral("yyyy.MM"));
         picker->setSpecialValueText(QStringLiteral(" ")); // the earliest date stands for none
@@ -111,10 +112,11 @@ public:
     void setMonth(const QDate &month) { m_picker->setDate(month.isValid() ? month : m_picker->minimumDate()); }
 
 private:
-    bool isEmpty() const { return m_picker->date() == m_picker->minimumDate(); }
-    QString value() const { return m_picker->date().toString(QStringLiteral("yyyy.MM")); }
+    // Typing ends first; a month refused there stops the action.
+    bool isEmpty() const { return m_picker->enteredDate() == m_picker->minimumDate(); }
+    QString value() const { return m_picker->enteredDate().toString(QStringLiteral("yyyy.MM")); }
 
-    QDateEdit *m_picker;
+    ui::DatePicker *m_picker;
 };
 
 QString PersonCode(const QComboBox *combo)

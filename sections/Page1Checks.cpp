@@ -18,7 +18,7 @@ void TFpage1::CheckOverviewInput()
 {
     const QString start = edt_8_y_s->text() + QLatin1Char('.') + edt_8_m_s->text();
     const QString end = edt_8_y_e->text() + QLatin1Char('.') + edt_8_m_e->text();
-    const QString registered = DTP_121->date().toString(QStringLiteral("yyyy.MM.dd"));
+    const QString registered = DTP_121->enteredDate().toString(QStringLiteral("yyyy.MM.dd"));
     for (QLineEdit *e : {edt_8_y_s, edt_8_m_s, edt_8_y_e, edt_8_m_e})
         e->setText(gbk::trim(e->text()));
 

@@ -5,6 +5,7 @@
 #include "db/Journal.h"
 #include "db/Query.h"
 #include "text/Gbk.h"
+#include "text/GbkInput.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/SilentAbort.h"
@@ -61,6 +62,12 @@ void RowDialog::FormShow()
         m_sequence->setReadOnly(false);
     }
     loadOther(list);
+}
+
+void RowDialog::setSequenceEdit(QLineEdit *edit)
+{
+    m_sequence = edit;
+    gbk::acceptOnlyGbk(edit);
 }
 
 bool RowDialog::sequenceUnchanged() const
@@ -139,14 +146,14 @@ void RowDialog::leave()
         return;
     }
     checkOnLeave();
-    if (!entriesUnchanged(list())
-        && ui::messageBox(m_def.leaveQuestion, QString::fromUtf8("请注意！"), ui::MB_YESNO | ui::MB_ICONQUESTION)
-               == ui::IDYES) {
-        store(); // a refused check keeps the dialog open
-        if (isVisible())
-            closeNow(); // a new row stored by a dialog that stays for the next one
+    // A refused check keeps the dialog open; a new row stored by a dialog
+    // that stays for the next one closes it.
+    const auto storeAndGoOn = [this] {
+        store();
+        return isVisible();
+    };
+    if (!entriesUnchanged(list()) && !SettleChanges(storeAndGoOn, m_def.leaveQuestion))
         return;
-    }
     closeNow();
 }
 

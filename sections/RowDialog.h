@@ -36,7 +36,7 @@ protected:
     void addBinding(std::unique_ptr<FieldBinding> binding) { m_bindings.push_back(std::move(binding)); }
     // The 序号 edit: a new row's place (count + 1, read-only), or the current
     // row's number, which a store moves the row to.
-    void setSequenceEdit(QLineEdit *edit) { m_sequence = edit; }
+    void setSequenceEdit(QLineEdit *edit);
     QLineEdit *sequenceEdit() const { return m_sequence; }
     void wireButtons(QAbstractButton *storeButton, QAbstractButton *leaveButton);
 

@@ -72,7 +72,7 @@ void SectionForm::leave()
         checkFields();
     // A refused check stops the save and keeps the form open; so does a
     // failed post, or closing would drop what was typed.
-    if (!IsUnchanged() && AskSaveChanges(saveNote()) && !save())
+    if (!IsUnchanged() && !SettleChanges([this] { return save(); }, {}, saveNote()))
         return;
     closeNow();
 }

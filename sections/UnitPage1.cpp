@@ -278,7 +278,7 @@ QString TFpage1::classCode(QLineEdit *edit, bool hasTable) const
 
 void TFpage1::saveOther(db::Dataset *record)
 {
-    record->fieldByName("ITEM_121")->setAsDate(DTP_121->date());
+    record->fieldByName("ITEM_121")->setAsDate(DTP_121->enteredDate());
     record->fieldByName("ITEM_8")->setAsString(periodText());
     record->fieldByName("ITEM_14")->setAsString(keywordText());
     if (applied()) {
@@ -310,7 +310,7 @@ bool TFpage1::otherUnchanged(db::Dataset *record)
         return false;
     // An empty stored date shows as today: that alone is no change.
     const db::Field *date = record->fieldByName("ITEM_121");
-    const QDate shown = DTP_121->date();
+    const QDate shown = DTP_121->enteredDate();
     const bool dateSame = date->isNull() || shown == ui::today()
                           || (date->value().kind == db::Value::Date && date->value().date == shown);
     if (!dateSame || !same("ITEM_8", periodText()))

@@ -8,6 +8,7 @@
 #include "UnitDM.h"
 #include "Unitpage12.h"
 #include "text/Gbk.h"
+#include "text/GbkInput.h"
 #include "text/Utf8.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
@@ -30,8 +31,10 @@ class CodeRowBinding : public FieldBinding
 public:
     CodeRowBinding(const UnitCodeRow &row, QWidget *form) : FieldBinding(row.column), m_row(row)
     {
-        for (int k = 1; k <= kUnitCodeEdits; ++k)
+        for (int k = 1; k <= kUnitCodeEdits; ++k) {
             m_edits << form->findChild<QLineEdit *>(QString::fromLatin1(row.editPrefix) + QString::number(k));
+            gbk::acceptOnlyGbk(m_edits.last());
+        }
     }
     void load(db::Dataset *r) override
     {
@@ -185,11 +188,11 @@ bool TFpage10::settleShownRow()
 {
     // Typed with no unit listed: a unit still to be added, as much a change.
     if (!m_shown.valid())
-        return entryBlank() || !AskSaveChanges() || storeShownRow();
+        return entryBlank() || SettleChanges([this] { return storeShownRow(); });
     db::Query *units = DM->Qryunit;
     if (!units->active() || units->state() != db::Dataset::Browse || !units->gotoBookmark(m_shown))
         return true;
-    return bindingsUnchanged(units, m_bindings) || !AskSaveChanges() || storeShownRow();
+    return bindingsUnchanged(units, m_bindings) || SettleChanges([this] { return storeShownRow(); });
 }
 
 void TFpage10::quit01Click()

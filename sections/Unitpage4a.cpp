@@ -12,6 +12,7 @@
 #include "Unitpage4a3.h"
 #include "Unitpage4a5.h"
 #include "text/Gbk.h"
+#include "text/GbkInput.h"
 #include "text/Utf8.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
@@ -69,6 +70,7 @@ TFpage4a::TFpage4a(QWidget *parent) : ui::GuardedDialog(parent)
     for (const UnitCodeRow &row : kUnitCodeRows) {
         for (int k = 1; k <= kUnitCodeEdits; ++k) {
             QLineEdit *edit = codeEdit(row, k);
+            gbk::acceptOnlyGbk(edit);
             connect(edit, &QLineEdit::textChanged, this, [this, edit] {
                 Edit1->setText(edit->objectName().replace("edt", "item"));
             });
@@ -254,7 +256,7 @@ void TFpage4a::quit01Click()
 {
     CheckUnitInput();
     // A failed post keeps the window open with what was typed.
-    if (!IsUnchanged() && AskSaveChanges() && !saveProfile())
+    if (!IsUnchanged() && !SettleChanges([this] { return saveProfile(); }))
         return;
     Edit1->clear();
     closeNow();

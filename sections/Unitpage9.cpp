@@ -31,8 +31,7 @@ void TFpage9::CheckBox_302Click()
 
 void TFpage9::EDT_302Click()
 {
-    CheckBox_302->setChecked(false);
-    showDateState(DTP_302, CheckBox_302, EDT_302);
+    restoreDatePicker(DTP_302, CheckBox_302, EDT_302);
 }
 
 bool TFpage9::eventFilter(QObject *watched, QEvent *e)

@@ -7,7 +7,6 @@
 #include "text/Utf8.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
-#include "ui/MessageBox.h"
 #include "ui/SilentAbort.h"
 
 Tdw_Form *dw_Form = nullptr;
@@ -151,10 +150,11 @@ void Tdw_Form::Button1Click()
 void Tdw_Form::Button2Click()
 {
     CheckUnitInput();
-    if (!IsUnchanged()
-        && ui::messageBox(u("记录已经更改,是否保存？"), u("请注意！"), ui::MB_YESNO | ui::MB_ICONQUESTION) == ui::IDYES) {
+    const auto storeAndClose = [this] {
         Button1Click(); // closes the window once stored
+        return false;
+    };
+    if (!IsUnchanged() && !SettleChanges(storeAndClose))
         return;
-    }
     closeNow();
 }

@@ -3,9 +3,12 @@
 // are held to the same rule.
 #include "AppFixture.h"
 #include "Captions.h"
+#include "Records.h"
+#include "ui/DBGrid.h"
 #include "Unit1.h"
 #include "UnitPage1.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QSet>
@@ -69,6 +72,47 @@ private slots:
         for (const QString &line : clipped)
             qWarning("%s", qPrintable(line));
         QVERIFY2(clipped.isEmpty(), "captions cut off: see the lines above");
+    }
+
+    // No drop-down list of a section or its row dialogs cuts an item it
+    // lists, nor does the record list cut a management number of twenty wide
+    // letters.
+    void noListItemIsCut()
+    {
+        AppFixture app;
+        showWithRecords({{"2005000001", "1", QString::fromUtf8("新型材料")}});
+        setRecordField("2005000001", "ITEM_120", QString(20, QLatin1Char('W')));
+        MainForm->RefreshRecordList();
+        QStringList cut = describeCutColumns(MainForm->DBGrid1);
+        const auto measure = [&](QDialog *window) {
+            cut += describeCutComboItems(window);
+            // A list section's row dialog, opened by its 新增.
+            if (auto *add = window->findChild<QAbstractButton *>("Button2"); add && window->findChild<DBGrid *>()) {
+                app.modals().then([&](QDialog *row) {
+                    cut += describeCutComboItems(row);
+                    row->hide();
+                });
+                add->click();
+            }
+            window->hide();
+        };
+        for (QAbstractButton *section : {MainForm->btn_page01, MainForm->btn_page02, MainForm->btn_page03,
+                                         MainForm->btn_page04, MainForm->btn_page05, MainForm->btn_page07,
+                                         MainForm->btn_page08, MainForm->btn_page09}) {
+            app.modals().then(measure);
+            section->click();
+        }
+        // The lists the other categories show in sections 01 and 03.
+        addRecord("2005000002", "2", QString::fromUtf8("软科学成果"));
+        MainForm->ComboBox1->setCurrentIndex(1);
+        MainForm->ComboBox1Change();
+        QCOMPARE(listed(), QStringList{QString::fromUtf8("软科学成果")});
+        for (QAbstractButton *section : {MainForm->btn_page01, MainForm->btn_page03}) {
+            app.modals().then(measure);
+            section->click();
+        }
+        QCOMPARE(app.modals().shown().size(), 14);
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join('\n')));
     }
 
     // Tests and routines find controls by name; uic would quietly rename a

@@ -380,6 +380,9 @@ void TestImport::refusedPackagesChangeNothing()
         {"garbage records", good().member("KJCG.TXT", memberLine("kjcg", {{"ITEM_4", "2005000004"}, {"ITEM_3", "a"}}) + "%PDF-1.4 \x93\xfe\r\n\tstream\r\n").pack(),
          u("KJCG.TXT 第 2 条记录的成果编号")},
         {"NUL bytes", good().member("ZLQK.TXT", QByteArray("1\t.\r\n\0\0\x01", 7)).pack(), u("ZLQK.TXT 第 2 行含有空字符")},
+        {"two values too many", good().member("KJCG.TXT", memberLine("kjcg", {{"ITEM_4", "2005000003"}, {"ITEM_3", "a"}})
+                                                             + memberLine("kjcg", {{"ITEM_4", "2005000004"}, {"ITEM_3", "b"}}).replace("\r\n", "\tx\ty\r\n")).pack(),
+         u("文件 KJCG.TXT 第 2 行时出错：这一行有 104 个值，表有 102 列")},
         {"a record twice", good().record("2005000003", "2", u("又一个")).pack(), u("第 2 条记录的成果编号 2005000003")},
         {"a member twice", good().member("kjcg.txt", memberLine("kjcg", {{"ITEM_4", "2005000004"}})).pack(), u("两个")},
     };

@@ -8,8 +8,11 @@
 #include "Unit2.h"
 #include "UnitDM.h"
 #include "UnitNew.h"
+#include "Finto5Unit.h"
 #include "UnitPage1.h"
+#include "Unitpage10.h"
 #include "Unitpage4a.h"
+#include "Unitpage5.h"
 #include "Unitpage4a3.h"
 #include "Unitpage9.h"
 #include "Unittree.h"
@@ -56,6 +59,7 @@ class TestLeaving : public QObject
 private slots:
     void sectionFormsLeaveThroughTheirChecks();
     void sectionWithoutChecksAsksBeforeDropping();
+    void saveQuestionCanBeCancelled();
     void unitProfileAndItsEditors();
     void newRecordTreePickerAndHelp();
     void noWindowHasADefaultButton();
@@ -132,6 +136,82 @@ void TestLeaving::sectionWithoutChecksAsksBeforeDropping()
     });
     MainForm->btn_page09->click();
     QCOMPARE(storedField("kjcg", "ITEM_301", "2005000001"), u("鉴字第2号"));
+}
+
+// The question before typed values are dropped keeps only 是 and 否, but
+// Escape in the box or its close button puts it aside: the window stays with
+// what was typed and nothing is stored, whichever way it was being left.
+void TestLeaving::saveQuestionCanBeCancelled()
+{
+    AppFixture app;
+    showWithRecords({{"2005000001", "1", u("新型材料")}});
+    using Work = std::function<void()>;
+    // Runs work in the window click shows from the window opener shows.
+    const auto through = [&app](Work opener, Work click) {
+        return [&app, opener, click](Work work) {
+            app.modals().then([&app, click, work](QDialog *outer) {
+                app.modals().then([work](QDialog *) { work(); });
+                click();
+                outer->hide();
+            });
+            opener();
+        };
+    };
+    const auto fromMain = [&app](QAbstractButton *button) {
+        return [&app, button](Work work) {
+            app.modals().then([work](QDialog *) { work(); });
+            button->click();
+        };
+    };
+    const auto fillProfile = [] {
+        for (QLineEdit *e : {Fpage4a->Edt_37, Fpage4a->Edt_38, Fpage4a->edt_420, Fpage4a->Edt_39, Fpage4a->Edt_40,
+                             Fpage4a->Edt_41, Fpage4a->Edt_41_2})
+            e->setText("1");
+        Fpage4a->Memo3->setPlainText("1");
+    };
+    struct Form
+    {
+        std::function<void(Work)> open; // runs the work in the window
+        QDialog *window;
+        QLineEdit *edit;
+        QAbstractButton *leave;
+        Work makeValid;
+        const char *table, *column;
+    };
+    const QList<Form> forms = {
+        {fromMain(MainForm->btn_page09), Fpage9, Fpage9->Edt_301, Fpage9->Button2, [] {}, "kjcg", "ITEM_301"},
+        {through([] { MainForm->btn_page05->click(); }, [] { Fpage5->Button2->click(); }), Finto5, Finto5->edtdw_170,
+         Finto5->Button2, [] {}, "cgwcdw", "ITEM_170"},
+        {[&](Work work) {
+             app.modals().then([work](QDialog *) {
+                 work();
+                 Fpage4a->hide();
+             });
+             OpenUnitProfile();
+         },
+         Fpage4a, Fpage4a->edt_9, Fpage4a->quit01, fillProfile, "unit", "item_9"},
+        {through(OpenUnitProfile, [] { Fpage4a->Button5->click(); }), Fpage10, Fpage10->Edt_9, Fpage10->quit01,
+         [] { Fpage10->Button2->click(); }, "unit", "item_9"},
+    };
+    const QString typed = u("问过再说");
+    for (const Form &form : forms) {
+        form.open([&] {
+            form.makeValid();
+            for (int way = 0; way < 3; ++way) {
+                form.edit->setText(typed);
+                app.boxes().clear();
+                app.boxes().answer(ui::IDCANCEL);
+                way < kWays.size() ? closeBy(form.window, kWays[way]) : form.leave->click();
+                QVERIFY2(form.window->isVisible() && form.edit->text() == typed, form.table);
+                QVERIFY(app.boxes().count() == 1 && (app.boxes().last().flags & ui::MB_ESCAPECANCELS));
+                QCOMPARE(app.boxes().last().buttonSet(), ui::MB_YESNO);
+            }
+            app.boxes().answer(ui::IDNO);
+            form.leave->click();
+            QVERIFY(!form.window->isVisible());
+        });
+        QVERIFY2(storedRows(form.table, {form.column}).filter(typed).isEmpty(), form.table);
+    }
 }
 
 // The profile cannot be left before its required fields are filled, however

@@ -5,8 +5,13 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "Unitpage9.h"
+#include "Finto8Unit.h"
+#include "Unitpage8.h"
+#include "Unitpage3.h"
+#include "UnitPage1.h"
 #include "UnitNew.h"
 #include "SharedRoutines.h"
+#include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 #include "ui/Clock.h"
@@ -14,6 +19,10 @@
 #include "ui/Seam.h"
 
 #include <QClipboard>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
 #include <QtTest>
 
 namespace {
@@ -67,6 +76,8 @@ private slots:
     void leavingAsksAboutChanges();
     void failedPostLeavesNoEditMode();
     void entryControls();
+    void memosAndEditsInEveryWindow();
+    void typedDatesInEveryDateEdit();
     void codesAndChoices();
     void openingOnAnEmptyList();
     void storedValuesComeBackAsStored();
@@ -151,7 +162,7 @@ void TestSections::leavingAsksAboutChanges()
     MainForm->btn_page09->click();
     QCOMPARE(app.boxes().last().text, u("记录已经更改,是否保存？"));
     QCOMPARE(app.boxes().last().caption, u("请注意！"));
-    QCOMPARE(app.boxes().last().flags, ui::MB_YESNO | ui::MB_ICONQUESTION);
+    QCOMPARE(app.boxes().last().flags, ui::MB_YESNO | ui::MB_ICONQUESTION | ui::MB_ESCAPECANCELS);
     QCOMPARE(storedField("kjcg", "ITEM_133"), QString());
 
     // Yes: saved, then closed.
@@ -224,6 +235,154 @@ void TestSections::entryControls()
         QApplication::sendEvent(Fpage9->Edt_301, &typed);
     }
     QCOMPARE(Fpage9->Edt_301->text(), full);
+}
+
+// Every memo is left with Tab, as the other fields are, and no TAB reaches
+// its text. A paste of characters GBK cannot hold into any memo or edit keeps
+// what GBK holds and names, in one message, what it left out.
+void TestSections::memosAndEditsInEveryWindow()
+{
+    const QWidgetList before = QApplication::topLevelWidgets();
+    AppFixture app;
+    registerUnit();
+    const QString pasted = u("😀한€");
+    QStringList faults, memos;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (before.contains(window) || window->windowType() == Qt::Popup || !qobject_cast<QDialog *>(window))
+            continue;
+        window->show();
+        QApplication::setActiveWindow(window);
+        QList<QWidget *> editors;
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            auto *memo = qobject_cast<QPlainTextEdit *>(w);
+            auto *edit = qobject_cast<QLineEdit *>(w);
+            if ((!memo || memo->isReadOnly()) && (!edit || edit->isReadOnly()))
+                continue;
+            // On a page of its own: that page comes up.
+            for (QWidget *p = w; p != window; p = p->parentWidget())
+                if (auto *pages = qobject_cast<QStackedWidget *>(p->parentWidget()))
+                    pages->setCurrentWidget(p);
+            if (w->isVisibleTo(window))
+                editors << w;
+        }
+        for (QWidget *w : editors) {
+            const QString name = window->objectName() + "/" + w->objectName();
+            auto *memo = qobject_cast<QPlainTextEdit *>(w);
+            if (memo) {
+                memos << name;
+                memo->setPlainText("a");
+                memo->setFocus();
+                QTest::keyClick(memo, Qt::Key_Tab);
+                if (memo->toPlainText() != "a" || QApplication::focusWidget() == memo)
+                    faults << name + " takes Tab";
+                memo->clear();
+            } else {
+                static_cast<QLineEdit *>(w)->clear();
+            }
+            app.boxes().clear();
+            QApplication::clipboard()->setText(pasted);
+            memo ? memo->paste() : static_cast<QLineEdit *>(w)->paste();
+            QCoreApplication::processEvents();
+            const QString text = memo ? memo->toPlainText() : static_cast<QLineEdit *>(w)->text();
+            if (!gbk::encodable(text))
+                faults << name + " keeps " + text;
+            else if (text.contains(u("€")) && app.boxes().texts().filter(u("“😀”“한”")).size() != 1)
+                faults << name + " tells " + app.boxes().texts().join('|');
+        }
+        window->hide();
+    }
+    QVERIFY(memos.contains("TFpage9/Mo_303") && memos.contains("TFpage1/Mo_13") && memos.contains("TFpage10/Memoad"));
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+}
+
+// Each date edit of the program stores the date typed into it, as the
+// user types it: over a selection, into the empty field, with or without
+// dots, left by a button, by Escape or while still typing. A date typed
+// away is no date; one that is no date is refused and not stored.
+void TestSections::typedDatesInEveryDateEdit()
+{
+    AppFixture app;
+    showWithRecords({{"2005000001", "1", u("新型材料")}});
+    completeRecord("2005000001");
+    MainForm->RefreshRecordList();
+    const auto typeOver = [](QDateEdit *picker, const char *keys) {
+        QApplication::setActiveWindow(picker->window());
+        picker->setFocus();
+        QTest::keyClick(picker, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(picker, QString::fromLatin1(keys));
+    };
+    const auto stored = [](const char *field) { return storedField("kjcg", field, "2005000001"); };
+    const auto inSection = [&](QAbstractButton *button, std::function<void()> work) {
+        app.modals().then([work](QDialog *window) {
+            work();
+            window->hide();
+        });
+        button->click();
+    };
+
+    // Section 03: into the empty field, then over the date and left by
+    // Escape while typing, then typed away; a date that is none is refused.
+    inSection(MainForm->btn_page03, [&] {
+        Fpage3->cb_21->setCurrentIndex(0);
+        Fpage3->findChild<QAbstractButton *>("cb_126_02")->setChecked(true);
+        QVERIFY(Fpage3->CheckBox_34->isChecked());
+        QApplication::setActiveWindow(Fpage3);
+        Fpage3->edt_34->setFocus();
+        QTest::keyClick(Fpage3->edt_34, '2');
+        QTest::keyClicks(QApplication::focusWidget(), "026.11.20");
+        QVERIFY(!Fpage3->CheckBox_34->isChecked() && Fpage3->DTP_34->isVisible());
+        QTest::mouseClick(Fpage3->btnSave01, Qt::LeftButton);
+        QCOMPARE(stored("ITEM_34"), QString("2026.11.20"));
+
+        typeOver(Fpage3->DTP_34, "2025.03.1");
+        app.boxes().answer(ui::IDYES);
+        QTest::keyClick(Fpage3->DTP_34, Qt::Key_Escape);
+    });
+    QCOMPARE(stored("ITEM_34"), QString("2025.03.01"));
+    QCOMPARE(app.boxes().texts().mid(app.boxes().count() - 2), QStringList({u("记录已经更改,是否保存？"), u("存储成功！")}));
+    inSection(MainForm->btn_page03, [&] {
+        app.boxes().clear();
+        typeOver(Fpage3->DTP_34, "2026.11");
+        Fpage3->btnSave01->click(); // refused: nothing stored, no "存储成功！"
+        QCOMPARE(app.boxes().texts(), QStringList{u("“2026.11.”不是完整的日期（日期格式：YYYY.MM.DD），未被采用，日期仍为 2025.03.01。")});
+        typeOver(Fpage3->DTP_34, "");
+        QTest::keyClick(Fpage3->DTP_34, Qt::Key_Delete);
+        Fpage3->btnSave01->click();
+        QVERIFY(Fpage3->CheckBox_34->isChecked() && Fpage3->edt_34->isVisible());
+    });
+    QCOMPARE(stored("ITEM_34"), QString());
+
+    // Section 09: with dots over the whole date, as its own hint asks.
+    inSection(MainForm->btn_page09, [&] {
+        Fpage9->EDT_302Click();
+        QTest::keyClicks(Fpage9->DTP_302, "2025.03.15");
+        Fpage9->btnSave01->click();
+    });
+    QCOMPARE(stored("ITEM_302"), QString("2025.03.15"));
+
+    // Section 01's registration date, without dots.
+    inSection(MainForm->btn_page01, [&] {
+        Fpage1->CB_1->setCurrentIndex(0);
+        Fpage1->edt_8_y_s->setText("2003"), Fpage1->edt_8_m_s->setText("01");
+        Fpage1->edt_8_y_e->setText("2004"), Fpage1->edt_8_m_e->setText("12");
+        Fpage1->findChild<QAbstractButton *>("CB_125_23")->click();
+        typeOver(Fpage1->DTP_121, "20261120");
+        Fpage1->btnSave01->click();
+    });
+    QCOMPARE(stored("ITEM_121"), QString("2026-11-20"));
+
+    // A completing person's birth month, into the picker that shows none.
+    inSection(MainForm->btn_page08, [&] {
+        app.modals().then([&](QDialog *) {
+            Finto8->edtry_180->setText(u("李四"));
+            Finto8->dtpry_182->setDate(Finto8->dtpry_182->minimumDate());
+            Finto8->dtpry_182->setFocus();
+            QTest::keyClicks(Finto8->dtpry_182, "1980.5");
+            Finto8->Button1->click();
+        });
+        Fpage8->Button2->click();
+    });
+    QCOMPARE(storedRows("cgwcr", {"ITEM_180", "ITEM_182"}, "2005000001").last(), u("李四|1980.05"));
 }
 
 void TestSections::codesAndChoices()

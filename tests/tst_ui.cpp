@@ -1,6 +1,7 @@
 #include "FakeDesktopOpener.h"
 #include "db/DbError.h"
 #include "ui/BitBtn.h"
+#include "ui/DatePicker.h"
 #include "ui/Clock.h"
 #include "ui/DesktopOpener.h"
 #include "ui/FileChoosers.h"
@@ -15,7 +16,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDialog>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -75,6 +78,7 @@ private slots:
     void desktopOpenerAnswersByItsExitStatus();
     void bitBtnKindsSetGlyphAndCaption();
     void fixedWindowKeepsItsSize();
+    void datePickerTakesTypedDates();
 };
 
 void TestUi::scriptedBoxesRecordAndAnswer()
@@ -129,6 +133,25 @@ void TestUi::realBoxShowsCaptionIconAndChineseButtons()
         QTest::keyClick(box, Qt::Key_Escape);
     });
     QCOMPARE(messageBox(QStringLiteral("覆盖吗？"), QStringLiteral("警告"), MB_OKCANCEL | MB_ICONEXCLAMATION), IDCANCEL);
+
+    // A question without 取消 that Escape and the close button still put
+    // aside; without MB_ESCAPECANCELS they answer 否.
+    const int question = MB_YESNO | MB_ICONQUESTION | MB_ESCAPECANCELS;
+    onNextRealBox([](QMessageBox *box) {
+        QCOMPARE(buttonTexts(box), QStringList({"否", "是"}));
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    QCOMPARE(messageBox(QStringLiteral("保存吗？"), QStringLiteral("请注意！"), question), IDCANCEL);
+    onNextRealBox([](QMessageBox *box) { box->close(); });
+    QCOMPARE(messageBox(QStringLiteral("保存吗？"), QStringLiteral("请注意！"), question), IDCANCEL);
+    onNextRealBox([](QMessageBox *box) {
+        for (QAbstractButton *b : box->buttons())
+            if (b->text() == QStringLiteral("否"))
+                b->click();
+    });
+    QCOMPARE(messageBox(QStringLiteral("保存吗？"), QStringLiteral("请注意！"), question), IDNO);
+    onNextRealBox([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Escape); });
+    QCOMPARE(messageBox(QStringLiteral("保存吗？"), QStringLiteral("请注意！"), MB_YESNO), IDNO);
 
     onNextRealBox([](QMessageBox *box) {
         QCOMPARE(box->windowTitle(), QCoreApplication::applicationName());
@@ -438,6 +461,69 @@ void TestUi::fixedWindowKeepsItsSize()
     QCOMPARE(window.size(), QSize(800, 570));
     layout->activate();
     QCOMPARE(window.size(), QSize(800, 570));
+}
+
+// A date typed into a picker is the date it holds, however it is typed: whole
+// over a selection, with or without separators, or section by section; what
+// is no date is refused with a message and the picker keeps its date.
+// Typing ends when the picker is left.
+void TestUi::datePickerTakesTypedDates()
+{
+    ScriptedMessageBoxes boxes;
+    struct Case
+    {
+        const char *what;
+        const char *format;
+        std::function<void(QDateEdit *)> before; // what the user does first
+        const char *keys;
+        QDate expected;
+        const char *refusal = nullptr; // part of the message, when refused
+    };
+    const auto selectAll = [](QDateEdit *p) { QTest::keyClick(p, Qt::Key_A, Qt::ControlModifier); };
+    const auto section = [](QDateTimeEdit::Section s) { return [s](QDateEdit *p) { p->setSelectedSection(s); }; };
+    const auto nothing = [](QDateEdit *) {};
+    const QDate kept(2004, 5, 6);
+    const QList<Case> cases = {
+        {"dots over a selection", "yyyy.MM.dd", selectAll, "2026.11.20", {2026, 11, 20}},
+        {"digits over a selection", "yyyy.MM.dd", selectAll, "20261120", {2026, 11, 20}},
+        {"short parts", "yyyy.MM.dd", selectAll, "2026.5.2", {2026, 5, 2}},
+        {"dashes", "yyyy.MM.dd", selectAll, "2025-03-15", {2025, 3, 15}},
+        {"dots from the year", "yyyy.MM.dd", section(QDateTimeEdit::YearSection), "2025.03.15", {2025, 3, 15}},
+        {"the day alone", "yyyy.MM.dd", section(QDateTimeEdit::DaySection), "15", {2004, 5, 15}},
+        {"one digit of the month", "yyyy.MM.dd", section(QDateTimeEdit::MonthSection), "1", {2004, 1, 6}},
+        {"the month, then the day", "yyyy.MM.dd", section(QDateTimeEdit::MonthSection), "1120", {2004, 11, 20}},
+        {"a year month", "yyyy.MM", selectAll, "1980.5", {1980, 5, 1}},
+        {"typed on after a whole date", "yyyy.MM.dd", selectAll, "2026112005", {2026, 11, 5}},
+        {"no such day", "yyyy.MM.dd", selectAll, "2026.02.30", kept, "“2026.02.30”不是正确的日期"},
+        {"no such month", "yyyy.MM.dd", selectAll, "20261320", kept, "“2026.13.20”不是正确的日期"},
+        {"before the range", "yyyy.MM.dd", selectAll, "0050.01.01", kept, "不在可输入的日期范围（0100.01.01 至 9999.12.31）"},
+        {"left half typed", "yyyy.MM.dd", selectAll, "2026.11", kept, "“2026.11.”不是完整的日期（日期格式：YYYY.MM.DD）"},
+        {"typed away", "yyyy.MM.dd", [&](QDateEdit *p) { selectAll(p), QTest::keyClick(p, Qt::Key_Delete); }, "", kept,
+         "日期不能为空，未被采用，日期仍为 2004.05.06。"},
+        {"letters", "yyyy.MM.dd", nothing, "abc", kept},
+    };
+    for (const Case &c : cases) {
+        QWidget window;
+        auto *picker = new DatePicker(&window);
+        auto *next = new QLineEdit(&window);
+        setUpDatePicker(picker, QString::fromLatin1(c.format));
+        picker->setDate(kept);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        picker->setFocus();
+        boxes.clear();
+        c.before(picker);
+        QTest::keyClicks(picker, QString::fromUtf8(c.keys));
+        next->setFocus();
+        QVERIFY2(!picker->isTyping() && picker->date() == c.expected,
+                 qPrintable(QString("%1: %2").arg(c.what, picker->date().toString(Qt::ISODate))));
+        QCOMPARE(picker->text(), c.expected.toString(QString::fromLatin1(c.format)));
+        if (c.refusal)
+            QVERIFY2(boxes.count() == 1 && boxes.last().text.contains(QString::fromUtf8(c.refusal)),
+                     qPrintable(QString(c.what) + ": " + boxes.texts().join('|')));
+        else
+            QVERIFY2(boxes.count() == 0, qPrintable(QString(c.what) + ": " + boxes.texts().join('|')));
+    }
 }
 
 QTEST_MAIN(TestUi)

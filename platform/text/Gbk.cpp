@@ -1,4 +1,5 @@
 #include "Gbk.h"
+#include "GbkInput.h"
 
 #include <QLineEdit>
 #include <QStringDecoder>
@@ -224,7 +225,10 @@ QString withoutUnencodable(const QString &text, int *pos)
 
 QValidator::State ByteLimitValidator::validate(QString &input, int &pos) const
 {
-    input = withoutUnencodable(input, &pos);
+    if (const QStringList leftOut = unencodableCharacters(input); !leftOut.isEmpty()) {
+        input = withoutUnencodable(input, &pos);
+        tellLeftOut(const_cast<ByteLimitValidator *>(this), leftOut);
+    }
     if (m_whole)
         return Acceptable;
     int over = byteLength(input) - m_maxBytes;

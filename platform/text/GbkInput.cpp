@@ -1,8 +1,13 @@
 #include "GbkInput.h"
 
 #include "Gbk.h"
+#include "ui/MessageBox.h"
 
+#include <QCoreApplication>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+
+#include <limits>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -24,7 +29,8 @@ bool unwantedControl(QChar c)
     return c.category() == QChar::Other_Control && c != u'\t' && c != u'\r' && c != u'\n';
 }
 
-void dropUnstorable(QTextDocument *doc, int from, int count)
+// The characters GBK cannot store that it removed, each once.
+QStringList dropUnstorable(QTextDocument *doc, int from, int count)
 {
     // The runs of unencodable characters in the inserted range, removed from
     // the last one on so the earlier positions stay right.
@@ -39,14 +45,18 @@ void dropUnstorable(QTextDocument *doc, int from, int count)
         inserted += editorMark(c) ? QChar(u' ') : c;
     }
     if (!controls && encodable(inserted))
-        return;
+        return {};
     QList<std::pair<int, int>> runs;
+    QStringList leftOut;
     for (int i = from; i < end;) {
         const QChar c = doc->characterAt(i);
         const int n = c.isHighSurrogate() && i + 1 < end && doc->characterAt(i + 1).isLowSurrogate() ? 2 : 1;
-        const bool keep = !unwantedControl(c)
-                          && (c.unicode() < 0x80 || editorMark(c)
-                              || encodable(n == 2 ? QString(c) + doc->characterAt(i + 1) : QString(c)));
+        const QString character = n == 2 ? QString(c) + doc->characterAt(i + 1) : QString(c);
+        const bool control = unwantedControl(c);
+        const bool keep = !control && (c.unicode() < 0x80 || editorMark(c) || encodable(character));
+        // Control characters are invisible: nothing to name.
+        if (!keep && !control && !leftOut.contains(character))
+            leftOut << character;
         if (!keep) {
             if (!runs.isEmpty() && runs.last().first + runs.last().second == i)
                 runs.last().second += n;
@@ -61,17 +71,50 @@ void dropUnstorable(QTextDocument *doc, int from, int count)
         cursor.setPosition(it->first + it->second, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
     }
+    return leftOut;
 }
 
+constexpr char kPendingLeftOut[] = "gbkLeftOut";
+
 } // namespace
+
+void tellLeftOut(QObject *editor, const QStringList &characters)
+{
+    // The box waits until the editor has finished the input: a modal loop
+    // inside a text change would run with the edit half done.
+    QStringList pending = editor->property(kPendingLeftOut).toStringList();
+    const bool queued = !pending.isEmpty();
+    for (const QString &c : characters)
+        if (!pending.contains(c))
+            pending << c;
+    editor->setProperty(kPendingLeftOut, pending);
+    if (queued)
+        return;
+    QMetaObject::invokeMethod(
+        editor,
+        [editor] {
+            const QStringList left = editor->property(kPendingLeftOut).toStringList();
+            editor->setProperty(kPendingLeftOut, QVariant());
+            ui::messageBox(QString::fromUtf8("以下字符不在GBK字符集中，无法保存，已略去：“%1”").arg(left.join(QString::fromUtf8("”“"))),
+                           QCoreApplication::applicationName(), ui::MB_OK | ui::MB_ICONEXCLAMATION);
+        },
+        Qt::QueuedConnection);
+}
 
 void acceptOnlyGbk(QPlainTextEdit *memo)
 {
     QObject::connect(memo->document(), &QTextDocument::contentsChange, memo, [memo](int from, int, int added) {
         // Removing fires the signal again, with nothing added.
-        if (added > 0)
-            dropUnstorable(memo->document(), from, added);
+        if (added <= 0)
+            return;
+        if (const QStringList leftOut = dropUnstorable(memo->document(), from, added); !leftOut.isEmpty())
+            tellLeftOut(memo, leftOut);
     });
+}
+
+void acceptOnlyGbk(QLineEdit *edit)
+{
+    edit->setValidator(new ByteLimitValidator(std::numeric_limits<int>::max(), edit));
 }
 
 } // namespace gbk

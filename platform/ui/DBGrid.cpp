@@ -222,8 +222,13 @@ int DBGrid::fullWidth(int column) const
     // single-byte ones only; with the cell's text margins and grid line.
     const QFontMetrics metrics = fontMetrics();
     const int bytes = field->size();
+    QChar widest = QLatin1Char('0');
+    if (c.letters)
+        for (QChar l : QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"))
+            if (metrics.horizontalAdvance(l) > metrics.horizontalAdvance(widest))
+                widest = l;
     const int text = std::max(metrics.horizontalAdvance(QString(bytes / 2, QChar(0x56FD))),
-                              metrics.horizontalAdvance(QString(bytes, QLatin1Char('0'))));
+                              metrics.horizontalAdvance(QString(bytes, widest)));
     const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
     return std::max(title, text + margins);
 }

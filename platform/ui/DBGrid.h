@@ -28,6 +28,9 @@ struct GridColumn
     // A long free text, shown cut at the width given. Any other text column
     // is widened to show its field's full width and its title.
     bool cut = false;
+    // A code typed in Latin letters as well as digits (a management
+    // number): its full width is that of the widest letter.
+    bool letters = false;
     // Edited in place by choosing one of these rather than by typing.
     QVector<PickItem> pickList;
 };

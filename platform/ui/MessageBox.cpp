@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHash>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -72,7 +73,41 @@ QList<int> answersFor(int flags)
     }
 }
 
+int escapeAnswer(int flags)
+{
+    const QList<int> answers = answersFor(flags);
+    return (flags & MB_ESCAPECANCELS) || answers.contains(IDCANCEL) ? IDCANCEL : answers.last();
+}
+
 namespace {
+
+// Escape and the close button leave it without any of its buttons, when
+// asked to: QMessageBox itself would answer with 否.
+class Box : public QMessageBox
+{
+public:
+    Box(QWidget *parent, bool escapeWithoutButton) : QMessageBox(parent), m_escapeWithoutButton(escapeWithoutButton) {}
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override
+    {
+        if (m_escapeWithoutButton && e->matches(QKeySequence::Cancel)) {
+            reject();
+            return;
+        }
+        QMessageBox::keyPressEvent(e);
+    }
+    void closeEvent(QCloseEvent *e) override
+    {
+        if (m_escapeWithoutButton)
+            QDialog::closeEvent(e);
+        else
+            QMessageBox::closeEvent(e);
+    }
+
+private:
+    bool m_escapeWithoutButton;
+};
 
 // Window managers draw the caption in a larger, bold font beside their own
 // buttons; a box only as wide as its text shows its caption cut off ("C…").
@@ -99,7 +134,7 @@ int captionRoom(const QString &caption, const QFont &font)
 
 int execMessageBox(const MessageRequest &request)
 {
-    QMessageBox box(QApplication::activeWindow());
+    Box box(QApplication::activeWindow(), request.flags & MB_ESCAPECANCELS);
     box.setWindowTitle(request.caption);
     // Error texts carry file names and engine messages; '<' must not turn
     // them into markup.
@@ -125,7 +160,7 @@ int execMessageBox(const MessageRequest &request)
 
     box.exec();
     // Closing the window without a button counts as its escape answer.
-    return answerOf.value(box.clickedButton(), answers.contains(IDCANCEL) ? IDCANCEL : answers.last());
+    return answerOf.value(box.clickedButton(), escapeAnswer(request.flags));
 }
 
 namespace {

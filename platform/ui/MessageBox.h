@@ -30,6 +30,10 @@ constexpr int MB_DEFBUTTON1 = 0x000;
 constexpr int MB_DEFBUTTON2 = 0x100;
 constexpr int MB_DEFBUTTON3 = 0x200;
 
+// Our own: Escape and the box's close button answer IDCANCEL though the box
+// shows no 取消 button (a question whose 否 drops what the user typed).
+constexpr int MB_ESCAPECANCELS = 0x01000000;
+
 constexpr int MB_TYPEMASK = 0x00F;
 constexpr int MB_ICONMASK = 0x0F0;
 constexpr int MB_DEFMASK = 0xF00;
@@ -51,9 +55,12 @@ struct MessageRequest
     int icon() const { return flags & MB_ICONMASK; }
 };
 
-// The answers a box with these flags can give, in button order. An unknown
-// button set counts as MB_OK.
+// The answers of the buttons a box with these flags shows, in button order.
+// An unknown button set counts as MB_OK.
 QList<int> answersFor(int flags);
+// The answer of Escape and of the box's close button: IDCANCEL where the box
+// has 取消 or MB_ESCAPECANCELS, else its last button's.
+int escapeAnswer(int flags);
 
 int messageBox(const QString &text, const QString &caption, int flags = MB_OK);
 
