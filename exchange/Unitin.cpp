@@ -361,15 +361,22 @@ void TFormin::StoreStaged(bool overwrite)
     AttachGrids(false);
     Repainter repaint;
     StoreTally tally;
+    QString notEmptied;
     try {
         tally = StoreStagedRecords(overwrite, [&] {
             Gauge1->setValue(Gauge1->value() + 1);
             repaint();
         });
+        // Stored for good: what fails from here on does not undo it.
         // Left: the rows of records not in the package, and records
         // without a title.
-        EmptyTempChildTables();
-        staged->truncate();
+        try {
+            EmptyTempChildTables();
+            staged->truncate();
+        } catch (const std::exception &e) {
+            notEmptied = ui::errorText(e);
+            staged->refresh();
+        }
     } catch (...) {
         // What was stored left staging; the rest waits for another try.
         Panelstat->hide();
@@ -394,6 +401,8 @@ void TFormin::StoreStaged(bool overwrite)
                                : u("入库完毕!");
     if (tally.untitled > 0)
         report += u("\n另有") + QString::number(tally.untitled) + u("条记录没有成果名称，没有入库。");
+    if (!notEmptied.isEmpty())
+        report += u("\n导入的记录已经入库，但清空导入临时表时出错：") + notEmptied;
     ShowWarning(report);
 }
 

@@ -254,12 +254,16 @@ bool TFpage2::otherUnchanged(db::Dataset *record)
     return m_ipForm->unchanged(record) && bindingsUnchanged(record, m_reasons);
 }
 
+void TFpage2::keepOther(db::Transaction &transaction, db::Dataset *record)
+{
+    if (m_patentsToGo && ipForm() != kPatent)
+        KeepPatentDeletionsOf(transaction, record);
+}
+
 void TFpage2::saved(db::Dataset *record)
 {
-    if (m_patentsToGo && ipForm() != kPatent) {
-        OpenPatentRowsOf(record);
-        DeletePatentRows();
-    }
+    if (m_patentsToGo && ipForm() != kPatent)
+        DeletePatentRowsOf(record);
     m_patentsToGo = false;
 }
 
