@@ -9,6 +9,7 @@
 //   keywords     "a;b;c"
 // Positions and lengths count GBK bytes, as the stored fields do.
 #include <QString>
+#include <functional>
 
 class QComboBox;
 class QLineEdit;
@@ -22,6 +23,11 @@ class Table;
 
 // The warning box: caption "Corvane", exclamation icon, OK.
 void ShowWarning(const QString &text);
+// The steps that follow an operation stored for good (the list reloaded and
+// renumbered): an error of the engine there is told as what it is, beside
+// what is done (done + "，但随后出错：" + the error), never as the
+// operation's own failure.
+void AfterStored(const QString &done, const std::function<void()> &steps);
 // The question before unsaved changes are dropped: "记录已经更改,是否保存？"
 // under "请注意！", Yes and No. True for Yes.
 bool AskSaveChanges();

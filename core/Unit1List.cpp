@@ -232,12 +232,13 @@ void TMainForm::Button4Click()
         }
         throw;
     }
-    RefreshRecordList();
-
-    MarkSectionStatus();
-    UpdateNavigationLock();
-    RenumberList();
-    // The record that took the deleted one's number, or the first.
-    if (!list->locate("no", QString::number(number), true))
-        list->first();
+    AfterStored(QString::fromUtf8("项目已经删除"), [&] {
+        RefreshRecordList();
+        MarkSectionStatus();
+        UpdateNavigationLock();
+        RenumberList();
+        // The record that took the deleted one's number, or the first.
+        if (!list->locate("no", QString::number(number), true))
+            list->first();
+    });
 }

@@ -359,6 +359,7 @@ void TFormNew::storeModified(const QString &title, const QString &unit)
     ReopenQuery(DM->tempquery, CheckSql);
     QString key = OldItem4;
     QString region = OldItemDqdm;
+    bool stored = false;
     if (titleTakenByOther(DM->tempquery)) {
         information(u("已有同名项目!"));
     } else {
@@ -391,6 +392,7 @@ void TFormNew::storeModified(const QString &title, const QString &unit)
             if (key != OldItem4)
                 MoveChildRows(OldItem4, OldItemDqdm, key);
             transaction.commit();
+            stored = true;
         } catch (const db::DbError &e) {
             // Taken back by now: the list shows the record as it is stored.
             failStore(e.message());
@@ -398,12 +400,18 @@ void TFormNew::storeModified(const QString &title, const QString &unit)
         addYearToMainList(key.left(4));
     }
 
-    showChoiceInMainList();
-    ReopenQuery(list, ListSql);
-    LocateRecord(list, key, region);
-    MainForm->MarkSectionStatus();
-    MainForm->RenumberList();
-    MainForm->UpdateNavigationLock();
+    const auto showStored = [&] {
+        showChoiceInMainList();
+        ReopenQuery(list, ListSql);
+        LocateRecord(list, key, region);
+        MainForm->MarkSectionStatus();
+        MainForm->RenumberList();
+        MainForm->UpdateNavigationLock();
+    };
+    if (stored)
+        AfterStored(u("项目已经修改"), showStored);
+    else
+        showStored();
     closeIfAllowed();
     LocateRecord(list, key, region);
 }
