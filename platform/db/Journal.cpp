@@ -113,7 +113,8 @@ constexpr qint64 kCheckpointSize = 4 << 20;
 struct Refusal
 {
     QString folder;
-    QString reason;
+    QString reason; // for every write and output refused
+    QString notice; // for the user, once
     bool told = true;
 };
 
@@ -123,15 +124,18 @@ Refusal &refusal()
     return r;
 }
 
-void refuse(const QString &folder, const QString &reason)
+// The notice is told once: by the caller when it says it already.
+void refuse(const QString &folder, const QString &reason, const QString &notice = {})
 {
-    refusal() = {QFileInfo(folder).absoluteFilePath(), reason, false};
+    refusal() = {QFileInfo(folder).absoluteFilePath(), reason, notice, notice.isEmpty()};
 }
 
-QString restartReason()
+// An operation neither finished nor taken back.
+void refuseUntilRestart(const QString &folder)
 {
-    return QString::fromUtf8("上一个操作只改了数据表的一部分，也没能撤销。重新启动程序时数据表会恢复完整；"
-                             "在此之前不能再修改、导出或打印数据。请立即重新启动程序。");
+    refuse(folder, QString::fromUtf8("数据表等待重新启动程序后恢复完整，现在不能修改、导出或打印数据。"),
+           QString::fromUtf8("上一个操作只改了数据表的一部分，也没能撤销。重新启动程序时数据表会恢复完整；"
+                             "在此之前不能再修改、导出或打印数据。请立即重新启动程序。"));
 }
 
 std::unique_ptr<FolderJournal> &folderJournal()
@@ -311,6 +315,7 @@ void Transaction::commit()
     }
     const journal::Writer::Mark mark = s.writer.pendingMark();
     try {
+        faultPoint("commit");
         // Rows it added and memos must be on disk before the mark says the
         // operation is done: the journal holds only the rows it changed.
         for (const Shared::Table &t : s.tables)
@@ -356,7 +361,8 @@ QString Transaction::rollback()
     s.closed = true; // the restoring writes are not journaled
     // Entries never flushed stand for writes that never happened.
     s.writer.dropPending();
-    if (!s.wroteAny())
+    // Without a journal on disk no table was written: a write waits for it.
+    if (!s.wroteAny() || !s.writer.started())
         return {};
     try {
         // Played back as a start would: the operations done before it are
@@ -388,7 +394,7 @@ QString Transaction::rollback()
         // write until then: a change made now would be played over, or
         // played back in the wrong order.
         folderJournal().reset();
-        refuse(s.folder, restartReason());
+        refuseUntilRestart(s.folder);
         return QString::fromUtf8(e.what());
     }
     return {};
@@ -518,7 +524,7 @@ QString takeRefusalNotice()
     if (r.told)
         return {};
     r.told = true;
-    return r.reason;
+    return r.notice;
 }
 
 quint64 Transaction::journalSyncs()
@@ -563,8 +569,7 @@ QString setAside(const QString &folder, const QString &path, const QString &why)
         const QString message = QString::fromUtf8("数据目录中的恢复日志无法读取（%1），也无法改名保留（%2）。各数据表保持原样；"
                                                   "在移走 %3 之前不能修改数据。")
                                     .arg(why, error, QDir::toNativeSeparators(path));
-        refuse(folder, message);
-        refusal().told = true; // this message tells it
+        refuse(folder, QString::fromUtf8("恢复日志 %1 无法改名保留，在移走它之前不能修改数据。").arg(QDir::toNativeSeparators(path)));
         return message;
     }
     journal::syncFolder(folder);
@@ -604,8 +609,7 @@ QString recoverJournal(const QString &folder)
         const QString message = QString::fromUtf8("恢复上次中断的操作时出错：%1。恢复日志 %2 保留，下次启动时再试；"
                                                   "在此之前不能修改数据。")
                                     .arg(e.message(), QDir::toNativeSeparators(path));
-        refuse(folder, message);
-        refusal().told = true;
+        refuse(folder, QString::fromUtf8("上次中断的操作没有恢复，在重新启动程序之前不能修改数据。"));
         return message;
     }
     return {};
