@@ -10,6 +10,7 @@
 #include "db/DbError.h"
 #include "db/DbfFile.h"
 #include "db/Journal.h"
+#include "db/JournalFile.h"
 #include "db/Table.h"
 #include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
@@ -459,6 +460,47 @@ private slots:
                                   row(older + folder, "one", 5)}),
                      rows);
         }
+    }
+
+    // A journal whose entries pass their checksums but name what does not
+    // fit the tables (another table's memo file, a header of another
+    // layout, more rows than the file holds, bytes beyond a record) is set
+    // aside and leaves every table as it is.
+    void entriesThatDoNotFit()
+    {
+        TempDir work;
+        const QString dir = work.path();
+        makeTables(dir);
+        const QByteArray original = bytesOf(dir);
+        const auto image = [&](const char *table) {
+            const db::journal::TableImage t = db::DbfFile::open(dir, table)->journalImage();
+            db::DbfFile::releaseUnused();
+            return t;
+        };
+        using Change = std::function<void(db::journal::TableImage &, QByteArray &)>;
+        const QList<std::pair<const char *, Change>> cases = {
+            {"another table's memo file", [](auto &t, auto &) { t.memoFileName = "two.dbt", t.memoSize = 512; }},
+            {"a header of another layout", [](auto &t, auto &) { t.header[10] = char(t.header[10] + 1); }},
+            {"more rows than the file", [](auto &t, auto &) { t.recordCount += 5; }},
+            {"bytes beyond the record", [](auto &t, auto &row) { row = QByteArray(t.recordLength + 1, 'x'); }},
+        };
+        for (const auto &[what, change] : cases) {
+            db::journal::TableImage t = image("one");
+            QByteArray row(4, 'x');
+            change(t, row);
+            {
+                db::journal::Writer writer;
+                writer.setPath(QDir(dir).filePath(db::journalFileName()));
+                writer.beginOperation();
+                writer.addTable(0, t);
+                writer.addBefore(0, 0, 0, row.constData(), int(row.size()));
+                writer.flush();
+            }
+            const QString message = db::recoverJournal(dir);
+            QVERIFY2(!message.isEmpty() && !QFile::exists(QDir(dir).filePath(db::journalFileName())), what);
+            QVERIFY2(bytesOf(dir) == original, what);
+        }
+        QCOMPARE(setAside(dir).size(), cases.size());
     }
 
     // A finished operation stays in the journal until a checkpoint: a later

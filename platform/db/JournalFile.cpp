@@ -45,10 +45,11 @@ void writeAll(int fd, qint64 pos, const char *data, qint64 size, const QString &
         throw journalError(path);
 }
 
+// The data and what reading it needs (the file's length): no more.
 void syncFd(int fd, const QString &path)
 {
     faultPoint("sync");
-    if (::fsync(fd) != 0)
+    if (::fdatasync(fd) != 0)
         throw journalError(path);
 }
 
