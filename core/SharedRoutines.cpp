@@ -1,5 +1,6 @@
 #include "SharedRoutines.h"
 
+#include "db/DbError.h"
 #include "db/Query.h"
 #include "db/Table.h"
 #include "text/Gbk.h"
@@ -93,6 +94,16 @@ void fillDict(db::Table *dict, const QString &fieldCode, QComboBox *combo, int n
 void ShowWarning(const QString &text)
 {
     ui::messageBox(text, QStringLiteral("Corvane"), ui::MB_OK | ui::MB_ICONEXCLAMATION);
+}
+
+void AfterStored(const QString &done, const std::function<void()> &steps)
+{
+    try {
+        steps();
+    } catch (const db::DbError &e) {
+        ui::messageBox(done + QString::fromUtf8("，但随后出错：") + e.message(), QString::fromUtf8("提示"),
+                       ui::MB_OK | ui::MB_ICONWARNING);
+    }
 }
 
 bool SettleChanges(const std::function<bool()> &save, const QString &question, const QString &note)

@@ -23,6 +23,11 @@ class Table;
 
 // The warning box: caption "Corvane", exclamation icon, OK.
 void ShowWarning(const QString &text);
+// The steps that follow an operation stored for good (the list reloaded and
+// renumbered): an error of the engine there is told as what it is, beside
+// what is done (done + "，但随后出错：" + the error), never as the
+// operation's own failure.
+void AfterStored(const QString &done, const std::function<void()> &steps);
 // The question before unsaved changes are dropped (by default
 // "记录已经更改,是否保存？") under "请注意！", with 是 and 否, the note on a
 // line of its own below it when one is given. True when the caller may go

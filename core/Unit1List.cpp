@@ -214,7 +214,7 @@ void TMainForm::Button4Click()
 
     // The child rows, then the record, as one: a crash or an error leaves
     // the record whole. A record of another region with the same key stays.
-    {
+    try {
         db::Transaction transaction(DataDir);
         KeepRecordRows(transaction, key, region, RecordChange::Deletion);
         DeleteChildRows(key, region);
@@ -223,13 +223,22 @@ void TMainForm::Button4Click()
         statement->setSql("DELETE FROM kjcg WHERE item_4=" + SqlLiteral(key) + " and item_dqdm=" + SqlLiteral(region));
         statement->execSql();
         transaction.commit();
+    } catch (...) {
+        // Taken back (or left for the next start): the list shows what is
+        // stored. The first error is the one to report.
+        try {
+            RefreshRecordList();
+        } catch (...) {
+        }
+        throw;
     }
-    RefreshRecordList();
-
-    MarkSectionStatus();
-    UpdateNavigationLock();
-    RenumberList();
-    // The record that took the deleted one's number, or the first.
-    if (!list->locate("no", QString::number(number), true))
-        list->first();
+    AfterStored(QString::fromUtf8("项目已经删除"), [&] {
+        RefreshRecordList();
+        MarkSectionStatus();
+        UpdateNavigationLock();
+        RenumberList();
+        // The record that took the deleted one's number, or the first.
+        if (!list->locate("no", QString::number(number), true))
+            list->first();
+    });
 }

@@ -361,6 +361,7 @@ void TFormNew::storeModified(const QString &title, const QString &unit)
     ReopenQuery(DM->tempquery, CheckSql);
     QString key = OldItem4;
     QString region = OldItemDqdm;
+    bool stored = false;
     if (titleTakenByOther(DM->tempquery)) {
         information(u("已有同名项目!"));
     } else {
@@ -373,34 +374,46 @@ void TFormNew::storeModified(const QString &title, const QString &unit)
         out->first();
         if (out->isEmpty())
             throw db::DbError(u("找不到要修改的项目 %1").arg(OldItem4));
-        // The record and its child rows move as one, after a crash too.
-        db::Transaction transaction(DataDir);
-        if (key != OldItem4)
-            KeepRecordRows(transaction, OldItem4, OldItemDqdm, RecordChange::NewKey);
-        // The record first: should it fail, its child rows still carry its key.
-        writeRecord(out, [&] {
-            out->edit();
-            const QString category = QString::number(std::max(0, ComboBox1->currentIndex()) + 1);
-            out->fieldByName("item_cglb")->setAsString(category);
-            ClearFieldsOfOtherCategory(out, category);
-            out->fieldByName("item_4")->setAsString(key);
-            out->fieldByName("item_dqdm")->setAsString(region);
-            out->fieldByName("item_120")->setAsString(gbk::trim(edt_120->text()));
-            out->fieldByName("item_3")->setAsString(title);
-            out->fieldByName("item_9")->setAsString(unit);
-        });
-        if (key != OldItem4)
-            MoveChildRows(OldItem4, OldItemDqdm, key);
-        transaction.commit();
+        try {
+            // The record and its child rows move as one, after a crash too.
+            db::Transaction transaction(DataDir);
+            if (key != OldItem4)
+                KeepRecordRows(transaction, OldItem4, OldItemDqdm, RecordChange::NewKey);
+            // The record first: should it fail, its child rows still carry its key.
+            writeRecord(out, [&] {
+                out->edit();
+                const QString category = QString::number(std::max(0, ComboBox1->currentIndex()) + 1);
+                out->fieldByName("item_cglb")->setAsString(category);
+                ClearFieldsOfOtherCategory(out, category);
+                out->fieldByName("item_4")->setAsString(key);
+                out->fieldByName("item_dqdm")->setAsString(region);
+                out->fieldByName("item_120")->setAsString(gbk::trim(edt_120->text()));
+                out->fieldByName("item_3")->setAsString(title);
+                out->fieldByName("item_9")->setAsString(unit);
+            });
+            if (key != OldItem4)
+                MoveChildRows(OldItem4, OldItemDqdm, key);
+            transaction.commit();
+            stored = true;
+        } catch (const db::DbError &e) {
+            // Taken back by now: the list shows the record as it is stored.
+            failStore(e.message());
+        }
         addYearToMainList(key.left(4));
     }
 
-    showChoiceInMainList();
-    ReopenQuery(list, ListSql);
-    LocateRecord(list, key, region);
-    MainForm->MarkSectionStatus();
-    MainForm->RenumberList();
-    MainForm->UpdateNavigationLock();
+    const auto showStored = [&] {
+        showChoiceInMainList();
+        ReopenQuery(list, ListSql);
+        LocateRecord(list, key, region);
+        MainForm->MarkSectionStatus();
+        MainForm->RenumberList();
+        MainForm->UpdateNavigationLock();
+    };
+    if (stored)
+        AfterStored(u("项目已经修改"), showStored);
+    else
+        showStored();
     closeIfAllowed();
     LocateRecord(list, key, region);
 }

@@ -205,6 +205,8 @@ void WritePackageMembers(db::Dataset &records, const QList<int> &rows, const QSt
 
 QString ExportPackage(db::Dataset &records, const QList<int> &rows, const QString &folder)
 {
+    // Tables an operation left half changed go nowhere before a restart.
+    db::checkTablesWhole(records.databaseName().isEmpty() ? DataDir : records.databaseName());
     const QString target = QDir(folder).filePath(PackageName());
     const ExportFolder work(folder);
     WritePackageMembers(records, rows, work.path());

@@ -7,6 +7,7 @@
 #include "SharedRoutines.h"
 #include "Unit1.h"
 #include "UnitDM.h"
+#include "db/DbError.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/FileChoosers.h"
@@ -361,6 +362,7 @@ void TFormin::StoreStaged(bool overwrite)
     AttachGrids(false);
     Repainter repaint;
     StoreTally tally;
+    QString followUp; // what failed after the records were stored for good
     try {
         tally = StoreStagedRecords(overwrite, [&] {
             Gauge1->setValue(Gauge1->value() + 1);
@@ -368,8 +370,13 @@ void TFormin::StoreStaged(bool overwrite)
         });
         // Left: the rows of records not in the package, and records
         // without a title.
-        EmptyTempChildTables();
-        staged->truncate();
+        try {
+            EmptyTempChildTables();
+            staged->truncate();
+        } catch (const db::DbError &e) {
+            followUp = u("清空导入临时表时出错：") + e.message();
+            staged->refresh();
+        }
     } catch (...) {
         // What was stored left staging; the rest waits for another try.
         Panelstat->hide();
@@ -380,9 +387,13 @@ void TFormin::StoreStaged(bool overwrite)
         ShowCategoryCounts();
         throw;
     }
-    if (!overwrite && !ListSql.isEmpty()) {
-        ReopenQuery(DM->Qrykjcg, ListSql);
-        MainForm->RenumberList();
+    if (!overwrite && !ListSql.isEmpty() && followUp.isEmpty()) {
+        try {
+            ReopenQuery(DM->Qrykjcg, ListSql);
+            MainForm->RenumberList();
+        } catch (const db::DbError &e) {
+            followUp = u("重新编号时出错：") + e.message();
+        }
     }
     Panelstat->hide();
     AttachGrids(true);
@@ -394,6 +405,8 @@ void TFormin::StoreStaged(bool overwrite)
                                : u("入库完毕!");
     if (tally.untitled > 0)
         report += u("\n另有") + QString::number(tally.untitled) + u("条记录没有成果名称，没有入库。");
+    if (!followUp.isEmpty())
+        report += u("\n导入的记录已经入库，但随后") + followUp;
     ShowWarning(report);
 }
 

@@ -7,6 +7,7 @@
 #include "UnitDM.h"
 #include "WordAppraisal.h"
 #include "WordRegistration.h"
+#include "db/Journal.h"
 #include "report/Printing.h"
 #include "text/Gbk.h"
 #include "ui/FixedSize.h"
@@ -287,6 +288,8 @@ void TPrintForm::BitBtn13Click()
 
 void BitBtn4Click()
 {
+    // Nothing is printed or written to Word from tables left half changed.
+    db::checkTablesWhole(DataDir);
     MainForm->MarkSectionStatus();
     db::Query *record = DM->Qrykjcg;
     if (!MainForm->UpdateNavigationLock() || !record->active() || record->isEmpty())

@@ -3,8 +3,9 @@
 #include "ListSection.h"
 #include "RecordRoutines.h"
 #include "UnitDM.h"
-#include "db/Table.h"
+#include "db/DbfFile.h"
 #include "db/Journal.h"
+#include "db/Table.h"
 
 void OpenPatentRows(const QString &key, const QString &region)
 {
@@ -36,10 +37,21 @@ void RenumberPatents()
     DM->tblzlqk->first();
 }
 
-void DeletePatentRows()
+void KeepPatentDeletionsOf(db::Transaction &transaction, db::Dataset *record)
 {
-    db::Table *patents = DM->tblzlqk;
+    if (!transaction.journaling())
+        return;
+    const auto file = db::DbfFile::open(DataDir, DM->tblzlqk->tableName());
+    const QVector<int> rows = RecordsOfKey(*file, trimmedField(record, "ITEM_4"), trimmedField(record, "ITEM_DQDM"));
+    transaction.keepRows(*file, rows, 0, 1); // the deletion mark
+}
+
+void DeletePatentRowsOf(db::Dataset *record)
+{
     db::Transaction transaction(DataDir);
+    KeepPatentDeletionsOf(transaction, record);
+    OpenPatentRowsOf(record);
+    db::Table *patents = DM->tblzlqk;
     for (patents->first(); !patents->isEmpty();)
         patents->deleteRecord();
     transaction.commit();

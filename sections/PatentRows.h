@@ -7,7 +7,8 @@
 
 namespace db {
 class Dataset;
-}
+class Transaction;
+} // namespace db
 
 // Filters DM->tblzlqk to the record with this key and opens it.
 void OpenPatentRows(const QString &key, const QString &region);
@@ -25,5 +26,8 @@ PatentCounts CountPatents();
 // Numbers the listed rows 1..n in ITEM_NO, in the table's order, and goes
 // to the first (a failed write leaves the old numbers).
 void RenumberPatents();
-// Deletes every listed row.
-void DeletePatentRows();
+// Declares to the transaction the deletion of the record's patents, so that
+// the journal takes them in one flush rather than one per row.
+void KeepPatentDeletionsOf(db::Transaction &transaction, db::Dataset *record);
+// Deletes every patent of the record on the dataset's current row.
+void DeletePatentRowsOf(db::Dataset *record);

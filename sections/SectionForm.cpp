@@ -47,8 +47,13 @@ bool SectionForm::save()
     if (checksFields())
         checkFields();
     db::Query *record = DM->Qrykjcg;
-    // The record and what its saving removes (patents of section 02) go as one.
+    // The record and what its saving removes (patents of section 02) go as
+    // one, declared up front: the journal is synced once for them all.
     db::Transaction transaction(DataDir);
+    if (record->active() && !record->isEmpty()) {
+        record->keepRows(transaction, {record->currentRow()});
+        keepOther(transaction, record);
+    }
     if (!storeBindings(record, m_bindings, [&] { saveOther(record); })) {
         saveFailed();
         return false;

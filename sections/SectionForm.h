@@ -7,6 +7,9 @@
 #include "ui/GuardedDialog.h"
 
 class QAbstractButton;
+namespace db {
+class Transaction;
+}
 
 // The entry rules of the main window's category (帮助 of every section window).
 void ShowSectionHelp();
@@ -41,6 +44,9 @@ protected:
     // Loading and saving beyond the bindings.
     virtual void loadOther() {}
     virtual void saveOther(db::Dataset *) {}
+    // Rows the save changes beyond the record's own, declared before its
+    // first write.
+    virtual void keepOther(db::Transaction &, db::Dataset *) {}
     virtual bool otherUnchanged(db::Dataset *) { return true; }
     virtual void saveFailed() {}
     // After the record is posted, before the save is reported.

@@ -263,12 +263,16 @@ QString TFpage2::saveNote()
     return going > 0 ? u("保存将删除本成果原有的%1项专利。").arg(going) : QString();
 }
 
+void TFpage2::keepOther(db::Transaction &transaction, db::Dataset *record)
+{
+    if (m_patentsToGo && ipForm() != kPatent)
+        KeepPatentDeletionsOf(transaction, record);
+}
+
 void TFpage2::saved(db::Dataset *record)
 {
-    if (m_patentsToGo && ipForm() != kPatent) {
-        OpenPatentRowsOf(record);
-        DeletePatentRows();
-    }
+    if (m_patentsToGo && ipForm() != kPatent)
+        DeletePatentRowsOf(record);
     m_patentsToGo = false;
 }
 

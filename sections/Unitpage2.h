@@ -48,6 +48,7 @@ protected:
     void loadOther() override;
     void saveOther(db::Dataset *record) override;
     bool otherUnchanged(db::Dataset *record) override;
+    void keepOther(db::Transaction &transaction, db::Dataset *record) override;
     void saved(db::Dataset *record) override;
     QString saveNote() override;
     void showEvent(QShowEvent *e) override;

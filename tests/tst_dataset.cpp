@@ -303,6 +303,18 @@ void TestDataset::liveQueryPostsIntoTable()
     QCOMPARE(m.execSql(), 2);
     t.first();
     QCOMPARE(t.recordCount(), 3);
+
+    // A row deleted under the query (as a failed operation taken back
+    // leaves it) takes no changes out of sight: the post fails.
+    QVERIFY(q.locate("item_180", u("人1")));
+    QVERIFY(t.locate("item_180", u("人1")));
+    t.deleteRecord();
+    q.edit();
+    q.fieldByName("item_186")->setAsString(u("看不见的修改"));
+    QVERIFY_THROWS_EXCEPTION(DbError, q.post());
+    q.cancel();
+    QVERIFY(!t.locate("item_180", u("人1")));
+    QVERIFY(!t.locate("item_186", u("看不见的修改")));
 }
 
 void TestDataset::cachedUpdatesApplyAndCancel()

@@ -81,6 +81,10 @@ void Dataset::post()
             // A row left as it was is not written (nor looked at in the
             // mapping, see recordBytes).
             const char *current = recordBytes(rec);
+            // A row deleted since it was read (an operation taken back, a
+            // record deleted elsewhere) would take the changes out of sight.
+            if (current[0] == '*')
+                throw DbError(QString::fromUtf8("表 %1 中要修改的记录已被删除，修改没有保存。").arg(m_file->tableName()));
             if (!changesStored(current)) {
                 QByteArray raw(current, m_file->recordLength());
                 putChanges(raw);

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -118,9 +119,12 @@ bool sync(int fd, const QString &path)
     return true;
 }
 
-bool rename(const QString &from, const QString &to)
+bool rename(const QString &from, const QString &to, bool replace)
 {
-    if (::rename(nameOf(from).constData(), nameOf(to).constData()) != 0)
+    const int done = replace ? ::rename(nameOf(from).constData(), nameOf(to).constData())
+                             : ::renameat2(AT_FDCWD, nameOf(from).constData(), AT_FDCWD, nameOf(to).constData(),
+                                           RENAME_NOREPLACE);
+    if (done != 0)
         return false;
     record(Change::Rename, from, 0, {}, to);
     return true;

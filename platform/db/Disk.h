@@ -39,7 +39,8 @@ bool write(int fd, const QString &path, qint64 pos, const char *data, qint64 siz
 bool truncate(int fd, const QString &path, qint64 size);
 // The file's data and size reach the disk.
 bool sync(int fd, const QString &path);
-bool rename(const QString &from, const QString &to);
+// Never over a file of that name unless `replace` (EEXIST then).
+bool rename(const QString &from, const QString &to, bool replace = true);
 // True as well when there was nothing to remove.
 bool remove(const QString &path);
 // Names made, changed or removed in the folder reach the disk.

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -72,6 +74,9 @@ struct FolderJournal
     QString folder;
     journal::Writer writer;
     QSet<QString> written; // files, since the last checkpoint
+    // Tables whose rows its finished operations would write again at a
+    // start: a write to one outside an operation waits for a checkpoint.
+    QSet<QString> named;
 };
 
 struct Transaction::Savepoint::State
@@ -85,6 +90,36 @@ namespace {
 
 Transaction::Shared *g_active = nullptr;
 constexpr qint64 kCheckpointSize = 4 << 20;
+
+// Tables left as no operation meant them, until a start plays the journal
+// (or, when the journal could not be set aside, until someone removes it).
+struct Refusal
+{
+    QString folder;
+    QString reason; // for every write and output refused
+    QString notice; // for the user, once
+    bool told = true;
+};
+
+Refusal &refusal()
+{
+    static Refusal r;
+    return r;
+}
+
+// The notice is told once: by the caller when it says it already.
+void refuse(const QString &folder, const QString &reason, const QString &notice = {})
+{
+    refusal() = {QFileInfo(folder).absoluteFilePath(), reason, notice, notice.isEmpty()};
+}
+
+// An operation neither finished nor taken back.
+void refuseUntilRestart(const QString &folder)
+{
+    refuse(folder, QString::fromUtf8("数据表等待重新启动程序后恢复完整，现在不能修改、导出或打印数据。"),
+           QString::fromUtf8("上一个操作只改了数据表的一部分，也没能撤销。重新启动程序时数据表会恢复完整；"
+                             "在此之前不能再修改、导出或打印数据。请立即重新启动程序。"));
+}
 
 std::unique_ptr<FolderJournal> &folderJournal()
 {
@@ -113,6 +148,7 @@ void checkpointNow()
         j->writer.remove();
     }
     j->written.clear();
+    j->named.clear();
 }
 
 journal::Writer &writerFor(const QString &dir)
@@ -142,6 +178,7 @@ Transaction::Shared *activeFor(const DbfFile &file)
 void Transaction::Shared::noteWritten() const
 {
     for (const Table &t : tables) {
+        folderJournal()->named.insert(t.file->path());
         if (!t.written)
             continue;
         folderJournal()->written.insert(t.file->path());
@@ -259,12 +296,19 @@ void Transaction::commit()
         s.closed = true;
         return;
     }
+    const journal::Writer::Mark mark = s.writer.pendingMark();
     try {
+        faultPoint("commit");
         // Rows it added and memos must be on disk before the mark says the
         // operation is done: the journal holds only the rows it changed.
         for (const Shared::Table &t : s.tables)
             if (t.grown)
                 t.file->syncToDisk();
+        // Its last flush alone does it again: the tables as they are now,
+        // the rows' bytes, the mark.
+        s.writer.beginCommit();
+        for (size_t id = 0; id < s.tables.size(); ++id)
+            s.writer.addEndTable(int(id), s.tables[id].file->journalImage());
         for (size_t id = 0; id < s.tables.size(); ++id) {
             const Shared::Table &t = s.tables[id];
             for (auto span = t.covered.cbegin(); span != t.covered.cend(); ++span)
@@ -274,7 +318,10 @@ void Transaction::commit()
         s.writer.addCommit();
         s.writer.flush();
     } catch (const DbError &) {
-        m_committed = false; // the destructor takes the changes back
+        // Not done: the mark never counts (the rollback cuts the journal
+        // back before it), and the destructor takes the changes back.
+        s.writer.dropPending(mark);
+        m_committed = false;
         throw;
     }
     s.closed = true;
@@ -295,26 +342,30 @@ QString Transaction::rollback()
         return {};
     Shared &s = *m_shared;
     s.closed = true; // the restoring writes are not journaled
-    if (!s.wroteAny()) {
-        s.writer.dropPending();
+    // Entries never flushed stand for writes that never happened.
+    s.writer.dropPending();
+    // Without a journal on disk no table was written: a write waits for it.
+    if (!s.wroteAny() || !s.writer.started())
         return {};
-    }
     try {
         // Played back as a start would: the operations done before it are
-        // done already; this one, unfinished, is undone. What never reached
-        // the journal stands for writes that never happened.
-        try {
-            s.writer.flush();
-        } catch (const DbError &) {
-        }
+        // done already; this one, unfinished, is undone. A failed flush (the
+        // commit's among them) is cut off first, for good.
+        s.writer.cutBack();
         journal::Contents contents;
         QString why;
-        if (journal::read(s.writer.path(), contents, &why) == journal::ReadResult::Unreadable)
-            throw DbError(why);
-        if (!contents.operations.empty() && !contents.operations.back().committed)
-            contents.operations.erase(contents.operations.begin(), contents.operations.end() - 1);
-        else
+        switch (journal::read(s.writer.path(), s.folder, contents, &why)) {
+        case journal::ReadResult::Empty:
             contents.operations.clear();
+            break;
+        case journal::ReadResult::Read:
+            if (contents.operations.empty() || contents.operations.back().committed)
+                throw DbError(QString::fromUtf8("恢复日志中没有未完成的操作"));
+            contents.operations.erase(contents.operations.begin(), contents.operations.end() - 1);
+            break;
+        default:
+            throw DbError(why);
+        }
         journal::restore(s.folder, contents);
         for (const Shared::Table &t : s.tables)
             t.file->reloadFromDisk();
@@ -323,9 +374,10 @@ QString Transaction::rollback()
         checkpointNow();
     } catch (const std::exception &e) {
         // The journal stays on disk for the next start, and stops every
-        // operation until then: one added after it would be played back
-        // in the wrong order.
+        // write until then: a change made now would be played over, or
+        // played back in the wrong order.
         folderJournal().reset();
+        refuseUntilRestart(s.folder);
         return QString::fromUtf8(e.what());
     }
     return {};
@@ -380,8 +432,25 @@ bool covers(const DbfFile &file)
     return activeFor(file) != nullptr;
 }
 
+namespace {
+
+void beforeWrite(DbfFile &file)
+{
+    checkTablesWhole(file.folder());
+    if (activeFor(file))
+        return;
+    // A finished operation in the journal would write its rows' bytes over
+    // this write at the next start: the journal goes first.
+    const auto &j = folderJournal();
+    if (j && j->named.contains(file.path()))
+        checkpointNow();
+}
+
+} // namespace
+
 void beforeRowWrite(DbfFile &file, int rec, const char *oldRecord, const char *newRecord)
 {
+    beforeWrite(file);
     Transaction::Shared *s = activeFor(file);
     if (!s)
         return;
@@ -405,6 +474,7 @@ void beforeRowWrite(DbfFile &file, int rec, const char *oldRecord, const char *n
 
 void beforeReplace(DbfFile &file)
 {
+    beforeWrite(file);
     // Finished operations in the journal name rows of the file as it is.
     const auto &j = folderJournal();
     if (j && j->written.contains(file.path()))
@@ -413,6 +483,7 @@ void beforeReplace(DbfFile &file)
 
 void beforeGrowth(DbfFile &file)
 {
+    beforeWrite(file);
     Transaction::Shared *s = activeFor(file);
     if (!s)
         return;
@@ -423,39 +494,104 @@ void beforeGrowth(DbfFile &file)
 
 } // namespace journal
 
+void checkTablesWhole(const QString &folder)
+{
+    const Refusal &r = refusal();
+    if (!r.folder.isEmpty() && r.folder == QFileInfo(folder).absoluteFilePath())
+        throw DbError(r.reason);
+}
+
+QString takeRefusalNotice()
+{
+    Refusal &r = refusal();
+    if (r.told)
+        return {};
+    r.told = true;
+    return r.notice;
+}
+
+quint64 Transaction::journalSyncs()
+{
+    return journal::Writer::syncs();
+}
+
+namespace {
+
+// Moves the journal to a name of its own beside it, never over another
+// file; the name, or nothing when it could not be moved (error says why).
+QString moveAside(const QString &path, QString *error)
+{
+    const QString stem = path + QStringLiteral(".unreadable-")
+                       + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
+    for (int n = 1;; ++n) {
+        const QString aside = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
+        try {
+            faultPoint("rename");
+        } catch (const std::exception &e) {
+            *error = QString::fromUtf8(e.what());
+            return {};
+        }
+        if (disk::rename(path, aside, false))
+            return aside;
+        if (errno != EEXIST || n >= 1000) {
+            *error = QString::fromLocal8Bit(strerror(errno));
+            return {};
+        }
+    }
+}
+
+QString setAside(const QString &folder, const QString &path, const QString &why)
+{
+    QString error;
+    const QString aside = moveAside(path, &error);
+    if (aside.isEmpty()) {
+        // Left where it is, it would stop every operation, and a later
+        // start would try it again over whatever was written meanwhile.
+        const QString message = QString::fromUtf8("数据目录中的恢复日志无法读取（%1），也无法改名保留（%2）。各数据表保持原样；"
+                                                  "在移走 %3 之前不能修改数据。")
+                                    .arg(why, error, QDir::toNativeSeparators(path));
+        refuse(folder, QString::fromUtf8("恢复日志 %1 无法改名保留，在移走它之前不能修改数据。").arg(QDir::toNativeSeparators(path)));
+        return message;
+    }
+    journal::syncFolder(folder);
+    return QString::fromUtf8("数据目录中的恢复日志无法读取（%1），已改名为 %2 保留，各数据表保持原样。"
+                             "上次中断的操作可能只完成了一部分，请检查最近修改的项目。")
+        .arg(why, QDir::toNativeSeparators(aside));
+}
+
+} // namespace
+
 QString recoverJournal(const QString &folder)
 {
+    if (refusal().folder == QFileInfo(folder).absoluteFilePath())
+        refusal() = {};
     const QString path = QDir(folder).filePath(journalFileName());
     if (!QFileInfo::exists(path))
         return {};
     journal::Contents contents;
     QString why;
-    switch (journal::read(path, contents, &why)) {
+    switch (journal::read(path, folder, contents, &why)) {
     case journal::ReadResult::Empty:
-        disk::remove(path);
-        journal::syncFolder(folder);
-        return {};
-    case journal::ReadResult::Unreadable: {
-        // Kept for whoever looks into it; a journal of this name would stop
-        // every later operation.
-        const QString aside = path + QStringLiteral(".unreadable-")
-                            + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
-        disk::rename(path, aside);
-        journal::syncFolder(folder);
-        return QString::fromUtf8("数据目录中的恢复日志无法读取（%1），已改名为 %2 保留，各数据表保持原样。"
-                                 "上次中断的操作可能只完成了一部分，请检查最近修改的项目。")
-            .arg(why, QDir::toNativeSeparators(aside));
-    }
+        contents.operations.clear();
+        break;
+    case journal::ReadResult::Unreadable:
+        return setAside(folder, path, why);
     case journal::ReadResult::Read:
+    case journal::ReadResult::Salvaged:
         break;
     }
     try {
         journal::restore(folder, contents);
-        disk::remove(path);
+        faultPoint("journal-remove");
+        if (!disk::remove(path))
+            throw DbError(QString::fromLocal8Bit(strerror(errno)));
         journal::syncFolder(folder);
     } catch (const DbError &e) {
-        return QString::fromUtf8("恢复上次中断的操作时出错：%1。恢复日志 %2 保留，下次启动时再试。")
-            .arg(e.message(), QDir::toNativeSeparators(path));
+        const QString message = QString::fromUtf8("恢复上次中断的操作时出错：%1。恢复日志 %2 保留，下次启动时再试；"
+                                                  "在此之前不能修改数据。")
+                                    .arg(e.message(), QDir::toNativeSeparators(path));
+        refuse(folder, QString::fromUtf8("上次中断的操作没有恢复，在重新启动程序之前不能修改数据。"));
+        return message;
     }
     return {};
 }

@@ -37,11 +37,12 @@ public:
     // These records of the file are about to change (the bytes from offset
     // on, length of them; the whole record by default).
     void keepRows(DbfFile &file, const QVector<int> &recs, int offset = 0, int length = -1);
-    // Makes the changes durable and removes the journal. Throws DbError
-    // when the disk refuses; the changes are then taken back.
+    // Makes the changes durable. Throws DbError when the disk refuses; the
+    // operation then has not happened: the destructor takes it back.
     void commit();
     // Puts every table back as it was when the transaction began. Returns
-    // what failed (the journal then stays for the next start), or nothing.
+    // what failed: the journal then stays for the next start, and until
+    // then every write to the folder's tables is refused.
     QString rollback();
 
     // Changes from here on can be taken back alone, in this process (not
@@ -70,6 +71,8 @@ public:
     // For measuring the journal's cost: without it operations write as
     // they did before (no journal, no flushes).
     static void setEnabled(bool on);
+    // How many times journals were synced since the program started.
+    static quint64 journalSyncs();
 
     struct Shared;
 
@@ -93,13 +96,27 @@ void beforeGrowth(DbfFile &file);
 // The file is about to be replaced by another (packed, emptied): finished
 // operations the journal holds for it are made durable first.
 void beforeReplace(DbfFile &file);
+// Each of the three first refuses a write to tables waiting for a restart,
+// and, for a write outside an operation, checkpoints a journal whose
+// finished operations name the file: played at a start, they would write
+// their older bytes over it.
 } // namespace journal
 
+// Throws DbError while the tables of the folder wait for the next start
+// to be made whole (an operation could be neither finished nor taken
+// back): no write, and no output drawn from them, until then.
+void checkTablesWhole(const QString &folder);
+// What the user has to be told of that, once: the text the first time
+// after it began, then nothing.
+QString takeRefusalNotice();
+
 // Plays back a journal that a crash left in the folder, before any table
-// is opened: every table it names is put back (a table no longer there, or
-// no longer of the same layout, is passed over) and the journal removed.
-// Returns an empty text, or what the user must be told: a journal that
-// cannot be read is set aside and the tables are left as they are.
+// is opened: every table it names is put back (a table no longer there is
+// passed over) and the journal removed. Returns an empty text, or what the
+// user must be told: a journal that is damaged (not merely cut by a crash)
+// or names what does not fit the tables is set aside and the tables are
+// left as they are, unless its finished operations can still be played
+// whole from their last flushes.
 QString recoverJournal(const QString &folder);
 // The journal's file name in a data folder.
 QString journalFileName();

@@ -1,44 +1,33 @@
+// The journal's writer, and the playing back of what was read from it.
 #include "JournalFile.h"
 
 #include "DbError.h"
 #include "DbfFile.h"
 #include "FileIo.h"
 #include "Journal.h"
+#include "JournalFormat.h"
 
-#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace db::journal {
 
+using namespace format;
+
 namespace {
 
-constexpr char kMagic[8] = {'D', 'B', 'F', 'J', 'R', 'N', 'L', '1'};
 constexpr char kEndOfFile = 0x1A;
-constexpr char kBeginEntry = 'B';
-constexpr char kTableEntry = 'T';
-constexpr char kBeforeEntry = 'R';
-constexpr char kAfterEntry = 'A';
-constexpr char kCommitEntry = 'C';
 
-quint32 checksum(const char *data, qsizetype size)
-{
-    return quint32(::crc32(0L, reinterpret_cast<const Bytef *>(data), uInt(size)));
-}
-
-void appendU32(QByteArray &b, quint32 v)
-{
-    const char bytes[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-    b.append(bytes, 4);
-}
+std::atomic<quint64> g_syncs{0};
 
 QString systemError()
 {
@@ -56,6 +45,7 @@ void writeAll(int fd, qint64 pos, const char *data, qint64 size, const QString &
         throw journalError(path);
 }
 
+// The data and what reading it needs (the file's length): no more.
 void syncFd(int fd, const QString &path)
 {
     faultPoint("sync");
@@ -63,30 +53,9 @@ void syncFd(int fd, const QString &path)
         throw journalError(path);
 }
 
-QDataStream &operator<<(QDataStream &out, const TableImage &t)
+DbError restoreError(const QString &name)
 {
-    return out << t.fileName << qint32(t.headerLength) << qint32(t.recordLength) << qint32(t.recordCount) << t.header
-               << t.memoFileName << qint64(t.memoSize) << t.memoHead;
-}
-
-QDataStream &operator>>(QDataStream &in, TableImage &t)
-{
-    qint32 headerLength = 0, recordLength = 0, recordCount = 0;
-    qint64 memoSize = 0;
-    in >> t.fileName >> headerLength >> recordLength >> recordCount >> t.header >> t.memoFileName >> memoSize >> t.memoHead;
-    t.headerLength = headerLength;
-    t.recordLength = recordLength;
-    t.recordCount = recordCount;
-    t.memoSize = memoSize;
-    return in;
-}
-
-// Whether a table read from the journal can be put back at all.
-bool sound(const TableImage &t)
-{
-    return !t.fileName.isEmpty() && !t.fileName.contains('/') && t.headerLength >= 33 && t.recordLength >= 1
-        && t.recordCount >= 0 && t.header.size() == 32 && t.memoSize >= 0
-        && (t.memoFileName.isEmpty() || (!t.memoFileName.contains('/') && t.memoHead.size() == 4));
+    return DbError(QString::fromUtf8("无法恢复表 %1：%2").arg(name, systemError()));
 }
 
 struct RawFile
@@ -100,8 +69,8 @@ struct RawFile
     }
 };
 
-// The table file of an image, when the folder still holds it with the
-// same layout.
+// The table file of an image; not usable when the folder no longer holds
+// it (read() checked that a table there has the image's layout).
 struct TableFile
 {
     QString path;
@@ -109,29 +78,22 @@ struct TableFile
 
     TableFile(const QString &folder, const TableImage &t) : path(DbfFile::findFile(folder, t.fileName)), file(path)
     {
-        if (path.isEmpty())
-            return;
-        if (file.fd < 0)
-            throw DbError(QString::fromUtf8("无法恢复表 %1：%2").arg(t.fileName, systemError()));
-        char head[12];
-        if (readFully(file.fd, 0, head, sizeof head) != qint64(sizeof head)
-            || (uchar(head[8]) | uchar(head[9]) << 8) != t.headerLength
-            || (uchar(head[10]) | uchar(head[11]) << 8) != t.recordLength)
-            path.clear(); // another table under the old name
+        if (!path.isEmpty() && file.fd < 0)
+            throw restoreError(t.fileName);
     }
     bool usable() const { return !path.isEmpty(); }
 };
 
 // Writes the bytes of rows, in the order given, where their records lie.
-void writeRows(const TableFile &f, const TableImage &t, const std::vector<const RowImage *> &rows, int recordCount)
+void writeRows(const TableFile &f, const TableImage &t, const std::vector<const RowImage *> &rows)
 {
     for (const RowImage *r : rows) {
-        if (r->rec < 0 || r->rec >= recordCount || r->offset < 0 || r->offset + r->bytes.size() > t.recordLength)
-            continue;
+        if (r->rec < 0 || r->rec >= t.recordCount || r->offset < 0 || r->offset + r->bytes.size() > t.recordLength)
+            throw DbError(QString::fromUtf8("恢复日志中表 %1 的记录超出范围").arg(t.fileName));
         faultPoint("restore");
         if (!disk::write(f.file.fd, f.path, t.headerLength + qint64(r->rec) * t.recordLength + r->offset,
                          r->bytes.constData(), r->bytes.size()))
-            throw DbError(QString::fromUtf8("无法恢复表 %1：%2").arg(t.fileName, systemError()));
+            throw restoreError(t.fileName);
     }
 }
 
@@ -151,12 +113,12 @@ std::vector<const RowImage *> imagesOf(const std::vector<RowImage> &images, int 
 // it added, and its memos, were on disk before it was marked finished).
 void redo(const QString &folder, const Operation &op)
 {
-    for (size_t id = 0; id < op.tables.size(); ++id) {
-        const TableImage &t = op.tables[id];
+    for (size_t id = 0; id < op.endTables.size(); ++id) {
+        const TableImage &t = op.endTables[id];
         const TableFile f(folder, t);
         if (!f.usable())
             continue;
-        writeRows(f, t, imagesOf(op.after, int(id), false), t.recordCount);
+        writeRows(f, t, imagesOf(op.after, int(id), false));
         syncFd(f.file.fd, f.path);
     }
 }
@@ -171,7 +133,7 @@ void undo(const QString &folder, const Operation &op)
         const TableFile f(folder, t);
         if (!f.usable())
             continue;
-        writeRows(f, t, imagesOf(op.before, int(id), true), t.recordCount);
+        writeRows(f, t, imagesOf(op.before, int(id), true));
         const qint64 end = t.headerLength + qint64(t.recordCount) * t.recordLength;
         QByteArray header = t.header;
         for (int i = 0; i < 4; ++i)
@@ -179,7 +141,7 @@ void undo(const QString &folder, const Operation &op)
         faultPoint("restore");
         if (!disk::truncate(f.file.fd, f.path, end) || !disk::write(f.file.fd, f.path, end, &kEndOfFile, 1)
             || !disk::write(f.file.fd, f.path, 0, header.constData(), 32))
-            throw DbError(QString::fromUtf8("无法恢复表 %1：%2").arg(t.fileName, systemError()));
+            throw restoreError(t.fileName);
         syncFd(f.file.fd, f.path);
         if (t.memoFileName.isEmpty())
             continue;
@@ -203,36 +165,52 @@ Writer::~Writer()
 
 void Writer::beginEntry(char kind)
 {
+    if (m_salt.isEmpty()) {
+        // Drawn anew for every journal: bytes left by another never pass.
+        m_salt.resize(kSaltSize);
+        QRandomGenerator::system()->generate(m_salt.begin(), m_salt.end());
+    }
     m_entryStart = m_pending.size();
-    appendU32(m_pending, 0); // the length, once known
+    appendU32(m_pending, 0); // the length and its complement, once known
+    appendU32(m_pending, 0);
+    m_pending += m_salt;
+    appendU32(m_pending, m_nextSeq++);
     m_pending.append(kind);
 }
 
 void Writer::endEntry()
 {
-    const char *body = m_pending.constData() + m_entryStart + 4;
-    const qsizetype length = m_pending.size() - m_entryStart - 4;
-    const quint32 sum = checksum(body, length);
+    const qsizetype length = m_pending.size() - m_entryStart - kEntryHead;
     char *head = m_pending.data() + m_entryStart;
-    for (int i = 0; i < 4; ++i)
-        head[i] = char(quint32(length) >> (24 - 8 * i));
-    appendU32(m_pending, sum);
+    writeU32(head, quint32(length));
+    writeU32(head + 4, ~quint32(length));
+    appendU32(m_pending, checksum(m_pending.constData() + m_entryStart, m_pending.size() - m_entryStart));
 }
 
 void Writer::beginOperation()
 {
-    beginEntry(kBeginEntry);
+    beginEntry(kBegin);
+    endEntry();
+}
+
+void Writer::addImage(char kind, int id, const TableImage &table)
+{
+    QByteArray payload;
+    QDataStream out(&payload, QIODevice::WriteOnly);
+    out << qint32(id) << table;
+    beginEntry(kind);
+    m_pending += payload;
     endEntry();
 }
 
 void Writer::addTable(int id, const TableImage &table)
 {
-    QByteArray payload;
-    QDataStream out(&payload, QIODevice::WriteOnly);
-    out << qint32(id) << table;
-    beginEntry(kTableEntry);
-    m_pending += payload;
-    endEntry();
+    addImage(kTable, id, table);
+}
+
+void Writer::addEndTable(int id, const TableImage &table)
+{
+    addImage(kEndTable, id, table);
 }
 
 void Writer::addBytes(char kind, int table, int rec, int offset, const char *bytes, int length)
@@ -248,17 +226,23 @@ void Writer::addBytes(char kind, int table, int rec, int offset, const char *byt
 
 void Writer::addBefore(int table, int rec, int offset, const char *bytes, int length)
 {
-    addBytes(kBeforeEntry, table, rec, offset, bytes, length);
+    addBytes(kBefore, table, rec, offset, bytes, length);
+}
+
+void Writer::beginCommit()
+{
+    m_commitFirst = m_nextSeq;
 }
 
 void Writer::addAfter(int table, int rec, int offset, const char *bytes, int length)
 {
-    addBytes(kAfterEntry, table, rec, offset, bytes, length);
+    addBytes(kAfter, table, rec, offset, bytes, length);
 }
 
 void Writer::addCommit()
 {
-    beginEntry(kCommitEntry);
+    beginEntry(kCommit);
+    appendU32(m_pending, m_commitFirst);
     endEntry();
 }
 
@@ -277,20 +261,68 @@ void Writer::flush()
                 throw DbError(QString::fromUtf8("数据目录中有未处理的恢复日志 %1，请重新启动程序。").arg(QDir::toNativeSeparators(m_path)));
             throw journalError(m_path);
         }
-        m_pending.prepend(QByteArray(kMagic, sizeof kMagic));
     }
     faultPoint("journal");
-    writeAll(m_fd, m_size, m_pending.constData(), m_pending.size(), m_path);
-    m_size += m_pending.size();
+    qint64 pos = m_size;
+    try {
+        if (pos == 0) {
+            const QByteArray header = QByteArray(kMagic, sizeof kMagic) + m_salt;
+            writeAll(m_fd, 0, header.constData(), header.size(), m_path);
+            pos = header.size();
+        }
+        writeAll(m_fd, pos, m_pending.constData(), m_pending.size(), m_path);
+        if (m_dirtyTail && !disk::truncate(m_fd, m_path, pos + m_pending.size()))
+            throw journalError(m_path);
+        ++g_syncs;
+        syncFd(m_fd, m_path);
+    } catch (const DbError &) {
+        // The journal ends where the last good flush left it; what may lie
+        // after is cut at the latest by the rollback (cutBack).
+        m_dirtyTail = true;
+        if (!disk::truncate(m_fd, m_path, m_size)) {
+            // cutBack tries again
+        }
+        throw;
+    }
+    m_size = pos + m_pending.size();
     m_pending.clear();
-    syncFd(m_fd, m_path);
-    if (first)
+    m_flushedSeq = m_nextSeq;
+    m_dirtyTail = false;
+    if (first) {
+        ++g_syncs;
         syncFolder(QFileInfo(m_path).absolutePath());
+    }
+}
+
+void Writer::dropPending(const Mark &mark)
+{
+    if (mark.seq < m_flushedSeq || mark.pending > m_pending.size()) {
+        m_pending.clear();
+        m_nextSeq = m_flushedSeq;
+        return;
+    }
+    m_pending.truncate(mark.pending);
+    m_nextSeq = mark.seq;
+}
+
+void Writer::cutBack()
+{
+    if (!m_dirtyTail || m_fd < 0)
+        return;
+    faultPoint("journal-cut");
+    if (!disk::truncate(m_fd, m_path, m_size))
+        throw journalError(m_path);
+    ++g_syncs;
+    syncFd(m_fd, m_path);
+    m_dirtyTail = false;
 }
 
 void Writer::remove()
 {
     m_pending.clear();
+    m_salt.clear();
+    m_nextSeq = m_flushedSeq = 1;
+    m_dirtyTail = false;
     if (m_fd < 0)
         return;
     ::close(m_fd);
@@ -302,91 +334,14 @@ void Writer::remove()
     syncFolder(QFileInfo(m_path).absolutePath());
 }
 
+quint64 Writer::syncs()
+{
+    return g_syncs;
+}
+
 void syncFolder(const QString &folder)
 {
     disk::syncFolder(folder);
-}
-
-ReadResult read(const QString &path, Contents &contents, QString *why)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        *why = f.errorString();
-        return ReadResult::Unreadable;
-    }
-    const QByteArray data = f.readAll();
-    if (f.error() != QFile::NoError) {
-        *why = f.errorString();
-        return ReadResult::Unreadable;
-    }
-    // Shorter than its magic: cut before its first sync, so no table was
-    // written after it.
-    if (data.size() < qsizetype(sizeof kMagic) && QByteArray(kMagic, data.size()) == data)
-        return ReadResult::Empty;
-    if (!data.startsWith(QByteArray(kMagic, sizeof kMagic))) {
-        *why = QString::fromUtf8("不是本程序的恢复日志");
-        return ReadResult::Unreadable;
-    }
-    qsizetype pos = sizeof kMagic;
-    const auto invalid = [&](const char *what) {
-        *why = QString::fromUtf8(what);
-        return ReadResult::Unreadable;
-    };
-    Operation *op = nullptr;
-    while (pos + 9 <= data.size()) {
-        const auto *p = reinterpret_cast<const uchar *>(data.constData() + pos);
-        const quint32 length = quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3];
-        if (length < 1 || qint64(length) + 8 > data.size() - pos)
-            break; // cut short
-        const char *body = data.constData() + pos + 4;
-        const auto *s = reinterpret_cast<const uchar *>(body + length);
-        const quint32 sum = quint32(s[0]) << 24 | quint32(s[1]) << 16 | quint32(s[2]) << 8 | s[3];
-        if (sum != checksum(body, length))
-            break;
-        pos += 4 + qsizetype(length) + 4;
-        const char kind = body[0];
-        if (kind == kBeginEntry) {
-            if (op && !op->committed)
-                return invalid("未完成的操作之后又有操作");
-            contents.operations.emplace_back();
-            op = &contents.operations.back();
-            continue;
-        }
-        if (!op || op->committed)
-            return invalid("记录不属于任何操作");
-        if (kind == kCommitEntry) {
-            op->committed = true;
-            continue;
-        }
-        QDataStream in(QByteArray::fromRawData(body + 1, length - 1));
-        qint32 id = -1;
-        in >> id;
-        if (kind == kTableEntry) {
-            TableImage t;
-            in >> t;
-            if (in.status() != QDataStream::Ok || id != qint32(op->tables.size()) || !sound(t))
-                return invalid("表记录无效");
-            op->tables.push_back(t);
-        } else if (kind == kBeforeEntry || kind == kAfterEntry) {
-            qint32 rec = 0, offset = 0;
-            RowImage r;
-            in >> rec >> offset >> r.bytes;
-            if (in.status() != QDataStream::Ok || id < 0 || id >= qint32(op->tables.size()))
-                return invalid("行记录无效");
-            r.table = id;
-            r.rec = rec;
-            r.offset = offset;
-            (kind == kBeforeEntry ? op->before : op->after).push_back(std::move(r));
-        } else {
-            return invalid("未知的记录类型");
-        }
-    }
-    // An operation that wrote nothing to the journal's disk copy but its
-    // start changed no table either.
-    for (const Operation &o : contents.operations)
-        if (!o.tables.empty())
-            return ReadResult::Read;
-    return ReadResult::Empty;
 }
 
 void restore(const QString &folder, const Contents &contents)

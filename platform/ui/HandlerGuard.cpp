@@ -2,8 +2,29 @@
 
 #include "MessageBox.h"
 #include "SilentAbort.h"
+#include "db/Journal.h"
 
 namespace ui {
+
+namespace {
+
+// An error with, the first time, what the user must know of tables left
+// half changed until a restart (an operation that failed could not be
+// taken back either).
+QString withRefusalNotice(const QString &text)
+{
+    const QString notice = db::takeRefusalNotice();
+    return notice.isEmpty() || text.contains(notice) ? text : text + QStringLiteral("\n\n") + notice;
+}
+
+// A handler that showed its own failure still leaves the notice to tell.
+void tellRefusal()
+{
+    if (const QString notice = db::takeRefusalNotice(); !notice.isEmpty())
+        showError(notice);
+}
+
+} // namespace
 
 QString errorText(const std::exception &error)
 {
@@ -21,14 +42,16 @@ bool guarded(const std::function<void()> &handler)
 {
     try {
         handler();
+        tellRefusal();
         return true;
     } catch (const SilentAbort &) {
+        tellRefusal();
         return false;
     } catch (const std::exception &error) {
-        showError(errorText(error), errorDetails(error));
+        showError(withRefusalNotice(errorText(error)), errorDetails(error));
         return false;
     } catch (...) {
-        showError(QStringLiteral("发生了未知的错误，操作没有完成。"));
+        showError(withRefusalNotice(QStringLiteral("发生了未知的错误，操作没有完成。")));
         return false;
     }
 }
