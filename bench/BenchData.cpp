@@ -4,8 +4,8 @@
 #include "Startup.h"
 #include "TableSchemas.h"
 #include "Unit1.h"
-#include "db/DbfFile.h"
-#include "db/Table.h"
+#include "db/file/DbfFile.h"
+#include "db/dataset/Table.h"
 #include "ui/MessageBox.h"
 #include "ui/ModalWindows.h"
 

@@ -2,8 +2,8 @@
 // column filled and 100,000 rows in each child table.
 #include "BenchData.h"
 #include "TableSchemas.h"
-#include "db/Query.h"
-#include "db/Table.h"
+#include "db/dataset/Query.h"
+#include "db/dataset/Table.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -5,7 +5,7 @@
 #include "ExchangeTextReader.h"
 #include "ExchangeTextWriter.h"
 #include "TableSchemas.h"
-#include "db/Table.h"
+#include "db/dataset/Table.h"
 
 #include <QDir>
 #include <QElapsedTimer>

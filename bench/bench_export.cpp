@@ -9,7 +9,7 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "archiver/Archiver.h"
-#include "db/Table.h"
+#include "db/dataset/Table.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -11,8 +11,8 @@
 #include "UnitDM.h"
 #include "Unitin.h"
 #include "archiver/Archiver.h"
-#include "db/DbfFile.h"
-#include "db/Table.h"
+#include "db/file/DbfFile.h"
+#include "db/dataset/Table.h"
 #include "ui/FileChoosers.h"
 
 #include <QDir>

@@ -14,9 +14,9 @@
 #include "UnitDM.h"
 #include "UnitNew.h"
 #include "Unitpage2.h"
-#include "db/DbfFile.h"
-#include "db/Journal.h"
-#include "db/Query.h"
+#include "db/file/DbfFile.h"
+#include "db/journal/Journal.h"
+#include "db/dataset/Query.h"
 #include "ui/MessageBox.h"
 #include "ui/ModalWindows.h"
 

@@ -6,7 +6,7 @@
 #include "RecordRoutines.h"
 #include "Unit1.h"
 #include "UnitDM.h"
-#include "db/Table.h"
+#include "db/dataset/Table.h"
 
 #include <benchmark/benchmark.h>
 

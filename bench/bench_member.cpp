@@ -8,8 +8,8 @@
 #include "MemberText.h"
 #include "RecordAssembly.h"
 #include "TableSchemas.h"
-#include "db/DbfFile.h"
-#include "db/Table.h"
+#include "db/file/DbfFile.h"
+#include "db/dataset/Table.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // reports (formatNumber) and for the number columns of the tables
 // (numberColumnText), each beside the plain library conversion it replaced
 // as the reference (range 0).
-#include "db/NumberText.h"
+#include "db/file/NumberText.h"
 
 #include <benchmark/benchmark.h>
 

@@ -10,7 +10,7 @@
 #include "Startup.h"
 #include "Unit1.h"
 #include "UnitDM.h"
-#include "db/Query.h"
+#include "db/dataset/Query.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "DataFolder.h"
 
 #include "TableSchemas.h"
-#include "db/DbError.h"
-#include "db/DbfFile.h"
-#include "db/Disk.h"
-#include "db/Journal.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
+#include "db/file/Disk.h"
+#include "db/journal/Journal.h"
 #include "ui/MessageBox.h"
 
 #include <QDir>

@@ -5,9 +5,9 @@
 #include "DataFolder.h"
 
 #include "TableSchemas.h"
-#include "db/DbError.h"
-#include "db/DbfFile.h"
-#include "db/Disk.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
+#include "db/file/Disk.h"
 
 #include <QDir>
 #include <QFile>

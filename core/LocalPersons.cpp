@@ -2,9 +2,9 @@
 
 #include "SharedRoutines.h"
 #include "UnitDM.h"
-#include "db/DbError.h"
-#include "db/DbfFile.h"
-#include "db/Journal.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
+#include "db/journal/Journal.h"
 #include "text/Gbk.h"
 
 namespace {

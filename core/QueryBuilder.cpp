@@ -1,9 +1,9 @@
 #include "QueryBuilder.h"
 
 #include "SharedRoutines.h"
-#include "db/Dataset.h"
-#include "db/SqlParser.h"
-#include "db/Value.h"
+#include "db/dataset/Dataset.h"
+#include "db/sql/SqlParser.h"
+#include "db/file/Value.h"
 #include "text/Gbk.h"
 
 #include <cmath>

@@ -2,9 +2,9 @@
 
 #include "SharedRoutines.h"
 #include "UnitDM.h"
-#include "db/DbError.h"
-#include "db/Journal.h"
-#include "db/Table.h"
+#include "db/file/DbError.h"
+#include "db/journal/Journal.h"
+#include "db/dataset/Table.h"
 #include "text/Gbk.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "SharedRoutines.h"
 
-#include "db/DbError.h"
-#include "db/Query.h"
-#include "db/Table.h"
+#include "db/file/DbError.h"
+#include "db/dataset/Query.h"
+#include "db/dataset/Table.h"
 #include "text/Gbk.h"
 #include "ui/Clock.h"
 #include "ui/MessageBox.h"

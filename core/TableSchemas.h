@@ -1,6 +1,6 @@
 #pragma once
 // Every table of the data folder: file name and columns in their order.
-#include "db/DbfFile.h"
+#include "db/file/DbfFile.h"
 
 #include <QString>
 #include <QVector>

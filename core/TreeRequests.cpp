@@ -3,7 +3,7 @@
 #include "SharedRoutines.h"
 #include "UnitDM.h"
 #include "Unittree.h"
-#include "db/DbfFile.h"
+#include "db/file/DbfFile.h"
 #include "ui/ModalWindows.h"
 
 #include <QComboBox>

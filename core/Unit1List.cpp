@@ -6,7 +6,7 @@
 #include "SharedRoutines.h"
 #include "Unit1.h"
 #include "UnitDM.h"
-#include "db/Journal.h"
+#include "db/journal/Journal.h"
 #include "text/Gbk.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"

@@ -7,7 +7,7 @@
 #include "TreeRequests.h"
 #include "Unit1.h"
 #include "UnitDM.h"
-#include "db/DbError.h"
+#include "db/file/DbError.h"
 #include "text/Gbk.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"

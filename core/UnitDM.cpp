@@ -1,8 +1,8 @@
 #include "UnitDM.h"
 
-#include "db/DbError.h"
-#include "db/DbfFile.h"
-#include "db/Disk.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
+#include "db/file/Disk.h"
 #include "ui/MessageBox.h"
 
 #include <QDir>

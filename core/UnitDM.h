@@ -1,9 +1,9 @@
 #pragma once
 // The data module: every table and query of the program, pointed at the
 // data folder, packed and opened once at start-up and kept open to the end.
-#include "db/DataSource.h"
-#include "db/Query.h"
-#include "db/Table.h"
+#include "db/dataset/DataSource.h"
+#include "db/dataset/Query.h"
+#include "db/dataset/Table.h"
 
 #include <QObject>
 #include <QString>

@@ -2,8 +2,8 @@
 
 #include "SharedRoutines.h"
 #include "UnitDM.h"
-#include "db/DbError.h"
-#include "db/Table.h"
+#include "db/file/DbError.h"
+#include "db/dataset/Table.h"
 #include "text/Gbk.h"
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"

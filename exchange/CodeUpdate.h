@@ -5,7 +5,7 @@
 // renamed over the old file in one step; whatever fails before that leaves
 // the old table as it was and says what failed (ExchangeError).
 #include "ExchangeTextReader.h"
-#include "db/DbfFile.h"
+#include "db/file/DbfFile.h"
 
 #include <QString>
 #include <QVector>

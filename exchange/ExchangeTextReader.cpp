@@ -2,8 +2,8 @@
 
 #include "ExchangeText.h"
 #include "RecordAssembly.h"
-#include "db/DbfFile.h"
-#include "db/Table.h"
+#include "db/file/DbfFile.h"
+#include "db/dataset/Table.h"
 #include "ui/HandlerGuard.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "ExchangeTextWriter.h"
 
 #include "ExchangeText.h"
-#include "db/Dataset.h"
+#include "db/dataset/Dataset.h"
 
 #include <QFileInfo>
 

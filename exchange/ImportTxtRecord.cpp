@@ -1,8 +1,8 @@
 #include "ImportTxtRecord.h"
 
 #include "ExchangeText.h"
-#include "db/DbError.h"
-#include "db/Table.h"
+#include "db/file/DbError.h"
+#include "db/dataset/Table.h"
 #include "ui/Clock.h"
 
 #include <algorithm>

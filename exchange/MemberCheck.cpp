@@ -2,7 +2,7 @@
 
 #include "ExchangeText.h"
 #include "RecordAssembly.h"
-#include "db/DbfFile.h"
+#include "db/file/DbfFile.h"
 
 #include <QFile>
 #include <QFileInfo>

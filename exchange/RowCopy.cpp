@@ -1,6 +1,6 @@
 #include "RowCopy.h"
 
-#include "db/DbfFile.h"
+#include "db/file/DbfFile.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 // the same order (a staging table and its main table): byte for byte when
 // both have the same columns and code page, memo texts written anew into
 // the target's memo file; value by value, column by position, otherwise.
-#include "db/Value.h"
+#include "db/file/Value.h"
 
 #include <QVector>
 #include <utility>

@@ -7,7 +7,7 @@
 #include "SharedRoutines.h"
 #include "Unit1.h"
 #include "UnitDM.h"
-#include "db/DbError.h"
+#include "db/file/DbError.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/FileChoosers.h"

@@ -1,6 +1,6 @@
 #include "FuzzTables.h"
 
-#include "db/DbfFile.h"
+#include "db/file/DbfFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -10,7 +10,7 @@
 #include "ExchangeText.h"
 #include "FuzzTables.h"
 #include "TableSchemas.h"
-#include "db/DbfFile.h"
+#include "db/file/DbfFile.h"
 #include "text/Gbk.h"
 #include "ui/Clock.h"
 

@@ -1,9 +1,9 @@
 // Opens a table (with its memo and code-page files) and reads every field of
 // every row, through the file and through a table dataset.
 #include "FuzzTables.h"
-#include "db/DbError.h"
-#include "db/DbfFile.h"
-#include "db/Table.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
+#include "db/dataset/Table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,8 +1,8 @@
 // Changes a table: inserts a row with a value for every column (a memo
 // among them), edits the first row, deletes it and packs.
 #include "FuzzTables.h"
-#include "db/DbError.h"
-#include "db/DbfFile.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
 
 #include <QDate>
 

@@ -6,8 +6,8 @@
 #include "ExchangeText.h"
 #include "ExchangeTextReader.h"
 #include "TableSchemas.h"
-#include "db/DbError.h"
-#include "db/Table.h"
+#include "db/file/DbError.h"
+#include "db/dataset/Table.h"
 #include "ui/Clock.h"
 
 #include <QDir>

@@ -7,10 +7,10 @@
 // can leave: each table of the same layout, no longer than it was and no
 // row counted beyond its file, each memo file no longer than it was, and
 // every row still readable.
-#include "db/DbError.h"
-#include "db/DbfFile.h"
-#include "db/Journal.h"
-#include "db/Value.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
+#include "db/journal/Journal.h"
+#include "db/file/Value.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,9 +6,9 @@
 // dataset has added or removed rows it is compared again once reopened.
 // fuzz-libraries: corvane_core
 #include "TableSchemas.h"
-#include "db/DbError.h"
-#include "db/Query.h"
-#include "db/Table.h"
+#include "db/file/DbError.h"
+#include "db/dataset/Query.h"
+#include "db/dataset/Table.h"
 
 #include <QDir>
 #include <QFile>

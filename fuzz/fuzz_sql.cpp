@@ -1,8 +1,8 @@
 // A statement of the local SQL over two small tables, and the same text as
 // a table filter.
-#include "db/DbError.h"
-#include "db/DbfFile.h"
-#include "db/Sql.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
+#include "db/sql/Sql.h"
 
 #include <QDir>
 #include <QFile>

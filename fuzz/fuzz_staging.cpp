@@ -12,7 +12,7 @@
 #include "ImportPackage.h"
 #include "TableSchemas.h"
 #include "UnitDM.h"
-#include "db/DbfFile.h"
+#include "db/file/DbfFile.h"
 #include "text/Gbk.h"
 #include "ui/Clock.h"
 

@@ -7,7 +7,7 @@
 #include "UnitDM.h"
 #include "WordAppraisal.h"
 #include "WordRegistration.h"
-#include "db/Journal.h"
+#include "db/journal/Journal.h"
 #include "report/Printing.h"
 #include "text/Gbk.h"
 #include "ui/FixedSize.h"

@@ -1,8 +1,8 @@
 #include "ReportRoutines.h"
 
 #include "SharedRoutines.h"
-#include "db/Field.h"
-#include "db/Table.h"
+#include "db/dataset/Field.h"
+#include "db/dataset/Table.h"
 #include "report/Report.h"
 #include "text/Gbk.h"
 

@@ -4,7 +4,7 @@
 #include "ReportRoutines.h"
 #include "UnitDM.h"
 #include "WordText.h"
-#include "db/DbfFile.h"
+#include "db/file/DbfFile.h"
 #include "text/Gbk.h"
 #include "ui/MessageBox.h"
 #include "word/Application.h"

@@ -1,7 +1,7 @@
 #include "EntryControls.h"
 
 #include "SharedRoutines.h"
-#include "db/NumberText.h"
+#include "db/file/NumberText.h"
 #include "text/Gbk.h"
 #include "ui/HandlerGuard.h"
 

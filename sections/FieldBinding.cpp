@@ -3,7 +3,7 @@
 #include "SharedRoutines.h"
 #include "TableSchemas.h"
 #include "UnitDM.h"
-#include "db/Dataset.h"
+#include "db/dataset/Dataset.h"
 #include "text/Gbk.h"
 #include "text/GbkInput.h"
 #include "text/LineBreaks.h"

@@ -3,7 +3,7 @@
 #include "AppInfo.h"
 #include "SharedRoutines.h"
 #include "UnitDM.h"
-#include "db/Query.h"
+#include "db/dataset/Query.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/MessageBox.h"

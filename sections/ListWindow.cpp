@@ -9,7 +9,7 @@
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/ModalWindows.h"
-#include "db/Journal.h"
+#include "db/journal/Journal.h"
 
 #include <QAbstractButton>
 #include <QItemSelectionModel>

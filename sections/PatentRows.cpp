@@ -3,9 +3,9 @@
 #include "ListSection.h"
 #include "RecordRoutines.h"
 #include "UnitDM.h"
-#include "db/DbfFile.h"
-#include "db/Journal.h"
-#include "db/Table.h"
+#include "db/file/DbfFile.h"
+#include "db/journal/Journal.h"
+#include "db/dataset/Table.h"
 
 void OpenPatentRows(const QString &key, const QString &region)
 {

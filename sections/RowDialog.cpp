@@ -2,8 +2,8 @@
 
 #include "SharedRoutines.h"
 #include "UnitDM.h"
-#include "db/Journal.h"
-#include "db/Query.h"
+#include "db/journal/Journal.h"
+#include "db/dataset/Query.h"
 #include "text/Gbk.h"
 #include "text/GbkInput.h"
 #include "ui/HandlerGuard.h"

@@ -8,7 +8,7 @@
 #include "ui/FixedSize.h"
 #include "ui/HandlerGuard.h"
 #include "ui/ModalWindows.h"
-#include "db/Journal.h"
+#include "db/journal/Journal.h"
 
 #include <QAbstractButton>
 

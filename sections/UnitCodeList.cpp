@@ -1,6 +1,6 @@
 #include "UnitCodeList.h"
 
-#include "db/Table.h"
+#include "db/dataset/Table.h"
 #include "text/Gbk.h"
 
 const UnitCodeRow kUnitCodeRows[4] = {

@@ -6,7 +6,7 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "UnitRow.h"
-#include "db/Query.h"
+#include "db/dataset/Query.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/Clock.h"

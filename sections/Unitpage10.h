@@ -6,7 +6,7 @@
 // first whether to store them; so does leaving edits typed with no unit
 // listed, which a Yes stores as a new unit.
 #include "FieldBinding.h"
-#include "db/Dataset.h"
+#include "db/dataset/Dataset.h"
 #include "ui/GuardedDialog.h"
 #include "ui_Unitpage10.h"
 

@@ -3,7 +3,7 @@
 #include "SharedRoutines.h"
 #include "Unit1.h"
 #include "UnitDM.h"
-#include "db/Table.h"
+#include "db/dataset/Table.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/HandlerGuard.h"

@@ -1,7 +1,7 @@
 #include "TempDir.h"
-#include "db/DbError.h"
-#include "db/Query.h"
-#include "db/Table.h"
+#include "db/file/DbError.h"
+#include "db/dataset/Query.h"
+#include "db/dataset/Table.h"
 #include "text/Utf8.h"
 
 #include <QSignalSpy>

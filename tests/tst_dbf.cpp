@@ -1,8 +1,8 @@
 #include "TempDir.h"
-#include "db/DbError.h"
-#include "db/DbfFile.h"
-#include "db/Sql.h"
-#include "db/Table.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
+#include "db/sql/Sql.h"
+#include "db/dataset/Table.h"
 #include "text/Gbk.h"
 
 #include <QDir>

@@ -5,7 +5,7 @@
 #include "ExchangeTextWriter.h"
 #include "TableSchemas.h"
 #include "TempDir.h"
-#include "db/Table.h"
+#include "db/dataset/Table.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/Clock.h"

@@ -13,7 +13,7 @@
 #include "UnitDM.h"
 #include "Unitin.h"
 #include "Unitout.h"
-#include "db/Table.h"
+#include "db/dataset/Table.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/FileChoosers.h"

@@ -2,7 +2,7 @@
 #include "Records.h"
 #include "Unit1.h"
 #include "UnitDM.h"
-#include "db/DbfFile.h"
+#include "db/file/DbfFile.h"
 #include "text/Utf8.h"
 #include "ui/MessageBox.h"
 

@@ -9,7 +9,7 @@
 #include "Unitpage2.h"
 #include "Unitpage6.h"
 #include "Finto6Unit.h"
-#include "db/DbfFile.h"
+#include "db/file/DbfFile.h"
 #include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 

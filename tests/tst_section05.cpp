@@ -5,7 +5,7 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "Unitpage5.h"
-#include "db/DbfFile.h"
+#include "db/file/DbfFile.h"
 #include "text/Utf8.h"
 #include "ui/MessageBox.h"
 

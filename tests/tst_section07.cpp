@@ -6,8 +6,8 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "Unitpage7.h"
-#include "db/Query.h"
-#include "db/Table.h"
+#include "db/dataset/Query.h"
+#include "db/dataset/Table.h"
 #include "text/Utf8.h"
 #include "ui/MessageBox.h"
 

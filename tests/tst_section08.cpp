@@ -11,8 +11,8 @@
 #include "text/Utf8.h"
 #include "ui/Clock.h"
 #include "ui/MessageBox.h"
-#include "db/DbError.h"
-#include "db/Journal.h"
+#include "db/file/DbError.h"
+#include "db/journal/Journal.h"
 
 #include <QCalendarWidget>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "TempDir.h"
-#include "db/DbError.h"
-#include "db/Sql.h"
+#include "db/file/DbError.h"
+#include "db/sql/Sql.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
 

@@ -1,11 +1,11 @@
 // What the mapped records, the key index and bulk loads could get wrong.
 #include "TempDir.h"
-#include "db/DbError.h"
-#include "db/DbfFile.h"
-#include "db/MapGuard.h"
-#include "db/Query.h"
-#include "db/Table.h"
-#include "db/TableState.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
+#include "db/file/MapGuard.h"
+#include "db/dataset/Query.h"
+#include "db/dataset/Table.h"
+#include "db/file/TableState.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
 

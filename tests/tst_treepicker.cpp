@@ -4,9 +4,9 @@
 #include "TreeRequests.h"
 #include "UnitDM.h"
 #include "Unittree.h"
-#include "db/DbError.h"
-#include "db/DbfFile.h"
-#include "db/Table.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
+#include "db/dataset/Table.h"
 #include "text/Utf8.h"
 
 #include <QComboBox>

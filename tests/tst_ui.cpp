@@ -1,5 +1,5 @@
 #include "FakeDesktopOpener.h"
-#include "db/DbError.h"
+#include "db/file/DbError.h"
 #include "ui/BitBtn.h"
 #include "ui/DatePicker.h"
 #include "ui/Clock.h"

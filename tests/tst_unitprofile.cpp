@@ -4,7 +4,7 @@
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "Unitpage4a.h"
-#include "db/Table.h"
+#include "db/dataset/Table.h"
 #include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"

@@ -8,7 +8,7 @@
 #include "tst_word_fills.h"
 
 #include "UnitDM.h"
-#include "db/DbfFile.h"
+#include "db/file/DbfFile.h"
 #include "WordOutput.h"
 #include "WordRegistration.h"
 #include "WordText.h"

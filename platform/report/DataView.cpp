@@ -1,7 +1,7 @@
 #include "DataView.h"
 
 #include "clientdata/ClientDataSet.h"
-#include "db/Dataset.h"
+#include "db/dataset/Dataset.h"
 
 namespace report {
 

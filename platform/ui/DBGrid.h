@@ -2,8 +2,8 @@
 // A grid bound to a data source: its rows are the dataset's rows, its
 // current row the dataset's current row. Read-only, unless given a writer
 // that stores the cells edited in place.
-#include "db/DataSource.h"
-#include "db/Dataset.h"
+#include "db/dataset/DataSource.h"
+#include "db/dataset/Dataset.h"
 
 #include <QAbstractTableModel>
 #include <QPersistentModelIndex>

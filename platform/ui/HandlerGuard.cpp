@@ -2,7 +2,7 @@
 
 #include "MessageBox.h"
 #include "SilentAbort.h"
-#include "db/Journal.h"
+#include "db/journal/Journal.h"
 
 namespace ui {
 

@@ -2,7 +2,7 @@
 // the form its column stores when it is set, then put into the record at post.
 #include "Dataset.h"
 
-#include "DbError.h"
+#include "db/file/DbError.h"
 
 #include <cstring>
 

@@ -3,8 +3,8 @@
 // tables before anything is played.
 #include "JournalFile.h"
 
-#include "DbfBytes.h"
-#include "DbfFile.h"
+#include "db/file/DbfBytes.h"
+#include "db/file/DbfFile.h"
 #include "JournalFormat.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 // Finding rows again: by a field's value (locate, lookups) and by bookmark.
 #include "Dataset.h"
 
-#include "DbError.h"
+#include "db/file/DbError.h"
 #include "text/Gbk.h"
 
 namespace db {

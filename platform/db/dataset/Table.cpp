@@ -1,6 +1,6 @@
 #include "Table.h"
 
-#include "DbError.h"
+#include "db/file/DbError.h"
 
 namespace db {
 

@@ -1,6 +1,6 @@
 #include "SqlLexer.h"
 
-#include "DbError.h"
+#include "db/file/DbError.h"
 #include "Sql.h"
 
 namespace db::sql {

@@ -1,8 +1,8 @@
 #pragma once
 // Local SQL over the dBASE files of one directory: the statements the program
 // builds (select, insert, update, delete) and the filter texts of tables.
-#include "DbfFile.h"
-#include "Value.h"
+#include "db/file/DbfFile.h"
+#include "db/file/Value.h"
 
 #include <QHash>
 #include <QString>

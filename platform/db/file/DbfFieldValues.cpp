@@ -3,7 +3,7 @@
 #include "DbfFile.h"
 
 #include "DbfBytes.h"
-#include "Journal.h"
+#include "db/journal/Journal.h"
 #include "MemoFile.h"
 #include "NumberText.h"
 #include "text/Gbk.h"

@@ -2,8 +2,8 @@
 // through to the table at once or kept as a cached update.
 #include "Dataset.h"
 
-#include "DbError.h"
-#include "Journal.h"
+#include "db/file/DbError.h"
+#include "db/journal/Journal.h"
 
 #include <cstring>
 

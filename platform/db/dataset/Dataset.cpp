@@ -2,7 +2,7 @@
 // and moving the current row.
 #include "Dataset.h"
 
-#include "DbError.h"
+#include "db/file/DbError.h"
 
 namespace db {
 

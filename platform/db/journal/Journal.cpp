@@ -1,7 +1,7 @@
 #include "Journal.h"
 
-#include "DbError.h"
-#include "DbfFile.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
 #include "JournalFile.h"
 
 #include <QDateTime>

@@ -5,8 +5,8 @@
 
 #include "SqlEvaluation.h"
 
-#include "../text/Gbk.h"
-#include "DbError.h"
+#include "text/Gbk.h"
+#include "db/file/DbError.h"
 #include "SqlParser.h"
 
 #include <cmath>

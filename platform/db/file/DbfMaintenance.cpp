@@ -4,7 +4,7 @@
 #include "DbfFile.h"
 
 #include "DbfBytes.h"
-#include "Journal.h"
+#include "db/journal/Journal.h"
 #include "KeyIndex.h"
 #include "MemoFile.h"
 #include "TableState.h"

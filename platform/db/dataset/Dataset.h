@@ -3,10 +3,10 @@
 // queries. Rows are records of one dBASE file or computed rows of a query;
 // a filter narrows them; changes are written to the file at post, or held
 // back until applied when the dataset caches its updates.
-#include "DbfFile.h"
+#include "db/file/DbfFile.h"
 #include "Field.h"
-#include "Sql.h"
-#include "Value.h"
+#include "db/sql/Sql.h"
+#include "db/file/Value.h"
 
 #include <QHash>
 #include <QObject>

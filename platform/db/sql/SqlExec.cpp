@@ -1,4 +1,4 @@
-#include "DbError.h"
+#include "db/file/DbError.h"
 #include "Sql.h"
 #include "SqlCondition.h"
 #include "SqlLexer.h"

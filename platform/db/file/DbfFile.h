@@ -5,7 +5,7 @@
 // Every change is written through to the file at once: the record in place,
 // then the header when the row count changes, so a crash loses at most one
 // row. Bulk loads (see BulkAppend) write many rows and the header once.
-#include "JournalFile.h"
+#include "db/journal/JournalFile.h"
 #include "Value.h"
 
 #include <QByteArray>

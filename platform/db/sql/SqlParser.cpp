@@ -1,6 +1,6 @@
 #include "SqlParser.h"
 
-#include "DbError.h"
+#include "db/file/DbError.h"
 #include "SqlLexer.h"
 
 #include <initializer_list>

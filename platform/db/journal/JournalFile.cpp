@@ -1,9 +1,9 @@
 // The journal's writer, and the playing back of what was read from it.
 #include "JournalFile.h"
 
-#include "DbError.h"
-#include "DbfFile.h"
-#include "FileIo.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
+#include "db/file/FileIo.h"
 #include "Journal.h"
 #include "JournalFormat.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 #include "Dataset.h"
-#include "Sql.h"
+#include "db/sql/Sql.h"
 
 #include <QStringList>
 

@@ -2,7 +2,7 @@
 // a row's own values, the current row's pending changes or a lookup.
 #include "Dataset.h"
 
-#include "DbError.h"
+#include "db/file/DbError.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "Value.h"
+#include "db/file/Value.h"
 
 #include <QDate>
 #include <QString>

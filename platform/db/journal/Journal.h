@@ -5,7 +5,7 @@
 // the first change reaches a table; committing adds the rows' new bytes and
 // a mark. A journal found at start-up is played back before any table
 // opens: finished operations done again, an unfinished one undone.
-#include "Disk.h" // the fault seam
+#include "db/file/Disk.h" // the fault seam
 
 #include <QByteArray>
 #include <QString>

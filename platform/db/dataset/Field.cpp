@@ -1,7 +1,7 @@
 #include "Field.h"
 
 #include "Dataset.h"
-#include "DbError.h"
+#include "db/file/DbError.h"
 
 #include <cmath>
 
