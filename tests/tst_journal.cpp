@@ -473,7 +473,7 @@ private slots:
         makeTables(dir);
         const QByteArray original = bytesOf(dir);
         const auto image = [&](const char *table) {
-            const db::journal::TableImage t = db::DbfFile::open(dir, table)->journalImage();
+            const db::journal::TableImage t = db::DbfFile::open(dir, table)->diskImage();
             db::DbfFile::releaseUnused();
             return t;
         };

@@ -3,7 +3,7 @@
 #include "DbfFile.h"
 
 #include "DbfBytes.h"
-#include "db/journal/Journal.h"
+#include "WriteWatch.h"
 #include "MemoFile.h"
 #include "NumberText.h"
 #include "text/Gbk.h"
@@ -242,7 +242,7 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
         const qint64 needed = m_memo && m_memo->dbase4() ? text.size() + 8 : text.size() + 2;
         const qint64 have = old && !text.isEmpty() ? m_memo->capacity(old, oldText) : 0;
         // Under a journal old blocks stay as they are: it takes the file back by its size.
-        const bool inPlace = have > 0 && (needed + bs - 1) / bs <= have && !journal::covers(*this);
+        const bool inPlace = have > 0 && (needed + bs - 1) / bs <= have && !watch::covers(*this);
         const quint32 block = writeMemoAt(text, inPlace ? old : 0, inPlace ? have : 0);
         char *p = record.data() + f.offset;
         std::memset(p, ' ', size_t(f.length));

@@ -4,7 +4,7 @@
 #include "DbfFile.h"
 
 #include "DbfBytes.h"
-#include "db/journal/Journal.h"
+#include "WriteWatch.h"
 #include "KeyIndex.h"
 #include "MapGuard.h"
 #include "MemoFile.h"
@@ -192,7 +192,7 @@ quint32 DbfFile::writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksIn
         throw DbError(QString::fromUtf8("表 %1 没有备注文件").arg(shortName(m_path)));
     if (text.isEmpty())
         return 0;
-    journal::beforeGrowth(*this);
+    watch::beforeGrowth(*this);
     const bool collect = !at && m_bulk > 0;
     const quint32 block = m_memo->write(text, at, blocksInPlace, collect);
     if (!collect)
@@ -261,7 +261,7 @@ void DbfFile::writeRecord(int rec, const QByteArray &raw)
     if (std::memcmp(old, raw.constData(), size_t(m_recordLength)) == 0)
         return; // nothing changes: nothing to write
     if (rec < m_flushed)
-        journal::beforeRowWrite(*this, rec, old, raw.constData());
+        watch::beforeRowWrite(*this, rec, old, raw.constData());
     if (m_deleted >= 0)
         m_deleted += (raw[0] == '*') - (old[0] == '*');
     if (!m_indexes.empty()) {
@@ -280,7 +280,7 @@ void DbfFile::writeRecord(int rec, const QByteArray &raw)
 
 void DbfFile::writeHeader()
 {
-    journal::beforeGrowth(*this);
+    watch::beforeGrowth(*this);
     char head[8];
     std::memcpy(head, m_header.constData(), 8);
     stampDate(head);
@@ -295,7 +295,7 @@ int DbfFile::appendRecord(const QByteArray &raw)
         throw DbError(QString::fromUtf8("写入表 %1 的记录长度不符").arg(shortName(m_path)));
     if (m_recordCount == std::numeric_limits<int>::max())
         throw DbError(QString::fromUtf8("表 %1 的记录数已达上限").arg(shortName(m_path)));
-    journal::beforeGrowth(*this);
+    watch::beforeGrowth(*this);
     // One row or a bulk load's many: the rows and the end mark in one write,
     // then (outside a bulk load) the header with the new count.
     m_pending.append(raw);
@@ -351,11 +351,11 @@ void DbfFile::setDeleted(int rec, bool deleted)
     writeRecord(rec, raw);
 }
 
-journal::TableImage DbfFile::journalImage()
+TableImage DbfFile::diskImage()
 {
     flushMemo();
     flushPending();
-    journal::TableImage t;
+    TableImage t;
     t.fileName = shortName(m_path);
     t.headerLength = m_headerLength;
     t.recordLength = m_recordLength;

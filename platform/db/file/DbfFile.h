@@ -5,7 +5,7 @@
 // Every change is written through to the file at once: the record in place,
 // then the header when the row count changes, so a crash loses at most one
 // row. Bulk loads (see BulkAppend) write many rows and the header once.
-#include "db/journal/JournalFile.h"
+#include "WriteWatch.h"
 #include "Value.h"
 
 #include <QByteArray>
@@ -162,7 +162,7 @@ public:
 
     // For the rollback journal: the file as it is on disk now (pending rows
     // and memos written first).
-    journal::TableImage journalImage();
+    TableImage diskImage();
     // Writes what is pending and syncs the table and memo files.
     void syncToDisk();
     // Reads the files again after they were put back from a journal.

@@ -4,7 +4,7 @@
 #include "DbfFile.h"
 
 #include "DbfBytes.h"
-#include "db/journal/Journal.h"
+#include "WriteWatch.h"
 #include "KeyIndex.h"
 #include "MemoFile.h"
 #include "TableState.h"
@@ -65,9 +65,9 @@ void DbfFile::pack()
         throw DbError(QString::fromUtf8("整理表 %1 需要独占打开").arg(shortName(m_path)));
     if (m_bulk > 0)
         throw DbError(QString::fromUtf8("表 %1 正在成批写入，不能整理").arg(shortName(m_path)));
-    if (journal::covers(*this))
+    if (watch::covers(*this))
         throw DbError(QString::fromUtf8("表 %1 正在修改中，不能整理").arg(shortName(m_path)));
-    journal::beforeReplace(*this);
+    watch::beforeReplace(*this);
     if (deletedCount() == 0)
         return;
     const int kept = m_recordCount - m_deleted;
@@ -99,9 +99,9 @@ void DbfFile::truncate()
     if (m_bulk > 0)
         throw DbError(QString::fromUtf8("表 %1 正在成批写入，不能清空").arg(shortName(m_path)));
     // A journal takes a table back by its rows, not from a file replaced under it.
-    if (journal::covers(*this))
+    if (watch::covers(*this))
         throw DbError(QString::fromUtf8("表 %1 正在修改中，不能清空").arg(shortName(m_path)));
-    journal::beforeReplace(*this);
+    watch::beforeReplace(*this);
     const QString failure = QString::fromUtf8("清空表 %1 失败：%2");
     replaceFile(m_path, m_fd, failure, [&](int out, const QString &temp) {
         QByteArray header = m_header;

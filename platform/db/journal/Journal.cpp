@@ -193,7 +193,7 @@ int Transaction::Shared::tableOf(DbfFile &file)
         return *it;
     Table t;
     t.file = file.shared_from_this();
-    t.image = file.journalImage();
+    t.image = file.diskImage();
     const int id = int(tables.size());
     if (!begun) {
         writer.beginOperation();
@@ -308,7 +308,7 @@ void Transaction::commit()
         // the rows' bytes, the mark.
         s.writer.beginCommit();
         for (size_t id = 0; id < s.tables.size(); ++id)
-            s.writer.addEndTable(int(id), s.tables[id].file->journalImage());
+            s.writer.addEndTable(int(id), s.tables[id].file->diskImage());
         for (size_t id = 0; id < s.tables.size(); ++id) {
             const Shared::Table &t = s.tables[id];
             for (auto span = t.covered.cbegin(); span != t.covered.cend(); ++span)
@@ -425,14 +425,24 @@ void Transaction::setEnabled(bool on)
     g_enabled = on;
 }
 
-namespace journal {
-
-bool covers(const DbfFile &file)
-{
-    return activeFor(file) != nullptr;
-}
-
 namespace {
+
+// The table files' side: what they say before they write.
+class JournalWatch : public WriteWatch
+{
+public:
+    JournalWatch() { setWriteWatch(this); }
+    bool covers(const DbfFile &file) override { return activeFor(file) != nullptr; }
+    void beforeRowWrite(DbfFile &file, int rec, const char *oldRecord, const char *newRecord) override;
+    void beforeGrowth(DbfFile &file) override;
+    // Each of the three first refuses a write to tables waiting for a
+    // restart, and, for a write outside an operation, checkpoints a journal
+    // whose finished operations name the file: played at a start, they
+    // would write their older bytes over it.
+    void beforeReplace(DbfFile &file) override;
+};
+
+JournalWatch g_watch;
 
 void beforeWrite(DbfFile &file)
 {
@@ -446,9 +456,7 @@ void beforeWrite(DbfFile &file)
         checkpointNow();
 }
 
-} // namespace
-
-void beforeRowWrite(DbfFile &file, int rec, const char *oldRecord, const char *newRecord)
+void JournalWatch::beforeRowWrite(DbfFile &file, int rec, const char *oldRecord, const char *newRecord)
 {
     beforeWrite(file);
     Transaction::Shared *s = activeFor(file);
@@ -472,7 +480,7 @@ void beforeRowWrite(DbfFile &file, int rec, const char *oldRecord, const char *n
     s->writer.flush();
 }
 
-void beforeReplace(DbfFile &file)
+void JournalWatch::beforeReplace(DbfFile &file)
 {
     beforeWrite(file);
     // Finished operations in the journal name rows of the file as it is.
@@ -481,7 +489,7 @@ void beforeReplace(DbfFile &file)
         checkpointNow();
 }
 
-void beforeGrowth(DbfFile &file)
+void JournalWatch::beforeGrowth(DbfFile &file)
 {
     beforeWrite(file);
     Transaction::Shared *s = activeFor(file);
@@ -492,7 +500,7 @@ void beforeGrowth(DbfFile &file)
     s->writer.flush();
 }
 
-} // namespace journal
+} // namespace
 
 void checkTablesWhole(const QString &folder)
 {

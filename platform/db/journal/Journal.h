@@ -83,24 +83,6 @@ private:
     bool m_committed = false;
 };
 
-// The engine's side, called by the table files before they write.
-namespace journal {
-// Whether writes to this file are journaled now.
-bool covers(const DbfFile &file);
-// Record rec (one the operation did not add) changes from oldRecord to
-// newRecord: its bytes that change go to the journal first.
-void beforeRowWrite(DbfFile &file, int rec, const char *oldRecord, const char *newRecord);
-// Rows or memos are about to be appended, or the header written: the size
-// the file had goes to the journal first.
-void beforeGrowth(DbfFile &file);
-// The file is about to be replaced by another (packed, emptied): finished
-// operations the journal holds for it are made durable first.
-void beforeReplace(DbfFile &file);
-// Each of the three first refuses a write to tables waiting for a restart,
-// and, for a write outside an operation, checkpoints a journal whose
-// finished operations name the file: played at a start, they would write
-// their older bytes over it.
-} // namespace journal
 
 // Throws DbError while the tables of the folder wait for the next start
 // to be made whole (an operation could be neither finished nor taken

@@ -14,23 +14,16 @@
 // from that last flush alone, and an unfinished one (only the last can be)
 // is undone. Journals of the format before (no salt, no sequence) are read
 // as they were written.
+#include "db/file/WriteWatch.h"
+
 #include <QByteArray>
 #include <QString>
 #include <vector>
 
 namespace db::journal {
 
-struct TableImage
-{
-    QString fileName; // in the journal's folder
-    int headerLength = 0;
-    int recordLength = 0;
-    int recordCount = 0;
-    QByteArray header; // the first 32 bytes
-    QString memoFileName; // empty without a memo file
-    qint64 memoSize = 0;
-    QByteArray memoHead; // the first 4 bytes: the next free block
-};
+// A table as it stood, as the files describe themselves.
+using TableImage = db::TableImage;
 
 struct RowImage
 {
