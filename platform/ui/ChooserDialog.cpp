@@ -1,6 +1,6 @@
 #include "ChooserDialog.h"
 
-#include "FileChoosers.h"
+#include "FileRequest.h"
 
 #include <QFileDialog>
 #include <QFileSystemModel>

@@ -1,22 +1,12 @@
 #pragma once
 // Open-file, save-file and folder choosers through one replaceable handler,
 // so tests name the file the user would have picked.
+#include "FileRequest.h"
+
 #include <QString>
 #include <functional>
 
-class QWidget;
-
 namespace ui {
-
-struct FileRequest
-{
-    enum Kind { OpenFile, SaveFile, Folder };
-    Kind kind = OpenFile;
-    QWidget *parent = nullptr;
-    QString caption;
-    QString dir;
-    QString filter; // Qt form: "包文件 (*.arj);;所有文件 (*)"
-};
 
 // Filters may also be written in the "description|patterns|…" form the
 // windows were designed with; they are turned into Qt's form. An empty result

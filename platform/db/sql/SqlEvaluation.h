@@ -2,7 +2,7 @@
 // The evaluation of bound conditions on a table's raw record bytes: one
 // node kind per column type and operator, built by the binding
 // (SqlCondition.cpp).
-#include "SqlCondition.h"
+#include "Sql.h"
 
 #include <QDate>
 #include <charconv>
@@ -28,7 +28,43 @@
 // blank fields find their record). Logic is two-valued: not (n > 5) holds for
 // a null n.
 
-namespace db::sql::eval {
+namespace db::sql {
+
+// A term that every row matching a condition satisfies and that the key
+// index answers: the text of a field equal to a key, or starting with it
+// (key in the file's bytes, trailing blanks removed).
+struct KeyTerm
+{
+    int field = -1;
+    QByteArray key;
+    bool prefix = false;
+};
+
+// A where clause bound to a table: constants already converted to the
+// column's type, so that evaluation works on the raw record bytes.
+struct Condition::Node
+{
+    virtual ~Node() = default;
+    virtual bool eval(const DbfFile &file, const char *record) const = 0;
+    virtual bool keyTerm(KeyTerm &term, const DbfFile &file) const
+    {
+        Q_UNUSED(term);
+        Q_UNUSED(file);
+        return false;
+    }
+};
+
+// The records that can match (ascending, deleted ones included): through the
+// file's key index when the condition holds an equality or a prefix on a
+// text column and the table is large enough for an index to pay; nothing
+// otherwise (scan all).
+std::optional<QVector<int>> candidateRecords(const Condition::Node *condition, const DbfFile &file);
+
+// LIKE on GBK bytes: '%' any run, '_' one character (a double-byte character
+// counts as one); a character after escape (when not 0) stands for itself.
+bool likeMatch(const char *s, int sn, const char *p, int pn, char escape = 0);
+
+namespace eval {
 
 using Node = Condition::Node;
 using NodePtr = std::unique_ptr<Node>;
@@ -438,4 +474,5 @@ struct GenericNode final : Node
     }
 };
 
-} // namespace db::sql::eval
+} // namespace eval
+} // namespace db::sql
