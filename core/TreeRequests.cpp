@@ -2,7 +2,6 @@
 
 #include "SharedRoutines.h"
 #include "UnitDM.h"
-#include "Unittree.h"
 #include "db/file/DbfFile.h"
 #include "ui/ModalWindows.h"
 
@@ -174,10 +173,21 @@ void endTreeRequest()
     asking.reset();
 }
 
+QPointer<QDialog> &treePicker()
+{
+    static QPointer<QDialog> picker;
+    return picker;
+}
+
+void setTreePicker(QDialog *picker)
+{
+    treePicker() = picker;
+}
+
 int pickTreeCode(TreeOwner owner, int slot)
 {
     raiseTreeRequest(owner, slot);
-    if (!FormTree) {
+    if (!treePicker()) {
         endTreeRequest();
         return QDialog::Rejected;
     }
@@ -192,5 +202,5 @@ int pickTreeCode(TreeOwner owner, int slot)
     {
         ~End() { endTreeRequest(); }
     } end;
-    return ui::showModal(FormTree);
+    return ui::showModal(treePicker());
 }

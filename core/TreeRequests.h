@@ -17,6 +17,7 @@
 #include <span>
 
 class QComboBox;
+class QDialog;
 class QLineEdit;
 
 enum class TreeOwner {
@@ -65,6 +66,10 @@ void raiseTreeRequest(TreeOwner owner, int slot);
 // last. None when no form is asking.
 std::optional<TreeRequest> currentTreeRequest();
 void endTreeRequest();
+
+// The picker window that serves the requests; it makes itself known when
+// made (a QPointer: gone with the window).
+void setTreePicker(QDialog *picker);
 
 // The drop-down's whole request: raises the flag and shows the picker
 // modally. A missing classification table is told to the user and the

@@ -144,8 +144,10 @@ void TMainForm::EnableUnitCommands(bool enable)
 
 void TMainForm::FormShow()
 {
-    if (formwel)
+    if (formwel) {
+        connect(formwel, &Tformwel::dismissed, this, &QWidget::show, Qt::UniqueConnection);
         ui::showModal(formwel);
+    }
     if (DM->Tblunit->active() && DM->Tblunit->isEmpty() && FirstRunRegistration) {
         ui::guarded(FirstRunRegistration); // a failure there must not stop the start-up
         if (formwel)

@@ -132,6 +132,7 @@ void BuildClassTree(db::Table *table, QTreeWidget *tree)
 TFormTree::TFormTree(QWidget *parent) : ui::GuardedDialog(parent), ImageList1(treeImages())
 {
     setupUi(this);
+    setTreePicker(this);
     ui::fixWindowSize(this, 380, 420);
     ui::connectGuarded(Button1, this, &TFormTree::Button1Click);
     ui::connectGuarded(Button2, this, &TFormTree::Button2Click);

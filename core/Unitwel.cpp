@@ -1,6 +1,5 @@
 #include "Unitwel.h"
 
-#include "Unit1.h"
 #include "ui/Placement.h"
 
 #include <QLinearGradient>
@@ -57,6 +56,5 @@ void Tformwel::Timer1Timer()
 void Tformwel::Button1Click()
 {
     hide();
-    if (MainForm)
-        MainForm->show();
+    emit dismissed();
 }

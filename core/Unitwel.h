@@ -15,6 +15,13 @@ public:
     void Timer1Timer();
     void Button1Click();
 
+signals:
+    // Left by its handler (which no control calls): the window that showed
+    // the splash comes forward.
+    void dismissed();
+
+public:
+
     QTimer *Timer1;
 };
 

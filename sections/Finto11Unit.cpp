@@ -4,7 +4,6 @@
 #include "SharedRoutines.h"
 #include "UnitDM.h"
 #include "UnitRow.h"
-#include "Unitpage11.h"
 #include "text/Gbk.h"
 #include "text/GbkInput.h"
 #include "text/Utf8.h"
@@ -199,5 +198,5 @@ bool TFinto11::otherUnchanged(db::Dataset *) const
 void TFinto11::rowStored(db::Dataset *)
 {
     if (isNewMode())
-        Fpage11->enableRowCommands(true);
+        emit leaderAdded();
 }

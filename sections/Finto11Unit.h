@@ -19,6 +19,10 @@ public:
     void edt_both_2Exit();
     void cbry_124_1Change();
 
+signals:
+    // A new leader stored: the list has a row to change or delete.
+    void leaderAdded();
+
 protected:
     bool nothingEntered() const override;
     void checkEntries() override;

@@ -47,6 +47,8 @@ void TFpage11::Button1Click()
 void TFpage11::showEvent(QShowEvent *e)
 {
     ListWindow::showEvent(e);
+    // The dialog is made after the list, so it is joined here.
+    connect(Finto11, &TFinto11::leaderAdded, this, &TFpage11::leaderAdded, Qt::UniqueConnection);
     if (list()->isEmpty())
         enableRowCommands(false);
 }

@@ -19,6 +19,7 @@ public:
 
     // 删除 and 修改: off on an empty list until a leader is added.
     void enableRowCommands(bool enable);
+    void leaderAdded() { enableRowCommands(true); }
 
 protected:
     RowDialog *rowDialog() const override;

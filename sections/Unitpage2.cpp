@@ -28,6 +28,11 @@ TFpage2::TFpage2(QWidget *parent) : SectionForm("02", parent)
     // Minimise and maximise only: the form is left through 退出.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint);
     wireButtons(btnSave01, Button3, quit01);
+    // Closing the patent list gives the counts of what it holds.
+    connect(Fpage6, &TFpage6::patentsCounted, this, [this](int applied, int granted) {
+        edt_51_2->setText(QString::number(applied));
+        edt_51_3->setText(QString::number(granted));
+    });
 
     addBinding(dictCodeBinding("ITEM_32", CB_32, 3, "item_32", 1));
     addBinding(choiceBinding("ITEM_161", this, "pl_161", 1, u("推广形式")));

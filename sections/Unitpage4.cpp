@@ -37,6 +37,8 @@ TFpage4::TFpage4(QWidget *parent) : SectionForm("04", parent)
     m_fields = unitDataBindings(controls(), QStringLiteral("kjcg"));
     ui::connectGuarded(cb_62, &QComboBox::activated, this, [this] { cb_62Change(); });
     ui::connectGuarded(Button1, this, &TFpage4::Button1Click);
+    // The unit's basic data stored from here: filled in again (按照本单位情况填入).
+    connect(dw_Form, &Tdw_Form::stored, Button1, &QPushButton::click);
     ui::connectGuarded(Button2, this, &TFpage4::Button2Click);
 }
 

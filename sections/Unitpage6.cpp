@@ -3,7 +3,6 @@
 #include "Finto6Unit.h"
 #include "PatentRows.h"
 #include "UnitDM.h"
-#include "Unitpage2.h"
 #include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 
@@ -51,12 +50,11 @@ void TFpage6::rowDeleted(int place)
     list()->locate("item_no", QString::number(place), true);
 }
 
-void TFpage6::giveCountsToSection02()
+void TFpage6::countPatents()
 {
     renumber();
     const PatentCounts counts = CountPatents();
-    Fpage2->edt_51_2->setText(QString::number(counts.applied));
-    Fpage2->edt_51_3->setText(QString::number(counts.granted));
+    emit patentsCounted(counts.applied, counts.granted);
 }
 
 void TFpage6::showEvent(QShowEvent *e)
@@ -68,5 +66,5 @@ void TFpage6::showEvent(QShowEvent *e)
 void TFpage6::done(int result)
 {
     ListWindow::done(result);
-    ui::guarded([this] { giveCountsToSection02(); });
+    ui::guarded([this] { countPatents(); });
 }

@@ -28,10 +28,14 @@ protected:
 public:
     void done(int result) override;
 
+signals:
+    // On closing: the record's patents applied for and granted, for section 02.
+    void patentsCounted(int applied, int granted);
+
 private:
     // Numbers the rows 1..n with the grid let go meanwhile.
     void renumber();
-    void giveCountsToSection02();
+    void countPatents();
 };
 
 extern TFpage6 *Fpage6;

@@ -2,7 +2,6 @@
 
 #include "SharedRoutines.h"
 #include "UnitDM.h"
-#include "Unitpage4.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
 #include "ui/FixedSize.h"
@@ -143,7 +142,7 @@ void Tdw_Form::Button1Click()
     execute(basic->isEmpty() ? insertStatement(values) : updateStatement(values));
     ShowWarning(u("存储成功！"));
     basic->open();
-    Fpage4->Button1->click();
+    emit stored();
     closeNow();
 }
 

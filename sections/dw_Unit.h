@@ -26,6 +26,10 @@ public:
 
     UnitDataControls controls() const;
 
+signals:
+    // The unit's basic data stored: section 04 takes it again.
+    void stored();
+
 protected:
     // Escape, the close box and Alt+F4 leave through 退出.
     void leaveRequested() override { Button2Click(); }
