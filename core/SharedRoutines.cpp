@@ -4,6 +4,7 @@
 #include "db/dataset/Query.h"
 #include "db/dataset/Table.h"
 #include "text/Gbk.h"
+#include "text/GbkInput.h"
 #include "ui/Clock.h"
 #include "ui/MessageBox.h"
 #include "ui/SilentAbort.h"

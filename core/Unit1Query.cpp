@@ -9,6 +9,7 @@
 #include "UnitDM.h"
 #include "db/file/DbError.h"
 #include "text/Gbk.h"
+#include "text/GbkInput.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/SilentAbort.h"

@@ -9,6 +9,7 @@
 #include "UnitDM.h"
 #include "db/file/DbError.h"
 #include "text/Gbk.h"
+#include "text/GbkInput.h"
 #include "text/Utf8.h"
 #include "ui/FileChoosers.h"
 #include "ui/FixedSize.h"

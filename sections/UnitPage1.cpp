@@ -8,6 +8,7 @@
 #include "UnitRow.h"
 #include "db/dataset/Query.h"
 #include "text/Gbk.h"
+#include "text/GbkInput.h"
 #include "text/Utf8.h"
 #include "ui/Clock.h"
 #include "ui/DatePicker.h"

@@ -5,6 +5,7 @@
 #include "UnitDM.h"
 #include "db/dataset/Table.h"
 #include "text/Gbk.h"
+#include "text/GbkInput.h"
 #include "text/Utf8.h"
 #include "ui/HandlerGuard.h"
 

@@ -1,4 +1,5 @@
 #include "text/Gbk.h"
+#include "text/GbkInput.h"
 #include "AppFixture.h"
 #include "Records.h"
 #include "SharedRoutines.h"

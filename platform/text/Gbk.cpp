@@ -1,5 +1,4 @@
 #include "Gbk.h"
-#include "GbkInput.h"
 
 #include <QLineEdit>
 #include <QStringDecoder>
@@ -166,10 +165,6 @@ QString trim(const QString &text)
     return trimLeft(trimRight(text));
 }
 
-ByteLimitValidator::ByteLimitValidator(int maxBytes, QObject *parent)
-    : QValidator(parent), m_maxBytes(maxBytes)
-{
-}
 
 namespace {
 
@@ -221,42 +216,6 @@ QString withoutUnencodable(const QString &text, int *pos)
     if (pos)
         *pos = newPos;
     return kept;
-}
-
-QValidator::State ByteLimitValidator::validate(QString &input, int &pos) const
-{
-    if (const QStringList leftOut = unencodableCharacters(input); !leftOut.isEmpty()) {
-        input = withoutUnencodable(input, &pos);
-        tellLeftOut(const_cast<ByteLimitValidator *>(this), leftOut);
-    }
-    if (m_whole)
-        return Acceptable;
-    int over = byteLength(input) - m_maxBytes;
-    // The newest input ends at the cursor: it gives way first, character by
-    // character, so a cut never splits a double-byte character.
-    while (over > 0 && pos > 0) {
-        const qsizetype n = pos >= 2 && input[pos - 1].isLowSurrogate() && input[pos - 2].isHighSurrogate() ? 2 : 1;
-        over -= byteLength(input.mid(pos - n, n));
-        input.remove(pos - n, n);
-        pos -= int(n);
-    }
-    if (over > 0)
-        input = cutToBytes(input, m_maxBytes);
-    pos = std::min(pos, int(input.size()));
-    return Acceptable;
-}
-
-void setTextWhole(QLineEdit *edit, const QString &text)
-{
-    auto *limit = dynamic_cast<const ByteLimitValidator *>(edit->validator());
-    if (!limit) {
-        edit->setText(text);
-        return;
-    }
-    auto *writable = const_cast<ByteLimitValidator *>(limit);
-    writable->m_whole = true;
-    edit->setText(text);
-    writable->m_whole = false;
 }
 
 } // namespace gbk

@@ -4,9 +4,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QValidator>
 
-class QLineEdit;
 
 namespace gbk {
 
@@ -28,28 +26,6 @@ QString cutToBytes(const QString &text, qsizetype n);
 QString trim(const QString &text);
 QString trimLeft(const QString &text);
 QString trimRight(const QString &text);
-
-// Limits an edit by GBK bytes and keeps out characters GBK cannot store.
-// What arrives beyond the limit is cut off at a character boundary, the
-// newest input first (it ends at the cursor): a typed character at the limit
-// is refused, a pasted text keeps what fits.
-class ByteLimitValidator : public QValidator
-{
-public:
-    explicit ByteLimitValidator(int maxBytes, QObject *parent = nullptr);
-    State validate(QString &input, int &pos) const override;
-    int maxBytes() const { return m_maxBytes; }
-
-private:
-    friend void setTextWhole(QLineEdit *edit, const QString &text);
-    int m_maxBytes;
-    bool m_whole = false;
-};
-
-// Puts a text the program holds (a stored value, a computed sum) into an
-// edit whole, past the edit's byte limit: the limit is for what the user
-// enters, and a save must never store a value the window cut.
-void setTextWhole(QLineEdit *edit, const QString &text);
 
 // Characters of text that GBK cannot store, each once, in order of first
 // appearance; a character outside the basic plane counts as one.

@@ -2,6 +2,7 @@
 
 #include "DBGrid.h"
 #include "text/Gbk.h"
+#include "text/GbkInput.h"
 
 #include <QComboBox>
 #include <QLineEdit>

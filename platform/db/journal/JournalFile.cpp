@@ -4,7 +4,7 @@
 #include "db/file/DbError.h"
 #include "db/file/DbfFile.h"
 #include "db/file/FileIo.h"
-#include "Journal.h"
+#include "db/file/Disk.h"
 #include "JournalFormat.h"
 
 #include <QDir>
