@@ -19,7 +19,8 @@ using namespace dbf;
 namespace {
 
 // Pages of a mapping read once through (a count, an index built) are given
-// back when the table is this large, so a scan leaves no resident copy.
+// back every time a pass has moved this far, so a pass over a large table
+// holds no more than this resident.
 constexpr qint64 kReleaseAfterScan = 4 << 20;
 
 // Identity, size, and the times of the last write and of the last change of
@@ -164,6 +165,16 @@ int DbfFile::releaseBehind(int from, int rec) const
     if (end > start)
         ::madvise(const_cast<char *>(m_map) + start, size_t(end - start), MADV_DONTNEED);
     return rec;
+}
+
+void DbfFile::scanRecords(const std::function<void(int, const char *)> &visit) const
+{
+    int from = 0;
+    for (int rec = 0; rec < m_recordCount; ++rec) {
+        visit(rec, record(rec));
+        from = releaseBehind(from, rec);
+    }
+    releaseScannedPages();
 }
 
 void DbfFile::releaseScannedPages() const
