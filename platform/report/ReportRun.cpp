@@ -1,5 +1,6 @@
 #include "ReportRun.h"
 
+#include "DataView.h"
 #include "Report.h"
 #include "TextFit.h"
 
@@ -31,6 +32,7 @@ PageItem textItem(const Element &e, const QString &text)
     item.font.size = fitted.size;
     item.font.stretch = fitted.stretch;
     item.lineHeight = fitted.lineHeight;
+    item.overflows = fitted.overflows;
     if (e.kind == Element::Memo)
         item.rect.setHeight(qMax(e.rect.height(), fitted.lines.size() * fitted.lineHeight));
     return item;
@@ -109,19 +111,27 @@ QString ReportRun::boundText(const Element &e, const Band &band, int row) const
             return e.caption;
         [[fallthrough]];
     case Element::Text: {
-        // Outside the detail band, and in a detail band of a report without a
-        // dataset, a text reads the current row of its dataset.
-        const bool detailRow = band.kind == Band::Detail && row >= 0;
-        const QString datasetName = !e.dataset.isEmpty() ? e.dataset
-                                    : detailRow          ? m_report.layout().dataset
-                                                         : QString();
-        const DataView &view = m_report.data(datasetName);
-        const bool ownRow = detailRow && datasetName.compare(m_report.layout().dataset, Qt::CaseInsensitive) == 0;
-        return view.text(ownRow ? row : view.currentRow(), e.field);
+        const Binding &b = binding(e, band.kind == Band::Detail && row >= 0);
+        return b.view->textAt(b.ownRow ? row : b.view->currentRow(), b.column);
     }
     default:
         return {};
     }
+}
+
+const ReportRun::Binding &ReportRun::binding(const Element &e, bool detailRow) const
+{
+    auto it = m_bindings.constFind({&e, detailRow});
+    if (it != m_bindings.constEnd())
+        return *it;
+    // Outside the detail band, and in a detail band of a report without a
+    // dataset, a text reads the current row of its dataset.
+    const QString datasetName = !e.dataset.isEmpty() ? e.dataset
+                                : detailRow          ? m_report.layout().dataset
+                                                     : QString();
+    const DataView &view = m_report.data(datasetName);
+    const bool ownRow = detailRow && datasetName.compare(m_report.layout().dataset, Qt::CaseInsensitive) == 0;
+    return *m_bindings.insert({&e, detailRow}, {&view, view.column(e.field), ownRow});
 }
 
 ReportRun::LaidBand ReportRun::lay(const Band &band, int row) const
