@@ -13,7 +13,7 @@ namespace {
 
 constexpr qreal kEps = 0.01;
 
-PageItem textItem(const Element &e, const QString &text)
+PageItem textItem(const Element &e, const FittedText &fitted)
 {
     PageItem item;
     item.kind = PageItem::Text;
@@ -25,9 +25,6 @@ PageItem textItem(const Element &e, const QString &text)
     item.frame = e.frame;
     item.pen = e.pen;
     item.padding = e.padding;
-    const QRectF box = PageItem::textRectOf(e.rect, e.frame, e.padding);
-    const FittedText fitted = e.kind == Element::Memo ? flowText(text, e.font, box.width())
-                                                      : fitText(text, e.font, box.size());
     item.lines = fitted.lines;
     item.font.size = fitted.size;
     item.font.stretch = fitted.stretch;
@@ -119,6 +116,20 @@ QString ReportRun::boundText(const Element &e, const Band &band, int row) const
     }
 }
 
+const FittedText &ReportRun::fitted(const Element &e, const QString &text) const
+{
+    // The same text in the same element comes out the same: the rows of a
+    // list repeat many of their texts, and every page its headings.
+    const auto key = std::pair(&e, text);
+    auto it = m_fitted.constFind(key);
+    if (it == m_fitted.constEnd()) {
+        const QRectF box = PageItem::textRectOf(e.rect, e.frame, e.padding);
+        it = m_fitted.insert(key, e.kind == Element::Memo ? flowText(text, e.font, box.width())
+                                                          : fitText(text, e.font, box.size()));
+    }
+    return *it;
+}
+
 const ReportRun::Binding &ReportRun::binding(const Element &e, bool detailRow) const
 {
     auto it = m_bindings.constFind({&e, detailRow});
@@ -149,7 +160,7 @@ ReportRun::LaidBand ReportRun::lay(const Band &band, int row) const
         if (!e.enabled)
             continue;
         if (e.isText()) {
-            out.items.append(textItem(e, boundText(e, band, row)));
+            out.items.append(textItem(e, fitted(e, boundText(e, band, row))));
             if (e.kind == Element::Memo)
                 memos.append({int(out.items.size()) - 1, e.rect.top(), e.rect.bottom(),
                               out.items.last().rect.height() - e.rect.height()});

@@ -6,6 +6,7 @@
 // (on the last only with the option). A band that does not fit goes to the
 // next page; a band with a long memo breaks inside the memo and goes on there.
 #include "PageModel.h"
+#include "TextFit.h"
 
 #include <QHash>
 
@@ -51,8 +52,12 @@ private:
     };
     const Binding &binding(const Element &e, bool detailRow) const;
 
+    // A text as it fits its element, worked out once a run.
+    const FittedText &fitted(const Element &e, const QString &text) const;
+
     const Report &m_report;
     mutable QHash<std::pair<const Element *, bool>, Binding> m_bindings;
+    mutable QHash<std::pair<const Element *, QString>, FittedText> m_fitted;
     QVector<Page> m_pages;
     qreal m_y = 0;
     qreal m_bodyBottom = 0;
