@@ -19,6 +19,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QVarLengthArray>
+#include <QtAlgorithms>
 #include <algorithm>
 #include <sys/stat.h>
 #include <vector>
@@ -52,6 +54,25 @@ void syncFolderAfterRename(const QString &folder)
         disk::syncFolder(folder);
     } catch (const DbError &) {
     }
+}
+
+// A memo's block as a record points to it: digits with blanks (or zeros)
+// around them; 0 for none, -1 when it is no block number. Read without a
+// copy: a survey reads every pointer of the table.
+qint64 pointerAt(const char *p, int length)
+{
+    int from = 0, to = length;
+    while (from < to && (p[from] == ' ' || p[from] == '\0'))
+        ++from;
+    while (to > from && (p[to - 1] == ' ' || p[to - 1] == '\0'))
+        --to;
+    qint64 block = 0;
+    for (int i = from; i < to; ++i) {
+        if (p[i] < '0' || p[i] > '9' || block > qint64(kMaxMemoBlock))
+            return -1;
+        block = block * 10 + (p[i] - '0');
+    }
+    return block > qint64(kMaxMemoBlock) ? -1 : block;
 }
 
 // Moves the memo file and then the table of a committed pair into place.
@@ -112,11 +133,15 @@ QByteArray DbfFile::memoFileId() const
 // on the way.
 qint64 DbfFile::liveMemoBytes(qint64 fileSize)
 {
-    QVector<int> memoFields;
+    QVarLengthArray<int, 16> memoFields;
     for (int f = 0; f < m_fields.size(); ++f)
         if (m_fields[f].type == 'M')
             memoFields.append(f);
-    std::vector<quint32> blocks;
+    // The blocks pointed to, one bit each: a pointer past the end of the
+    // file leads nowhere.
+    const qint64 bs = m_memo->blockSize();
+    const qint64 blocksInFile = (m_memo->size() + bs - 1) / bs;
+    std::vector<quint64> pointed(size_t(blocksInFile + 63) / 64, 0);
     bool sound = true;
     int deleted = 0;
     scanRecords([&](int, const char *rec) {
@@ -124,31 +149,28 @@ qint64 DbfFile::liveMemoBytes(qint64 fileSize)
             ++deleted;
             return;
         }
-        for (const int f : std::as_const(memoFields)) {
-            try {
-                if (const quint32 block = memoBlock(rec, f))
-                    blocks.push_back(block);
-            } catch (const DbError &) {
-                sound = false;
-            }
+        for (const int f : memoFields) {
+            const qint64 block = pointerAt(rec + m_fields[f].offset, m_fields[f].length);
+            if (block > 0 && block < blocksInFile)
+                pointed[size_t(block) / 64] |= quint64(1) << (block % 64);
+            sound = sound && block >= 0 && block < blocksInFile;
         }
     });
     m_deleted = deleted;
     if (!sound)
         return -1;
-    std::sort(blocks.begin(), blocks.end());
-    blocks.erase(std::unique(blocks.begin(), blocks.end()), blocks.end());
-    const qint64 bs = m_memo->blockSize();
-    qint64 bytes = qint64(blocks.size()) * bs; // each fills a block at least
-    for (const quint32 block : blocks) {
-        if (2 * bytes >= fileSize)
-            break;
-        try {
-            bytes += m_memo->formatted(m_memo->read(block)).size() - bs;
-        } catch (const DbError &) {
-            return -1;
+    qint64 bytes = 0; // each memo fills a block at least
+    for (const quint64 word : pointed)
+        bytes += qPopulationCount(word) * bs;
+    for (size_t w = 0; w < pointed.size() && 2 * bytes < fileSize; ++w)
+        for (quint64 word = pointed[w]; word && 2 * bytes < fileSize; word &= word - 1) {
+            const quint32 block = quint32(w * 64 + size_t(qCountTrailingZeroBits(word)));
+            try {
+                bytes += m_memo->formatted(m_memo->read(block)).size() - bs;
+            } catch (const DbError &) {
+                return -1;
+            }
         }
-    }
     return bytes;
 }
 

@@ -253,9 +253,18 @@ private:
     void reopenReplaced(int rows);
     // The header of a copy of the table holding `rows` rows.
     QByteArray packedHeader(int rows) const;
-    // Calls visit for every record in order, the pages behind given back as
-    // it goes (DbfMapping.cpp).
-    void scanRecords(const std::function<void(int rec, const char *record)> &visit) const;
+    // Calls visit(rec, record) for every record in order, the pages behind
+    // given back as it goes.
+    template <typename Visit>
+    void scanRecords(Visit &&visit) const
+    {
+        int from = 0;
+        for (int rec = 0; rec < m_recordCount; ++rec) {
+            visit(rec, record(rec));
+            from = releaseBehind(from, rec);
+        }
+        releaseScannedPages();
+    }
     // Memo compaction (DbfCompaction.cpp).
     bool memoWantsCompaction();
     qint64 liveMemoBytes(qint64 fileSize);

@@ -167,16 +167,6 @@ int DbfFile::releaseBehind(int from, int rec) const
     return rec;
 }
 
-void DbfFile::scanRecords(const std::function<void(int, const char *)> &visit) const
-{
-    int from = 0;
-    for (int rec = 0; rec < m_recordCount; ++rec) {
-        visit(rec, record(rec));
-        from = releaseBehind(from, rec);
-    }
-    releaseScannedPages();
-}
-
 void DbfFile::releaseScannedPages() const
 {
     const qint64 used = std::min<qint64>(m_mapLength, pageRound(m_headerLength + qint64(m_flushed) * m_recordLength));
