@@ -40,7 +40,16 @@ qint64 &compactionFloor()
     return floor;
 }
 
-DbError renameRefused(const QString &table)
+QVarLengthArray<int, 16> memoFieldsOf(const QVector<FieldDef> &fields)
+{
+    QVarLengthArray<int, 16> memos;
+    for (int f = 0; f < fields.size(); ++f)
+        if (fields[f].type == 'M')
+            memos.append(f);
+    return memos;
+}
+
+DbError refused(const QString &table)
 {
     const int error = errno;
     return DbError(QString::fromUtf8("整理表 %1 失败：%2").arg(table, disk::failureReason(error)), error);
@@ -87,12 +96,12 @@ void finishCommitted(const QString &folder, const QString &committedName)
             memo = QDir(folder).filePath(QFileInfo(memoScratch).fileName().mid(kScratch.size()));
         faultPoint("rename");
         if (!disk::rename(memoScratch, memo))
-            throw renameRefused(tableName);
+            throw refused(tableName);
         syncFolderAfterRename(folder);
     }
     faultPoint("rename");
     if (!disk::rename(QDir(folder).filePath(committedName), QDir(folder).filePath(tableName)))
-        throw renameRefused(tableName);
+        throw refused(tableName);
     syncFolderAfterRename(folder);
 }
 
@@ -133,10 +142,7 @@ QByteArray DbfFile::memoFileId() const
 // on the way.
 qint64 DbfFile::liveMemoBytes(qint64 fileSize)
 {
-    QVarLengthArray<int, 16> memoFields;
-    for (int f = 0; f < m_fields.size(); ++f)
-        if (m_fields[f].type == 'M')
-            memoFields.append(f);
+    const auto memoFields = memoFieldsOf(m_fields);
     // The blocks pointed to, one bit each: a pointer past the end of the
     // file leads nowhere.
     const qint64 bs = m_memo->blockSize();
@@ -198,14 +204,7 @@ void DbfFile::packWithMemo()
     const QString tableScratch = folder + QLatin1Char('/') + kScratch + shortName(m_path);
     const QString memoScratch = folder + QLatin1Char('/') + kScratch + shortName(m_memo->path());
     const QString committed = folder + QLatin1Char('/') + kCommitted + shortName(m_path);
-    const auto refused = [&] {
-        const int error = errno;
-        return DbError(QString::fromUtf8("整理表 %1 失败：%2").arg(shortName(m_path), disk::failureReason(error)), error);
-    };
-    QVector<int> memoFields;
-    for (int f = 0; f < m_fields.size(); ++f)
-        if (m_fields[f].type == 'M')
-            memoFields.append(f);
+    const auto memoFields = memoFieldsOf(m_fields);
     const qint64 bs = m_memo->blockSize();
     const int headerBlocks = m_memo->headerBlocks();
 
@@ -214,9 +213,9 @@ void DbfFile::packWithMemo()
     qint64 memoBytes = 0;
     try {
         if ((memoOut = disk::create(memoScratch)) < 0)
-            throw refused();
+            throw refused(shortName(m_path));
         if ((tableOut = disk::create(tableScratch)) < 0)
-            throw refused();
+            throw refused(shortName(m_path));
         // One pass: the live rows in order, each memo they point to written
         // once (rows sharing a memo keep sharing it) after the last.
         QHash<quint32, quint32> moved;
@@ -242,13 +241,13 @@ void DbfFile::packWithMemo()
             ++kept;
             const qsizetype at = rows.size();
             rows.append(rec, m_recordLength);
-            for (const int f : std::as_const(memoFields)) {
-                const quint32 block = memoBlock(rec, f);
-                if (!block)
-                    continue;
-                quint32 &to = moved[block];
+            for (const int f : memoFields) {
+                const qint64 block = pointerAt(rec + m_fields[f].offset, m_fields[f].length);
+                if (block <= 0)
+                    continue; // none (the survey found every other one sound)
+                quint32 &to = moved[quint32(block)];
                 if (!to) {
-                    const QByteArray data = m_memo->formatted(m_memo->read(block));
+                    const QByteArray data = m_memo->formatted(m_memo->read(quint32(block)));
                     to = next;
                     next += quint32(data.size() / bs);
                     memos += data;
@@ -274,16 +273,16 @@ void DbfFile::packWithMemo()
             ::fchmod(tableOut, st.st_mode & 07777);
         faultPoint("sync");
         if (!disk::sync(memoOut, memoScratch) || !disk::sync(tableOut, tableScratch))
-            throw refused();
+            throw refused(shortName(m_path));
         for (int *fd : {&memoOut, &tableOut}) {
             const int closing = *fd;
             *fd = -1;
             if (::close(closing) != 0)
-                throw refused();
+                throw refused(shortName(m_path));
         }
         faultPoint("rename");
         if (!disk::rename(tableScratch, committed))
-            throw refused();
+            throw refused(shortName(m_path));
     } catch (...) {
         for (const int fd : {memoOut, tableOut})
             if (fd >= 0)
