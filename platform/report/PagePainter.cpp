@@ -3,9 +3,9 @@
 #include "TextFit.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QMap>
-#include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
