@@ -2,18 +2,27 @@
 // 400 persons, and the summary page with a memo of 4,000 characters. Each is
 // reported per page, beside the plain work it rests on, measured in the
 // same run: walking the 400 persons through their fields, and breaking the
-// memo into lines with Qt's text layout. And a Word document made from the
-// registration form's template, every bookmark filled and the document
-// written, beside reading and parsing that template once.
+// memo into lines with Qt's text layout. The whole form of that record
+// printed, its pages laid out and painted into the PDF file a print run
+// without a printer ends in, beside the same pages laid out alone and
+// beside a printer made for every print request. And a Word document made
+// from the registration form's template, every bookmark filled and the
+// document written, beside reading and parsing that template once.
 #include "BenchData.h"
 #include "PrintReports.h"
 #include "Startup.h"
 #include "Unit1.h"
 #include "UnitDM.h"
 #include "WordOutput.h"
+#include "report/PagePainter.h"
+#include "report/Printing.h"
 #include "report/TextFit.h"
+#include "ui/FileChoosers.h"
+#include "ui/MessageBox.h"
+#include "ui/Seam.h"
 #include "word/Application.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -118,6 +127,72 @@ void BM_ReferenceBreakMemo(benchmark::State &state)
     }));
 }
 
+// The whole applied-technology form printed through a print handler; the pages sent.
+int printWholeForm(App &a)
+{
+    int pages = 0;
+    ui::HandlerOverride<report::PrintHandler> counter(report::setPrintHandler, [&](const report::PrintRequest &r) {
+        pages += int(r.pages.size());
+    });
+    a.reports->PrintWholeForm(true);
+    return pages;
+}
+
+void BM_ReferenceWholeFormLaidOut(benchmark::State &state)
+{
+    App &a = app();
+    int pages = 0;
+    keepReference(state, "lay_out", timedLoop(state, [&] { pages = printWholeForm(a); }));
+    state.counters["pages"] = pages;
+    state.counters["per_page"] = perPage(pages);
+}
+
+// Without a printer the print run's pages end in one PDF file, painted by
+// one printer; the user's answers are given here.
+void BM_WholeFormPrinted(benchmark::State &state)
+{
+    App &a = app();
+    const int pages = printWholeForm(a);
+    QTemporaryDir out;
+    ui::HandlerOverride<ui::MessageBoxHandler> yes(ui::setMessageBoxHandler,
+                                                   [](const ui::MessageRequest &) { return ui::IDYES; });
+    ui::HandlerOverride<ui::FileChooser> folder(ui::setFileChooser, [&](const ui::FileRequest &) { return out.path(); });
+    ui::HandlerOverride<report::PrintHandler> noPrinter(report::setPrintHandler, report::keepForPdf);
+    qint64 bytes = 0;
+    const double seconds = timedLoop(state, [&] {
+        a.reports->PrintWholeForm(true);
+        for (const QFileInfo &pdf : QDir(out.path()).entryInfoList(QDir::Files)) {
+            bytes = pdf.size();
+            QFile::remove(pdf.filePath());
+        }
+    });
+    besideReference(state, "lay_out", seconds);
+    besideReference(state, "printer_per_request", seconds);
+    state.counters["pages"] = pages;
+    state.counters["per_page"] = perPage(pages);
+    state.counters["pdf_KiB"] = double(bytes) / 1024;
+}
+
+// What one printer per run spares: a printer (here a PDF file) made for
+// each request, as the lists go out a page at a time.
+void BM_ReferencePrinterPerRequest(benchmark::State &state)
+{
+    App &a = app();
+    QTemporaryDir out;
+    int pages = 0;
+    ui::HandlerOverride<report::PrintHandler> perRequest(report::setPrintHandler, [&](const report::PrintRequest &r) {
+        const QString path = out.filePath("request.pdf");
+        report::writePdf(path, r.pages, r.report);
+        QFile::remove(path);
+        pages += int(r.pages.size());
+    });
+    keepReference(state, "printer_per_request", timedLoop(state, [&] {
+        pages = 0;
+        a.reports->PrintWholeForm(true);
+    }));
+    state.counters["per_page"] = perPage(pages);
+}
+
 const QString &registrationTemplate()
 {
     app();
@@ -153,6 +228,9 @@ BENCHMARK(BM_ReferenceWalkPersons)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PersonsListPrepareAndLayOut)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReferenceBreakMemo)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemoPagePrepareAndLayOut)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferencePrinterPerRequest)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceWholeFormLaidOut)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WholeFormPrinted)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReferenceOpenTemplate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WordDocument)->Unit(benchmark::kMillisecond);
 

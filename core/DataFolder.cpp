@@ -43,8 +43,11 @@ void prepareDataFolder(const QString &dataDir)
 {
     if (!QDir().mkpath(dataDir))
         throw db::DbError(QString::fromUtf8("无法建立数据目录 %1").arg(QDir::toNativeSeparators(dataDir)));
-    // An operation a crash cut short is taken back before anything reads
-    // the tables; the user hears of it only when that cannot be done.
+    // A table packed with its memo file is put in place whole, and an
+    // operation a crash cut short is taken back, before anything reads the
+    // tables (or removes what looks left over); the user hears of it only
+    // when that cannot be done.
+    db::DbfFile::finishReplacements(dataDir);
     if (const QString problem = db::recoverJournal(dataDir); !problem.isEmpty())
         ui::messageBox(problem, QString::fromUtf8("提示"), ui::MB_OK | ui::MB_ICONWARNING);
     removeLeftoverFiles(dataDir);

@@ -7,6 +7,8 @@
 #include "text/Gbk.h"
 #include "ui/MessageBox.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <span>
 
@@ -69,14 +71,24 @@ private:
 void copyRows(db::Table *source, clientdata::ClientDataSet &list, int rows, std::span<const CopiedField> fields,
               const char *keptAsStored = nullptr)
 {
+    struct Copy
+    {
+        db::Field *from;
+        int to;
+        bool asStored;
+    };
+    QVarLengthArray<Copy, 16> copies; // the fields found once, not for every row
+    for (const CopiedField &f : fields)
+        copies.append({source->fieldByName(QString::fromLatin1(f.source)),
+                       list.fieldIndex(QString::fromLatin1(f.target)),
+                       keptAsStored && qstrcmp(f.target, keptAsStored) == 0});
     source->first();
     for (int i = 0; i < rows; ++i) {
         list.append();
         if (!source->eof())
-            for (const CopiedField &f : fields) {
-                const QString text = source->fieldByName(QString::fromLatin1(f.source))->asString();
-                const bool asStored = keptAsStored && qstrcmp(f.target, keptAsStored) == 0;
-                list.setFieldText(QString::fromLatin1(f.target), asStored ? text : gbk::trim(text));
+            for (const Copy &c : copies) {
+                const QString text = c.from->asString();
+                list.setFieldText(c.to, c.asStored ? text : gbk::trim(text));
             }
         list.post();
         source->next();

@@ -397,6 +397,47 @@ Files runFailing(const Files &start, const QString &dir, const std::function<voi
     return filesOf(dir);
 }
 
+// The record's brief saved over and over, each save appended to the memo
+// file as under an operation.
+void saveBriefOver(const QString &key, int times)
+{
+    const auto file = db::DbfFile::open(DataDir, "kjcg");
+    const int field = file->fieldIndex("ITEM_13");
+    for (int i = 0; i < times; ++i) {
+        db::Transaction t(DataDir);
+        for (const int rec : file->keyRecords(file->fieldIndex("ITEM_4"), key.toLatin1())) {
+            QByteArray raw(file->record(rec), file->recordLength());
+            file->encode(raw, field, db::Value::fromString(u("%1第%2次保存的成果简介。").arg(key).arg(i).repeated(12)));
+            file->writeRecord(rec, raw);
+        }
+        t.commit();
+    }
+    db::Transaction::checkpoint();
+}
+
+// A folder whose records' memo file holds many times the memos they point
+// to, one record deleted.
+Files bloatedFolder(const QString &dir)
+{
+    {
+        AppFixture app(dir);
+        showWithRecords({{"2005000001", "1", u("甲")}, {"2005000002", "1", u("乙")}, {"2005000003", "1", u("丙")}});
+        for (const char *key : {"2005000001", "2005000002", "2005000003"})
+            saveBriefOver(key, 8);
+        const auto file = db::DbfFile::open(DataDir, "kjcg");
+        file->setDeleted(file->keyRecords(file->fieldIndex("ITEM_4"), "2005000002").first(), true);
+    }
+    db::DbfFile::releaseUnused();
+    return filesOf(dir);
+}
+
+class CompactionFloor
+{
+public:
+    CompactionFloor() { db::DbfFile::setMemoCompactionFloor(0); }
+    ~CompactionFloor() { db::DbfFile::setMemoCompactionFloor(4 << 20); }
+};
+
 } // namespace
 
 class TestPowerCut : public QObject
@@ -461,6 +502,93 @@ private slots:
                          qPrintable(where + (threw ? ": changed, though it failed" : ": said done, not done")));
             }
         }
+    }
+
+    // A start whose pack compacts the records' memo file with its table: a
+    // power cut anywhere leaves the old pair or the new one, never a table
+    // beside the other pair's memo file.
+    void memoFileCompactedAtStart()
+    {
+        WorkFolder work;
+        const QString dir = work.file("live");
+        const Files start = bloatedFolder(dir);
+        CompactionFloor floor;
+        const Recording r = record(dir, {[&] { QVERIFY(startOn(dir).isEmpty()); }});
+        QVERIFY(QFileInfo(dir + "/kjcg.DBT").size() * 4 < start.value("kjcg.DBT").size());
+        QVERIFY(r.states[1].contains(u("2005000003第7次保存")));
+        explore(r, work.file("cuts"));
+    }
+
+    // The compaction failed at every fault point it passes: before the new
+    // pair is committed it says so and leaves every file as it was; after,
+    // it says so too, writes nothing more to the old pair, and the next open
+    // of the table puts the new pair in place.
+    void memoCompactionFailedAtEveryPoint()
+    {
+        WorkFolder work;
+        const Files start = bloatedFolder(work.file("live"));
+        CompactionFloor floor;
+        const auto pack = [](const QString &dir) { db::DbfFile::open(dir, "kjcg", true)->pack(); };
+        int points = 0;
+        bool threw = false;
+        const QString doneDir = work.file("done");
+        const Files done = runFailing(start, doneDir, pack, 0, &points, &threw);
+        QVERIFY(!threw && done.value("kjcg.DBT").size() < start.value("kjcg.DBT").size());
+        const QString doneState = folderState(doneDir);
+        int committed = 0;
+        for (int n = 1; n <= points; ++n) {
+            const QString dir = work.file(QString("failed-%1").arg(n));
+            const QString where = QString("failed at %1 of %2").arg(n).arg(points);
+            writeFolder(dir, start);
+            auto file = db::DbfFile::open(dir, "kjcg", true);
+            int passed = 0;
+            db::setFaultHook([&](const char *) {
+                if (++passed == n)
+                    throw db::DbError("injected");
+            });
+            threw = false;
+            try {
+                file->pack();
+            } catch (const db::DbError &) {
+                threw = true;
+            }
+            db::setFaultHook({});
+            const bool untouched = filesOf(dir) == start;
+            if (threw && !untouched) { // committed: the old pair is written no more
+                ++committed;
+                QVERIFY_THROWS_EXCEPTION(db::DbError, file->setDeleted(0, true));
+            }
+            file.reset();
+            if (!threw || !untouched) {
+                QVERIFY2(folderState(dir) == doneState, qPrintable(where + ": not the compacted pair"));
+                QVERIFY2(QDir(dir).entryList({"~*"}, QDir::Files | QDir::Hidden).isEmpty(), qPrintable(where));
+                QCOMPARE(QFileInfo(dir + "/kjcg.DBT").size(), done.value("kjcg.DBT").size());
+            }
+        }
+        QVERIFY(committed > 0);
+
+        // A start whose compaction meets a full disk says so, leaves the
+        // pair as it was and usable, and the next start compacts it.
+        const QString full = work.file("full");
+        writeFolder(full, start);
+        bool failed = false;
+        db::setFaultHook([&](const char *what) {
+            if (!failed && QByteArray(what) == "write") {
+                failed = true;
+                throw db::DbError("disk full", ENOSPC);
+            }
+        });
+        const QStringList told = startOn(full);
+        db::setFaultHook({});
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].contains(u("磁盘已满")) && told[0].contains("kjcg"), qPrintable(told[0]));
+        const Files left = filesOf(full);
+        for (const char *name : {"kjcg.DBF", "kjcg.DBT"})
+            QCOMPARE(left.value(name), start.value(name));
+        QVERIFY(QDir(full).entryList({"~*"}, QDir::Files | QDir::Hidden).isEmpty());
+        QVERIFY(startOn(full).isEmpty());
+        QCOMPARE(QFileInfo(full + "/kjcg.DBT").size(), done.value("kjcg.DBT").size());
+        QCOMPARE(folderState(full), doneState);
     }
 
     // A code table replaced by the rows of an update file.

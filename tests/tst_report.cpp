@@ -15,6 +15,7 @@
 #include "ui/ScriptedMessageBoxes.h"
 #include "ui/Seam.h"
 
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -94,6 +95,7 @@ private slots:
     void shortMemoMovesWholeToTheNextPage();
     void printRequestsCarryTheirPageRange();
     void withoutPrinterOneQuestionAndOnePdfPerBatch();
+    void onePrinterAndOneJobPerPrintRun();
     void painterDrawsTheModel();
     void choiceColumnsTakeTheirWidthsAndMarksTheirWholeBox();
     void coarseDevicesSetLinesAsWideAsMeasured();
@@ -330,7 +332,8 @@ band pageFooter height=10
         QString memo;
         int rowCount() const override { return 1; }
         int currentRow() const override { return 0; }
-        QString text(int, const QString &f) const override { return f == "ITEM_13_1" ? memo : QString(); }
+        int column(const QString &f) const override { return f == "ITEM_13_1" ? 0 : -1; }
+        QString textAt(int, int c) const override { return c == 0 ? memo : QString(); }
     } memoView;
     memoView.memo = memo;
     r.setData({}, &memoView);
@@ -470,6 +473,64 @@ void TestReport::withoutPrinterOneQuestionAndOnePdfPerBatch()
     QCOMPARE(boxes.count(), 0);
 }
 
+void TestReport::onePrinterAndOneJobPerPrintRun()
+{
+    PersonsList people;
+    people.fill(25);
+    Report r(layout(kListLayout));
+    r.setData("People", &people.view);
+    TempDir dir;
+    ui::ScriptedMessageBoxes boxes;
+    // The printer prints into a file of its own, one per printer made.
+    QStringList printers;
+    ui::HandlerOverride<PrinterSource> source(setPrinterSource, [&] {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(dir.file(QString("job%1.pdf").arg(printers.size() + 1)));
+        printers << printer->outputFileName();
+        return printer;
+    });
+    ui::HandlerOverride<PrintHandler> system(setPrintHandler, printSystem);
+
+    // A list printed a page per request: one printer, one job of every page.
+    {
+        PrintBatch batch(u("成果完成人员名单"));
+        for (int page = 1; page <= 3; ++page)
+            print(r, page, page);
+        PrintBatch inner("inner");
+        print(r, 2, 2);
+        QVERIFY(printers.isEmpty()); // nothing printed before the action ends
+    }
+    QCOMPARE(printers.size(), 1);
+    QCOMPARE(pdfPages(printers[0]), 4);
+    QCOMPARE(boxes.count(), 0);
+
+    // An action that fails half-way prints nothing.
+    try {
+        PrintBatch batch("failed");
+        print(r, 1, 1);
+        throw std::runtime_error("engine error");
+    } catch (const std::runtime_error &) {
+    }
+    QCOMPARE(printers.size(), 1);
+
+    // A request outside any action is a run of its own.
+    print(r, 2, 3);
+    QCOMPARE(printers.size(), 2);
+    QCOMPARE(pdfPages(printers[1]), 2);
+
+    // Without a printer the run's pages are offered as PDF, as ever.
+    ui::HandlerOverride<PrinterSource> none(setPrinterSource, [] { return std::unique_ptr<QPrinter>(); });
+    boxes.answer(ui::IDNO);
+    {
+        PrintBatch batch("none");
+        print(r, 1, 1);
+        print(r, 2, 2);
+    }
+    QCOMPARE(boxes.count(), 1);
+    QVERIFY(boxes.last().text.contains(u("2页")));
+}
+
 void TestReport::painterDrawsTheModel()
 {
     PersonsList people;
@@ -493,6 +554,26 @@ void TestReport::painterDrawsTheModel()
     QVERIFY(!inked(QRectF(name->rect.right() + 5, name->rect.top() + 2, 60, 10)));
     if (const QByteArray dir = qgetenv("CORVANE_PAGE_PNG"); !dir.isEmpty())
         img.save(QString::fromLocal8Bit(dir) + "/tst_report_list.png");
+
+    // A number too long for its box even narrowed as far as it goes is cut
+    // at the box (and a little room), never printed over the next cells; a
+    // text that fits is set whole.
+    Report tight(layout(R"(
+band detail height=20
+  label Long x=20 y=5 w=6 h=4 "1234567890123456789012345" frame=all
+  label Short x=60 y=5 w=30 h=6 "12345" frame=all
+)"));
+    const Page cut = tight.run().first();
+    QVERIFY(cut.item("Long")->overflows && !cut.item("Short")->overflows);
+    const qreal dpi = 200;
+    const QImage small = renderPage(cut, dpi);
+    const QRectF box = cut.item("Long")->rect;
+    const int beyond = qCeil((box.right() + 1.2) * dpi / 25.4), before = qFloor((box.left() - 1.2) * dpi / 25.4);
+    int outside = 0;
+    for (int y = 0; y < small.height(); ++y)
+        for (int x = 0; x < qCeil(55 * dpi / 25.4); ++x)
+            outside += (x > beyond || x < before) && qGray(small.pixel(x, y)) < 160;
+    QCOMPARE(outside, 0);
 }
 
 void TestReport::choiceColumnsTakeTheirWidthsAndMarksTheirWholeBox()

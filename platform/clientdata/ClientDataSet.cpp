@@ -46,10 +46,17 @@ void ClientDataSet::append()
 
 void ClientDataSet::setFieldText(const QString &name, const QString &text)
 {
-    const int i = requireField(name);
+    setFieldText(requireField(name), text);
+}
+
+void ClientDataSet::setFieldText(int field, const QString &text)
+{
+    if (field < 0 || field >= m_names.size())
+        throw std::runtime_error(QString::fromUtf8("内存数据集没有第 %1 个字段").arg(field + 1).toStdString());
     if (!m_appending)
-        throw std::runtime_error(QString::fromUtf8("内存数据集不在新增状态，不能设置字段 %1").arg(name).toStdString());
-    m_pending[i] = gbk::cutToBytes(text, m_size);
+        throw std::runtime_error(
+            QString::fromUtf8("内存数据集不在新增状态，不能设置字段 %1").arg(m_names[field]).toStdString());
+    m_pending[field] = gbk::cutToBytes(text, m_size);
 }
 
 QString ClientDataSet::fieldText(const QString &name) const

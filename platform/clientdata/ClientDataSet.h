@@ -28,6 +28,7 @@ public:
     // Sets a field of the row being appended. Throws when no row is being
     // appended or the dataset has no such field.
     void setFieldText(const QString &name, const QString &text);
+    void setFieldText(int field, const QString &text); // by position
     QString fieldText(const QString &name) const; // of the row being appended
     void post();
     void cancel();

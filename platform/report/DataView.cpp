@@ -15,13 +15,18 @@ int DatasetView::currentRow() const
     return m_dataset->active() ? m_dataset->currentRow() : -1;
 }
 
-QString DatasetView::text(int row, const QString &field) const
+int DatasetView::column(const QString &field) const
 {
     const QVector<db::Column> &columns = m_dataset->columns();
     for (int c = 0; c < columns.size(); ++c)
         if (columns[c].name.compare(field, Qt::CaseInsensitive) == 0)
-            return m_dataset->rowText(row, c);
-    return {};
+            return c;
+    return -1;
+}
+
+QString DatasetView::textAt(int row, int column) const
+{
+    return column < 0 ? QString() : m_dataset->rowText(row, column);
 }
 
 int ClientDataView::rowCount() const
@@ -34,9 +39,14 @@ int ClientDataView::currentRow() const
     return m_dataset->recordCount() > 0 ? 0 : -1;
 }
 
-QString ClientDataView::text(int row, const QString &field) const
+int ClientDataView::column(const QString &field) const
 {
-    return m_dataset->value(row, field);
+    return m_dataset->fieldIndex(field);
+}
+
+QString ClientDataView::textAt(int row, int column) const
+{
+    return m_dataset->value(row, column);
 }
 
 } // namespace report

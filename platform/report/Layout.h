@@ -1,6 +1,7 @@
 #pragma once
 // A report layout as data: page, bands and the elements on them, every
 // position in millimetres. Layouts are read from text files (LayoutParser).
+#include <QHashFunctions>
 #include <QMarginsF>
 #include <QRectF>
 #include <QSizeF>
@@ -24,6 +25,11 @@ struct FontStyle
             && underline == o.underline && stretch == o.stretch;
     }
 };
+
+inline size_t qHash(const FontStyle &s, size_t seed = 0)
+{
+    return qHashMulti(seed, s.family, s.size, s.bold, s.italic, s.underline, s.stretch);
+}
 
 // Sides of a frame.
 enum FrameSide { FrameLeft = 1, FrameTop = 2, FrameRight = 4, FrameBottom = 8, FrameAll = 15 };

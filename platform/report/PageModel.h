@@ -27,6 +27,7 @@ struct PageItem
     int frame = 0; // FrameSide bits
     qreal pen = 0.2;
     qreal padding = 0.8; // mm between a left or right frame line and the text
+    bool overflows = false; // Text: runs out of its box even set as small as it goes, so is clipped
 
     QString text() const { return lines.join(QLatin1Char('\n')); }
     // Where the lines go: clear of the frame's side lines.

@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMap>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -13,51 +15,131 @@ namespace report {
 
 namespace {
 
-QRectF toDevice(const QRectF &mm, qreal scale)
+// The painter works in the units texts were measured in: glyph advances
+// then round as they did when the lines were broken, so on a coarse device
+// a line is no wider than the model placed it.
+constexpr qreal kLayoutScale = kLayoutDpi / 25.4; // layout units per mm
+
+QRectF toLayout(const QRectF &mm)
 {
-    return QRectF(mm.left() * scale, mm.top() * scale, mm.width() * scale, mm.height() * scale);
+    return QRectF(mm.left() * kLayoutScale, mm.top() * kLayoutScale, mm.width() * kLayoutScale,
+                  mm.height() * kLayoutScale);
 }
 
-void drawFrame(QPainter &p, const QRectF &r, int frame)
+// What the pages of one painting share: the font made for each style and
+// size, and the rules and frames of a page, drawn together at its end (all
+// in black, so their order among the texts does not matter).
+class PagePainter
 {
-    if (frame & FrameLeft)
-        p.drawLine(r.topLeft(), r.bottomLeft());
-    if (frame & FrameTop)
-        p.drawLine(r.topLeft(), r.topRight());
-    if (frame & FrameRight)
-        p.drawLine(r.topRight(), r.bottomRight());
-    if (frame & FrameBottom)
-        p.drawLine(r.bottomLeft(), r.bottomRight());
-}
+public:
+    PagePainter(QPainter &p, qreal dpi)
+        : m_p(p), m_scale(dpi / 25.4), m_deviceDpi(p.device() ? p.device()->logicalDpiY() : dpi)
+    {
+    }
 
-void drawText(QPainter &p, const PageItem &item, qreal scale)
-{
-    if (!item.lines.isEmpty()) {
-        // The lines are set in units of the resolution they were measured at
-        // and scaled to the device: glyph advances round as they did when the
-        // lines were broken, so on a coarse device a line is no wider than
-        // the model placed it.
-        const qreal layoutScale = kLayoutDpi / 25.4;
-        const qreal deviceDpi = p.device() ? p.device()->logicalDpiY() : scale * 25.4;
-        const QRectF box = toDevice(item.textRect(), layoutScale);
-        p.save();
-        p.scale(scale / layoutScale, scale / layoutScale);
-        p.setFont(makeFont(item.font, item.font.size * kLayoutDpi / deviceDpi));
-        const qreal lh = item.lineHeight * layoutScale;
+    void paint(const Page &page)
+    {
+        m_p.save();
+        m_p.setRenderHint(QPainter::Antialiasing);
+        m_p.setRenderHint(QPainter::TextAntialiasing);
+        m_p.setBrush(Qt::NoBrush);
+        m_p.scale(m_scale / kLayoutScale, m_scale / kLayoutScale);
+        m_p.setPen(Qt::black);
+        for (const PageItem &item : page.items) {
+            switch (item.kind) {
+            case PageItem::Text:
+                drawText(item);
+                addFrame(item);
+                break;
+            case PageItem::Line:
+                m_lines[penWidth(item)].append(QLineF(item.rect.topLeft() * kLayoutScale,
+                                                      item.rect.bottomRight() * kLayoutScale));
+                break;
+            case PageItem::Box:
+                m_boxes[penWidth(item)].append(toLayout(item.rect));
+                break;
+            }
+        }
+        for (auto it = m_lines.begin(); it != m_lines.end(); ++it) {
+            setPen(it.key());
+            m_p.drawLines(it.value());
+        }
+        for (auto it = m_boxes.begin(); it != m_boxes.end(); ++it) {
+            setPen(it.key());
+            m_p.drawRects(it.value());
+        }
+        m_lines.clear();
+        m_boxes.clear();
+        m_p.restore();
+    }
+
+private:
+    // In layout units: the item's pen, but never thinner than a dot of the device.
+    qreal penWidth(const PageItem &item) const { return qMax(1.0, item.pen * m_scale) * kLayoutScale / m_scale; }
+
+    void setPen(qreal width)
+    {
+        QPen pen(Qt::black);
+        pen.setWidthF(width);
+        m_p.setPen(pen);
+    }
+
+    void addFrame(const PageItem &item)
+    {
+        if (!item.frame)
+            return;
+        const QRectF r = toLayout(item.rect);
+        QList<QLineF> &lines = m_lines[penWidth(item)];
+        if (item.frame & FrameLeft)
+            lines.append(QLineF(r.topLeft(), r.bottomLeft()));
+        if (item.frame & FrameTop)
+            lines.append(QLineF(r.topLeft(), r.topRight()));
+        if (item.frame & FrameRight)
+            lines.append(QLineF(r.topRight(), r.bottomRight()));
+        if (item.frame & FrameBottom)
+            lines.append(QLineF(r.bottomLeft(), r.bottomRight()));
+    }
+
+    const QFont &fontOf(const FontStyle &style)
+    {
+        auto it = m_fonts.constFind(style);
+        if (it == m_fonts.constEnd())
+            it = m_fonts.insert(style, makeFont(style, style.size * kLayoutDpi / m_deviceDpi));
+        return *it;
+    }
+
+    void drawText(const PageItem &item)
+    {
+        if (item.lines.isEmpty())
+            return;
+        const QRectF box = toLayout(item.textRect());
+        const qreal lh = item.lineHeight * kLayoutScale;
         const qreal block = lh * item.lines.size();
         qreal top = box.top();
         if (item.vAlign & Qt::AlignVCenter)
             top += (box.height() - block) / 2;
         else if (item.vAlign & Qt::AlignBottom)
             top += box.height() - block;
-        p.setClipRect(box.adjusted(-layoutScale, -layoutScale, layoutScale, layoutScale));
+        // Only a text set smaller and narrower than any that reads may still
+        // run out of its box, or a line taller than a low one.
+        const bool clipped = item.overflows;
+        if (clipped)
+            m_p.setClipRect(box.adjusted(-kLayoutScale, -kLayoutScale, kLayoutScale, kLayoutScale));
+        m_p.setFont(fontOf(item.font));
         for (int i = 0; i < item.lines.size(); ++i)
-            p.drawText(QRectF(box.left(), top + i * lh, box.width(), lh),
-                       item.hAlign | Qt::AlignVCenter | Qt::TextDontClip, item.lines[i]);
-        p.restore();
+            m_p.drawText(QRectF(box.left(), top + i * lh, box.width(), lh),
+                         item.hAlign | Qt::AlignVCenter | Qt::TextDontClip, item.lines[i]);
+        if (clipped)
+            m_p.setClipping(false);
     }
-    drawFrame(p, toDevice(item.rect, scale), item.frame);
-}
+
+    QPainter &m_p;
+    qreal m_scale;     // device dots per mm
+    qreal m_deviceDpi; // what the device's fonts are sized for
+    QHash<FontStyle, QFont> m_fonts;
+    QMap<qreal, QList<QLineF>> m_lines; // by pen width
+    QMap<qreal, QList<QRectF>> m_boxes;
+};
 
 QPageLayout a4Layout(const QSizeF &size)
 {
@@ -70,28 +152,7 @@ QPageLayout a4Layout(const QSizeF &size)
 
 void paintPage(QPainter &p, const Page &page, qreal dpi)
 {
-    const qreal scale = dpi / 25.4;
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    p.setBrush(Qt::NoBrush);
-    for (const PageItem &item : page.items) {
-        QPen pen(Qt::black);
-        pen.setWidthF(qMax(1.0, item.pen * scale));
-        p.setPen(pen);
-        switch (item.kind) {
-        case PageItem::Text:
-            drawText(p, item, scale);
-            break;
-        case PageItem::Line:
-            p.drawLine(item.rect.topLeft() * scale, item.rect.bottomRight() * scale);
-            break;
-        case PageItem::Box:
-            p.drawRect(toDevice(item.rect, scale));
-            break;
-        }
-    }
-    p.restore();
+    PagePainter(p, dpi).paint(page);
 }
 
 bool paintPages(QPrinter &printer, const QVector<Page> &pages)
@@ -102,10 +163,11 @@ bool paintPages(QPrinter &printer, const QVector<Page> &pages)
     QPainter p;
     if (!p.begin(&printer))
         return false;
+    PagePainter painter(p, printer.resolution());
     for (int i = 0; i < pages.size(); ++i) {
         if (i > 0 && !printer.newPage())
             return false;
-        paintPage(p, pages[i], printer.resolution());
+        painter.paint(pages[i]);
     }
     return p.end();
 }

@@ -31,6 +31,34 @@ PrintBatch *&currentBatch()
     return batch;
 }
 
+PrinterSource &installedSource()
+{
+    static PrinterSource source;
+    return source;
+}
+
+std::unique_ptr<QPrinter> defaultPrinter()
+{
+    if (!printerInstalled())
+        return nullptr;
+    return std::make_unique<QPrinter>(QPrinter::HighResolution);
+}
+
+// The pages of a print run as one job on one printer, or offered as PDF
+// where there is no printer.
+void printRun(const QString &title, const QVector<Page> &pages)
+{
+    const PrinterSource &source = installedSource();
+    const std::unique_ptr<QPrinter> printer = source ? source() : defaultPrinter();
+    if (!printer) {
+        offerPdf(title, pages);
+        return;
+    }
+    printer->setDocName(title);
+    if (!paintPages(*printer, pages))
+        ui::showError(QStringLiteral("报表 %1 无法送到打印机 %2。").arg(title, printer->printerName()));
+}
+
 // A file name the desktop accepts, not taken yet in dir.
 QString freePdfPath(const QString &dir, const QString &title)
 {
@@ -81,16 +109,21 @@ bool printerInstalled()
     return !QPrinterInfo::defaultPrinter().isNull() || !QPrinterInfo::availablePrinters().isEmpty();
 }
 
+PrinterSource setPrinterSource(PrinterSource source)
+{
+    std::swap(source, installedSource());
+    return source;
+}
+
 void printSystem(const PrintRequest &request)
 {
-    if (!printerInstalled()) {
-        keepForPdf(request);
+    PrintBatch *batch = currentBatch();
+    if (!batch) {
+        printRun(request.report, request.pages);
         return;
     }
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(request.report);
-    if (!paintPages(printer, request.pages))
-        ui::showError(QStringLiteral("报表 %1 无法送到打印机 %2。").arg(request.report, printer.printerName()));
+    batch->m_pages += request.pages;
+    batch->m_toPrinter = true;
 }
 
 void keepForPdf(const PrintRequest &request)
@@ -133,10 +166,10 @@ PrintBatch::~PrintBatch()
     if (m_outer)
         return;
     currentBatch() = nullptr;
-    // An action that failed half-way has told the user so; its pages are not offered.
+    // An action that failed half-way has told the user so; its pages are not printed.
     if (m_pages.isEmpty() || std::uncaught_exceptions() > m_exceptions)
         return;
-    ui::guarded([this] { offerPdf(m_title, m_pages); });
+    ui::guarded([this] { m_toPrinter ? printRun(m_title, m_pages) : offerPdf(m_title, m_pages); });
 }
 
 void preview(Report &report, const QString &title)

@@ -2,11 +2,15 @@
 // Previewing and printing reports. Every print request goes through one
 // replaceable handler, so tests record each request and nothing reaches a
 // printer. The system's handler prints on the default printer; where none is
-// installed it says so and offers the same pages as a PDF file.
+// installed it says so and offers the same pages as a PDF file. The requests
+// of one action of the user (a print run) go to one printer as one job.
 #include "PageModel.h"
 
 #include <QString>
 #include <functional>
+#include <memory>
+
+class QPrinter;
 
 namespace report {
 
@@ -33,6 +37,11 @@ PrintHandler setPrintHandler(PrintHandler handler);
 // The system's handler.
 void printSystem(const PrintRequest &request);
 bool printerInstalled();
+// Where the system's handler prints: the default printer, or none (the pages
+// are then offered as PDF). Installs source and returns the one it replaces;
+// an empty source brings back the default printer's.
+using PrinterSource = std::function<std::unique_ptr<QPrinter>()>;
+PrinterSource setPrinterSource(PrinterSource source);
 // Without a printer: inside a PrintBatch the pages wait for the end of the
 // batch; otherwise the user is offered them as PDF at once.
 void keepForPdf(const PrintRequest &request);
@@ -40,9 +49,11 @@ void keepForPdf(const PrintRequest &request);
 // "<title>.pdf" there (with a number added when that name is taken).
 void offerPdf(const QString &title, const QVector<Page> &pages);
 
-// The print requests of one action of the user (a section, the whole form):
-// without a printer they end in one question and one PDF file, titled so.
-// Batches nest; the outermost one collects.
+// The print requests of one action of the user (a section, the whole form),
+// a print run: their pages go in order to one printer as one job titled so,
+// or without a printer end in one question and one PDF file. Nothing is
+// printed of an action that fails half-way. Batches nest; the outermost one
+// collects.
 class PrintBatch
 {
 public:
@@ -53,8 +64,10 @@ public:
 
 private:
     friend void keepForPdf(const PrintRequest &);
+    friend void printSystem(const PrintRequest &);
     QString m_title;
     QVector<Page> m_pages;
+    bool m_toPrinter = false; // the system's handler took a request: to the printer when there is one
     PrintBatch *m_outer;
     int m_exceptions;
 };

@@ -1,5 +1,6 @@
 #include "ReportRun.h"
 
+#include "DataView.h"
 #include "Report.h"
 #include "TextFit.h"
 
@@ -12,7 +13,7 @@ namespace {
 
 constexpr qreal kEps = 0.01;
 
-PageItem textItem(const Element &e, const QString &text)
+PageItem textItem(const Element &e, const FittedText &fitted)
 {
     PageItem item;
     item.kind = PageItem::Text;
@@ -24,13 +25,11 @@ PageItem textItem(const Element &e, const QString &text)
     item.frame = e.frame;
     item.pen = e.pen;
     item.padding = e.padding;
-    const QRectF box = PageItem::textRectOf(e.rect, e.frame, e.padding);
-    const FittedText fitted = e.kind == Element::Memo ? flowText(text, e.font, box.width())
-                                                      : fitText(text, e.font, box.size());
     item.lines = fitted.lines;
     item.font.size = fitted.size;
     item.font.stretch = fitted.stretch;
     item.lineHeight = fitted.lineHeight;
+    item.overflows = fitted.overflows;
     if (e.kind == Element::Memo)
         item.rect.setHeight(qMax(e.rect.height(), fitted.lines.size() * fitted.lineHeight));
     return item;
@@ -109,19 +108,41 @@ QString ReportRun::boundText(const Element &e, const Band &band, int row) const
             return e.caption;
         [[fallthrough]];
     case Element::Text: {
-        // Outside the detail band, and in a detail band of a report without a
-        // dataset, a text reads the current row of its dataset.
-        const bool detailRow = band.kind == Band::Detail && row >= 0;
-        const QString datasetName = !e.dataset.isEmpty() ? e.dataset
-                                    : detailRow          ? m_report.layout().dataset
-                                                         : QString();
-        const DataView &view = m_report.data(datasetName);
-        const bool ownRow = detailRow && datasetName.compare(m_report.layout().dataset, Qt::CaseInsensitive) == 0;
-        return view.text(ownRow ? row : view.currentRow(), e.field);
+        const Binding &b = binding(e, band.kind == Band::Detail && row >= 0);
+        return b.view->textAt(b.ownRow ? row : b.view->currentRow(), b.column);
     }
     default:
         return {};
     }
+}
+
+const FittedText &ReportRun::fitted(const Element &e, const QString &text) const
+{
+    // The same text in the same element comes out the same: the rows of a
+    // list repeat many of their texts, and every page its headings.
+    const auto key = std::pair(&e, text);
+    auto it = m_fitted.constFind(key);
+    if (it == m_fitted.constEnd()) {
+        const QRectF box = PageItem::textRectOf(e.rect, e.frame, e.padding);
+        it = m_fitted.insert(key, e.kind == Element::Memo ? flowText(text, e.font, box.width())
+                                                          : fitText(text, e.font, box.size()));
+    }
+    return *it;
+}
+
+const ReportRun::Binding &ReportRun::binding(const Element &e, bool detailRow) const
+{
+    auto it = m_bindings.constFind({&e, detailRow});
+    if (it != m_bindings.constEnd())
+        return *it;
+    // Outside the detail band, and in a detail band of a report without a
+    // dataset, a text reads the current row of its dataset.
+    const QString datasetName = !e.dataset.isEmpty() ? e.dataset
+                                : detailRow          ? m_report.layout().dataset
+                                                     : QString();
+    const DataView &view = m_report.data(datasetName);
+    const bool ownRow = detailRow && datasetName.compare(m_report.layout().dataset, Qt::CaseInsensitive) == 0;
+    return *m_bindings.insert({&e, detailRow}, {&view, view.column(e.field), ownRow});
 }
 
 ReportRun::LaidBand ReportRun::lay(const Band &band, int row) const
@@ -139,7 +160,7 @@ ReportRun::LaidBand ReportRun::lay(const Band &band, int row) const
         if (!e.enabled)
             continue;
         if (e.isText()) {
-            out.items.append(textItem(e, boundText(e, band, row)));
+            out.items.append(textItem(e, fitted(e, boundText(e, band, row))));
             if (e.kind == Element::Memo)
                 memos.append({int(out.items.size()) - 1, e.rect.top(), e.rect.bottom(),
                               out.items.last().rect.height() - e.rect.height()});

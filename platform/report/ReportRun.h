@@ -6,9 +6,13 @@
 // (on the last only with the option). A band that does not fit goes to the
 // next page; a band with a long memo breaks inside the memo and goes on there.
 #include "PageModel.h"
+#include "TextFit.h"
+
+#include <QHash>
 
 namespace report {
 
+class DataView;
 class Report;
 
 class ReportRun
@@ -38,7 +42,22 @@ private:
     void finishPage(bool last);
     QString boundText(const Element &e, const Band &band, int row) const;
 
+    // Where a bound text reads, found once per run: its view, the column
+    // and whether it reads the detail band's own row.
+    struct Binding
+    {
+        const DataView *view;
+        int column;
+        bool ownRow;
+    };
+    const Binding &binding(const Element &e, bool detailRow) const;
+
+    // A text as it fits its element, worked out once a run.
+    const FittedText &fitted(const Element &e, const QString &text) const;
+
     const Report &m_report;
+    mutable QHash<std::pair<const Element *, bool>, Binding> m_bindings;
+    mutable QHash<std::pair<const Element *, QString>, FittedText> m_fitted;
     QVector<Page> m_pages;
     qreal m_y = 0;
     qreal m_bodyBottom = 0;

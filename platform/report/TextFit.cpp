@@ -1,6 +1,7 @@
 #include "TextFit.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QTextLayout>
 #include <QTextOption>
@@ -19,7 +20,7 @@ constexpr qreal kLastResortSize = 1; // points; only a text far too long for its
 constexpr qreal kLineSpacing = 1.3; // em; forms are set close
 constexpr qreal kSlack = 0.01;      // mm of rounding allowed when comparing
 
-QPaintDevice *measureDevice()
+QPaintDevice *measuringDevice()
 {
     static QImage device = [] {
         QImage img(1, 1, QImage::Format_Mono);
@@ -28,6 +29,36 @@ QPaintDevice *measureDevice()
         return img;
     }();
     return &device;
+}
+
+QStringList wrapLines(const QString &text, const FontStyle &style, qreal size, qreal width, bool *wider);
+
+// A style at one size, as the fonts made for it are kept under.
+FontStyle atSize(const FontStyle &style, qreal size)
+{
+    FontStyle key = style;
+    key.size = size;
+    return key;
+}
+
+// The font of a style at a size with its metrics on the measuring device,
+// made once: resolving a font costs more than measuring a short text.
+struct MeasuringFont
+{
+    QFont font;
+    QFontMetricsF metrics;
+};
+
+const MeasuringFont &measuringFont(const FontStyle &style, qreal size)
+{
+    static QHash<FontStyle, MeasuringFont> fonts;
+    const FontStyle key = atSize(style, size);
+    auto it = fonts.constFind(key);
+    if (it == fonts.constEnd()) {
+        const QFont font = makeFont(style, size);
+        it = fonts.insert(key, {font, QFontMetricsF(font, measuringDevice())});
+    }
+    return *it;
 }
 
 QStringList paragraphs(const QString &text)
@@ -70,12 +101,21 @@ qreal lineHeight(const FontStyle &, qreal size)
 
 qreal textWidth(const QString &text, const FontStyle &style, qreal size)
 {
-    return QFontMetricsF(makeFont(style, size), measureDevice()).horizontalAdvance(text) * kMmPerPx;
+    return measuringFont(style, size).metrics.horizontalAdvance(text) * kMmPerPx;
 }
 
 QStringList wrapText(const QString &text, const FontStyle &style, qreal size, qreal width)
 {
-    const QFont font = makeFont(style, size);
+    return wrapLines(text, style, size, width, nullptr);
+}
+
+namespace {
+
+// wrapText, telling whether a line is still wider than width (a character
+// wider than the box).
+QStringList wrapLines(const QString &text, const FontStyle &style, qreal size, qreal width, bool *wider)
+{
+    const QFont &font = measuringFont(style, size).font;
     const qreal widthPx = width / kMmPerPx;
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -85,11 +125,13 @@ QStringList wrapText(const QString &text, const FontStyle &style, qreal size, qr
             out << QString();
             continue;
         }
-        QTextLayout layout(para, font, measureDevice());
+        QTextLayout layout(para, font, measuringDevice());
         layout.setTextOption(option);
         layout.beginLayout();
         for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
             line.setLineWidth(widthPx);
+            if (wider && line.naturalTextWidth() * kMmPerPx > width + kSlack)
+                *wider = true;
             QString piece = para.mid(line.textStart(), line.textLength());
             while (piece.endsWith(QLatin1Char(' ')))
                 piece.chop(1);
@@ -99,6 +141,8 @@ QStringList wrapText(const QString &text, const FontStyle &style, qreal size, qr
     }
     return out;
 }
+
+} // namespace
 
 namespace {
 
@@ -110,12 +154,15 @@ bool wrapInto(FittedText &out, const QString &text, const FontStyle &style, qrea
     out.size = size;
     out.stretch = style.stretch;
     out.lineHeight = lineHeight(style, size);
+    bool wider = false;
     if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))
         && textWidth(text, style, size) <= box.width() + kSlack)
         out.lines = QStringList{text};
     else
-        out.lines = wrapText(text, style, size, box.width());
-    return out.lines.size() == 1 || out.lines.size() * out.lineHeight <= box.height() + kSlack;
+        out.lines = wrapLines(text, style, size, box.width(), &wider);
+    const bool fitsHeight = out.lines.size() * out.lineHeight <= box.height() + kSlack;
+    out.overflows = wider || !fitsHeight;
+    return out.lines.size() == 1 || fitsHeight;
 }
 
 FittedText fitNumber(const QString &text, const FontStyle &style, const QSizeF &box)
@@ -125,6 +172,7 @@ FittedText fitNumber(const QString &text, const FontStyle &style, const QSizeF &
     for (qreal size = style.size;; size -= 0.5) {
         out.size = size;
         out.lineHeight = lineHeight(style, size);
+        out.overflows = out.lineHeight > box.height() + kSlack;
         const qreal width = textWidth(text, style, size);
         if (width <= box.width() + kSlack)
             return out;
@@ -132,9 +180,11 @@ FittedText fitNumber(const QString &text, const FontStyle &style, const QSizeF &
             // Narrower letters rather than a broken number.
             FontStyle narrow = style;
             narrow.stretch = std::max(kMinStretch, int(100 * box.width() / width));
-            while (narrow.stretch > kMinStretch && textWidth(text, narrow, size) > box.width() + kSlack)
+            bool wider = true;
+            while ((wider = textWidth(text, narrow, size) > box.width() + kSlack) && narrow.stretch > kMinStretch)
                 --narrow.stretch;
             out.stretch = narrow.stretch;
+            out.overflows = out.overflows || wider;
             return out;
         }
     }
@@ -181,7 +231,7 @@ FittedText flowText(const QString &text, const FontStyle &style, qreal width)
     out.size = style.size;
     out.lineHeight = lineHeight(style, style.size);
     if (!text.isEmpty())
-        out.lines = wrapText(text, style, style.size, width);
+        out.lines = wrapLines(text, style, style.size, width, &out.overflows);
     return out;
 }
 

@@ -19,10 +19,12 @@ struct FittedText
     qreal size = 0;       // points; below the layout's when shrunk to fit
     int stretch = 100;    // percent; below 100 when squeezed to fit
     qreal lineHeight = 0; // mm
+    bool overflows = false; // a line wider, or the lines taller, than the box, even so
 };
 
 // The font a FontStyle names at the given size in points.
 QFont makeFont(const FontStyle &style, qreal size);
+
 // Line height in mm of the font at its size.
 qreal lineHeight(const FontStyle &style, qreal size);
 // Width in mm of one line of text.

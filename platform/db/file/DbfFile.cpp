@@ -153,10 +153,8 @@ int DbfFile::deletedCount() const
 {
     if (m_deleted < 0) {
         int n = 0;
-        for (int r = 0; r < m_recordCount; ++r)
-            n += record(r)[0] == '*';
+        scanRecords([&](int, const char *rec) { n += rec[0] == '*'; });
         m_deleted = n;
-        releaseScannedPages();
         if (stampSettled())
             tablestate::remember(m_path, m_stamp, m_recordCount, m_deleted);
     }
@@ -192,6 +190,7 @@ quint32 DbfFile::writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksIn
         throw DbError(QString::fromUtf8("表 %1 没有备注文件").arg(shortName(m_path)));
     if (text.isEmpty())
         return 0;
+    checkWritable();
     watch::beforeGrowth(*this);
     const bool collect = !at && m_bulk > 0;
     const quint32 block = m_memo->write(text, at, blocksInPlace, collect);
@@ -246,10 +245,17 @@ void DbfFile::indexRecord(int rec, const char *oldRecord, const char *newRecord)
 
 // --- writing ---------------------------------------------------------------
 
-void DbfFile::writeAt(qint64 pos, const char *data, qint64 size)
+void DbfFile::checkWritable() const
 {
+    if (m_stale)
+        throw DbError(QString::fromUtf8("表 %1 的整理没有完成，重新启动程序后才能写入").arg(shortName(m_path)));
     if (m_readOnly)
         throw DbError(QString::fromUtf8("表 %1 是只读文件，不能写入").arg(shortName(m_path)));
+}
+
+void DbfFile::writeAt(qint64 pos, const char *data, qint64 size)
+{
+    checkWritable();
     pwriteAll(m_fd, pos, data, size, m_path);
 }
 

@@ -68,6 +68,13 @@ public:
     // not yet renamed, a table being filled, a save in progress), which a
     // crash may leave beside the tables.
     static bool isLeftoverName(const QString &fileName);
+    // Finishes the packs of tables with their memo files that a crash or a
+    // refused rename left committed but not in place (see pack): the new
+    // memo file and then the new table take their names. Before anything
+    // removes leftovers. Throws DbError when the disk refuses.
+    static void finishReplacements(const QString &dir);
+    // Memo files smaller than this are never compacted (for tests).
+    static void setMemoCompactionFloor(qint64 bytes);
 
     const QString &path() const { return m_path; }
     const QString &folder() const { return m_folder; }
@@ -152,7 +159,10 @@ public:
     void setDeleted(int rec, bool deleted);
     // Removes deleted rows: a new file is written once beside the old one and
     // replaces it only when complete. A table without deleted rows is left
-    // untouched. Needs an exclusive open.
+    // untouched. Needs an exclusive open. A memo file of a few MB holding
+    // more than twice the memos the rows point to is rewritten with those
+    // alone, and the table with it: the two are written beside the old ones
+    // and replaced as a pair, so a crash leaves the old pair or the new one.
     void pack();
     // Empties a scratch table down to its header, and its memo file to its
     // header block: each is written anew beside the old one and renamed over
@@ -210,6 +220,7 @@ private:
     // Header, records and writes (DbfFile.cpp).
     void load();
     void loadMemo();
+    void checkWritable() const;
     void writeAt(qint64 pos, const char *data, qint64 size);
     void writeHeader();
     void flushPending();
@@ -240,6 +251,26 @@ private:
     void dropAppended(int start);
     // Pack and truncate (DbfMaintenance.cpp).
     void reopenReplaced(int rows);
+    // The header of a copy of the table holding `rows` rows.
+    QByteArray packedHeader(int rows) const;
+    // Calls visit(rec, record) for every record in order, the pages behind
+    // given back as it goes.
+    template <typename Visit>
+    void scanRecords(Visit &&visit) const
+    {
+        int from = 0;
+        for (int rec = 0; rec < m_recordCount; ++rec) {
+            visit(rec, record(rec));
+            from = releaseBehind(from, rec);
+        }
+        releaseScannedPages();
+    }
+    // Memo compaction (DbfCompaction.cpp).
+    bool memoWantsCompaction();
+    qint64 liveMemoBytes(qint64 fileSize);
+    void packWithMemo();
+    QByteArray memoFileId() const;
+    static void finishReplacement(const QString &tablePath);
     // Key lookups (DbfKeys.cpp).
     QByteArray indexName(int field) const;
     KeyIndex &keyIndex(int field) const;
@@ -261,6 +292,10 @@ private:
     QString m_foreignCodePage; // named by the table, neither GBK nor UTF-8
     void checkCodePage(const QByteArray &text, int field) const;
     bool m_exclusive = false;
+    // The files open are no longer the table's: a pack with the memo file was
+    // committed and could not be finished. Nothing is written; an open reads
+    // the table anew.
+    bool m_stale = false;
     quint64 m_generation = 0;
     quint64 m_identity = 0;
     void bumpGeneration();

@@ -40,8 +40,11 @@ KeyIndex &DbfFile::keyIndex(int field) const
     }
     if (!slot.index) {
         const FieldDef &f = m_fields[field];
+        int from = 0;
         slot.index = std::make_unique<KeyIndex>(KeyIndex::build(m_recordCount, [&](int rec) {
-            // The bytes in the record itself, which stay put while the index is built.
+            // The bytes in the record itself, copied before the next; the
+            // pages passed are given back as the build goes.
+            from = releaseBehind(from, rec);
             const char *p = record(rec) + f.offset;
             int n = f.length;
             while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))

@@ -68,18 +68,18 @@ void DbfFile::pack()
     if (watch::covers(*this))
         throw DbError(QString::fromUtf8("表 %1 正在修改中，不能整理").arg(shortName(m_path)));
     watch::beforeReplace(*this);
+    if (memoWantsCompaction()) {
+        packWithMemo();
+        return;
+    }
     if (deletedCount() == 0)
         return;
     const int kept = m_recordCount - m_deleted;
 
     replaceFile(m_path, m_fd, QString::fromUtf8("整理表 %1 失败：%2"), [&](int out, const QString &temp) {
-        QByteArray header = m_header;
-        stampDate(header.data());
-        writeLe32(header.data() + 4, quint32(kept));
-        QByteArray buffer = header;
+        QByteArray buffer = packedHeader(kept);
         qint64 pos = 0;
-        for (int r = 0; r < m_recordCount; ++r) {
-            const char *rec = record(r);
+        scanRecords([&](int, const char *rec) {
             if (rec[0] != '*')
                 buffer.append(rec, m_recordLength);
             if (buffer.size() >= kBulkChunk) {
@@ -87,11 +87,19 @@ void DbfFile::pack()
                 pos += buffer.size();
                 buffer.clear();
             }
-        }
+        });
         buffer.append(kEndOfFile);
         pwriteAll(out, pos, buffer.constData(), buffer.size(), temp);
     });
     reopenReplaced(kept);
+}
+
+QByteArray DbfFile::packedHeader(int rows) const
+{
+    QByteArray header = m_header;
+    stampDate(header.data());
+    writeLe32(header.data() + 4, quint32(rows));
+    return header;
 }
 
 void DbfFile::truncate()
@@ -104,9 +112,7 @@ void DbfFile::truncate()
     watch::beforeReplace(*this);
     const QString failure = QString::fromUtf8("清空表 %1 失败：%2");
     replaceFile(m_path, m_fd, failure, [&](int out, const QString &temp) {
-        QByteArray header = m_header;
-        stampDate(header.data());
-        writeLe32(header.data() + 4, 0);
+        QByteArray header = packedHeader(0);
         header.append(kEndOfFile);
         pwriteAll(out, 0, header.constData(), header.size(), temp);
     });

@@ -20,7 +20,8 @@ using namespace dbf;
 namespace {
 
 // Pages of a mapping read once through (a count, an index built) are given
-// back when the table is this large, so a scan leaves no resident copy.
+// back every time a pass has moved this far, so a pass over a large table
+// holds no more than this resident.
 constexpr qint64 kReleaseAfterScan = 4 << 20;
 
 // Identity, size, and the times of the last write and of the last change of

@@ -92,7 +92,8 @@ std::shared_ptr<DbfFile> DbfFile::open(const QString &dir, const QString &name, 
             existing->followOutsideSize();
             return existing;
         }
-        if (existing->m_stamp == existing->diskStamp() && !mapguard::faulted(existing->m_guardSlot)) {
+        if (existing->m_stamp == existing->diskStamp() && !mapguard::faulted(existing->m_guardSlot)
+            && !existing->m_stale) {
             existing->m_exclusive = exclusive;
             return existing;
         }
@@ -100,6 +101,7 @@ std::shared_ptr<DbfFile> DbfFile::open(const QString &dir, const QString &name, 
     }
     if (files.size() > kKeptUnused)
         releaseUnused();
+    finishReplacement(key); // a pack with its memo file left half in place
     std::shared_ptr<DbfFile> f(new DbfFile);
     f->m_path = key;
     f->m_folder = QFileInfo(key).absolutePath();

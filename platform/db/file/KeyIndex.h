@@ -24,14 +24,24 @@ class KeyIndex
 {
 public:
     // The keys of records 0..count-1, keyOf(rec) giving a view of each
-    // one's bytes that stays valid while the index is built.
+    // one's bytes, valid until the next call: each key is copied at once, so
+    // the caller may give back the pages of the records it has passed.
     template <typename KeyOf>
     static KeyIndex build(int count, KeyOf keyOf)
     {
+        QByteArray pool; // the keys one after another, each after its length byte
+        for (int r = 0; r < count; ++r) {
+            const QByteArrayView key = keyOf(r);
+            pool.append(char(key.size()));
+            pool.append(key.data(), key.size());
+        }
         std::vector<Building> all;
         all.reserve(size_t(count));
-        for (int r = 0; r < count; ++r)
-            all.push_back({keyOf(r), r});
+        for (qsizetype at = 0, r = 0; r < count; ++r) {
+            const int length = uchar(pool[at]);
+            all.push_back({QByteArrayView(pool.constData() + at + 1, length), int(r)});
+            at += 1 + length;
+        }
         return fromSorted(all);
     }
 

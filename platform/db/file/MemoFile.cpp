@@ -120,7 +120,7 @@ qint64 MemoFile::capacity(quint32 block, const QByteArray &text)
     return blocks;
 }
 
-quint32 MemoFile::write(const QByteArray &text, quint32 at, qint64 blocksInPlace, bool collect)
+QByteArray MemoFile::formatted(const QByteArray &text) const
 {
     QByteArray data;
     if (m_dbase4) {
@@ -135,8 +135,16 @@ quint32 MemoFile::write(const QByteArray &text, quint32 at, qint64 blocksInPlace
         data = text;
         data.append(kEndOfFile).append(kEndOfFile);
     }
+    const qint64 blocks = (data.size() + m_blockSize - 1) / m_blockSize;
+    data.append(QByteArray(blocks * m_blockSize - data.size(), '\0'));
+    return data;
+}
+
+quint32 MemoFile::write(const QByteArray &text, quint32 at, qint64 blocksInPlace, bool collect)
+{
+    QByteArray data = formatted(text);
     const int bs = m_blockSize;
-    const qint64 blocks = std::max<qint64>((data.size() + bs - 1) / bs, at ? blocksInPlace : 0);
+    const qint64 blocks = std::max<qint64>(data.size() / bs, at ? blocksInPlace : 0);
     data.append(QByteArray(blocks * bs - data.size(), '\0'));
     const quint32 block = at ? at : std::max<quint32>(m_nextBlock, 1); // block 0 is the header
     if (qint64(block) + blocks > qint64(kMaxMemoBlock))

@@ -23,6 +23,10 @@ public:
     int fd() const { return m_fd; }
     int blockSize() const { return m_blockSize; }
     bool dbase4() const { return m_dbase4; }
+    // Bytes in the file, memos not yet written included.
+    qint64 size() const { return m_size; }
+    // The blocks before the first memo: the header, 512 bytes.
+    int headerBlocks() const { return (512 + m_blockSize - 1) / m_blockSize; }
 
     // The text of the memo at `block`. Throws when the block lies beyond the
     // file or its text has no sound end.
@@ -35,6 +39,9 @@ public:
     // kept in memory and written with the next ones (a bulk load). Returns
     // the block.
     quint32 write(const QByteArray &text, quint32 at, qint64 blocksInPlace, bool collect);
+    // A memo's text as its blocks hold it: a length header or end marks,
+    // then zeros to the end of its last block.
+    QByteArray formatted(const QByteArray &text) const;
     // Writes the collected memos.
     void flush();
     // Writes the pointer to the next free block when it changed.

@@ -27,6 +27,8 @@ struct Entry
     QByteArray stamp;
     int recordCount = 0;
     int deleted = 0;
+    QByteArray memoFile; // the memo file measured, and its live memo bytes
+    qint64 liveMemo = -1;
 };
 
 using Folder = QHash<QString, Entry>; // file name → entry
@@ -48,17 +50,21 @@ Folder &folderOf(const QString &dir)
     Folder f;
     QFile file(stateFile(dir));
     if (file.open(QIODevice::ReadOnly)) {
-        // name \t stamp \t records \t deleted
+        // name \t stamp \t records \t deleted [\t memo file \t live memo bytes]
         for (const QByteArray &line : file.readAll().split('\n')) {
             const QList<QByteArray> parts = line.split('\t');
-            bool ok1 = false, ok2 = false;
+            bool ok1 = false, ok2 = false, ok3 = true;
             Entry e;
-            if (parts.size() != 4)
+            if (parts.size() != 4 && parts.size() != 6)
                 continue;
             e.stamp = parts[1];
             e.recordCount = parts[2].toInt(&ok1);
             e.deleted = parts[3].toInt(&ok2);
-            if (ok1 && ok2 && e.deleted >= 0 && e.deleted <= e.recordCount)
+            if (parts.size() == 6) {
+                e.memoFile = parts[4];
+                e.liveMemo = parts[5].toLongLong(&ok3);
+            }
+            if (ok1 && ok2 && ok3 && e.deleted >= 0 && e.deleted <= e.recordCount)
                 f.insert(QString::fromUtf8(parts[0]), e);
         }
     }
@@ -117,9 +123,13 @@ void writeCacheFile(const QString &path, const QByteArray &bytes)
 void save(const QString &dir, const Folder &f)
 {
     QByteArray text;
-    for (auto it = f.constBegin(); it != f.constEnd(); ++it)
+    for (auto it = f.constBegin(); it != f.constEnd(); ++it) {
         text += it.key().toUtf8() + '\t' + it->stamp + '\t' + QByteArray::number(it->recordCount) + '\t'
-              + QByteArray::number(it->deleted) + '\n';
+              + QByteArray::number(it->deleted);
+        if (it->liveMemo >= 0)
+            text += '\t' + it->memoFile + '\t' + QByteArray::number(it->liveMemo);
+        text += '\n';
+    }
     writeCacheFile(stateFile(dir), text);
 }
 
@@ -205,7 +215,31 @@ void remember(const QString &path, const QByteArray &stamp, int recordCount, int
     Entry &e = f[info.fileName()];
     if (e.stamp == stamp && e.recordCount == recordCount && e.deleted == deleted)
         return;
-    e = {stamp, recordCount, deleted};
+    e.stamp = stamp;
+    e.recordCount = recordCount;
+    e.deleted = deleted;
+    save(info.absolutePath(), f);
+}
+
+qint64 liveMemoBytes(const QString &path, const QByteArray &memoFile)
+{
+    const QFileInfo info(path);
+    const Folder &f = folderOf(info.absolutePath());
+    const auto it = f.constFind(info.fileName());
+    return it == f.constEnd() || memoFile.isEmpty() || it->memoFile != memoFile ? -1 : it->liveMemo;
+}
+
+void rememberLiveMemoBytes(const QString &path, const QByteArray &memoFile, qint64 bytes)
+{
+    if (memoFile.isEmpty() || memoFile.contains('\t') || bytes < 0)
+        return;
+    const QFileInfo info(path);
+    Folder &f = folderOf(info.absolutePath());
+    Entry &e = f[info.fileName()];
+    if (e.memoFile == memoFile && e.liveMemo == bytes)
+        return;
+    e.memoFile = memoFile;
+    e.liveMemo = bytes;
     save(info.absolutePath(), f);
 }
 

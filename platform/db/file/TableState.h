@@ -17,6 +17,11 @@ namespace db::tablestate {
 int deletedRows(const QString &path, const QByteArray &stamp, int recordCount);
 // Records it (written to disk at once; failures are ignored).
 void remember(const QString &path, const QByteArray &stamp, int recordCount, int deleted);
+// The bytes of live memos measured for the table at `path` while its memo
+// file was the file `memoFile` names (device and inode), or -1. Kept across
+// changes of the table: memos saved since only add to the file.
+qint64 liveMemoBytes(const QString &path, const QByteArray &memoFile);
+void rememberLiveMemoBytes(const QString &path, const QByteArray &memoFile, qint64 bytes);
 // The file that holds the entries of a data folder; empty without a cache folder.
 QString stateFile(const QString &dataDir);
 
