@@ -91,7 +91,7 @@ const DataView &Report::data(const QString &datasetName) const
 
 QVector<Page> Report::run()
 {
-    m_lastRun = ReportRun(*this).pages();
+    m_lastRun = ReportRun(m_layout, [this](const QString &name) -> const DataView & { return data(name); }).pages();
     return m_lastRun;
 }
 

@@ -1,7 +1,7 @@
 #include "ReportRun.h"
 
 #include "DataView.h"
-#include "Report.h"
+#include "Layout.h"
 #include "TextFit.h"
 
 #include <algorithm>
@@ -51,11 +51,11 @@ qreal itemBottom(const PageItem &i) { return qMax(i.rect.top(), i.rect.bottom())
 
 } // namespace
 
-ReportRun::ReportRun(const Report &report) : m_report(report) {}
+ReportRun::ReportRun(const Layout &layout, DataLookup data) : m_layout(layout), m_data(std::move(data)) {}
 
 QVector<Page> ReportRun::pages()
 {
-    const Layout &l = m_report.layout();
+    const Layout &l = m_layout;
     startPage();
     place(l.band(Band::Title), -1);
     place(l.band(Band::ColumnHeader), -1);
@@ -63,7 +63,7 @@ QVector<Page> ReportRun::pages()
         if (l.dataset.isEmpty()) {
             place(detail, -1);
         } else {
-            const int rows = m_report.data(l.dataset).rowCount();
+            const int rows = m_data(l.dataset).rowCount();
             for (int r = 0; r < rows; ++r)
                 place(detail, r);
         }
@@ -75,7 +75,7 @@ QVector<Page> ReportRun::pages()
 
 void ReportRun::startPage()
 {
-    const Layout &l = m_report.layout();
+    const Layout &l = m_layout;
     m_pages.append(Page{l.page, {}});
     m_y = l.margins.top();
     const Band *footer = l.band(Band::PageFooter);
@@ -88,7 +88,7 @@ void ReportRun::startPage()
 
 void ReportRun::finishPage(bool last)
 {
-    const Layout &l = m_report.layout();
+    const Layout &l = m_layout;
     const Band *footer = l.band(Band::PageFooter);
     if (!footer || (last && !l.lastPageFooter))
         return;
@@ -138,10 +138,10 @@ const ReportRun::Binding &ReportRun::binding(const Element &e, bool detailRow) c
     // Outside the detail band, and in a detail band of a report without a
     // dataset, a text reads the current row of its dataset.
     const QString datasetName = !e.dataset.isEmpty() ? e.dataset
-                                : detailRow          ? m_report.layout().dataset
+                                : detailRow          ? m_layout.dataset
                                                      : QString();
-    const DataView &view = m_report.data(datasetName);
-    const bool ownRow = detailRow && datasetName.compare(m_report.layout().dataset, Qt::CaseInsensitive) == 0;
+    const DataView &view = m_data(datasetName);
+    const bool ownRow = detailRow && datasetName.compare(m_layout.dataset, Qt::CaseInsensitive) == 0;
     return *m_bindings.insert({&e, detailRow}, {&view, view.column(e.field), ownRow});
 }
 
@@ -293,7 +293,7 @@ void ReportRun::place(const Band *band, int row)
 
 qreal ReportRun::roomOnNewPage() const
 {
-    const Layout &l = m_report.layout();
+    const Layout &l = m_layout;
     qreal headers = 0;
     for (Band::Kind k : {Band::PageHeader, Band::ColumnHeader})
         if (const Band *b = l.band(k))
@@ -303,7 +303,7 @@ qreal ReportRun::roomOnNewPage() const
 
 void ReportRun::put(const LaidBand &laid)
 {
-    const Layout &l = m_report.layout();
+    const Layout &l = m_layout;
     Page &page = m_pages.last();
     for (PageItem item : laid.items) {
         item.rect.translate(l.margins.left(), m_y);

@@ -9,16 +9,20 @@
 #include "TextFit.h"
 
 #include <QHash>
+#include <functional>
 
 namespace report {
 
 class DataView;
-class Report;
+struct Layout;
 
 class ReportRun
 {
 public:
-    explicit ReportRun(const Report &report);
+    // The view a dataset name stands for (see Report::data).
+    using DataLookup = std::function<const DataView &(const QString &datasetName)>;
+
+    ReportRun(const Layout &layout, DataLookup data);
     QVector<Page> pages();
 
 private:
@@ -55,7 +59,8 @@ private:
     // A text as it fits its element, worked out once a run.
     const FittedText &fitted(const Element &e, const QString &text) const;
 
-    const Report &m_report;
+    const Layout &m_layout;
+    DataLookup m_data;
     mutable QHash<std::pair<const Element *, bool>, Binding> m_bindings;
     mutable QHash<std::pair<const Element *, QString>, FittedText> m_fitted;
     QVector<Page> m_pages;
