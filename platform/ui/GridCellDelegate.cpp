@@ -1,6 +1,6 @@
 #include "GridCellDelegate.h"
 
-#include "DBGrid.h"
+#include "DatasetModel.h"
 #include "text/Gbk.h"
 #include "text/GbkInput.h"
 
