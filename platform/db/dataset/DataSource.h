@@ -1,4 +1,5 @@
 #pragma once
+// The link between datasets and the controls bound to them.
 #include <QObject>
 #include <QPointer>
 

@@ -1,3 +1,4 @@
+// A field's value read from and written to its dataset's current row, by type.
 #include "Field.h"
 
 #include "Dataset.h"

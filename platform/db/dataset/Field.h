@@ -1,4 +1,5 @@
 #pragma once
+// One column of a dataset as callers read and set it (asString, setAsInteger ...).
 #include "db/file/Value.h"
 
 #include <QDate>

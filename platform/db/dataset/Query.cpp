@@ -1,3 +1,4 @@
+// A query's rows from its statement, statements without rows, and cached updates applied.
 #include "Query.h"
 
 #include "db/file/DbError.h"

@@ -1,4 +1,5 @@
 #pragma once
+// A dataset on a statement of the local SQL, live over one table or computed.
 #include "Dataset.h"
 #include "db/sql/Sql.h"
 

@@ -1,3 +1,4 @@
+// A table's rows listed from its file (through the filter), and its maintenance.
 #include "Table.h"
 
 #include "db/file/DbError.h"

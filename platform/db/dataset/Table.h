@@ -1,4 +1,5 @@
 #pragma once
+// A dataset on one table file: its live records, with pack, emptying and bulk loads.
 #include "Dataset.h"
 
 namespace db {

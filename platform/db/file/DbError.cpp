@@ -1,3 +1,4 @@
+// The engine's error: its message as UTF-8 for what(), and the system error behind it.
 #include "DbError.h"
 
 namespace db {

@@ -1,4 +1,5 @@
 #pragma once
+// The one kind of error the engine throws, with its message and the system's cause.
 #include <QString>
 #include <stdexcept>
 

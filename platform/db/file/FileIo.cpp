@@ -1,3 +1,4 @@
+// Positioned reads and writes that go on after a short transfer or an interruption.
 #include "FileIo.h"
 
 #include <cerrno>

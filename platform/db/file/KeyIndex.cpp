@@ -1,3 +1,4 @@
+// The sorted keys of a text field: built, read from and written to an image, searched and kept up to date.
 #include "KeyIndex.h"
 
 #include <QtEndian>

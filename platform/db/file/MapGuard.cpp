@@ -1,3 +1,4 @@
+// The SIGBUS handler that puts zeros under a mapped table another program cut short.
 #include "MapGuard.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// Numbers written as plain decimals of at most 15 significant digits, and read back.
 #include "NumberText.h"
 
 #include <algorithm>

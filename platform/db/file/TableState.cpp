@@ -1,3 +1,4 @@
+// What the engine learnt of a table, kept in the user's cache folder and checked before use.
 #include "TableState.h"
 
 

@@ -1,3 +1,4 @@
+// Values made from and read as text, numbers, dates and flags.
 #include "Value.h"
 
 #include "DbError.h"

@@ -1,4 +1,5 @@
 #pragma once
+// A field's value as the engine passes it around: null, text (GBK bytes), number, date or flag.
 #include "NumberText.h"
 
 #include <QByteArray>

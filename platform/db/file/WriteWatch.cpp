@@ -1,3 +1,4 @@
+// The one watcher of the table files' writes, and the calls that reach it.
 #include "WriteWatch.h"
 
 namespace db {

@@ -1,3 +1,4 @@
+// Transactions and savepoints, the table files' watcher that journals their writes, checkpoints and start-up recovery.
 #include "Journal.h"
 
 #include "db/file/DbError.h"

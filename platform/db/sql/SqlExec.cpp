@@ -1,3 +1,4 @@
+// Statements of the local SQL run against the table files: select, insert, update, delete.
 #include "db/file/DbError.h"
 #include "Sql.h"
 #include "SqlCondition.h"
@@ -444,6 +445,17 @@ QStringList parameterNames(const QString &text)
         // A text that does not lex fails when it runs; its names so far stand.
     }
     return names;
+}
+
+void Params::keepNamedIn(const QString &statement)
+{
+    if (m_values.isEmpty())
+        return;
+    QHash<QString, Value> kept;
+    for (const QString &name : parameterNames(statement))
+        if (const auto it = m_values.constFind(name.toLower()); it != m_values.constEnd())
+            kept.insert(it.key(), *it);
+    m_values.swap(kept);
 }
 
 SelectResult select(const QString &dir, const QString &text, const Params &params)

@@ -1,7 +1,7 @@
+// The local SQL cut into tokens, with syntax errors that name line and column.
 #include "SqlLexer.h"
 
 #include "db/file/DbError.h"
-#include "Sql.h"
 
 namespace db::sql {
 
@@ -149,21 +149,6 @@ QVector<Token> tokenize(const QString &text)
         if (tokens.last().kind == Token::End)
             return tokens;
     }
-}
-
-void Params::keepNamedIn(const QString &statement)
-{
-    if (m_values.isEmpty())
-        return;
-    QHash<QString, Value> kept;
-    try {
-        for (const Token &t : tokenize(statement))
-            if (t.kind == Token::Param && m_values.contains(t.text.toLower()))
-                kept.insert(t.text.toLower(), m_values.value(t.text.toLower()));
-    } catch (const DbError &) {
-        // A statement that does not read names nothing.
-    }
-    m_values.swap(kept);
 }
 
 } // namespace db::sql

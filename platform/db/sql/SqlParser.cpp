@@ -1,3 +1,4 @@
+// The local SQL's tokens parsed into statements and conditions.
 #include "SqlParser.h"
 
 #include "db/file/DbError.h"
