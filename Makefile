@@ -26,12 +26,15 @@ build: configure
 
 run: configure
 	cmake --build $(BUILD) -j $(JOBS) --target corvane
+	@[ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] || { echo "make run: no graphical session (neither DISPLAY nor WAYLAND_DISPLAY is set); the program opens a window. Built: $(BUILD)/corvane"; exit 1; }
 	cd $(BUILD) && ./corvane
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 bench: configure
+	@bash scripts/setup.sh bench
+	@cmake -S . -B $(BUILD) -G Ninja >/dev/null # finds the benchmark library just installed
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	@found=0; for b in $(BUILD)/bench/bench_*; do \
 		[ -f "$$b" ] && [ -x "$$b" ] || continue; found=1; \

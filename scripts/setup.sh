@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Corvane needs; does nothing when all are there.
+# With the argument "bench", the benchmark library as well (only the
+# benchmarks need it).
 set -euo pipefail
 
 packages=(
@@ -8,8 +10,8 @@ packages=(
     libquazip1-qt6-dev zlib1g-dev
     arj
     fonts-noto-cjk
-    libbenchmark-dev
 )
+[ "${1:-}" = bench ] && packages+=(libbenchmark-dev)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -25,5 +27,6 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q
-$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+$sudo apt-get update -q || { echo "setup: apt-get update failed; cannot install ${missing[*]}" >&2; exit 1; }
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}" \
+    || { echo "setup: could not install ${missing[*]}" >&2; exit 1; }
