@@ -4,6 +4,7 @@
 // sync and, in order, any number of the changes since. A start on each state
 // must find every table readable, every record whole, and every step that
 // had returned before the cut done.
+#include "Operations.h"
 #include "AppFixture.h"
 #include "CodeUpdate.h"
 #include "DataFolder.h"
@@ -189,16 +190,7 @@ QString folderState(const QString &dir)
             continue;
         }
         try {
-            const auto file = db::DbfFile::open(dir, name);
-            const int no = file->fieldIndex("NO");
-            for (int rec = 0; rec < file->recordCount(); ++rec) {
-                if (file->isDeleted(rec))
-                    continue;
-                for (int f = 0; f < file->fieldCount(); ++f)
-                    if (f != no)
-                        out += file->value(rec, f).toString() + '|';
-                out += '\n';
-            }
+            out += liveRows(dir, name);
         } catch (const db::DbError &e) {
             out += "unreadable: " + e.message() + '\n';
         }
@@ -264,15 +256,6 @@ QList<Files> cutStates(const PowerCutModel &model, std::mt19937 &random)
         out << model.cut(kept, int(random() % quint32(names + 1)));
     }
     return out;
-}
-
-QString firstDifference(const QString &a, const QString &b)
-{
-    const QStringList x = a.split('\n'), y = b.split('\n');
-    for (int i = 0; i < std::min(x.size(), y.size()); ++i)
-        if (x[i] != y[i])
-            return x[i].left(200) + " <> " + y[i].left(200);
-    return QString("%1 lines <> %2 lines").arg(x.size()).arg(y.size());
 }
 
 // Starts the program's data on the folder as a start does; what the user
