@@ -6,9 +6,14 @@
 # Usage: bench/compare_gdal.sh [build folder]
 set -euo pipefail
 build=${1:-build}
+stop() { echo "compare_gdal: $*" >&2; exit 1; }
+trap 'echo "compare_gdal: stopped at line $LINENO (a command failed)" >&2' ERR
+[ -x "$build/bench/bench_db" ] || stop "$build/bench/bench_db is missing: run \`make bench\` first (it builds the benchmarks this compares)"
 if ! command -v ogr2ogr >/dev/null; then
     sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
-    $sudo apt-get update -q && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends gdal-bin
+    $sudo apt-get update -q || stop "apt-get update failed: GDAL cannot be installed"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends gdal-bin \
+        || stop "gdal-bin could not be installed"
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -25,7 +30,7 @@ start=$(date +%s.%N)
 ogr2ogr -f "ESRI Shapefile" -lco ENCODING=CP936 "$work/gdal.dbf" "$work/rows.csv"
 end=$(date +%s.%N)
 python3 -c "import sys; s=float(sys.argv[2])-float(sys.argv[1]); print('ogr2ogr, 100000 rows into a .dbf: %.0f ms, %.0fk rows/s' % (s*1000, 100/s))" "$start" "$end"
-"$build/bench/bench_db" --benchmark_filter='LoadScratch' 2>/dev/null | grep BM_
+"$build/bench/bench_db" --benchmark_filter='LoadScratch' | grep BM_
 
 # What the engine wrote, as GDAL reads it.
 mkdir -p "$work/samples"
