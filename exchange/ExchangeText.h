@@ -54,3 +54,20 @@ QByteArray TrimBytes(const QByteArray &text);
 // runs on over TABs until its quotes pair up; one that begins with a quote
 // is unquoted.
 QList<QByteArray> SplitRecord(const QByteArray &record);
+
+// The same values one at a time, without copying the record: for reading
+// a few of them back from records of many.
+class RecordValues
+{
+public:
+    explicit RecordValues(QByteArrayView record) : m_record(record) {}
+    // Moves to the next value; false past the last.
+    bool next();
+    // The value as SplitRecord gives it.
+    QByteArray value() const;
+
+private:
+    QByteArrayView m_record;
+    qsizetype m_from = 0, m_to = -1; // the current value's bytes as written
+    bool m_first = true;
+};
