@@ -2,6 +2,7 @@
 
 #include "ExchangeText.h"
 #include "db/DbError.h"
+#include "db/DbfFile.h"
 #include "db/Table.h"
 #include "ui/Clock.h"
 
@@ -52,31 +53,42 @@ struct Cursor
     }
 };
 
+// One row being filled: its record built in place, in the file's format,
+// and appended whole at post, memos written then.
 class RowFiller
 {
 public:
-    RowFiller(db::Table &table, bool dateRule) : m_table(table), m_dateRule(dateRule) {}
+    RowFiller(db::DbfFile &file, bool dateRule) : m_file(file), m_dateRule(dateRule) {}
 
-    void begin() { m_table.append(); }
+    void begin()
+    {
+        m_raw = m_file.blankRecord();
+        m_memos.clear();
+    }
 
+    // A new row's fields start empty: an empty value leaves its column so.
     void set(int column, const QByteArray &value)
     {
+        if (value.isEmpty())
+            return;
         try {
-            m_table.field(column)->setValue(value.isEmpty() ? db::Value() : db::Value::fromBytes(value));
+            if (m_file.fields()[column].type == 'M') {
+                // Refused here, where the row is known, rather than at post.
+                m_file.checkMemoText(column, value, m_file.recordCount());
+                m_memos.append({column, db::Value::fromBytes(value)});
+            } else {
+                m_file.encode(m_raw, column, db::Value::fromBytes(value));
+            }
         } catch (const db::DbError &e) {
-            m_table.cancel();
-            throw ExchangeError(QString::fromUtf8("字段 %1：%2").arg(m_table.field(column)->fieldName(), e.message()));
+            throw ExchangeError(QString::fromUtf8("字段 %1：%2").arg(QLatin1String(m_file.fields()[column].name), e.message()));
         }
     }
 
     void post()
     {
-        try {
-            m_table.post();
-        } catch (...) {
-            m_table.cancel();
-            throw;
-        }
+        for (const auto &[column, value] : std::as_const(m_memos))
+            m_file.encode(m_raw, column, value);
+        m_file.appendRecord(m_raw);
     }
 
     // A middle column's value from its token (the quoted value may take
@@ -95,8 +107,10 @@ public:
     }
 
 private:
-    db::Table &m_table;
+    db::DbfFile &m_file;
     bool m_dateRule;
+    QByteArray m_raw;
+    QVector<std::pair<int, db::Value>> m_memos;
 };
 
 int dataColumns(db::Table &table)
@@ -145,7 +159,8 @@ int countValues(const QByteArray &record)
 } // namespace
 
 TxtRecordTarget::TxtRecordTarget(db::Table &table, TxtRecordReader reader)
-    : m_table(table), m_reader(reader), m_columns(dataColumns(table)),
+    : m_file(db::DbfFile::open(table.databaseName(), table.tableName())), m_reader(reader),
+      m_columns(dataColumns(table)),
       m_tailBytes(m_columns == reader.oneByteTailColumns ? 1 : 10),
       m_dateRule(table.tableName() == QLatin1String("KJCGtemp.dbf"))
 {
@@ -161,7 +176,7 @@ void TxtRecordTarget::read(const QByteArray &record)
             throw ExchangeError(QString::fromUtf8("这一行有 %1 个值，表有 %2 列").arg(values).arg(m_columns));
     }
     const int n = m_columns;
-    RowFiller row(m_table, m_dateRule);
+    RowFiller row(*m_file, m_dateRule);
     bool firstRow = true;
     QByteArray carried; // first column of a further row cut from the last one
     bool carry = false;

@@ -219,7 +219,8 @@ QByteArray DbfFile::blankRecord() const
 void DbfFile::encode(QByteArray &record, int field, const Value &v)
 {
     const FieldDef &f = m_fields[field];
-    const QString fieldName = QString::fromLatin1(f.name);
+    // Named only in a refusal: every value of a bulk load passes here.
+    const auto fieldName = [&f] { return QString::fromLatin1(f.name); };
     if (f.type == 'M') {
         // The block the buffer points to now (an edited row's present memo).
         quint32 old = 0;
@@ -269,14 +270,14 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
             return;
         double d = v.toNumber();
         if (!std::isfinite(d))
-            throw DbError(QString::fromUtf8("表 %1 字段 %2 的数值无效").arg(tableName(), fieldName));
+            throw DbError(QString::fromUtf8("表 %1 字段 %2 的数值无效").arg(tableName(), fieldName()));
         // A long integer part leaves room for fewer decimals; only one that
         // does not fit itself is refused.
         const std::optional<QByteArray> t = numberColumnText(d, f.length, f.decimals);
         if (!t)
             throw DbError(QString::fromUtf8("数值 %1 超出表 %2 字段 %3 能存的范围：该字段最大能存 %4，最小能存 %5")
                               .arg(v.kind == Value::Text ? gbk::decode(v.text.trimmed()) : formatNumber(d),
-                                   tableName(), fieldName, largestColumnNumber(f.length),
+                                   tableName(), fieldName(), largestColumnNumber(f.length),
                                    smallestColumnNumber(f.length)));
         std::memcpy(p, t->constData(), size_t(f.length));
         return;
@@ -286,7 +287,7 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
         if (!d.isValid())
             return;
         if (d.year() < 1 || d.year() > 9999)
-            throw DbError(QString::fromUtf8("日期超出表 %1 字段 %2 的范围").arg(tableName(), fieldName));
+            throw DbError(QString::fromUtf8("日期超出表 %1 字段 %2 的范围").arg(tableName(), fieldName()));
         const QByteArray t = d.toString(QStringLiteral("yyyyMMdd")).toLatin1();
         std::memcpy(p, t.constData(), 8);
         return;

@@ -49,8 +49,11 @@ void ScratchFolder::removeLeftovers(const QString &parent, const QString &kind)
     // QTemporaryDir puts six letters and digits in place of the Xs.
     const QRegularExpression own(QStringLiteral("^") + QRegularExpression::escape(kind) + QStringLiteral("-[A-Za-z0-9]{6}$"));
     const QDateTime young = QDateTime::currentDateTime().addSecs(-kYoungSeconds);
-    for (const QFileInfo &entry :
-         QDir(parent).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks)) {
+    // Named first: the system's temporary folder may hold many thousands of
+    // other entries, which are then not looked at.
+    for (const QFileInfo &entry : QDir(parent).entryInfoList({kind + QStringLiteral("-*")},
+                                                             QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden
+                                                                 | QDir::NoSymLinks)) {
         if (!own.match(entry.fileName()).hasMatch() || entry.lastModified() > young)
             continue;
         const int fd = openFolder(entry.absoluteFilePath());
