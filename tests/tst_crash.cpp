@@ -3,7 +3,9 @@
 // restart the folder holds the state before the operation or after it.
 #include "AppFixture.h"
 #include "DataFolder.h"
+#include "ExchangeTextWriter.h"
 #include "ExportPackage.h"
+#include "ImportPackage.h"
 #include "ImportStore.h"
 #include "Records.h"
 #include "RecordRoutines.h"
@@ -46,6 +48,14 @@ void addWithRows(const QString &table, const QString &key, const QString &title,
         addRecord(key, "1", title);
     for (const QString &child : kChildTables)
         addRecordRows(key, child + (staged ? "temp" : ""), rows, fillChild);
+}
+
+// A table's rows as its package member, beside the tables.
+void writeMember(const QString &table)
+{
+    db::Table t;
+    t.setDatabaseName(DataDir), t.setTableName(table), t.open();
+    ExportTableText(t, DataDir + "/" + table.toUpper() + ".TXT", table == "kjcg" ? TextMember::Kjcg : TextMember::Child);
 }
 
 void addLocalPerson(const QString &name)
@@ -170,6 +180,24 @@ const QMap<QString, Operation> &operations()
               addWithRows("KJCGtemp", "2006000001", u("甲"), 3), addWithRows("KJCGtemp", "2006000009", u("新"), 1);
           },
           nothing, [](AppFixture &) { StoreStagedRecords(true); }}},
+        {"stage",
+         {true,
+          [] {
+              // A package of two records, the first under a key a staged
+              // record holds already: it is staged under another region.
+              showWithRecords({}), addWithRows("kjcg", "2006000001", u("丙"), 2), addWithRows("kjcg", "2006000002", u("丁"), 1);
+              for (const QString &table : QStringList{"kjcg"} + kChildTables)
+                  writeMember(table);
+              addWithRows("KJCGtemp", "2006000001", u("戊"), 1);
+          },
+          nothing,
+          [](AppFixture &app) {
+              QMap<QString, QByteArray> members;
+              for (const QString &name : PackageMembers())
+                  if (QFile f(app.dataDir() + "/" + name); f.open(QIODevice::ReadOnly))
+                      members[name] = f.readAll();
+              StagePackage(UnpackedPackage(members));
+          }}},
         {"marks",
          {true, [] { showWithRecords({}), addWithRows("kjcg", "2005000001", u("甲"), 1), addWithRows("kjcg", "2005000002", u("乙"), 1); },
           [](AppFixture &app) { DM->T_temp_out->open(), QDir(app.dataDir()).mkpath("out"); },
@@ -474,6 +502,7 @@ private slots:
     void storeImported() { crashEverywhere("store"); }
     void overwriteImported() { crashEverywhere("overwrite"); }
     void exportMarks() { crashEverywhere("marks"); }
+    void stagePackage() { crashEverywhere("stage"); }
 };
 
 int main(int argc, char **argv)
