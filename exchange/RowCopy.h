@@ -5,6 +5,7 @@
 // the target's memo file; value by value, column by position, otherwise.
 #include "db/Value.h"
 
+#include <QByteArray>
 #include <QVector>
 #include <utility>
 
@@ -26,4 +27,5 @@ private:
     db::DbfFile &m_to;
     bool m_sameLayout = true;
     QVector<int> m_memos; // of the target
+    QByteArray m_raw;
 };

@@ -69,12 +69,7 @@ void DbfFile::readCodePage()
 
 QByteArray DbfFile::textBytes(const char *record, int field) const
 {
-    const FieldDef &f = m_fields[field];
-    const char *p = record + f.offset;
-    int n = f.length;
-    while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
-        --n;
-    return QByteArray(p, n);
+    return keyOf(record, field).toByteArray();
 }
 
 void DbfFile::checkCodePage(const QByteArray &text, int field) const

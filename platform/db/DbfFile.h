@@ -220,7 +220,7 @@ private:
     quint32 writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksInPlace);
     void flushMemo();
     void writeMemoHeader();
-    QByteArray keyOf(const char *record, int field) const;
+    QByteArrayView keyOf(const char *record, int field) const;
     void indexRecord(int rec, const char *oldRecord, const char *newRecord);
     // The mapping and the stamps of the files (DbfMapping.cpp).
     void map(qint64 length);

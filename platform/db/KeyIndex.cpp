@@ -3,6 +3,8 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
+#include <memory_resource>
+#include <set>
 
 namespace db {
 
@@ -34,12 +36,75 @@ quint64 headOf(QByteArrayView key)
 constexpr char kMagic[4] = {'C', 'V', 'K', 'I'};
 constexpr quint32 kVersion = 1;
 
+// An added entry: its key in the set's pool (a length byte, then the
+// bytes), with the key's first bytes as a number for most comparisons.
+struct Added
+{
+    quint64 head;
+    quint32 key;
+    int rec;
+};
+
+// A key looked for, with a record (-1: before every record of the key).
+struct Probe
+{
+    QByteArrayView key;
+    quint64 head;
+    qint64 rec;
+};
+
+struct AddedOrder
+{
+    using is_transparent = void;
+    const QByteArray *pool;
+
+    QByteArrayView keyOf(const Added &a) const
+    {
+        return QByteArrayView(pool->constData() + a.key + 1, uchar(pool->at(a.key)));
+    }
+    // Heads in order are keys in order; equal heads leave it to the bytes.
+    template <typename A, typename B>
+    bool less(quint64 headA, const A &a, qint64 recA, quint64 headB, const B &b, qint64 recB) const
+    {
+        if (headA != headB)
+            return headA < headB;
+        const int c = compareKeys(a, b);
+        return c != 0 ? c < 0 : recA < recB;
+    }
+    bool operator()(const Added &a, const Added &b) const
+    {
+        return less(a.head, keyOf(a), a.rec, b.head, keyOf(b), b.rec);
+    }
+    bool operator()(const Added &a, const Probe &b) const { return less(a.head, keyOf(a), a.rec, b.head, b.key, b.rec); }
+    bool operator()(const Probe &a, const Added &b) const { return less(a.head, a.key, a.rec, b.head, keyOf(b), b.rec); }
+};
+
 } // namespace
 
-bool KeyIndex::Added::operator<(const Added &o) const
+struct KeyIndex::AddedSet
 {
-    const int c = compareKeys(key, o.key);
-    return c != 0 ? c < 0 : rec < o.rec;
+    QByteArray keys;
+    std::pmr::unsynchronized_pool_resource nodes;
+    std::pmr::set<Added, AddedOrder> entries{AddedOrder{&keys}, &nodes};
+
+    QByteArrayView keyOf(const Added &a) const { return entries.key_comp().keyOf(a); }
+    auto from(QByteArrayView key, qint64 rec = -1) const { return entries.lower_bound(Probe{key, headOf(key), rec}); }
+    void clear()
+    {
+        entries.clear();
+        nodes.release();
+        keys.clear();
+    }
+};
+
+KeyIndex::KeyIndex() : m_added(std::make_unique<AddedSet>()) {}
+KeyIndex::~KeyIndex() = default;
+KeyIndex::KeyIndex(KeyIndex &&) noexcept = default;
+KeyIndex &KeyIndex::operator=(KeyIndex &&) noexcept = default;
+
+int KeyIndex::size() const
+{
+    return int(m_entries.size()) - m_dead + int(m_added->entries.size());
 }
 
 KeyIndex KeyIndex::fromSorted(std::vector<Building> &all)
@@ -92,19 +157,24 @@ size_t KeyIndex::endOfPrefix(size_t from, QByteArrayView prefix) const
 
 void KeyIndex::insert(QByteArrayView key, int rec)
 {
-    m_added.insert({key.toByteArray(), rec});
+    AddedSet &added = *m_added;
+    const quint32 at = quint32(added.keys.size());
+    added.keys.append(char(key.size()));
+    added.keys.append(key.data(), key.size());
+    if (!added.entries.insert({headOf(key), at, rec}).second)
+        added.keys.truncate(at); // held already
     // A merge rewrites the whole array, so it waits for additions in
     // proportion to it: each addition then pays a few entry copies however
     // many follow, where a fixed or root-sized batch would make a long run of
     // additions cost more than linear.
-    if (m_added.size() > std::max<size_t>(64, m_entries.size() / 4))
+    if (added.entries.size() > std::max<size_t>(64, m_entries.size() / 4))
         merge();
 }
 
 bool KeyIndex::remove(QByteArrayView key, int rec)
 {
-    if (auto it = m_added.find({key.toByteArray(), rec}); it != m_added.end()) {
-        m_added.erase(it);
+    if (auto it = m_added->entries.find(Probe{key, headOf(key), rec}); it != m_added->entries.end()) {
+        m_added->entries.erase(it); // its key stays in the pool until the merge
         return true;
     }
     const size_t i = lowerBound(key, rec);
@@ -123,7 +193,7 @@ QVector<int> KeyIndex::records(QByteArrayView key) const
         if (!(m_entries[i].rec & kRemoved))
             found.append(int(m_entries[i].rec));
     const qsizetype fromIndex = found.size();
-    for (auto it = m_added.lower_bound({key.toByteArray(), -1}); it != m_added.end() && it->key == key; ++it)
+    for (auto it = m_added->from(key); it != m_added->entries.end() && m_added->keyOf(*it) == key; ++it)
         found.append(it->rec);
     if (fromIndex > 0 && fromIndex < found.size())
         std::inplace_merge(found.begin(), found.begin() + fromIndex, found.end());
@@ -139,8 +209,7 @@ QVector<int> KeyIndex::recordsWithPrefix(QByteArrayView prefix) const
     for (size_t i = from; i < to; ++i)
         if (!(m_entries[i].rec & kRemoved))
             found.append(int(m_entries[i].rec));
-    for (auto it = m_added.lower_bound({prefix.toByteArray(), -1}); it != m_added.end() && startsWith(it->key, prefix);
-         ++it)
+    for (auto it = m_added->from(prefix); it != m_added->entries.end() && startsWith(m_added->keyOf(*it), prefix); ++it)
         found.append(it->rec);
     std::sort(found.begin(), found.end());
     return found;
@@ -193,12 +262,13 @@ QVector<std::pair<int, QByteArray>> KeyIndex::sample(int n) const
 // The live entries and the added ones as one sorted array again.
 void KeyIndex::merge()
 {
-    if (m_added.empty() && m_dead == 0)
+    const AddedSet &fresh = *m_added;
+    if (fresh.entries.empty() && m_dead == 0)
         return;
     QByteArray keys;
     std::vector<Entry> entries;
     keys.reserve(m_keys.size());
-    entries.reserve(m_entries.size() - size_t(m_dead) + m_added.size());
+    entries.reserve(m_entries.size() - size_t(m_dead) + fresh.entries.size());
     const auto last = [&] {
         const quint32 at = entries.back().key;
         return QByteArrayView(keys.constData() + at + 1, uchar(keys[at]));
@@ -213,24 +283,24 @@ void KeyIndex::merge()
             entries.push_back({entries.back().key, quint32(rec)});
         }
     };
-    auto added = m_added.begin();
+    auto added = fresh.entries.begin();
     for (const Entry &e : m_entries) {
         if (e.rec & kRemoved)
             continue;
         const QByteArrayView key = keyAt(e);
-        for (; added != m_added.end(); ++added) {
-            const int c = compareKeys(added->key, key);
+        for (; added != fresh.entries.end(); ++added) {
+            const int c = compareKeys(fresh.keyOf(*added), key);
             if (c > 0 || (c == 0 && added->rec > int(e.rec)))
                 break;
-            put(added->key, added->rec);
+            put(fresh.keyOf(*added), added->rec);
         }
         put(key, int(e.rec));
     }
-    for (; added != m_added.end(); ++added)
-        put(added->key, added->rec);
+    for (; added != fresh.entries.end(); ++added)
+        put(fresh.keyOf(*added), added->rec);
     m_keys = keys;
     m_entries = std::move(entries);
-    m_added.clear();
+    m_added->clear();
     m_dead = 0;
 }
 

@@ -86,25 +86,26 @@ struct Decimal
         trim();
     }
 
-    // Fixed notation with exactly `decimals` decimals (at least the digits held).
-    QByteArray text(int decimals) const
+    // Fixed notation with exactly `decimals` decimals (at least the digits
+    // held), right-aligned in `width` blanks when shorter. Written in place:
+    // numbers go into text by the hundred thousand.
+    QByteArray text(int decimals, int width = 0) const
     {
-        QByteArray out;
-        out.reserve(2 + std::max(point, 1) + decimals);
+        const qsizetype length = (negative ? 1 : 0) + std::max(point, 1) + (decimals > 0 ? 1 + decimals : 0);
+        QByteArray out(std::max<qsizetype>(length, width), ' ');
+        char *p = out.data() + out.size() - length;
         if (negative)
-            out.append('-');
+            *p++ = '-';
         if (point <= 0) {
-            out.append('0');
+            *p++ = '0';
         } else {
-            out.append(digits, std::min(point, count));
-            if (point > count)
-                out.append(point - count, '0');
+            for (int i = 0; i < point; ++i)
+                *p++ = i < count ? digits[i] : '0';
         }
         if (decimals > 0) {
-            out.append('.');
-            int written = 0;
-            for (int i = point; written < decimals; ++i, ++written)
-                out.append(i < 0 || i >= count ? '0' : digits[i]);
+            *p++ = '.';
+            for (int i = point, written = 0; written < decimals; ++i, ++written)
+                *p++ = i < 0 || i >= count ? '0' : digits[i];
         }
         return out;
     }
@@ -155,7 +156,7 @@ std::optional<QByteArray> numberColumnText(double v, int width, int decimals)
         if (r.integerDigits() == integers || pass == 1) {
             if (r.integerDigits() > std::min(width - sign, kSignificantDigits))
                 return std::nullopt;
-            return r.text(places).rightJustified(width, ' ');
+            return r.text(places, width);
         }
         d = r;
     }

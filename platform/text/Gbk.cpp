@@ -34,7 +34,9 @@ static QStringDecoder &decoder()
 
 QByteArray encode(const QString &text)
 {
-    return encoder().encode(text);
+    // GBK keeps ASCII as it is: keys, codes and numbers need no converter.
+    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    return ascii ? text.toLatin1() : encoder().encode(text);
 }
 
 bool encodable(const QString &text)
