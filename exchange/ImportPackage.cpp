@@ -101,11 +101,12 @@ struct StagedFiles
 QHash<Key, QString> collidingKeys(const StagedFiles &staging)
 {
     QSet<Key> staged, arriving;
-    for (int m = 0; m < kKeyedMembers; ++m) {
-        const KeyReader keys(*staging.file[m]);
-        staged.unite(keys.of(0, staging.before[m]));
-        arriving.unite(keys.of(staging.before[m], staging.file[m]->recordCount()));
-    }
+    for (int m = 0; m < kKeyedMembers; ++m)
+        staged.unite(KeyReader(*staging.file[m]).of(0, staging.before[m]));
+    if (staged.isEmpty())
+        return {}; // the package is the first staged: nothing to collide with
+    for (int m = 0; m < kKeyedMembers; ++m)
+        arriving.unite(KeyReader(*staging.file[m]).of(staging.before[m], staging.file[m]->recordCount()));
     QHash<Key, QString> moved;
     QSet<Key> taken = staged;
     taken.unite(arriving);

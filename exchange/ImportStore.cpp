@@ -75,11 +75,11 @@ struct Target
     QVector<int> copy(const QVector<int> &recs, const db::Value &key)
     {
         static const db::Value local = db::Value::fromString(kLocalRegion);
-        const QVector<std::pair<int, db::Value>> set{{keyField, key}, {regionField, local}};
+        rows.setValues({{keyField, key}, {regionField, local}});
         QVector<int> copied;
         copied.reserve(recs.size());
         for (const int rec : recs)
-            copied.append(rows.append(rec, set));
+            copied.append(rows.append(rec));
         return copied;
     }
 };

@@ -18,7 +18,17 @@ RowCopier::RowCopier(const db::DbfFile &from, db::DbfFile &to) : m_from(from), m
             m_memos.append(c);
 }
 
-int RowCopier::append(int rec, const QVector<std::pair<int, db::Value>> &set)
+void RowCopier::setValues(const QVector<std::pair<int, db::Value>> &set)
+{
+    m_values = m_to.blankRecord();
+    m_valuesSet.clear();
+    for (const auto &[column, value] : set) {
+        m_to.encode(m_values, column, value);
+        m_valuesSet.append(column);
+    }
+}
+
+int RowCopier::append(int rec)
 {
     // One buffer for every row: a store copies rows by the hundred thousand.
     if (m_sameLayout) {
@@ -37,7 +47,9 @@ int RowCopier::append(int rec, const QVector<std::pair<int, db::Value>> &set)
         for (int c = 0; c < columns; ++c)
             m_to.encode(m_raw, c, m_from.value(rec, c));
     }
-    for (const auto &[column, value] : set)
-        m_to.encode(m_raw, column, value);
+    for (const int c : std::as_const(m_valuesSet)) {
+        const db::FieldDef &f = m_to.fields()[c];
+        std::memcpy(m_raw.data() + f.offset, m_values.constData() + f.offset, size_t(f.length));
+    }
     return m_to.appendRecord(m_raw);
 }

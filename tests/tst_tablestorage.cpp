@@ -543,13 +543,15 @@ void TestTableStorage::keyPrefixesAndOrder()
 void TestTableStorage::keyIndexUnderManyChanges()
 {
     TempDir dir;
-    DbfFile::create(dir.path(), "keys.dbf", {{"K", 'C', 12}});
+    DbfFile::create(dir.path(), "keys.dbf", {{"K", 'C', 24}});
     auto f = DbfFile::open(dir.path(), "keys");
     QRandomGenerator random(46);
-    const QList<QByteArray> stems = {"", "2", "2005", "2005000", "20050000", "200500001", "2005000012", "20050001"};
+    const QList<QByteArray> stems = {"",         "2",          "2005",          "2005000",          "20050000",
+                                     "200500001", "2005000012", "20050001", "200500001234567", "2005000012345678",
+                                     "20050000123456780"};
     const auto anyKey = [&] {
         QByteArray key = stems[random.bounded(int(stems.size()))];
-        for (int n = random.bounded(4); n > 0 && key.size() < 12; --n)
+        for (int n = random.bounded(4); n > 0 && key.size() < 24; --n)
             key.append(char('0' + random.bounded(3)));
         return key;
     };

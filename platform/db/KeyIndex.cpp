@@ -36,11 +36,26 @@ quint64 headOf(QByteArrayView key)
 constexpr char kMagic[4] = {'C', 'V', 'K', 'I'};
 constexpr quint32 kVersion = 1;
 
+// A key's first sixteen bytes as two numbers, with its length: keys of up to
+// sixteen bytes, most keys, compare without reading their bytes.
+struct Head
+{
+    quint64 high, low;
+    qsizetype length;
+
+    static Head of(QByteArrayView key)
+    {
+        uchar b[16] = {};
+        std::memcpy(b, key.data(), size_t(std::min<qsizetype>(16, key.size())));
+        return {qFromBigEndian<quint64>(b), qFromBigEndian<quint64>(b + 8), key.size()};
+    }
+};
+
 // An added entry: its key in the set's pool (a length byte, then the
-// bytes), with the key's first bytes as a number for most comparisons.
+// bytes), and the key's head.
 struct Added
 {
-    quint64 head;
+    Head head;
     quint32 key;
     int rec;
 };
@@ -49,7 +64,7 @@ struct Added
 struct Probe
 {
     QByteArrayView key;
-    quint64 head;
+    Head head;
     qint64 rec;
 };
 
@@ -62,13 +77,17 @@ struct AddedOrder
     {
         return QByteArrayView(pool->constData() + a.key + 1, uchar(pool->at(a.key)));
     }
-    // Heads in order are keys in order; equal heads leave it to the bytes.
-    template <typename A, typename B>
-    bool less(quint64 headA, const A &a, qint64 recA, quint64 headB, const B &b, qint64 recB) const
+    // Heads in order are keys in order. With equal heads (the bytes beyond
+    // a key's end read as zeros) two short keys differ only in length, the
+    // shorter first; longer keys leave it to their bytes.
+    static bool less(const Head &ha, QByteArrayView a, qint64 recA, const Head &hb, QByteArrayView b, qint64 recB)
     {
-        if (headA != headB)
-            return headA < headB;
-        const int c = compareKeys(a, b);
+        if (ha.high != hb.high)
+            return ha.high < hb.high;
+        if (ha.low != hb.low)
+            return ha.low < hb.low;
+        const int c = ha.length <= 16 && hb.length <= 16 ? (ha.length > hb.length) - (ha.length < hb.length)
+                                                         : compareKeys(a, b);
         return c != 0 ? c < 0 : recA < recB;
     }
     bool operator()(const Added &a, const Added &b) const
@@ -88,7 +107,7 @@ struct KeyIndex::AddedSet
     std::pmr::set<Added, AddedOrder> entries{AddedOrder{&keys}, &nodes};
 
     QByteArrayView keyOf(const Added &a) const { return entries.key_comp().keyOf(a); }
-    auto from(QByteArrayView key, qint64 rec = -1) const { return entries.lower_bound(Probe{key, headOf(key), rec}); }
+    auto from(QByteArrayView key, qint64 rec = -1) const { return entries.lower_bound(Probe{key, Head::of(key), rec}); }
     void clear()
     {
         entries.clear();
@@ -161,7 +180,7 @@ void KeyIndex::insert(QByteArrayView key, int rec)
     const quint32 at = quint32(added.keys.size());
     added.keys.append(char(key.size()));
     added.keys.append(key.data(), key.size());
-    if (!added.entries.insert({headOf(key), at, rec}).second)
+    if (!added.entries.insert({Head::of(key), at, rec}).second)
         added.keys.truncate(at); // held already
     // A merge rewrites the whole array, so it waits for additions in
     // proportion to it: each addition then pays a few entry copies however
@@ -173,7 +192,7 @@ void KeyIndex::insert(QByteArrayView key, int rec)
 
 bool KeyIndex::remove(QByteArrayView key, int rec)
 {
-    if (auto it = m_added->entries.find(Probe{key, headOf(key), rec}); it != m_added->entries.end()) {
+    if (auto it = m_added->entries.find(Probe{key, Head::of(key), rec}); it != m_added->entries.end()) {
         m_added->entries.erase(it); // its key stays in the pool until the merge
         return true;
     }
