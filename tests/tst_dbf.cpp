@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QtEndian>
+#include <QRandomGenerator>
 #include <QtTest>
 #include <functional>
 
@@ -107,6 +108,7 @@ private slots:
     void rowsAfterTheCount();
     void codePages();
     void numberColumnsKeepTheirRange();
+    void numbersGivenAsText();
     void memoRefusesItsEndMark();
 };
 
@@ -630,6 +632,51 @@ void TestDbf::codePages()
     auto big5 = DbfFile::open(dir.path(), u"big5"_s);
     QByteArray raw = big5->blankRecord();
     QVERIFY(throwsDbError([&] { big5->encode(raw, 0, V::fromString(u"中文"_s)); }));
+}
+
+// A number given as text is stored as the number it reads as: the same
+// bytes, or the same refusal, for texts with leading zeros, long fractions,
+// more digits than a double keeps, a lone point or sign, or no number at all.
+void TestDbf::numbersGivenAsText()
+{
+    TempDir dir;
+    DbfFile::create(dir.path(), u"n"_s, {{u"A"_s, 'N', 20, 6}, {u"B"_s, 'N', 6, 0}, {u"C"_s, 'N', 12, 2}});
+    auto f = DbfFile::open(dir.path(), u"n"_s);
+    QList<QByteArray> texts = {"1.",  ".5",  "-0",  "-0.000", "0000", "-.0", "1e5", "+3", ".",  "-", "1.2.3",
+                               "0.0000004", "999999.5", "-99999.5", "123456789012345", "1234567890123456",
+                               "0.1000000000000000000001", "00000000000000000000000000000000000000001"};
+    QRandomGenerator random(46);
+    const auto digits = [&](int n) {
+        QByteArray out;
+        for (int i = 0; i < n; ++i)
+            out.append(char('0' + (random.bounded(3) == 0 ? 0 : random.bounded(10))));
+        return out;
+    };
+    for (int i = 0; i < 3000; ++i) {
+        QByteArray t = (random.bounded(3) == 0 ? "-" : "") + digits(random.bounded(19));
+        if (random.bounded(2))
+            t += '.' + digits(random.bounded(10));
+        texts << t;
+    }
+    const auto stored = [&](int field, const V &v) -> QByteArray {
+        QByteArray r = f->blankRecord();
+        try {
+            f->encode(r, field, v);
+        } catch (const DbError &) {
+            return "refused";
+        }
+        return r.mid(f->fields()[field].offset, f->fields()[field].length);
+    };
+    for (const QByteArray &text : std::as_const(texts)) {
+        bool ok = false;
+        const double number = text.toDouble(&ok);
+        for (int field = 0; field < 3; ++field) {
+            const QByteArray expected = text.isEmpty() ? stored(field, V()) // no text: no number
+                                        : ok           ? stored(field, V::fromNumber(number))
+                                                       : "refused";
+            QVERIFY2(stored(field, V::fromBytes(text)) == expected, text.constData());
+        }
+    }
 }
 
 // Each number column round trips its extremes in plain decimals: the largest

@@ -263,6 +263,12 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
     case 'F': {
         if (v.kind == Value::Text && v.text.trimmed().isEmpty())
             return;
+        // Numbers read from text (a bulk load's) mostly stand there plainly.
+        if (const std::optional<QByteArray> t =
+                v.kind == Value::Text ? plainNumberColumnText(v.text, f.length, f.decimals) : std::nullopt) {
+            std::memcpy(p, t->constData(), size_t(f.length));
+            return;
+        }
         double d = v.toNumber();
         if (!std::isfinite(d))
             throw DbError(QString::fromUtf8("表 %1 字段 %2 的数值无效").arg(tableName(), fieldName()));

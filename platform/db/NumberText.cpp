@@ -47,6 +47,49 @@ struct Decimal
         return d;
     }
 
+    // The digits of a plain decimal text ("-12.50", "007", ".5"): an
+    // optional minus, digits, an optional point and digits, no more than 15
+    // significant digits and 40 characters. A double holds such a number
+    // and gives back these digits, so they are taken as they stand; none
+    // for any other text.
+    static std::optional<Decimal> parse(QByteArrayView text)
+    {
+        if (text.isEmpty() || text.size() > 40)
+            return std::nullopt;
+        Decimal d;
+        qsizetype i = 0;
+        if (text[0] == '-') {
+            d.negative = true;
+            ++i;
+        }
+        bool digitSeen = false, pointSeen = false;
+        int integers = 0; // digits before the point, leading zeros left out
+        int leadingFractionZeros = 0;
+        for (; i < text.size(); ++i) {
+            const char c = text[i];
+            if (c == '.' && !pointSeen) {
+                pointSeen = true;
+                continue;
+            }
+            if (c < '0' || c > '9')
+                return std::nullopt;
+            digitSeen = true;
+            if (d.count == 0 && c == '0') {
+                leadingFractionZeros += pointSeen; // zeros before the first significant digit
+                continue;
+            }
+            if (d.count == kSignificantDigits)
+                return std::nullopt;
+            d.digits[d.count++] = c;
+            integers += !pointSeen;
+        }
+        if (!digitSeen)
+            return std::nullopt;
+        d.point = d.count == 0 ? 0 : (integers > 0 ? integers : -leadingFractionZeros);
+        d.trim(); // zero has no sign
+        return d;
+    }
+
     void trim()
     {
         while (count > 0 && digits[count - 1] == '0')
@@ -138,9 +181,10 @@ QString smallestColumnNumber(int width)
     return QLatin1Char('-') + QString(std::min(width - 1, kSignificantDigits), QLatin1Char('9'));
 }
 
-std::optional<QByteArray> numberColumnText(double v, int width, int decimals)
+namespace {
+
+std::optional<QByteArray> columnText(Decimal d, int width, int decimals)
 {
-    Decimal d = Decimal::of(v);
     d.roundTo(decimals);
     // Rounding to fewer decimals may carry into a further integer digit,
     // which leaves room for fewer decimals again: a second pass settles it.
@@ -161,6 +205,19 @@ std::optional<QByteArray> numberColumnText(double v, int width, int decimals)
         d = r;
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QByteArray> numberColumnText(double v, int width, int decimals)
+{
+    return columnText(Decimal::of(v), width, decimals);
+}
+
+std::optional<QByteArray> plainNumberColumnText(QByteArrayView text, int width, int decimals)
+{
+    const std::optional<Decimal> d = Decimal::parse(text);
+    return d ? columnText(*d, width, decimals) : std::nullopt;
 }
 
 } // namespace db
