@@ -71,15 +71,18 @@ struct Target
     }
 
     // Appends a copy of each staged row, column by position, under the new
-    // key; returns the new records.
+    // key; returns the new records. A record's rows of one table, with
+    // their memos, go in one write.
     QVector<int> copy(const QVector<int> &recs, const db::Value &key)
     {
         static const db::Value local = db::Value::fromString(kLocalRegion);
         rows.setValues({{keyField, key}, {regionField, local}});
+        db::DbfFile::BulkAppend write(*file);
         QVector<int> copied;
         copied.reserve(recs.size());
         for (const int rec : recs)
             copied.append(rows.append(rec));
+        write.finish();
         return copied;
     }
 };
@@ -149,10 +152,7 @@ public:
         const db::Value stored = db::Value::fromString(newKey);
         for (size_t i = 0; i < kChildren.size(); ++i) {
             Target &target = m_children[i];
-            // A record's rows of one table go in one write.
-            db::DbfFile::BulkAppend rows(*target.file);
             const QVector<int> copied = target.copy(stagedRows[i], stored);
-            rows.finish();
             if (i == kPersons)
                 m_localPersons.upsert(*target.file, copied);
         }
