@@ -301,4 +301,23 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
     }
 }
 
+void DbfFile::encodeText(QByteArray &record, int field, QByteArrayView text)
+{
+    const FieldDef &f = m_fields[field];
+    char *p = record.data() + f.offset;
+    if (f.type == 'C' && !m_utf8 && m_foreignCodePage.isEmpty()) {
+        // Stored as they are, cut at a character.
+        std::memset(p, ' ', size_t(f.length));
+        std::memcpy(p, text.data(), size_t(gbk::safeCut(text, f.length)));
+        return;
+    }
+    if (f.type == 'N' || f.type == 'F') {
+        if (const std::optional<QByteArray> t = plainNumberColumnText(text, f.length, f.decimals)) {
+            std::memcpy(p, t->constData(), size_t(f.length));
+            return;
+        }
+    }
+    encode(record, field, text.isEmpty() ? Value() : Value::fromBytes(text.toByteArray()));
+}
+
 } // namespace db

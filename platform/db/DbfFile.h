@@ -141,6 +141,10 @@ public:
     // present blocks is rewritten there. Throws when the value does not fit (a
     // number wider than the column, a text that is not a date).
     void encode(QByteArray &record, int field, const Value &v);
+    // The same for a text value given by its bytes (GBK), for loads that
+    // read every value as text: a text or number column of the table takes
+    // them without making a value of them.
+    void encodeText(QByteArray &record, int field, QByteArrayView text);
     // Throws when the memo file cannot hold text as the memo `field` of
     // record `rec` (-1 when not known): a dBASE III memo ends at its first
     // 0x1A, so a text holding one would read back cut.

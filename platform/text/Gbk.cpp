@@ -115,7 +115,7 @@ int byteLength(const QString &text)
     return int(encode(text).size());
 }
 
-qsizetype safeCut(const QByteArray &bytes, qsizetype n)
+qsizetype safeCut(QByteArrayView bytes, qsizetype n)
 {
     if (n >= bytes.size())
         return bytes.size();
