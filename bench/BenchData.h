@@ -81,8 +81,9 @@ struct MainWindowOverOneYear
 // CPU seconds, user and system, of this process and of the child processes
 // it has waited for (the archiver, GDAL's converter).
 double cpuSeconds();
-// Runs work `runs` times inside the benchmark's one iteration (prepare,
-// untimed, before each) and returns the median CPU seconds of a run, which
+// Runs work `runs` times inside the benchmark's one iteration (prepare, and
+// a sync of the disks, untimed, before each) and returns the median CPU
+// seconds of a run, which
 // also become the benchmark's time (register it with UseManualTime) and
 // the counter cpu_ms; wall_ms is the median wall time.
 double medianCpu(benchmark::State &state, int runs, const std::function<void()> &work,

@@ -24,20 +24,11 @@ bool startsWith(QByteArrayView key, QByteArrayView prefix)
     return key.size() >= prefix.size() && std::memcmp(key.data(), prefix.data(), size_t(prefix.size())) == 0;
 }
 
-// The first eight bytes as one number, so that most comparisons of a sort
-// need no call.
-quint64 headOf(QByteArrayView key)
-{
-    uchar b[8] = {};
-    std::memcpy(b, key.data(), size_t(std::min<qsizetype>(8, key.size())));
-    return qFromBigEndian<quint64>(b);
-}
-
 constexpr char kMagic[4] = {'C', 'V', 'K', 'I'};
 constexpr quint32 kVersion = 1;
 
 // A key's first sixteen bytes as two numbers, with its length: keys of up to
-// sixteen bytes, most keys, compare without reading their bytes.
+// sixteen bytes, most keys, sort and compare without reading their bytes.
 struct Head
 {
     quint64 high, low;
@@ -50,6 +41,21 @@ struct Head
         return {qFromBigEndian<quint64>(b), qFromBigEndian<quint64>(b + 8), key.size()};
     }
 };
+
+// Whether (key a, record) comes before (key b, record). Heads in order are
+// keys in order. With equal heads (the bytes beyond a key's end read as
+// zeros) two short keys differ only in length, the shorter first; longer
+// keys leave it to their bytes.
+bool before(const Head &ha, QByteArrayView a, qint64 recA, const Head &hb, QByteArrayView b, qint64 recB)
+{
+    if (ha.high != hb.high)
+        return ha.high < hb.high;
+    if (ha.low != hb.low)
+        return ha.low < hb.low;
+    const int c = ha.length <= 16 && hb.length <= 16 ? (ha.length > hb.length) - (ha.length < hb.length)
+                                                     : compareKeys(a, b);
+    return c != 0 ? c < 0 : recA < recB;
+}
 
 // An added entry: its key in the set's pool (a length byte, then the
 // bytes), and the key's head.
@@ -77,25 +83,12 @@ struct AddedOrder
     {
         return QByteArrayView(pool->constData() + a.key + 1, uchar(pool->at(a.key)));
     }
-    // Heads in order are keys in order. With equal heads (the bytes beyond
-    // a key's end read as zeros) two short keys differ only in length, the
-    // shorter first; longer keys leave it to their bytes.
-    static bool less(const Head &ha, QByteArrayView a, qint64 recA, const Head &hb, QByteArrayView b, qint64 recB)
-    {
-        if (ha.high != hb.high)
-            return ha.high < hb.high;
-        if (ha.low != hb.low)
-            return ha.low < hb.low;
-        const int c = ha.length <= 16 && hb.length <= 16 ? (ha.length > hb.length) - (ha.length < hb.length)
-                                                         : compareKeys(a, b);
-        return c != 0 ? c < 0 : recA < recB;
-    }
     bool operator()(const Added &a, const Added &b) const
     {
-        return less(a.head, keyOf(a), a.rec, b.head, keyOf(b), b.rec);
+        return before(a.head, keyOf(a), a.rec, b.head, keyOf(b), b.rec);
     }
-    bool operator()(const Added &a, const Probe &b) const { return less(a.head, keyOf(a), a.rec, b.head, b.key, b.rec); }
-    bool operator()(const Probe &a, const Added &b) const { return less(a.head, a.key, a.rec, b.head, keyOf(b), b.rec); }
+    bool operator()(const Added &a, const Probe &b) const { return before(a.head, keyOf(a), a.rec, b.head, b.key, b.rec); }
+    bool operator()(const Probe &a, const Added &b) const { return before(a.head, a.key, a.rec, b.head, keyOf(b), b.rec); }
 };
 
 } // namespace
@@ -128,14 +121,12 @@ int KeyIndex::size() const
 
 KeyIndex KeyIndex::fromSorted(std::vector<Building> &all)
 {
-    std::vector<std::pair<quint64, quint32>> order(all.size()); // head, position in all
+    std::vector<std::pair<Head, quint32>> order(all.size()); // head, position in all
     for (size_t i = 0; i < all.size(); ++i)
-        order[i] = {headOf(all[i].key), quint32(i)};
+        order[i] = {Head::of(all[i].key), quint32(i)};
     std::sort(order.begin(), order.end(), [&](const auto &a, const auto &b) {
-        if (a.first != b.first)
-            return a.first < b.first;
-        const int c = compareKeys(all[a.second].key, all[b.second].key);
-        return c != 0 ? c < 0 : all[a.second].rec < all[b.second].rec;
+        const Building &x = all[a.second], &y = all[b.second];
+        return before(a.first, x.key, x.rec, b.first, y.key, y.rec);
     });
     KeyIndex index;
     index.m_entries.reserve(all.size());
