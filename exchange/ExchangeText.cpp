@@ -1,5 +1,7 @@
 #include "ExchangeText.h"
 
+#include <algorithm>
+
 ExchangeError::ExchangeError(const QString &message, const QString &details)
     : std::runtime_error(message.toStdString()), m_message(message), m_details(details)
 {
@@ -32,21 +34,26 @@ QByteArray UndoubleQuotes(const QByteArray &text)
     return out;
 }
 
-bool NeedsQuotes(const QByteArray &value)
+bool NeedsQuotes(QByteArrayView value)
 {
     if (value.startsWith('"'))
         return true;
-    for (const char c : value)
-        if (c == '\t' || c == '\r' || c == '\n')
-            return true;
-    return false;
+    return std::any_of(value.begin(), value.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; });
 }
 
 QByteArray QuoteField(const QByteArray &value)
 {
+    QByteArray out;
+    AppendQuoted(out, value);
+    return out;
+}
+
+void AppendQuoted(QByteArray &out, QByteArrayView value)
+{
     if (!NeedsQuotes(value))
-        return value;
-    return '"' + DoubleQuotes(value) + '"';
+        out.append(value);
+    else
+        out.append('"').append(DoubleQuotes(value.toByteArray())).append('"');
 }
 
 QByteArray TrimBytes(const QByteArray &text)

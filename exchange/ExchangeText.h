@@ -41,9 +41,11 @@ QByteArray UndoubleQuotes(const QByteArray &text);
 
 // Whether a value that is not the last of its record must be quoted. A lone
 // LF counts as well, or the reader would cut the record in two there.
-bool NeedsQuotes(const QByteArray &value);
+bool NeedsQuotes(QByteArrayView value);
 // The value as written in the middle of a record: quoted when it must be.
 QByteArray QuoteField(const QByteArray &value);
+// The same appended to out.
+void AppendQuoted(QByteArray &out, QByteArrayView value);
 
 // Blanks and control characters removed at both ends.
 QByteArray TrimBytes(const QByteArray &text);

@@ -91,16 +91,21 @@ void MemberLayout::layOut(const QStringList &names, TextMember member, Decimals 
 QByteArray MemberLayout::line(db::Dataset &dataset) const
 {
     const int row = dataset.currentRow();
-    return lineOf([&](const Column &c) { return dataset.rowValue(row, c.index); });
+    QByteArray text;
+    return lineOf([&](const Column &c) {
+        text = dataset.rowValue(row, c.index).toBytes(c.decimals);
+        return QByteArrayView(text);
+    });
 }
 
 QByteArray MemberLayout::line(const db::DbfFile &file, const char *record, int rec) const
 {
-    return lineOf([&](const Column &c) { return file.value(record, rec, c.index); });
+    QByteArray scratch;
+    return lineOf([&](const Column &c) { return file.valueText(record, rec, c.index, c.decimals, scratch); });
 }
 
-template <typename ValueOf>
-QByteArray MemberLayout::lineOf(ValueOf valueOf) const
+template <typename TextOf>
+QByteArray MemberLayout::lineOf(TextOf textOf) const
 {
     QByteArray out;
     for (int i = 0; i < m_columns.size(); ++i) {
@@ -110,10 +115,10 @@ QByteArray MemberLayout::lineOf(ValueOf valueOf) const
         // Texts as stored, numbers in plain decimals with up to 15
         // significant digits and "." as separator, dates as yyyy-MM-dd, null
         // as nothing.
-        const QByteArray value = c.rule == Empty || c.rule == Zero ? QByteArray() : valueOf(c).toBytes(c.decimals);
+        const QByteArrayView value = c.rule == Empty || c.rule == Zero ? QByteArrayView() : textOf(c);
         switch (c.rule) {
         case Quoted:
-            out.append(QuoteField(value));
+            AppendQuoted(out, value);
             break;
         case Plain:
             // An unquoted value cannot carry a field or line break: it would

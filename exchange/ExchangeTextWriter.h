@@ -11,7 +11,6 @@
 namespace db {
 class Dataset;
 class DbfFile;
-struct Value;
 }
 
 enum class TextMember {
@@ -49,8 +48,9 @@ private:
     // columnOf(name): a column by its name, throwing when there is none.
     template <typename Decimals, typename ColumnOf>
     void layOut(const QStringList &names, TextMember member, Decimals decimals, ColumnOf columnOf);
-    template <typename ValueOf>
-    QByteArray lineOf(ValueOf valueOf) const;
+    // textOf(column): the column's value as text, valid until the next call.
+    template <typename TextOf>
+    QByteArray lineOf(TextOf textOf) const;
 
     QVector<Column> m_columns;
 };

@@ -110,6 +110,7 @@ private slots:
     void codePages();
     void numberColumnsKeepTheirRange();
     void numbersGivenAsText();
+    void valuesReadAsText();
     void memoRefusesItsEndMark();
 };
 
@@ -686,6 +687,46 @@ void TestDbf::numbersGivenAsText()
         for (int field = 0; field < 5; ++field)
             QVERIFY2(stored(field, text) == stored(field, text.isEmpty() ? V() : V::fromBytes(text)), text.constData());
     }
+}
+
+// A field read as text (an export's) is what its value makes of itself,
+// whatever bytes another program left in the record: numbers padded on
+// either side, an exponent, no number, dates that are none, a text ending
+// in NULs, a memo.
+void TestDbf::valuesReadAsText()
+{
+    TempDir dir;
+    DbfFile::create(dir.path(), u"v"_s,
+                    {{u"T"_s, 'C', 10}, {u"A"_s, 'N', 20, 6}, {u"B"_s, 'N', 6, 0}, {u"D"_s, 'D', 8}, {u"M"_s, 'M', 10},
+                     {u"L"_s, 'L', 1}});
+    auto f = DbfFile::open(dir.path(), u"v"_s);
+    const QList<QList<QByteArray>> rows = {
+        {"abc", "1.250000", "12", "20050131", "memo", "T"},
+        {gbk::encode(u"中文"_s) + QByteArray(2, '\0'), "1.5", "-0", "20050230", "", "F"},
+        {"", "-0.000000", "1e3", "2005013", "", "?"},
+        {" lead", "  12.345678  ", "abc", "00000101", "", ""},
+        {"x", "0.0000004", "999999", "09990101", "", ""},
+        {"y", "123456789012345678", "+5", "2005-1-1", "", ""},
+    };
+    for (const QList<QByteArray> &row : rows) {
+        QByteArray raw = f->blankRecord();
+        for (int c = 0; c < row.size(); ++c) {
+            const FieldDef &field = f->fields()[c];
+            if (field.type == 'M')
+                f->encode(raw, c, row[c].isEmpty() ? V() : V::fromBytes(row[c]));
+            else if (field.type == 'N')
+                raw.replace(field.offset, field.length, row[c].rightJustified(field.length));
+            else
+                raw.replace(field.offset, field.length, row[c].leftJustified(field.length, ' ', true));
+        }
+        f->appendRecord(raw);
+    }
+    QByteArray scratch;
+    for (int rec = 0; rec < f->recordCount(); ++rec)
+        for (int c = 0; c < f->fieldCount(); ++c)
+            for (const int decimals : {-1, 0, 2, 6})
+                QCOMPARE(f->valueText(f->record(rec), rec, c, decimals, scratch).toByteArray(),
+                         f->value(rec, c).toBytes(decimals));
 }
 
 // Each number column round trips its extremes in plain decimals: the largest

@@ -122,6 +122,32 @@ Value DbfFile::value(const char *r, int rec, int field) const
     }
 }
 
+QByteArrayView DbfFile::valueText(const char *record, int rec, int field, int maxDecimals, QByteArray &scratch) const
+{
+    const FieldDef &f = m_fields[field];
+    if (f.type == 'C' && !m_utf8 && m_foreignCodePage.isEmpty())
+        return keyOf(record, field); // the text as stored
+    if (f.type == 'N' || f.type == 'F') {
+        if (std::optional<QByteArray> t = formatPlainNumber(keyOf(record, field).trimmed(), maxDecimals)) {
+            scratch = std::move(*t);
+            return scratch;
+        }
+    } else if (f.type == 'D') {
+        // yyyyMMdd as yyyy-MM-dd when it is a date.
+        const QByteArrayView t = keyOf(record, field).trimmed();
+        if (t.size() == 8 && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            const auto number = [&](int from, int n) { return QByteArrayView(t.data() + from, n).toInt(); };
+            if (!QDate(number(0, 4), number(4, 2), number(6, 2)).isValid())
+                return {};
+            scratch = t.first(4).toByteArray();
+            scratch.append('-').append(t.sliced(4, 2)).append('-').append(t.sliced(6, 2));
+            return scratch;
+        }
+    }
+    scratch = value(record, rec, field).toBytes(maxDecimals);
+    return scratch;
+}
+
 quint32 DbfFile::memoBlock(const char *record, int field) const
 {
     const FieldDef &f = m_fields[field];

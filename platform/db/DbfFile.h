@@ -113,6 +113,10 @@ public:
     // Raw bytes of a text field with trailing blanks removed (fast path for
     // comparisons and key scans), in the file's own code page.
     QByteArray textBytes(const char *record, int field) const;
+    // A field's value as the text Value::toBytes(maxDecimals) makes of it,
+    // for exports of many rows: a view of the record's own bytes for a
+    // text, else of scratch, which holds it until the next call.
+    QByteArrayView valueText(const char *record, int rec, int field, int maxDecimals, QByteArray &scratch) const;
     // A text field as stored, decoded from the file's code page.
     QString storedText(const char *record, int field) const;
     // GBK bytes as this file stores them (literals compared with raw bytes).

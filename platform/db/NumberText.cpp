@@ -156,14 +156,28 @@ struct Decimal
 
 } // namespace
 
+namespace {
+
+QByteArray plainText(Decimal d, int maxDecimals)
+{
+    if (maxDecimals >= 0)
+        d.roundTo(maxDecimals);
+    return d.text(d.decimalsHeld());
+}
+
+} // namespace
+
 QString formatNumber(double v, int maxDecimals)
 {
     if (!std::isfinite(v))
         return QString::number(v);
-    Decimal d = Decimal::of(v);
-    if (maxDecimals >= 0)
-        d.roundTo(maxDecimals);
-    return QString::fromLatin1(d.text(d.decimalsHeld()));
+    return QString::fromLatin1(plainText(Decimal::of(v), maxDecimals));
+}
+
+std::optional<QByteArray> formatPlainNumber(QByteArrayView text, int maxDecimals)
+{
+    const std::optional<Decimal> d = Decimal::parse(text);
+    return d ? std::optional<QByteArray>(plainText(*d, maxDecimals)) : std::nullopt;
 }
 
 int columnIntegerDigits(int width)

@@ -16,6 +16,10 @@ constexpr int kSignificantDigits = 15;
 // maxDecimals is given, to that many decimals; no trailing zeros, no point
 // when whole, "0" for zero.
 QString formatNumber(double v, int maxDecimals = -1);
+// The same for a number given as plain decimal text (see
+// plainNumberColumnText), without reading it as a double; none for any
+// other text.
+std::optional<QByteArray> formatPlainNumber(QByteArrayView text, int maxDecimals = -1);
 
 // The text of v for a number column of the given width and decimals, right
 // aligned: as many of the decimals as fit (rounded), never fewer integer
