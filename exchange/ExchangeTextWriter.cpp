@@ -92,6 +92,13 @@ QByteArray MemberLayout::line(db::Dataset &dataset) const
 {
     const int row = dataset.currentRow();
     QByteArray text;
+    // A row as stored is read as text from its record's bytes.
+    if (const db::Dataset::StoredRow stored = dataset.storedRow(row); stored.file) {
+        return lineOf([&](const Column &c) {
+            return stored.file->valueText(stored.bytes, stored.rec, dataset.columns()[c.index].sourceField, c.decimals,
+                                          text);
+        });
+    }
     return lineOf([&](const Column &c) {
         text = dataset.rowValue(row, c.index).toBytes(c.decimals);
         return QByteArrayView(text);
