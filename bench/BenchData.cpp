@@ -15,6 +15,9 @@
 #include <QElapsedTimer>
 #include <benchmark/benchmark.h>
 #include <map>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace db;
 
@@ -184,6 +187,47 @@ double fastestSeconds(int runs, const std::function<void()> &work)
         best = i == 0 ? s : std::min(best, s);
     }
     return best;
+}
+
+double cpuSeconds()
+{
+    double seconds = 0;
+    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage use{};
+        getrusage(who, &use);
+        for (const timeval &t : {use.ru_utime, use.ru_stime})
+            seconds += double(t.tv_sec) + double(t.tv_usec) / 1e6;
+    }
+    return seconds;
+}
+
+double medianCpu(benchmark::State &state, int runs, const std::function<void()> &work,
+                 const std::function<void()> &prepare)
+{
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    std::vector<double> cpu, wall;
+    for (auto _ : state) {
+        for (int i = 0; i < runs; ++i) {
+            if (prepare)
+                prepare();
+            // What earlier runs left to write goes first, so that no run pays
+            // for another's pages.
+            ::sync();
+            QElapsedTimer clock;
+            clock.start();
+            const double before = cpuSeconds();
+            work();
+            cpu.push_back(cpuSeconds() - before);
+            wall.push_back(clock.nsecsElapsed() / 1e9);
+        }
+        state.SetIterationTime(median(cpu));
+    }
+    state.counters["cpu_ms"] = median(cpu) * 1000;
+    state.counters["wall_ms"] = median(wall) * 1000;
+    return median(cpu);
 }
 
 void copyBenchFolder(const QString &from, const QString &to)

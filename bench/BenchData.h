@@ -16,9 +16,6 @@ class State;
 namespace db {
 class Dataset;
 }
-namespace benchmark {
-class State;
-}
 
 // The key of record i: one of `years` years from 2005 down, and a sequence.
 QString benchKey(int i, int years = 5);
@@ -80,6 +77,17 @@ struct MainWindowOverOneYear
     MainWindowOverOneYear(int records, const QString &lockName);
     ~MainWindowOverOneYear();
 };
+
+// CPU seconds, user and system, of this process and of the child processes
+// it has waited for (the archiver, GDAL's converter).
+double cpuSeconds();
+// Runs work `runs` times inside the benchmark's one iteration (prepare, and
+// a sync of the disks, untimed, before each) and returns the median CPU
+// seconds of a run, which
+// also become the benchmark's time (register it with UseManualTime) and
+// the counter cpu_ms; wall_ms is the median wall time.
+double medianCpu(benchmark::State &state, int runs, const std::function<void()> &work,
+                 const std::function<void()> &prepare = {});
 
 // Runs on leaving runBenchmarks, newest first: what must go before the
 // application object does.

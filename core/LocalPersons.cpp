@@ -7,6 +7,8 @@
 #include "db/journal/Journal.h"
 #include "text/Gbk.h"
 
+#include <algorithm>
+
 namespace {
 
 QString personName(const db::Value &name)
@@ -75,6 +77,14 @@ void LocalPersonList::useSource(const db::DbfFile &persons)
     for (const db::FieldDef &f : m_file->fields())
         m_sourceColumns.append(persons.fieldIndex(QString::fromLatin1(f.name)));
     m_sourceName = persons.fieldIndex("item_180");
+    const QVector<db::FieldDef> &mine = m_file->fields(), &theirs = persons.fields();
+    m_sameLayout = persons.recordLength() == m_file->recordLength() && persons.isUtf8() == m_file->isUtf8()
+                   && std::equal(mine.begin(), mine.end(), theirs.begin(), theirs.end(),
+                                 [](const db::FieldDef &a, const db::FieldDef &b) {
+                                     return a.type != 'M' && a.name.compare(b.name, Qt::CaseInsensitive) == 0
+                                         && a.type == b.type && a.length == b.length && a.decimals == b.decimals
+                                         && a.offset == b.offset;
+                                 });
 }
 
 QVector<int> LocalPersonList::rowsOfName(const db::DbfFile &persons, int rec) const
@@ -120,10 +130,17 @@ void LocalPersonList::upsertOne(const db::DbfFile &persons, int rec)
     const QVector<int> same = rowsOfName(persons, rec);
     if (same.size() > 1)
         return;
-    QByteArray raw = same.isEmpty() ? m_file->blankRecord() : QByteArray(m_file->record(same.first()), m_file->recordLength());
-    for (int c = 0; c < m_sourceColumns.size(); ++c)
-        if (m_sourceColumns[c] >= 0)
-            m_file->encode(raw, c, persons.value(rec, m_sourceColumns[c]));
+    QByteArray raw;
+    if (m_sameLayout) {
+        // Every column taken: the person's record as it is.
+        raw = QByteArray(persons.record(rec), persons.recordLength());
+        raw[0] = ' ';
+    } else {
+        raw = same.isEmpty() ? m_file->blankRecord() : QByteArray(m_file->record(same.first()), m_file->recordLength());
+        for (int c = 0; c < m_sourceColumns.size(); ++c)
+            if (m_sourceColumns[c] >= 0)
+                m_file->encode(raw, c, persons.value(rec, m_sourceColumns[c]));
+    }
     if (same.isEmpty())
         m_file->appendRecord(raw);
     else

@@ -48,4 +48,7 @@ private:
     const db::DbfFile *m_source = nullptr;
     QVector<int> m_sourceColumns; // source column of each local column, -1 for none
     int m_sourceName = -1;
+    // The source's records are the list's, byte for byte: the same columns
+    // in the same places, the same code page, no memo.
+    bool m_sameLayout = false;
 };

@@ -1,5 +1,7 @@
 #include "ExchangeText.h"
 
+#include <algorithm>
+
 ExchangeError::ExchangeError(const QString &message, const QString &details)
     : std::runtime_error(message.toStdString()), m_message(message), m_details(details)
 {
@@ -32,21 +34,26 @@ QByteArray UndoubleQuotes(const QByteArray &text)
     return out;
 }
 
-bool NeedsQuotes(const QByteArray &value)
+bool NeedsQuotes(QByteArrayView value)
 {
     if (value.startsWith('"'))
         return true;
-    for (const char c : value)
-        if (c == '\t' || c == '\r' || c == '\n')
-            return true;
-    return false;
+    return std::any_of(value.begin(), value.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; });
 }
 
 QByteArray QuoteField(const QByteArray &value)
 {
+    QByteArray out;
+    AppendQuoted(out, value);
+    return out;
+}
+
+void AppendQuoted(QByteArray &out, QByteArrayView value)
+{
     if (!NeedsQuotes(value))
-        return value;
-    return '"' + DoubleQuotes(value) + '"';
+        out.append(value);
+    else
+        out.append('"').append(DoubleQuotes(value.toByteArray())).append('"');
 }
 
 QByteArray TrimBytes(const QByteArray &text)
@@ -59,30 +66,46 @@ QByteArray TrimBytes(const QByteArray &text)
     return begin == 0 && end == text.size() ? text : text.mid(begin, end - begin);
 }
 
+bool RecordValues::next()
+{
+    if (m_to >= m_record.size())
+        return false;
+    const auto tabFrom = [&](qsizetype from) {
+        const qsizetype tab = m_record.indexOf('\t', from);
+        return tab < 0 ? m_record.size() : tab;
+    };
+    m_first = m_to < 0;
+    m_from = m_to + 1;
+    m_to = tabFrom(m_from);
+    if (m_first)
+        return true;
+    qsizetype lead = m_from;
+    while (lead < m_record.size() && m_record[lead] == '"')
+        ++lead;
+    if ((lead - m_from) % 2 == 1) {
+        // A quoted value runs on over TABs until its quotes pair up.
+        qsizetype quotes = m_record.sliced(m_from, m_to - m_from).count('"');
+        while (quotes % 2 == 1 && m_to < m_record.size()) {
+            const qsizetype next = tabFrom(m_to + 1);
+            quotes += m_record.sliced(m_to + 1, next - m_to - 1).count('"');
+            m_to = next;
+        }
+    }
+    return true;
+}
+
+QByteArray RecordValues::value() const
+{
+    const QByteArrayView token = m_record.sliced(m_from, m_to - m_from);
+    if (m_first || !token.startsWith('"'))
+        return token.toByteArray();
+    return token.size() < 2 ? QByteArray() : UndoubleQuotes(token.sliced(1, token.size() - 2).toByteArray());
+}
+
 QList<QByteArray> SplitRecord(const QByteArray &record)
 {
     QList<QByteArray> values;
-    qsizetype tab = record.indexOf('\t');
-    values.append(record.left(tab < 0 ? record.size() : tab));
-    while (tab >= 0) {
-        const qsizetype from = tab + 1;
-        tab = record.indexOf('\t', from);
-        qsizetype lead = from;
-        while (lead < record.size() && record[lead] == '"')
-            ++lead;
-        if ((lead - from) % 2 == 1) {
-            int quotes = CountQuotes(record.mid(from, (tab < 0 ? record.size() : tab) - from));
-            while (quotes % 2 == 1 && tab >= 0) {
-                const qsizetype next = record.indexOf('\t', tab + 1);
-                quotes += CountQuotes(record.mid(tab + 1, (next < 0 ? record.size() : next) - tab - 1));
-                tab = next;
-            }
-        }
-        const QByteArray token = record.mid(from, (tab < 0 ? record.size() : tab) - from);
-        if (!token.startsWith('"'))
-            values.append(token);
-        else
-            values.append(token.size() < 2 ? QByteArray() : UndoubleQuotes(token.mid(1, token.size() - 2)));
-    }
+    for (RecordValues v(record); v.next();)
+        values.append(v.value());
     return values;
 }

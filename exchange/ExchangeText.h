@@ -41,9 +41,11 @@ QByteArray UndoubleQuotes(const QByteArray &text);
 
 // Whether a value that is not the last of its record must be quoted. A lone
 // LF counts as well, or the reader would cut the record in two there.
-bool NeedsQuotes(const QByteArray &value);
+bool NeedsQuotes(QByteArrayView value);
 // The value as written in the middle of a record: quoted when it must be.
 QByteArray QuoteField(const QByteArray &value);
+// The same appended to out.
+void AppendQuoted(QByteArray &out, QByteArrayView value);
 
 // Blanks and control characters removed at both ends.
 QByteArray TrimBytes(const QByteArray &text);
@@ -54,3 +56,20 @@ QByteArray TrimBytes(const QByteArray &text);
 // runs on over TABs until its quotes pair up; one that begins with a quote
 // is unquoted.
 QList<QByteArray> SplitRecord(const QByteArray &record);
+
+// The same values one at a time, without copying the record: for reading
+// a few of them back from records of many.
+class RecordValues
+{
+public:
+    explicit RecordValues(QByteArrayView record) : m_record(record) {}
+    // Moves to the next value; false past the last.
+    bool next();
+    // The value as SplitRecord gives it.
+    QByteArray value() const;
+
+private:
+    QByteArrayView m_record;
+    qsizetype m_from = 0, m_to = -1; // the current value's bytes as written
+    bool m_first = true;
+};

@@ -51,6 +51,10 @@ int ImportTextFile(db::Table &table, const QString &path, TxtRecordReader reader
                                 .arg(records.firstLine())
                                 .arg(ui::errorText(e), undo));
     }
+    // The rows went to the file: the table lists them, on the last as a post leaves it.
+    const int appended = file->recordCount() - before;
+    if (appended > 0)
+        table.last();
     table.enableControls();
-    return file->recordCount() - before;
+    return appended;
 }

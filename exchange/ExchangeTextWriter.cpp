@@ -2,6 +2,8 @@
 
 #include "ExchangeText.h"
 #include "db/dataset/Dataset.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
 
 #include <QFileInfo>
 
@@ -12,31 +14,60 @@ constexpr qsizetype kFlushAt = 1 << 16;
 const char *const kExpertColumns[] = {"unitcode", "item_187", "item_180", "item_181",
                                       "item_182", "item_186", "item_124_1"};
 
-bool named(const db::Dataset &dataset, int column, const char *name)
+int numberDecimals(char type, int decimals)
 {
-    return dataset.columns()[column].name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    return type == 'N' || type == 'F' ? decimals : -1;
 }
 
 } // namespace
 
 MemberLayout::MemberLayout(db::Dataset &dataset, TextMember member)
 {
+    // The data columns, without the lookup columns a dataset may add.
+    QStringList names;
+    for (int i = 0; i < dataset.fieldCount() && !dataset.field(i)->isLookup(); ++i)
+        names << dataset.columns()[i].name;
+    layOut(names, member, [&](int i) { return dataset.numberDecimals(i); },
+           [&](const char *name) { return dataset.fieldByName(QLatin1String(name))->index(); });
+}
+
+MemberLayout::MemberLayout(const db::DbfFile &file, TextMember member)
+{
+    QStringList names;
+    for (const db::FieldDef &f : file.fields())
+        names << QString::fromLatin1(f.name);
+    layOut(names, member, [&](int i) { return numberDecimals(file.fields()[i].type, file.fields()[i].decimals); },
+           [&](const char *name) {
+               const int i = file.fieldIndex(QLatin1String(name));
+               if (i < 0)
+                   throw db::DbError(QString::fromUtf8("表 %1 中没有字段 %2").arg(file.tableName(), QLatin1String(name)));
+               return i;
+           });
+}
+
+template <typename Decimals, typename ColumnOf>
+void MemberLayout::layOut(const QStringList &names, TextMember member, Decimals decimals, ColumnOf columnOf)
+{
     if (member == TextMember::Expert) {
-        // Listed by name: the dataset adds lookup columns for display.
-        for (const char *name : kExpertColumns)
-            m_columns.append({dataset.fieldByName(QLatin1String(name))->index(), Quoted});
+        // Listed by name: a dataset adds lookup columns for display.
+        for (const char *name : kExpertColumns) {
+            const int i = columnOf(name);
+            m_columns.append({i, Quoted, decimals(i)});
+        }
         m_columns.last().rule = Plain;
         return;
     }
-    // The data columns, without the lookup columns a dataset may add.
-    for (int i = 0; i < dataset.fieldCount() && !dataset.field(i)->isLookup(); ++i)
-        m_columns.append({i, Quoted});
+    for (int i = 0; i < names.size(); ++i)
+        m_columns.append({i, Quoted, decimals(i)});
     if (m_columns.isEmpty())
         return;
     Column &last = m_columns.last();
+    const auto named = [&](int column, const char *name) {
+        return names[column].compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    };
     switch (member) {
     case TextMember::Child:
-        last.rule = named(dataset, last.index, "ITEM_188") ? Flag : Plain;
+        last.rule = named(last.index, "ITEM_188") ? Flag : Plain;
         break;
     case TextMember::Unit:
         last.rule = Enclosed;
@@ -48,7 +79,7 @@ MemberLayout::MemberLayout(db::Dataset &dataset, TextMember member)
                 c.rule = Empty;
             else if (c.index > 99)
                 c.rule = Plain;
-            else if (named(dataset, c.index, "ITEM_SJDC"))
+            else if (named(c.index, "ITEM_SJDC"))
                 c.rule = Zero;
         }
         break;
@@ -59,8 +90,31 @@ MemberLayout::MemberLayout(db::Dataset &dataset, TextMember member)
 
 QByteArray MemberLayout::line(db::Dataset &dataset) const
 {
-    QByteArray out;
     const int row = dataset.currentRow();
+    QByteArray text;
+    // A row as stored is read as text from its record's bytes.
+    if (const db::Dataset::StoredRow stored = dataset.storedRow(row); stored.file) {
+        return lineOf([&](const Column &c) {
+            return stored.file->valueText(stored.bytes, stored.rec, dataset.columns()[c.index].sourceField, c.decimals,
+                                          text);
+        });
+    }
+    return lineOf([&](const Column &c) {
+        text = dataset.rowValue(row, c.index).toBytes(c.decimals);
+        return QByteArrayView(text);
+    });
+}
+
+QByteArray MemberLayout::line(const db::DbfFile &file, const char *record, int rec) const
+{
+    QByteArray scratch;
+    return lineOf([&](const Column &c) { return file.valueText(record, rec, c.index, c.decimals, scratch); });
+}
+
+template <typename TextOf>
+QByteArray MemberLayout::lineOf(TextOf textOf) const
+{
+    QByteArray out;
     for (int i = 0; i < m_columns.size(); ++i) {
         if (i > 0)
             out.append('\t');
@@ -68,12 +122,10 @@ QByteArray MemberLayout::line(db::Dataset &dataset) const
         // Texts as stored, numbers in plain decimals with up to 15
         // significant digits and "." as separator, dates as yyyy-MM-dd, null
         // as nothing.
-        const QByteArray value = c.rule == Empty || c.rule == Zero
-                                     ? QByteArray()
-                                     : dataset.rowValue(row, c.index).toBytes(dataset.numberDecimals(c.index));
+        const QByteArrayView value = c.rule == Empty || c.rule == Zero ? QByteArrayView() : textOf(c);
         switch (c.rule) {
         case Quoted:
-            out.append(QuoteField(value));
+            AppendQuoted(out, value);
             break;
         case Plain:
             // An unquoted value cannot carry a field or line break: it would

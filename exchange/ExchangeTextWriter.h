@@ -5,10 +5,12 @@
 #include <QByteArray>
 #include <QSaveFile>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 namespace db {
 class Dataset;
+class DbfFile;
 }
 
 enum class TextMember {
@@ -19,7 +21,8 @@ enum class TextMember {
     Expert, // the seven data columns of unitexpert, ITEM_124_1 unchanged
 };
 
-// Which columns of a dataset a member file writes, and how.
+// Which columns of a dataset, or of a table file, a member file writes,
+// and how.
 class MemberLayout
 {
 public:
@@ -28,14 +31,27 @@ public:
     {
         int index;
         Rule rule;
+        int decimals; // a number's at most; -1 for other columns
     };
 
     MemberLayout(db::Dataset &dataset, TextMember member);
+    // The columns of the file as a dataset over the whole table has them.
+    MemberLayout(const db::DbfFile &file, TextMember member);
     // The line of the dataset's current row, without its line end.
     QByteArray line(db::Dataset &dataset) const;
+    // The line of a record of the file, its bytes read from record.
+    QByteArray line(const db::DbfFile &file, const char *record, int rec) const;
     int values() const { return int(m_columns.size()); }
 
 private:
+    // names: the data columns; decimals(i): those a number column keeps;
+    // columnOf(name): a column by its name, throwing when there is none.
+    template <typename Decimals, typename ColumnOf>
+    void layOut(const QStringList &names, TextMember member, Decimals decimals, ColumnOf columnOf);
+    // textOf(column): the column's value as text, valid until the next call.
+    template <typename TextOf>
+    QByteArray lineOf(TextOf textOf) const;
+
     QVector<Column> m_columns;
 };
 

@@ -7,16 +7,16 @@
 #include "archiver/Archiver.h"
 #include "db/dataset/Dataset.h"
 #include "db/dataset/Query.h"
-#include "db/file/DbError.h"
-#include "db/journal/Journal.h"
 #include "db/dataset/Table.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
+#include "db/journal/Journal.h"
 #include "files/ScratchFolder.h"
 #include "text/Utf8.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMap>
-#include <QSet>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -71,6 +71,26 @@ int writeRows(db::Dataset &dataset, const QString &path, TextMember member, Take
         if (take(dataset.currentRow()))
             file.writeLine(layout.line(dataset));
     file.commit();
+    return layout.values();
+}
+
+// The records recs of a table file, in that order, one line each. Returns
+// the number of values of each line.
+int writeRecords(const db::DbfFile &file, const QVector<int> &recs, const QString &path, TextMember member)
+{
+    ExchangeTextFile text(path);
+    const MemberLayout layout(file, member);
+    // Through the mapping, giving back the pages passed, unless the records
+    // lie far apart.
+    const bool scattered = file.sparse(recs);
+    QByteArray buffer;
+    int walk = -1;
+    for (const int rec : recs) {
+        if (!scattered)
+            walk = walk < 0 ? rec : file.releaseBehind(walk, rec);
+        text.writeLine(layout.line(file, scattered ? file.readRecord(rec, buffer) : file.record(rec), rec));
+    }
+    text.commit();
     return layout.values();
 }
 
@@ -178,7 +198,6 @@ void WritePackageMembers(db::Dataset &records, const QList<int> &rows, const QSt
     for (int row = 0; row < chosen.size(); ++row)
         if (chosen[row])
             chosenKeys.append(recordKey.key(records, row));
-    const QSet<QByteArray> keys(chosenKeys.cbegin(), chosenKeys.cend());
 
     // Every member is read back before anything is packed: a package never
     // leaves with rows that are not the ones its records hold.
@@ -186,18 +205,15 @@ void WritePackageMembers(db::Dataset &records, const QList<int> &rows, const QSt
     const int kjcgValues = writeRows(records, kjcg, TextMember::Kjcg, [&](int row) { return chosen[row]; });
     CheckMember(kjcg, recordKey.expected(kjcgValues, chosenKeys));
 
-    // One pass over each child table, in table order, each through a query of its own.
+    // The child rows of the chosen records, found through each table's
+    // index of ITEM_4 and written in table order.
     for (const ChildMember &c : kChildren) {
-        const QString table = QLatin1String(c.table);
-        db::Query children;
-        children.setDatabaseName(records.databaseName());
-        children.setSql(QStringLiteral("select * from ") + table);
-        children.open();
-        const KeyColumns childKey(children);
+        const std::shared_ptr<db::DbfFile> file = db::DbfFile::open(records.databaseName(), QLatin1String(c.table));
+        const ChildRows children = FindChildRows(*file, chosenKeys);
         const QString path = dir.filePath(QString::fromLatin1(c.file));
-        const int values = writeRows(children, path, TextMember::Child,
-                                     [&](int row) { return keys.contains(childKey.key(children, row)); });
-        CheckMember(path, childKey.expected(values, ChildRowKeys(records.databaseName(), table, keys)));
+        const int values = writeRecords(*file, children.records, path, TextMember::Child);
+        CheckMember(path, {int(children.records.size()), values, children.keys, file->fieldIndex("ITEM_4"),
+                           file->fieldIndex("ITEM_DQDM")});
     }
     writeWholeTable(*DM->Tblunit, dir.filePath(QStringLiteral("UNIT.TXT")), TextMember::Unit);
     writeWholeTable(*DM->Tblexpert, dir.filePath(QStringLiteral("EXPERT.TXT")), TextMember::Expert);

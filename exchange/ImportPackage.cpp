@@ -5,7 +5,6 @@
 #include "ExportPackage.h"
 #include "MemberText.h"
 #include "RecordRoutines.h"
-#include "RowCopy.h"
 #include "UnitDM.h"
 #include "archiver/Archiver.h"
 #include "db/file/DbfFile.h"
@@ -48,21 +47,9 @@ std::unique_ptr<db::Table> openTable(const QString &dir, const QString &name)
     return t;
 }
 
-// A scratch twin of a staging table in the package's folder, under the
-// staging table's own name (the reader's date rule goes by that name).
-std::unique_ptr<db::Table> scratchTwin(const QString &folder, int member)
-{
-    const std::shared_ptr<db::DbfFile> staging = db::DbfFile::open(DataDir, stagingName(member));
-    QVector<db::ColumnDef> columns;
-    for (const db::FieldDef &f : staging->fields())
-        columns.append({QString::fromLatin1(f.name), f.type, f.length, f.decimals});
-    db::DbfFile::create(folder, stagingName(member), columns);
-    return openTable(folder, stagingName(member));
-}
-
 using Key = std::pair<QString, QString>; // trimmed ITEM_4, ITEM_DQDM
 
-// Reads the keys of a staging table or its scratch twin.
+// Reads the keys of a staging table.
 class KeyReader
 {
 public:
@@ -75,10 +62,11 @@ public:
         const char *r = m_file.record(rec);
         return {gbk::trim(m_file.storedText(r, m_key)), gbk::trim(m_file.storedText(r, m_region))};
     }
-    QSet<Key> all() const
+    // The keys of the live records from `from` up to `to`.
+    QSet<Key> of(int from, int to) const
     {
         QSet<Key> keys;
-        for (int rec = 0; rec < m_file.recordCount(); ++rec)
+        for (int rec = from; rec < to; ++rec)
             if (!m_file.isDeleted(rec))
                 keys.insert((*this)(rec));
         return keys;
@@ -100,15 +88,25 @@ QString freeRegion(const QString &key, const QSet<Key> &taken)
     throw ExchangeError(u("成果编号 %1 的记录重复太多，无法再导入。").arg(key));
 }
 
+// The staging tables keyed by ITEM_4 and ITEM_DQDM, and the rows each held
+// before the package: those from there on are the package's.
+struct StagedFiles
+{
+    std::shared_ptr<db::DbfFile> file[kKeyedMembers];
+    int before[kKeyedMembers];
+};
+
 // The region each incoming key already staged (as a record or by child
 // rows) moves to, so that two packages never share child rows.
-QHash<Key, QString> collidingKeys(const QString &scratchFolder)
+QHash<Key, QString> collidingKeys(const StagedFiles &staging)
 {
     QSet<Key> staged, arriving;
-    for (int m = 0; m < kKeyedMembers; ++m) {
-        staged.unite(KeyReader(*db::DbfFile::open(DataDir, stagingName(m))).all());
-        arriving.unite(KeyReader(*db::DbfFile::open(scratchFolder, stagingName(m))).all());
-    }
+    for (int m = 0; m < kKeyedMembers; ++m)
+        staged.unite(KeyReader(*staging.file[m]).of(0, staging.before[m]));
+    if (staged.isEmpty())
+        return {}; // the package is the first staged: nothing to collide with
+    for (int m = 0; m < kKeyedMembers; ++m)
+        arriving.unite(KeyReader(*staging.file[m]).of(staging.before[m], staging.file[m]->recordCount()));
     QHash<Key, QString> moved;
     QSet<Key> taken = staged;
     taken.unite(arriving);
@@ -122,14 +120,35 @@ QHash<Key, QString> collidingKeys(const QString &scratchFolder)
     return moved;
 }
 
+// The package's rows of those keys take their new region.
+void moveCollidingKeys(const StagedFiles &staging)
+{
+    const QHash<Key, QString> moved = collidingKeys(staging);
+    if (moved.isEmpty())
+        return;
+    for (int m = 0; m < kKeyedMembers; ++m) {
+        db::DbfFile &file = *staging.file[m];
+        const KeyReader keyOf(file);
+        const int region = file.fieldIndex("item_dqdm");
+        for (int rec = staging.before[m]; rec < file.recordCount(); ++rec) {
+            const auto to = moved.constFind(keyOf(rec));
+            if (file.isDeleted(rec) || to == moved.constEnd())
+                continue;
+            QByteArray raw(file.record(rec), file.recordLength());
+            file.encode(raw, region, db::Value::fromString(*to));
+            file.writeRecord(rec, raw);
+        }
+    }
+}
+
 // Records whose key is not one this program makes would be stored where
 // no list shows them, and two records of one key and region would both
 // take the child rows of that key: a package with either is damaged.
-void requireRecordKeys(const db::DbfFile &records, const QString &member)
+void requireRecordKeys(const db::DbfFile &records, int from, const QString &member)
 {
     const KeyReader keyOf(records);
     QSet<Key> seen;
-    for (int rec = 0, number = 1; rec < records.recordCount(); ++rec) {
+    for (int rec = from, number = 1; rec < records.recordCount(); ++rec) {
         if (records.isDeleted(rec))
             continue;
         const Key key = keyOf(rec);
@@ -147,23 +166,6 @@ void requireRecordKeys(const db::DbfFile &records, const QString &member)
         ++number;
     }
 }
-
-// The package's rows before they are staged; the engine forgets their
-// files once they are closed.
-class ScratchTables : public std::vector<std::unique_ptr<db::Table>>
-{
-public:
-    explicit ScratchTables(const QString &folder) : m_folder(folder) {}
-    ~ScratchTables()
-    {
-        clear();
-        for (const QFileInfo &file : QDir(m_folder).entryInfoList(QDir::Files))
-            db::DbfFile::forget(file.absoluteFilePath());
-    }
-
-private:
-    QString m_folder;
-};
 
 } // namespace
 
@@ -231,78 +233,53 @@ int UnpackedPackage::memberCount() const
 
 int StagePackage(const UnpackedPackage &package, const StagingProgress &progress)
 {
-    const QString scratchFolder = QDir(package.folder()).filePath(QStringLiteral("staging"));
-    if (!QDir().mkpath(scratchFolder))
-        throw ExchangeError(u("无法建立临时文件夹 %1。").arg(QDir::toNativeSeparators(scratchFolder)));
-    // The work: reading the members, then copying their rows, each counted
-    // by the members' bytes.
+    // The work: reading the members, counted by their bytes.
     qint64 bytes = 0;
     for (int m = 0; m < kStagedMembers; ++m)
         if (const QString path = package.memberPath(m); !path.isEmpty())
             bytes += QFileInfo(path).size();
     qint64 done = 0;
-    const auto advance = [&](qint64 to) {
-        if (progress.advance)
-            progress.advance(to, 2 * bytes);
-    };
 
-    ScratchTables incoming(scratchFolder);
-    for (int m = 0; m < kStagedMembers; ++m) {
-        incoming.push_back(scratchTwin(scratchFolder, m));
-        const QString path = package.memberPath(m);
-        if (path.isEmpty())
-            continue;
-        if (progress.memberStarts)
-            progress.memberStarts(m);
-        RequireMemberText(path);
-        incoming[m]->beginBulkLoad();
-        ImportTextFile(*incoming[m], path, m == 0 ? ImportRecordTxtRecord : ImportTxtRecord,
-                       [&](qint64 read, qint64) { advance(done + read); });
-        incoming[m]->endBulkLoad();
-        done += QFileInfo(path).size();
-        if (m == 0)
-            requireRecordKeys(*db::DbfFile::open(scratchFolder, stagingName(0)), memberFile(0));
-    }
-    const QHash<Key, QString> moved = collidingKeys(scratchFolder);
-    qint64 rowsToCopy = 0;
-    for (int m = 0; m < kStagedMembers; ++m)
-        rowsToCopy += db::DbfFile::open(scratchFolder, stagingName(m))->recordCount();
-    qint64 copied = 0;
-
-    // The package goes into staging whole or not at all, after a crash too.
+    // Each member is read straight into its staging table. The package goes
+    // into staging whole or not at all, after a crash too: a member that
+    // does not read takes the others back with it.
     db::Transaction transaction(DataDir);
     int records = 0;
     try {
+        StagedFiles staging;
         for (int m = 0; m < kStagedMembers; ++m) {
-            const auto source = db::DbfFile::open(scratchFolder, stagingName(m));
-            const auto target = db::DbfFile::open(DataDir, stagingName(m));
-            RowCopier rows(*source, *target);
-            const KeyReader keyOf(*source);
-            const int region = target->fieldIndex("item_dqdm");
-            db::DbfFile::BulkAppend bulk(*target);
-            for (int rec = 0; rec < source->recordCount(); ++rec) {
-                if (++copied % 4096 == 0)
-                    advance(bytes + bytes * copied / rowsToCopy);
-                if (source->isDeleted(rec))
-                    continue;
-                const auto to = m < kKeyedMembers && !moved.isEmpty() ? moved.constFind(keyOf(rec)) : moved.constEnd();
-                if (to == moved.constEnd())
-                    rows.append(rec);
-                else
-                    rows.append(rec, {{region, db::Value::fromString(*to)}});
-                records += m == 0;
+            const std::unique_ptr<db::Table> table = openTable(DataDir, stagingName(m));
+            const std::shared_ptr<db::DbfFile> file = db::DbfFile::open(DataDir, stagingName(m));
+            if (m < kKeyedMembers) {
+                staging.file[m] = file;
+                staging.before[m] = file->recordCount();
             }
-            bulk.finish();
+            const QString path = package.memberPath(m);
+            if (path.isEmpty())
+                continue;
+            if (progress.memberStarts)
+                progress.memberStarts(m);
+            RequireMemberText(path);
+            const int read = ImportTextFile(*table, path, m == 0 ? ImportRecordTxtRecord : ImportTxtRecord, [&](qint64 at, qint64) {
+                if (progress.advance)
+                    progress.advance(done + at, bytes);
+            });
+            done += QFileInfo(path).size();
+            if (m == 0) {
+                requireRecordKeys(*file, staging.before[0], memberFile(0));
+                records = read;
+            }
         }
+        moveCollidingKeys(staging);
         transaction.commit();
     } catch (const std::exception &e) {
         const QString undo = transaction.rollback();
-        if (dynamic_cast<const ReadCancelled *>(&e) && undo.isEmpty())
+        if (undo.isEmpty())
             throw;
-        throw ExchangeError(u("写入暂存表时出错：%1%2")
-                                .arg(ui::errorText(e), undo.isEmpty() ? QString() : u("；未能撤销：") + undo));
+        throw ExchangeError(u("%1；未能撤销：%2").arg(ui::errorText(e), undo));
     }
-    advance(2 * bytes);
+    if (progress.advance)
+        progress.advance(bytes, bytes);
     return records;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 // Reading an exchange package into the staging tables (KJCGtemp,
 // CGWCDWtemp, CGWCRtemp, JDWYHMDtemp, ZLQKtemp, UNITtemp). A package is
-// unpacked into a folder of its own and read into scratch tables there;
-// only a package read whole reaches the staging tables, so a refused one
-// leaves every table as it was.
+// unpacked into a folder of its own and read straight into the staging
+// tables as one journaled operation: one that does not read whole is taken
+// back, so a refused one leaves every table as it was.
 #include <QByteArray>
 #include <QMap>
 #include <QString>

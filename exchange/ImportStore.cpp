@@ -70,11 +70,20 @@ struct Target
     {
     }
 
-    // Appends a copy of a staged row, column by position, under the new key.
-    int copy(int rec, const QString &key)
+    // Appends a copy of each staged row, column by position, under the new
+    // key; returns the new records. A record's rows of one table, with
+    // their memos, go in one write.
+    QVector<int> copy(const QVector<int> &recs, const db::Value &key)
     {
-        return rows.append(rec, {{keyField, db::Value::fromString(key)},
-                                 {regionField, db::Value::fromString(kLocalRegion)}});
+        static const db::Value local = db::Value::fromString(kLocalRegion);
+        rows.setValues({{keyField, key}, {regionField, local}});
+        db::DbfFile::BulkAppend write(*file);
+        QVector<int> copied;
+        copied.reserve(recs.size());
+        for (const int rec : recs)
+            copied.append(rows.append(rec));
+        write.finish();
+        return copied;
     }
 };
 
@@ -140,18 +149,14 @@ public:
                 oldRows[i] = RecordsOfKey(*m_children[i].file, textOf(*m_records.file, old, "item_4"),
                                           textOf(*m_records.file, old, "item_dqdm"));
         }
+        const db::Value stored = db::Value::fromString(newKey);
         for (size_t i = 0; i < kChildren.size(); ++i) {
             Target &target = m_children[i];
-            // A record's rows of one table go in one write.
-            db::DbfFile::BulkAppend rows(*target.file);
-            QVector<int> copied;
-            for (const int row : stagedRows[i])
-                copied.append(target.copy(row, newKey));
-            rows.finish();
+            const QVector<int> copied = target.copy(stagedRows[i], stored);
             if (i == kPersons)
                 m_localPersons.upsert(*target.file, copied);
         }
-        m_records.copy(rec, newKey);
+        m_records.copy({rec}, stored);
         if (old >= 0) {
             m_records.file->setDeleted(old, true);
             for (size_t i = 0; i < kChildren.size(); ++i)

@@ -1,8 +1,9 @@
 #include "ImportTxtRecord.h"
 
 #include "ExchangeText.h"
-#include "db/file/DbError.h"
 #include "db/dataset/Table.h"
+#include "db/file/DbError.h"
+#include "db/file/DbfFile.h"
 #include "ui/Clock.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@ namespace {
 
 constexpr int kDateColumn = 5; // column 6, ITEM_121 of the staging record
 
-int leadingQuotes(const QByteArray &token)
+int leadingQuotes(QByteArrayView token)
 {
     int n = 0;
     while (n < token.size() && token[n] == '"')
@@ -20,12 +21,23 @@ int leadingQuotes(const QByteArray &token)
 }
 
 // The token less its first and last character, pairs of quotes made one.
-QByteArray unquoted(const QByteArray &token)
+QByteArray unquoted(QByteArrayView token)
 {
-    return token.size() < 2 ? QByteArray() : UndoubleQuotes(token.mid(1, token.size() - 2));
+    return token.size() < 2 ? QByteArray() : UndoubleQuotes(token.sliced(1, token.size() - 2).toByteArray());
 }
 
-// The record text still to be cut, as a position in it.
+// Blanks and control characters at both ends left out.
+QByteArrayView trimmed(QByteArrayView text)
+{
+    while (!text.isEmpty() && uchar(text.front()) <= 0x20)
+        text = text.sliced(1);
+    while (!text.isEmpty() && uchar(text.back()) <= 0x20)
+        text.chop(1);
+    return text;
+}
+
+// The record text still to be cut, as a position in it. Values are views
+// of the record: most go into their column as they stand.
 struct Cursor
 {
     const QByteArray &text;
@@ -34,15 +46,15 @@ struct Cursor
     bool usedUp() const { return pos >= text.size(); }
     bool holdsTab() const { return text.indexOf('\t', pos) >= 0; }
     // Up to the next TAB, or all that is left.
-    QByteArray take()
+    QByteArrayView take()
     {
         const qsizetype tab = text.indexOf('\t', pos);
         const qsizetype end = tab < 0 ? text.size() : tab;
-        QByteArray token = text.mid(pos, end - pos);
+        const QByteArrayView token = QByteArrayView(text).sliced(pos, end - pos);
         pos = tab < 0 ? text.size() : tab + 1;
         return token;
     }
-    QByteArray rest() const { return text.mid(pos); }
+    QByteArrayView rest() const { return QByteArrayView(text).sliced(pos); }
     bool restIsBlank() const
     {
         for (qsizetype i = pos; i < text.size(); ++i)
@@ -52,51 +64,74 @@ struct Cursor
     }
 };
 
+// One row being filled: its record built in place, in the file's format,
+// and appended whole at post, memos written then.
 class RowFiller
 {
 public:
-    RowFiller(db::Table &table, bool dateRule) : m_table(table), m_dateRule(dateRule) {}
+    RowFiller(db::DbfFile &file, bool dateRule) : m_file(file), m_dateRule(dateRule) {}
 
-    void begin() { m_table.append(); }
-
-    void set(int column, const QByteArray &value)
+    void begin()
     {
+        m_raw = m_file.blankRecord();
+        m_memos.clear();
+    }
+
+    // A new row's fields start empty: an empty value leaves its column so.
+    void set(int column, QByteArrayView value)
+    {
+        if (value.isEmpty())
+            return;
         try {
-            m_table.field(column)->setValue(value.isEmpty() ? db::Value() : db::Value::fromBytes(value));
+            if (m_file.fields()[column].type == 'M') {
+                const QByteArray text = value.toByteArray();
+                // Refused here, where the row is known, rather than at post.
+                m_file.checkMemoText(column, text, m_file.recordCount());
+                m_memos.append({column, db::Value::fromBytes(text)});
+            } else {
+                m_file.encodeText(m_raw, column, value);
+            }
         } catch (const db::DbError &e) {
-            m_table.cancel();
-            throw ExchangeError(QString::fromUtf8("字段 %1：%2").arg(m_table.field(column)->fieldName(), e.message()));
+            throw ExchangeError(QString::fromUtf8("字段 %1：%2").arg(QLatin1String(m_file.fields()[column].name), e.message()));
         }
     }
 
     void post()
     {
-        try {
-            m_table.post();
-        } catch (...) {
-            m_table.cancel();
-            throw;
-        }
+        for (const auto &[column, value] : std::as_const(m_memos))
+            m_file.encode(m_raw, column, value);
+        m_file.appendRecord(m_raw);
     }
 
     // A middle column's value from its token (the quoted value may take
-    // further pieces of the record).
-    QByteArray middleValue(int column, Cursor &line)
+    // further pieces of the record); valid until the next one.
+    QByteArrayView middleValue(int column, Cursor &line)
     {
-        QByteArray token = line.take();
+        QByteArrayView token = line.take();
         if (leadingQuotes(token) % 2 == 1) {
-            while (CountQuotes(token) % 2 == 1 && !line.usedUp())
-                token += '\t' + line.take();
-            return unquoted(token);
+            m_value = token.toByteArray();
+            while (CountQuotes(m_value) % 2 == 1 && !line.usedUp())
+                m_value.append('\t').append(line.take());
+            m_value = unquoted(m_value);
+            return m_value;
         }
-        if (m_dateRule && column == kDateColumn && !db::parseDate(QString::fromLatin1(token)).isValid())
-            token = ui::today().toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
-        return token.startsWith('"') ? unquoted(token) : token;
+        if (m_dateRule && column == kDateColumn && !db::parseDate(QString::fromLatin1(token)).isValid()) {
+            m_value = ui::today().toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
+            return m_value;
+        }
+        if (token.startsWith('"')) {
+            m_value = unquoted(token);
+            return m_value;
+        }
+        return token;
     }
 
 private:
-    db::Table &m_table;
+    db::DbfFile &m_file;
     bool m_dateRule;
+    QByteArray m_raw;
+    QVector<std::pair<int, db::Value>> m_memos;
+    QByteArray m_value; // a value made of its token
 };
 
 int dataColumns(db::Table &table)
@@ -107,45 +142,23 @@ int dataColumns(db::Table &table)
     return n;
 }
 
-int quotesIn(const QByteArray &text, qsizetype from, qsizetype to)
-{
-    return int(std::count(text.constData() + from, text.constData() + to, '"'));
-}
-
 // The number of values of a record as the writer separates them: TABs
 // inside a quoted value do not count.
 int countValues(const QByteArray &record)
 {
     if (TrimBytes(record).isEmpty())
         return 0;
-    qsizetype tab = record.indexOf('\t');
-    if (tab < 0)
-        return 1;
-    int values = 1; // the first value is never quoted
-    for (qsizetype pos = tab + 1;; pos = tab + 1) {
+    int values = 0;
+    for (RecordValues v(record); v.next();)
         ++values;
-        tab = record.indexOf('\t', pos);
-        qsizetype lead = pos;
-        while (lead < record.size() && record[lead] == '"')
-            ++lead;
-        if ((lead - pos) % 2 == 1) {
-            // A quoted value runs on over TABs until its quotes pair up.
-            int quotes = quotesIn(record, pos, tab < 0 ? record.size() : tab);
-            while (quotes % 2 == 1 && tab >= 0) {
-                const qsizetype next = record.indexOf('\t', tab + 1);
-                quotes += quotesIn(record, tab + 1, next < 0 ? record.size() : next);
-                tab = next;
-            }
-        }
-        if (tab < 0)
-            return values;
-    }
+    return values;
 }
 
 } // namespace
 
 TxtRecordTarget::TxtRecordTarget(db::Table &table, TxtRecordReader reader)
-    : m_table(table), m_reader(reader), m_columns(dataColumns(table)),
+    : m_file(db::DbfFile::open(table.databaseName(), table.tableName())), m_reader(reader),
+      m_columns(dataColumns(table)),
       m_tailBytes(m_columns == reader.oneByteTailColumns ? 1 : 10),
       m_dateRule(table.tableName() == QLatin1String("KJCGtemp.dbf"))
 {
@@ -164,13 +177,13 @@ void TxtRecordTarget::read(const QByteArray &record)
     if (m_reader.exactValueCount && countValues(record) != m_columns)
         refuseValueCount(record);
     const int n = m_columns;
-    RowFiller row(m_table, m_dateRule);
+    RowFiller row(*m_file, m_dateRule);
     bool firstRow = true;
-    QByteArray carried; // first column of a further row cut from the last one
+    QByteArrayView carried; // first column of a further row cut from the last one
     bool carry = false;
     while (carry || !line.restIsBlank()) {
         row.begin();
-        QByteArray first;
+        QByteArrayView first;
         if (carry) {
             first = carried;
         } else if (firstRow && line.holdsTab()) {
@@ -181,22 +194,20 @@ void TxtRecordTarget::read(const QByteArray &record)
         row.set(0, first);
         for (int c = 1; c < n - 1; ++c)
             row.set(c, row.middleValue(c, line));
-        const QByteArray last = line.rest();
+        const QByteArrayView last = line.rest();
         if (line.holdsTab())
             line.take();
         if (!line.holdsTab()) {
-            row.set(n - 1, TrimBytes(line.rest()));
+            row.set(n - 1, trimmed(line.rest()));
             line.pos = record.size();
         } else {
-            if (m_reader.refusesRunOn) {
-                m_table.cancel();
-                refuseValueCount(record);
-            }
+            if (m_reader.refusesRunOn)
+                refuseValueCount(record); // the row being filled is never appended
             // Two or more values beyond the columns: the old writers' records
             // ran on, and the tail of the last value begins the next row.
             const qsizetype cut = std::max<qsizetype>(0, last.size() - m_tailBytes);
-            row.set(n - 1, TrimBytes(last.left(cut)));
-            carried = TrimBytes(last.mid(cut));
+            row.set(n - 1, trimmed(last.first(cut)));
+            carried = trimmed(last.sliced(cut));
             carry = true;
         }
         row.post();

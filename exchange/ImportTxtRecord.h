@@ -7,7 +7,10 @@
 // unreadable date.
 #include <QByteArray>
 
+#include <memory>
+
 namespace db {
+class DbfFile;
 class Table;
 }
 
@@ -38,16 +41,17 @@ class TxtRecordTarget
 {
 public:
     TxtRecordTarget(db::Table &table, TxtRecordReader reader);
-    // Appends and posts the rows of one record to the open table; a blank
-    // record makes none. Throws ExchangeError naming the column when a value
-    // does not fit it, or the counts when the reader refuses them; the row
-    // being filled is then dropped, rows posted before stay.
+    // Appends the rows of one record to the open table's file, each built
+    // in the file's format and written whole; a blank record makes none.
+    // Throws ExchangeError naming the column when a value does not fit it,
+    // or the counts when the reader refuses them; the row being filled is
+    // then dropped, rows posted before stay.
     void read(const QByteArray &record);
 
 private:
     [[noreturn]] void refuseValueCount(const QByteArray &record) const;
 
-    db::Table &m_table;
+    std::shared_ptr<db::DbfFile> m_file; // the table's: rows go to it directly
     TxtRecordReader m_reader;
     int m_columns;
     int m_tailBytes;

@@ -3,9 +3,12 @@
 // records it was given, each with its number of values and, where the
 // member carries record keys, the key of the row that should stand there.
 #include <QByteArray>
-#include <QSet>
 #include <QString>
 #include <QVector>
+
+namespace db {
+class DbfFile;
+}
 
 struct MemberRecords
 {
@@ -21,7 +24,13 @@ struct MemberRecords
 // Throws ExchangeError naming the member and the first record that differs.
 void CheckMember(const QString &path, const MemberRecords &expected);
 
-// The record keys of a child table's live rows that belong to one of keys,
-// in table order: read through the table's index of ITEM_4, not through any
-// dataset, so that what an export wrote is checked against a second reading.
-QVector<QByteArray> ChildRowKeys(const QString &dir, const QString &table, const QSet<QByteArray> &keys);
+// The live rows of a child table that belong to one of keys, in table
+// order, found through the table's index of ITEM_4, each with its key as its
+// record's bytes hold it: read apart from the values an export writes, so
+// that the member is checked against a second reading of its rows.
+struct ChildRows
+{
+    QVector<int> records;
+    QVector<QByteArray> keys;
+};
+ChildRows FindChildRows(const db::DbfFile &file, const QVector<QByteArray> &keys);

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstring>
+
 namespace {
 
 bool isLeadByte(uchar c) { return c >= 0x81 && c <= 0xFE; }
@@ -13,6 +15,16 @@ bool isTrailByte(uchar c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
 bool isAllowedControl(uchar c) { return c == '\t' || c == '\r' || c == '\n'; }
 
 QString hex(uchar c) { return QStringLiteral("0x") + QString::number(c, 16).toUpper().rightJustified(2, '0'); }
+
+// Whether all eight bytes of w are printable ASCII (0x20 to 0x7E): no byte
+// below 0x20 and none above 0x7E, tested on the whole word at once.
+bool printable(quint64 w)
+{
+    constexpr quint64 ones = ~quint64(0) / 255, highs = ones * 0x80;
+    const quint64 below = (w - ones * 0x20) & ~w & highs;
+    const quint64 above = ((w + ones * (0x7F - 0x7E)) | w) & highs;
+    return (below | above) == 0;
+}
 
 } // namespace
 
@@ -33,8 +45,17 @@ void RequireMemberText(const QString &path)
     };
     QByteArray chunk;
     while (!(chunk = file.read(1 << 20)).isEmpty()) {
-        for (const char ch : chunk) {
-            const auto c = uchar(ch);
+        const char *const end = chunk.constData() + chunk.size();
+        for (const char *at = chunk.constData(); at < end; ++at) {
+            // Runs of plain text, most of a member, eight bytes at a time.
+            quint64 word;
+            while (!lead && end - at >= 8 && (std::memcpy(&word, at, 8), printable(word))) {
+                at += 8;
+                column += 8;
+            }
+            if (at == end)
+                break;
+            const auto c = uchar(*at);
             ++column;
             if (lead) {
                 if (!isTrailByte(c))

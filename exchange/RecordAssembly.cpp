@@ -2,9 +2,28 @@
 
 #include "ExchangeText.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr qint64 kChunk = 1 << 16;
+
+// Where a TAB followed by a double quote begins, from `from` on; -1 when
+// none. Found by its quote, which most lines do not hold.
+qsizetype quoteOpening(const QByteArray &line, qsizetype from)
+{
+    const char *data = line.constData();
+    for (qsizetype at = from + 1; at < line.size();) {
+        const void *quote = std::memchr(data + at, '"', size_t(line.size() - at));
+        if (!quote)
+            return -1;
+        at = static_cast<const char *>(quote) - data;
+        if (data[at - 1] == '\t')
+            return at - 1;
+        ++at;
+    }
+    return -1;
+}
 
 } // namespace
 
@@ -110,7 +129,7 @@ bool RecordAssembler::next(QByteArray &record)
     };
     qsizetype pos = 0; // the part of the line not yet scanned begins here
     for (;;) {
-        const qsizetype open = line.indexOf("\t\"", pos);
+        const qsizetype open = quoteOpening(line, pos);
         if (open < 0)
             return true;
         pos = open + 2;

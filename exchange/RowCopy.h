@@ -5,6 +5,7 @@
 // the target's memo file; value by value, column by position, otherwise.
 #include "db/file/Value.h"
 
+#include <QByteArray>
 #include <QVector>
 #include <utility>
 
@@ -17,13 +18,19 @@ class RowCopier
 public:
     RowCopier(const db::DbfFile &from, db::DbfFile &to);
 
-    // Appends a copy of record rec of the source, with the target's columns
-    // in set given other values; returns the new record's number.
-    int append(int rec, const QVector<std::pair<int, db::Value>> &set = {});
+    // The target's columns in set (no memo among them) take these values in
+    // every row copied from here on: put into the target's format once.
+    void setValues(const QVector<std::pair<int, db::Value>> &set);
+    // Appends a copy of record rec of the source; returns the new record's
+    // number.
+    int append(int rec);
 
 private:
     const db::DbfFile &m_from;
     db::DbfFile &m_to;
     bool m_sameLayout = true;
     QVector<int> m_memos; // of the target
+    QByteArray m_raw;
+    QByteArray m_values;      // a record holding the values set
+    QVector<int> m_valuesSet; // their columns
 };

@@ -13,6 +13,7 @@
 #include "TableSchemas.h"
 #include "UnitDM.h"
 #include "db/file/DbfFile.h"
+#include "db/journal/Journal.h"
 #include "text/Gbk.h"
 #include "ui/Clock.h"
 
@@ -48,6 +49,9 @@ Files stagingFiles()
 
 void restore(const Files &files)
 {
+    // The journal's finished operations name the files as staged: they go
+    // before the files are put back behind the engine's back.
+    db::Transaction::checkpoint();
     db::DbfFile::releaseUnused();
     for (const QFileInfo &f : QDir(DataDir).entryInfoList({"*temp.*"}, QDir::Files)) {
         db::DbfFile::forget(f.absoluteFilePath());

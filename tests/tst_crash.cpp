@@ -219,8 +219,11 @@ class TestCrash : public QObject
                 const QString state = restart(where, told);
                 if (QTest::currentTestFailed())
                     return;
-                // Staging is emptied table by table once the store is done.
-                if (operation.wholePass || mode == QLatin1String("kill"))
+                // Staging is emptied table by table once a store is done.
+                if (operation.wholePass)
+                    QVERIFY2(state == before || state == after,
+                             qPrintable(where + ": a mix of before and after: " + firstDifference(before, state)));
+                else if (mode == QLatin1String("kill"))
                     QVERIFY2(withoutStaging(state) == withoutStaging(before) || withoutStaging(state) == withoutStaging(after),
                              qPrintable(where + ": a mix of before and after: " + firstDifference(before, state)));
                 if (mode == QLatin1String("throw") && !told.restart) {
@@ -305,6 +308,7 @@ private slots:
     void storeImported() { crashEverywhere("store"); }
     void overwriteImported() { crashEverywhere("overwrite"); }
     void exportMarks() { crashEverywhere("marks"); }
+    void stagePackage() { crashEverywhere("stage"); }
     void personNumberInGrid() { crashEverywhere("person"); }
 };
 

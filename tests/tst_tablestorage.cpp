@@ -9,6 +9,7 @@
 #include "text/Gbk.h"
 #include "text/Utf8.h"
 
+#include <QRandomGenerator>
 #include <QtEndian>
 #include <QtTest>
 #include <fcntl.h>
@@ -113,6 +114,7 @@ private slots:
     void memosInBulkLoad();
     void bulkLoadCutOffByACrash();
     void keyPrefixesAndOrder();
+    void keyIndexUnderManyChanges();
     void keyIndexKeptAcrossRuns();
     void scatteredRowsFollowWrites();
 };
@@ -541,6 +543,60 @@ void TestTableStorage::keyPrefixesAndOrder()
                  std::sort(all.begin(), all.end());
                  return all;
              }());
+}
+
+// Keys that share their first bytes, end inside them or run past them, added
+// and changed by the thousand (the index merges its additions many times
+// over): every lookup answers what a scan of the keys answers.
+void TestTableStorage::keyIndexUnderManyChanges()
+{
+    TempDir dir;
+    DbfFile::create(dir.path(), "keys.dbf", {{"K", 'C', 24}});
+    auto f = DbfFile::open(dir.path(), "keys");
+    QRandomGenerator random(46);
+    const QList<QByteArray> stems = {"",         "2",          "2005",          "2005000",          "20050000",
+                                     "200500001", "2005000012", "20050001", "200500001234567", "2005000012345678",
+                                     "20050000123456780"};
+    const auto anyKey = [&] {
+        QByteArray key = stems[random.bounded(int(stems.size()))];
+        for (int n = random.bounded(4); n > 0 && key.size() < 24; --n)
+            key.append(char('0' + random.bounded(3)));
+        return key;
+    };
+    QList<QByteArray> keys; // of every record, as the model
+    const auto write = [&](int rec, const QByteArray &key) {
+        QByteArray raw = f->blankRecord();
+        f->encode(raw, 0, Value::fromBytes(key));
+        if (rec == keys.size())
+            keys << key, f->appendRecord(raw);
+        else
+            keys[rec] = key, f->writeRecord(rec, raw);
+    };
+    const auto matching = [&](const std::function<bool(const QByteArray &)> &take) {
+        QVector<int> out;
+        for (int rec = 0; rec < keys.size(); ++rec)
+            if (take(keys[rec]))
+                out << rec;
+        return out;
+    };
+    const auto check = [&] {
+        for (const QByteArray &stem : stems) {
+            QCOMPARE(f->keyRecords(0, stem), matching([&](const QByteArray &k) { return k == stem; }));
+            QCOMPARE(f->prefixRecords(0, stem), matching([&](const QByteArray &k) { return k.startsWith(stem); }));
+        }
+        QVector<int> order = matching([](const QByteArray &) { return true; });
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a] < keys[b]; });
+        QCOMPARE(f->recordsInKeyOrder(0, false), order);
+    };
+    for (int i = 0; i < 500; ++i)
+        write(i, anyKey());
+    check(); // the index is built here, and follows from now on
+    for (int step = 1; step <= 6000; ++step) {
+        // Mostly additions; changes hit rows of the index and added ones alike.
+        write(random.bounded(4) == 0 ? random.bounded(int(keys.size())) : int(keys.size()), anyKey());
+        if (step % 500 == 0)
+            check();
+    }
 }
 
 // A large table's key index is kept in the cache once the file is settled,

@@ -102,7 +102,11 @@ void addFiles(const QString &archivePath, const QStringList &fileNames)
     const QString folder = folderOf(archivePath);
     const QString archive = QFileInfo(archivePath).fileName();
     requirePlainNames(fileNames + QStringList{archive});
-    QStringList arguments{QStringLiteral("a"), QStringLiteral("-y"), QStringLiteral("-i"), QStringLiteral("-e")};
+    // Method 2 packs in half the time of the default to within a few tenths
+    // of a percent of its size, and unpacks with the same decoder as the
+    // default, so every arj that reads one reads the other.
+    QStringList arguments{QStringLiteral("a"), QStringLiteral("-y"), QStringLiteral("-i"), QStringLiteral("-e"),
+                          QStringLiteral("-m2")};
     WorkFolder work(folder);
     arguments << work.relative() + archive;
     for (const QString &name : fileNames) {

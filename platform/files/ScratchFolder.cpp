@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -49,9 +51,21 @@ void ScratchFolder::removeLeftovers(const QString &parent, const QString &kind)
     // QTemporaryDir puts six letters and digits in place of the Xs.
     const QRegularExpression own(QStringLiteral("^") + QRegularExpression::escape(kind) + QStringLiteral("-[A-Za-z0-9]{6}$"));
     const QDateTime young = QDateTime::currentDateTime().addSecs(-kYoungSeconds);
-    for (const QFileInfo &entry :
-         QDir(parent).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks)) {
-        if (!own.match(entry.fileName()).hasMatch() || entry.lastModified() > young)
+    // The names are compared as the folder lists them, before anything is
+    // made of them: the system's temporary folder may hold many thousands
+    // of other entries.
+    const QByteArray prefix = QFile::encodeName(kind + QLatin1Char('-'));
+    DIR *folder = ::opendir(QFile::encodeName(parent).constData());
+    if (!folder)
+        return;
+    QStringList candidates;
+    while (const dirent *e = ::readdir(folder))
+        if (std::strncmp(e->d_name, prefix.constData(), size_t(prefix.size())) == 0)
+            candidates << QFile::decodeName(e->d_name);
+    ::closedir(folder);
+    for (const QString &name : std::as_const(candidates)) {
+        const QFileInfo entry(QDir(parent).filePath(name));
+        if (!own.match(name).hasMatch() || !entry.isDir() || entry.isSymLink() || entry.lastModified() > young)
             continue;
         const int fd = openFolder(entry.absoluteFilePath());
         if (fd < 0)

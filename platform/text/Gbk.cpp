@@ -34,7 +34,9 @@ static QStringDecoder &decoder()
 
 QByteArray encode(const QString &text)
 {
-    return encoder().encode(text);
+    // GBK keeps ASCII as it is: keys, codes and numbers need no converter.
+    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    return ascii ? text.toLatin1() : encoder().encode(text);
 }
 
 bool encodable(const QString &text)
@@ -113,7 +115,7 @@ int byteLength(const QString &text)
     return int(encode(text).size());
 }
 
-qsizetype safeCut(const QByteArray &bytes, qsizetype n)
+qsizetype safeCut(QByteArrayView bytes, qsizetype n)
 {
     if (n >= bytes.size())
         return bytes.size();

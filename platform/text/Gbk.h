@@ -18,7 +18,7 @@ int byteLength(const QString &text);
 
 // The length of the longest prefix of bytes that holds at most n bytes and
 // does not end in the middle of a double-byte character.
-qsizetype safeCut(const QByteArray &bytes, qsizetype n);
+qsizetype safeCut(QByteArrayView bytes, qsizetype n);
 QByteArray cutBytes(const QByteArray &bytes, qsizetype n);
 QString cutToBytes(const QString &text, qsizetype n);
 

@@ -118,6 +118,18 @@ public:
     int sortedColumn() const;
     int currentRow() const { return m_current; } // -1 when empty
     Value rowValue(int row, int col) const;
+    // A row as its file stores it, when the row shows just that (a record
+    // of the file with no change held back or being made): the file, the
+    // record and its bytes, valid until the next read of the dataset; the
+    // value of column col is then file->value(bytes, rec, sourceField).
+    // Null file otherwise.
+    struct StoredRow
+    {
+        const DbfFile *file = nullptr;
+        int rec = -1;
+        const char *bytes = nullptr;
+    };
+    StoredRow storedRow(int row) const;
     // A row's value as text: numbers with at most their column's decimals.
     QString rowText(int row, int col) const { return rowValue(row, col).toString(numberDecimals(col)); }
     // The decimals a number column keeps; -1 for other columns.

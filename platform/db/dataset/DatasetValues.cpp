@@ -109,6 +109,16 @@ Value Dataset::rowValue(int row, int col) const
     return storedValue(r, col);
 }
 
+Dataset::StoredRow Dataset::storedRow(int row) const
+{
+    if (row < 0 || row >= rowCount() || !m_file || isCurrentRowEdited(row))
+        return {};
+    const Row &r = baseRow(row);
+    if (r.cache || r.rec < 0)
+        return {};
+    return {m_file.get(), r.rec, recordBytes(r.rec)};
+}
+
 int Dataset::numberDecimals(int col) const
 {
     if (col < 0 || col >= m_dataColumns)

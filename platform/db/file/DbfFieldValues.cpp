@@ -69,12 +69,7 @@ void DbfFile::readCodePage()
 
 QByteArray DbfFile::textBytes(const char *record, int field) const
 {
-    const FieldDef &f = m_fields[field];
-    const char *p = record + f.offset;
-    int n = f.length;
-    while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
-        --n;
-    return QByteArray(p, n);
+    return keyOf(record, field).toByteArray();
 }
 
 void DbfFile::checkCodePage(const QByteArray &text, int field) const
@@ -125,6 +120,32 @@ Value DbfFile::value(const char *r, int rec, int field) const
     } catch (const DbError &e) {
         throw DbError(QString::fromUtf8("%1（第 %2 条记录）").arg(e.message()).arg(rec + 1));
     }
+}
+
+QByteArrayView DbfFile::valueText(const char *record, int rec, int field, int maxDecimals, QByteArray &scratch) const
+{
+    const FieldDef &f = m_fields[field];
+    if (f.type == 'C' && !m_utf8 && m_foreignCodePage.isEmpty())
+        return keyOf(record, field); // the text as stored
+    if (f.type == 'N' || f.type == 'F') {
+        if (std::optional<QByteArray> t = formatPlainNumber(keyOf(record, field).trimmed(), maxDecimals)) {
+            scratch = std::move(*t);
+            return scratch;
+        }
+    } else if (f.type == 'D') {
+        // yyyyMMdd as yyyy-MM-dd when it is a date.
+        const QByteArrayView t = keyOf(record, field).trimmed();
+        if (t.size() == 8 && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            const auto number = [&](int from, int n) { return QByteArrayView(t.data() + from, n).toInt(); };
+            if (!QDate(number(0, 4), number(4, 2), number(6, 2)).isValid())
+                return {};
+            scratch = t.first(4).toByteArray();
+            scratch.append('-').append(t.sliced(4, 2)).append('-').append(t.sliced(6, 2));
+            return scratch;
+        }
+    }
+    scratch = value(record, rec, field).toBytes(maxDecimals);
+    return scratch;
 }
 
 quint32 DbfFile::memoBlock(const char *record, int field) const
@@ -219,7 +240,8 @@ QByteArray DbfFile::blankRecord() const
 void DbfFile::encode(QByteArray &record, int field, const Value &v)
 {
     const FieldDef &f = m_fields[field];
-    const QString fieldName = QString::fromLatin1(f.name);
+    // Named only in a refusal: every value of a bulk load passes here.
+    const auto fieldName = [&f] { return QString::fromLatin1(f.name); };
     if (f.type == 'M') {
         // The block the buffer points to now (an edited row's present memo).
         quint32 old = 0;
@@ -267,16 +289,22 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
     case 'F': {
         if (v.kind == Value::Text && v.text.trimmed().isEmpty())
             return;
+        // Numbers read from text (a bulk load's) mostly stand there plainly.
+        if (const std::optional<QByteArray> t =
+                v.kind == Value::Text ? plainNumberColumnText(v.text, f.length, f.decimals) : std::nullopt) {
+            std::memcpy(p, t->constData(), size_t(f.length));
+            return;
+        }
         double d = v.toNumber();
         if (!std::isfinite(d))
-            throw DbError(QString::fromUtf8("表 %1 字段 %2 的数值无效").arg(tableName(), fieldName));
+            throw DbError(QString::fromUtf8("表 %1 字段 %2 的数值无效").arg(tableName(), fieldName()));
         // A long integer part leaves room for fewer decimals; only one that
         // does not fit itself is refused.
         const std::optional<QByteArray> t = numberColumnText(d, f.length, f.decimals);
         if (!t)
             throw DbError(QString::fromUtf8("数值 %1 超出表 %2 字段 %3 能存的范围：该字段最大能存 %4，最小能存 %5")
                               .arg(v.kind == Value::Text ? gbk::decode(v.text.trimmed()) : formatNumber(d),
-                                   tableName(), fieldName, largestColumnNumber(f.length),
+                                   tableName(), fieldName(), largestColumnNumber(f.length),
                                    smallestColumnNumber(f.length)));
         std::memcpy(p, t->constData(), size_t(f.length));
         return;
@@ -286,7 +314,7 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
         if (!d.isValid())
             return;
         if (d.year() < 1 || d.year() > 9999)
-            throw DbError(QString::fromUtf8("日期超出表 %1 字段 %2 的范围").arg(tableName(), fieldName));
+            throw DbError(QString::fromUtf8("日期超出表 %1 字段 %2 的范围").arg(tableName(), fieldName()));
         const QByteArray t = d.toString(QStringLiteral("yyyyMMdd")).toLatin1();
         std::memcpy(p, t.constData(), 8);
         return;
@@ -297,6 +325,25 @@ void DbfFile::encode(QByteArray &record, int field, const Value &v)
         return;
     }
     }
+}
+
+void DbfFile::encodeText(QByteArray &record, int field, QByteArrayView text)
+{
+    const FieldDef &f = m_fields[field];
+    char *p = record.data() + f.offset;
+    if (f.type == 'C' && !m_utf8 && m_foreignCodePage.isEmpty()) {
+        // Stored as they are, cut at a character.
+        std::memset(p, ' ', size_t(f.length));
+        std::memcpy(p, text.data(), size_t(gbk::safeCut(text, f.length)));
+        return;
+    }
+    if (f.type == 'N' || f.type == 'F') {
+        if (const std::optional<QByteArray> t = plainNumberColumnText(text, f.length, f.decimals)) {
+            std::memcpy(p, t->constData(), size_t(f.length));
+            return;
+        }
+    }
+    encode(record, field, text.isEmpty() ? Value() : Value::fromBytes(text.toByteArray()));
 }
 
 } // namespace db

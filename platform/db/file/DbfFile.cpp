@@ -213,10 +213,16 @@ void DbfFile::writeMemoHeader()
 
 // --- the indexes kept up to date -------------------------------------------
 
-// A record's key as the indexes hold it.
-QByteArray DbfFile::keyOf(const char *record, int field) const
+// A record's key as the indexes hold it: the field's bytes in the record,
+// trailing blanks left out.
+QByteArrayView DbfFile::keyOf(const char *record, int field) const
 {
-    return textBytes(record, field);
+    const FieldDef &f = m_fields[field];
+    const char *p = record + f.offset;
+    int n = f.length;
+    while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
+        --n;
+    return QByteArrayView(p, n);
 }
 
 // Keeps the indexes right when record rec changes from oldRecord (null for
@@ -226,10 +232,10 @@ void DbfFile::indexRecord(int rec, const char *oldRecord, const char *newRecord)
     for (auto it = m_indexes.begin(); it != m_indexes.end();) {
         const int field = it->first;
         KeyIndex &index = *it->second.index;
-        const QByteArray now = newRecord ? keyOf(newRecord, field) : QByteArray();
+        const QByteArrayView now = newRecord ? keyOf(newRecord, field) : QByteArrayView();
         bool kept = true;
         if (oldRecord) {
-            const QByteArray before = keyOf(oldRecord, field);
+            const QByteArrayView before = keyOf(oldRecord, field);
             if (newRecord && before == now) {
                 ++it;
                 continue;

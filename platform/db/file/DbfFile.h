@@ -120,6 +120,10 @@ public:
     // Raw bytes of a text field with trailing blanks removed (fast path for
     // comparisons and key scans), in the file's own code page.
     QByteArray textBytes(const char *record, int field) const;
+    // A field's value as the text Value::toBytes(maxDecimals) makes of it,
+    // for exports of many rows: a view of the record's own bytes for a
+    // text, else of scratch, which holds it until the next call.
+    QByteArrayView valueText(const char *record, int rec, int field, int maxDecimals, QByteArray &scratch) const;
     // A text field as stored, decoded from the file's code page.
     QString storedText(const char *record, int field) const;
     // GBK bytes as this file stores them (literals compared with raw bytes).
@@ -148,6 +152,10 @@ public:
     // present blocks is rewritten there. Throws when the value does not fit (a
     // number wider than the column, a text that is not a date).
     void encode(QByteArray &record, int field, const Value &v);
+    // The same for a text value given by its bytes (GBK), for loads that
+    // read every value as text: a text or number column of the table takes
+    // them without making a value of them.
+    void encodeText(QByteArray &record, int field, QByteArrayView text);
     // Throws when the memo file cannot hold text as the memo `field` of
     // record `rec` (-1 when not known): a dBASE III memo ends at its first
     // 0x1A, so a text holding one would read back cut.
@@ -231,7 +239,7 @@ private:
     quint32 writeMemoAt(const QByteArray &text, quint32 at, qint64 blocksInPlace);
     void flushMemo();
     void writeMemoHeader();
-    QByteArray keyOf(const char *record, int field) const;
+    QByteArrayView keyOf(const char *record, int field) const;
     void indexRecord(int rec, const char *oldRecord, const char *newRecord);
     // The mapping and the stamps of the files (DbfMapping.cpp).
     void map(qint64 length);

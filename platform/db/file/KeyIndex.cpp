@@ -4,6 +4,8 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
+#include <memory_resource>
+#include <set>
 
 namespace db {
 
@@ -23,36 +25,109 @@ bool startsWith(QByteArrayView key, QByteArrayView prefix)
     return key.size() >= prefix.size() && std::memcmp(key.data(), prefix.data(), size_t(prefix.size())) == 0;
 }
 
-// The first eight bytes as one number, so that most comparisons of a sort
-// need no call.
-quint64 headOf(QByteArrayView key)
-{
-    uchar b[8] = {};
-    std::memcpy(b, key.data(), size_t(std::min<qsizetype>(8, key.size())));
-    return qFromBigEndian<quint64>(b);
-}
-
 constexpr char kMagic[4] = {'C', 'V', 'K', 'I'};
 constexpr quint32 kVersion = 1;
 
+// A key's first sixteen bytes as two numbers, with its length: keys of up to
+// sixteen bytes, most keys, sort and compare without reading their bytes.
+struct Head
+{
+    quint64 high, low;
+    qsizetype length;
+
+    static Head of(QByteArrayView key)
+    {
+        uchar b[16] = {};
+        std::memcpy(b, key.data(), size_t(std::min<qsizetype>(16, key.size())));
+        return {qFromBigEndian<quint64>(b), qFromBigEndian<quint64>(b + 8), key.size()};
+    }
+};
+
+// Whether (key a, record) comes before (key b, record). Heads in order are
+// keys in order. With equal heads (the bytes beyond a key's end read as
+// zeros) two short keys differ only in length, the shorter first; longer
+// keys leave it to their bytes.
+bool before(const Head &ha, QByteArrayView a, qint64 recA, const Head &hb, QByteArrayView b, qint64 recB)
+{
+    if (ha.high != hb.high)
+        return ha.high < hb.high;
+    if (ha.low != hb.low)
+        return ha.low < hb.low;
+    const int c = ha.length <= 16 && hb.length <= 16 ? (ha.length > hb.length) - (ha.length < hb.length)
+                                                     : compareKeys(a, b);
+    return c != 0 ? c < 0 : recA < recB;
+}
+
+// An added entry: its key in the set's pool (a length byte, then the
+// bytes), and the key's head.
+struct Added
+{
+    Head head;
+    quint32 key;
+    int rec;
+};
+
+// A key looked for, with a record (-1: before every record of the key).
+struct Probe
+{
+    QByteArrayView key;
+    Head head;
+    qint64 rec;
+};
+
+struct AddedOrder
+{
+    using is_transparent = void;
+    const QByteArray *pool;
+
+    QByteArrayView keyOf(const Added &a) const
+    {
+        return QByteArrayView(pool->constData() + a.key + 1, uchar(pool->at(a.key)));
+    }
+    bool operator()(const Added &a, const Added &b) const
+    {
+        return before(a.head, keyOf(a), a.rec, b.head, keyOf(b), b.rec);
+    }
+    bool operator()(const Added &a, const Probe &b) const { return before(a.head, keyOf(a), a.rec, b.head, b.key, b.rec); }
+    bool operator()(const Probe &a, const Added &b) const { return before(a.head, a.key, a.rec, b.head, keyOf(b), b.rec); }
+};
+
 } // namespace
 
-bool KeyIndex::Added::operator<(const Added &o) const
+struct KeyIndex::AddedSet
 {
-    const int c = compareKeys(key, o.key);
-    return c != 0 ? c < 0 : rec < o.rec;
+    QByteArray keys;
+    std::pmr::unsynchronized_pool_resource nodes;
+    std::pmr::set<Added, AddedOrder> entries{AddedOrder{&keys}, &nodes};
+
+    QByteArrayView keyOf(const Added &a) const { return entries.key_comp().keyOf(a); }
+    auto from(QByteArrayView key, qint64 rec = -1) const { return entries.lower_bound(Probe{key, Head::of(key), rec}); }
+    void clear()
+    {
+        entries.clear();
+        nodes.release();
+        keys.clear();
+    }
+};
+
+KeyIndex::KeyIndex() : m_added(std::make_unique<AddedSet>()) {}
+KeyIndex::~KeyIndex() = default;
+KeyIndex::KeyIndex(KeyIndex &&) noexcept = default;
+KeyIndex &KeyIndex::operator=(KeyIndex &&) noexcept = default;
+
+int KeyIndex::size() const
+{
+    return int(m_entries.size()) - m_dead + int(m_added->entries.size());
 }
 
 KeyIndex KeyIndex::fromSorted(std::vector<Building> &all)
 {
-    std::vector<std::pair<quint64, quint32>> order(all.size()); // head, position in all
+    std::vector<std::pair<Head, quint32>> order(all.size()); // head, position in all
     for (size_t i = 0; i < all.size(); ++i)
-        order[i] = {headOf(all[i].key), quint32(i)};
+        order[i] = {Head::of(all[i].key), quint32(i)};
     std::sort(order.begin(), order.end(), [&](const auto &a, const auto &b) {
-        if (a.first != b.first)
-            return a.first < b.first;
-        const int c = compareKeys(all[a.second].key, all[b.second].key);
-        return c != 0 ? c < 0 : all[a.second].rec < all[b.second].rec;
+        const Building &x = all[a.second], &y = all[b.second];
+        return before(a.first, x.key, x.rec, b.first, y.key, y.rec);
     });
     KeyIndex index;
     index.m_entries.reserve(all.size());
@@ -93,19 +168,24 @@ size_t KeyIndex::endOfPrefix(size_t from, QByteArrayView prefix) const
 
 void KeyIndex::insert(QByteArrayView key, int rec)
 {
-    m_added.insert({key.toByteArray(), rec});
+    AddedSet &added = *m_added;
+    const quint32 at = quint32(added.keys.size());
+    added.keys.append(char(key.size()));
+    added.keys.append(key.data(), key.size());
+    if (!added.entries.insert({Head::of(key), at, rec}).second)
+        added.keys.truncate(at); // held already
     // A merge rewrites the whole array, so it waits for additions in
     // proportion to it: each addition then pays a few entry copies however
     // many follow, where a fixed or root-sized batch would make a long run of
     // additions cost more than linear.
-    if (m_added.size() > std::max<size_t>(64, m_entries.size() / 4))
+    if (added.entries.size() > std::max<size_t>(64, m_entries.size() / 4))
         merge();
 }
 
 bool KeyIndex::remove(QByteArrayView key, int rec)
 {
-    if (auto it = m_added.find({key.toByteArray(), rec}); it != m_added.end()) {
-        m_added.erase(it);
+    if (auto it = m_added->entries.find(Probe{key, Head::of(key), rec}); it != m_added->entries.end()) {
+        m_added->entries.erase(it); // its key stays in the pool until the merge
         return true;
     }
     const size_t i = lowerBound(key, rec);
@@ -124,7 +204,7 @@ QVector<int> KeyIndex::records(QByteArrayView key) const
         if (!(m_entries[i].rec & kRemoved))
             found.append(int(m_entries[i].rec));
     const qsizetype fromIndex = found.size();
-    for (auto it = m_added.lower_bound({key.toByteArray(), -1}); it != m_added.end() && it->key == key; ++it)
+    for (auto it = m_added->from(key); it != m_added->entries.end() && m_added->keyOf(*it) == key; ++it)
         found.append(it->rec);
     if (fromIndex > 0 && fromIndex < found.size())
         std::inplace_merge(found.begin(), found.begin() + fromIndex, found.end());
@@ -140,8 +220,7 @@ QVector<int> KeyIndex::recordsWithPrefix(QByteArrayView prefix) const
     for (size_t i = from; i < to; ++i)
         if (!(m_entries[i].rec & kRemoved))
             found.append(int(m_entries[i].rec));
-    for (auto it = m_added.lower_bound({prefix.toByteArray(), -1}); it != m_added.end() && startsWith(it->key, prefix);
-         ++it)
+    for (auto it = m_added->from(prefix); it != m_added->entries.end() && startsWith(m_added->keyOf(*it), prefix); ++it)
         found.append(it->rec);
     std::sort(found.begin(), found.end());
     return found;
@@ -194,12 +273,13 @@ QVector<std::pair<int, QByteArray>> KeyIndex::sample(int n) const
 // The live entries and the added ones as one sorted array again.
 void KeyIndex::merge()
 {
-    if (m_added.empty() && m_dead == 0)
+    const AddedSet &fresh = *m_added;
+    if (fresh.entries.empty() && m_dead == 0)
         return;
     QByteArray keys;
     std::vector<Entry> entries;
     keys.reserve(m_keys.size());
-    entries.reserve(m_entries.size() - size_t(m_dead) + m_added.size());
+    entries.reserve(m_entries.size() - size_t(m_dead) + fresh.entries.size());
     const auto last = [&] {
         const quint32 at = entries.back().key;
         return QByteArrayView(keys.constData() + at + 1, uchar(keys[at]));
@@ -214,24 +294,24 @@ void KeyIndex::merge()
             entries.push_back({entries.back().key, quint32(rec)});
         }
     };
-    auto added = m_added.begin();
+    auto added = fresh.entries.begin();
     for (const Entry &e : m_entries) {
         if (e.rec & kRemoved)
             continue;
         const QByteArrayView key = keyAt(e);
-        for (; added != m_added.end(); ++added) {
-            const int c = compareKeys(added->key, key);
+        for (; added != fresh.entries.end(); ++added) {
+            const int c = compareKeys(fresh.keyOf(*added), key);
             if (c > 0 || (c == 0 && added->rec > int(e.rec)))
                 break;
-            put(added->key, added->rec);
+            put(fresh.keyOf(*added), added->rec);
         }
         put(key, int(e.rec));
     }
-    for (; added != m_added.end(); ++added)
-        put(added->key, added->rec);
+    for (; added != fresh.entries.end(); ++added)
+        put(fresh.keyOf(*added), added->rec);
     m_keys = keys;
     m_entries = std::move(entries);
-    m_added.clear();
+    m_added->clear();
     m_dead = 0;
 }
 

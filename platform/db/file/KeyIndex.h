@@ -9,13 +9,15 @@
 // ordered set of the entries added since: a removal marks its entry, an
 // addition goes to the set, and the set is merged into the array once it
 // holds a quarter as many entries as the array, so a change costs log n
-// and a long run of additions stays linear.
+// and a long run of additions stays linear. The set's keys lie in a pool
+// of their own and its nodes come from a pool given back at each merge: a
+// store adds entries by the hundred thousand.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QVector>
 #include <functional>
+#include <memory>
 #include <optional>
-#include <set>
 #include <vector>
 
 namespace db {
@@ -23,6 +25,11 @@ namespace db {
 class KeyIndex
 {
 public:
+    KeyIndex();
+    ~KeyIndex();
+    KeyIndex(KeyIndex &&) noexcept;
+    KeyIndex &operator=(KeyIndex &&) noexcept;
+
     // The keys of records 0..count-1, keyOf(rec) giving a view of each
     // one's bytes, valid until the next call: each key is copied at once, so
     // the caller may give back the pages of the records it has passed.
@@ -50,7 +57,7 @@ public:
     // table and must be built again).
     bool remove(QByteArrayView key, int rec);
 
-    int size() const { return int(m_entries.size()) - m_dead + int(m_added.size()); }
+    int size() const;
     QVector<int> records(QByteArrayView key) const;
     QVector<int> recordsWithPrefix(QByteArrayView prefix) const;
     // The entries whose key starts with prefix, from the largest key down,
@@ -80,12 +87,7 @@ private:
         quint32 key; // offset of the key in m_keys: a length byte, then the bytes
         quint32 rec; // record number; the top bit marks a removed entry
     };
-    struct Added
-    {
-        QByteArray key;
-        int rec;
-        bool operator<(const Added &o) const;
-    };
+    struct AddedSet; // the entries added since the last merge
     static constexpr quint32 kRemoved = 0x80000000u;
 
     static KeyIndex fromSorted(std::vector<Building> &all);
@@ -100,7 +102,7 @@ private:
 
     QByteArray m_keys;
     std::vector<Entry> m_entries;
-    std::set<Added> m_added;
+    std::unique_ptr<AddedSet> m_added;
     int m_dead = 0;
 };
 

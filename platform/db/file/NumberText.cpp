@@ -48,6 +48,49 @@ struct Decimal
         return d;
     }
 
+    // The digits of a plain decimal text ("-12.50", "007", ".5"): an
+    // optional minus, digits, an optional point and digits, no more than 15
+    // significant digits and 40 characters. A double holds such a number
+    // and gives back these digits, so they are taken as they stand; none
+    // for any other text.
+    static std::optional<Decimal> parse(QByteArrayView text)
+    {
+        if (text.isEmpty() || text.size() > 40)
+            return std::nullopt;
+        Decimal d;
+        qsizetype i = 0;
+        if (text[0] == '-') {
+            d.negative = true;
+            ++i;
+        }
+        bool digitSeen = false, pointSeen = false;
+        int integers = 0; // digits before the point, leading zeros left out
+        int leadingFractionZeros = 0;
+        for (; i < text.size(); ++i) {
+            const char c = text[i];
+            if (c == '.' && !pointSeen) {
+                pointSeen = true;
+                continue;
+            }
+            if (c < '0' || c > '9')
+                return std::nullopt;
+            digitSeen = true;
+            if (d.count == 0 && c == '0') {
+                leadingFractionZeros += pointSeen; // zeros before the first significant digit
+                continue;
+            }
+            if (d.count == kSignificantDigits)
+                return std::nullopt;
+            d.digits[d.count++] = c;
+            integers += !pointSeen;
+        }
+        if (!digitSeen)
+            return std::nullopt;
+        d.point = d.count == 0 ? 0 : (integers > 0 ? integers : -leadingFractionZeros);
+        d.trim(); // zero has no sign
+        return d;
+    }
+
     void trim()
     {
         while (count > 0 && digits[count - 1] == '0')
@@ -87,25 +130,26 @@ struct Decimal
         trim();
     }
 
-    // Fixed notation with exactly `decimals` decimals (at least the digits held).
-    QByteArray text(int decimals) const
+    // Fixed notation with exactly `decimals` decimals (at least the digits
+    // held), right-aligned in `width` blanks when shorter. Written in place:
+    // numbers go into text by the hundred thousand.
+    QByteArray text(int decimals, int width = 0) const
     {
-        QByteArray out;
-        out.reserve(2 + std::max(point, 1) + decimals);
+        const qsizetype length = (negative ? 1 : 0) + std::max(point, 1) + (decimals > 0 ? 1 + decimals : 0);
+        QByteArray out(std::max<qsizetype>(length, width), ' ');
+        char *p = out.data() + out.size() - length;
         if (negative)
-            out.append('-');
+            *p++ = '-';
         if (point <= 0) {
-            out.append('0');
+            *p++ = '0';
         } else {
-            out.append(digits, std::min(point, count));
-            if (point > count)
-                out.append(point - count, '0');
+            for (int i = 0; i < point; ++i)
+                *p++ = i < count ? digits[i] : '0';
         }
         if (decimals > 0) {
-            out.append('.');
-            int written = 0;
-            for (int i = point; written < decimals; ++i, ++written)
-                out.append(i < 0 || i >= count ? '0' : digits[i]);
+            *p++ = '.';
+            for (int i = point, written = 0; written < decimals; ++i, ++written)
+                *p++ = i < 0 || i >= count ? '0' : digits[i];
         }
         return out;
     }
@@ -113,14 +157,28 @@ struct Decimal
 
 } // namespace
 
+namespace {
+
+QByteArray plainText(Decimal d, int maxDecimals)
+{
+    if (maxDecimals >= 0)
+        d.roundTo(maxDecimals);
+    return d.text(d.decimalsHeld());
+}
+
+} // namespace
+
 QString formatNumber(double v, int maxDecimals)
 {
     if (!std::isfinite(v))
         return QString::number(v);
-    Decimal d = Decimal::of(v);
-    if (maxDecimals >= 0)
-        d.roundTo(maxDecimals);
-    return QString::fromLatin1(d.text(d.decimalsHeld()));
+    return QString::fromLatin1(plainText(Decimal::of(v), maxDecimals));
+}
+
+std::optional<QByteArray> formatPlainNumber(QByteArrayView text, int maxDecimals)
+{
+    const std::optional<Decimal> d = Decimal::parse(text);
+    return d ? std::optional<QByteArray>(plainText(*d, maxDecimals)) : std::nullopt;
 }
 
 int columnIntegerDigits(int width)
@@ -138,9 +196,10 @@ QString smallestColumnNumber(int width)
     return QLatin1Char('-') + QString(std::min(width - 1, kSignificantDigits), QLatin1Char('9'));
 }
 
-std::optional<QByteArray> numberColumnText(double v, int width, int decimals)
+namespace {
+
+std::optional<QByteArray> columnText(Decimal d, int width, int decimals)
 {
-    Decimal d = Decimal::of(v);
     d.roundTo(decimals);
     // Rounding to fewer decimals may carry into a further integer digit,
     // which leaves room for fewer decimals again: a second pass settles it.
@@ -156,11 +215,24 @@ std::optional<QByteArray> numberColumnText(double v, int width, int decimals)
         if (r.integerDigits() == integers || pass == 1) {
             if (r.integerDigits() > std::min(width - sign, kSignificantDigits))
                 return std::nullopt;
-            return r.text(places).rightJustified(width, ' ');
+            return r.text(places, width);
         }
         d = r;
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QByteArray> numberColumnText(double v, int width, int decimals)
+{
+    return columnText(Decimal::of(v), width, decimals);
+}
+
+std::optional<QByteArray> plainNumberColumnText(QByteArrayView text, int width, int decimals)
+{
+    const std::optional<Decimal> d = Decimal::parse(text);
+    return d ? columnText(*d, width, decimals) : std::nullopt;
 }
 
 } // namespace db

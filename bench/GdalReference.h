@@ -1,0 +1,22 @@
+#pragma once
+// GDAL's converter as the reference of the exchange benchmarks: the tables
+// of a folder written as CSV, and those CSVs written back as dBASE tables,
+// each run as a process of its own so that its CPU time counts as a child's.
+#include <QString>
+#include <QStringList>
+
+namespace benchmark {
+class State;
+}
+
+// Whether ogr2ogr is on the path. The first time it is not, says so once
+// (where to get it and what the figures then stand beside).
+bool gdalInstalled();
+// Labels a benchmark whose GDAL reference is missing.
+void markWithoutGdal(benchmark::State &state);
+
+// Each table of dir (a .dbf name without extension) as out/<table>.csv with
+// its column types beside it (.csvt), text in UTF-8 as GDAL writes it.
+void gdalTablesToCsv(const QString &dir, const QStringList &tables, const QString &out);
+// Each out/<table>.csv of csvDir as the dBASE table out/<table>.dbf in GBK.
+void gdalCsvToDbase(const QString &csvDir, const QStringList &tables, const QString &out);
