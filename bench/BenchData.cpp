@@ -245,6 +245,24 @@ qint64 readEveryField(Dataset &table)
     return bytes;
 }
 
+qint64 readEveryTable(const QString &dir, const QStringList &tables)
+{
+    qint64 bytes = 0;
+    for (const QString &name : tables) {
+        db::Table t;
+        t.setDatabaseName(dir);
+        t.setTableName(name);
+        t.open();
+        bytes += readEveryField(t);
+    }
+    return bytes;
+}
+
+QString sized(const char *name, int records)
+{
+    return QString("%1_%2k").arg(name).arg(records / 1000);
+}
+
 int scanEveryField(benchmark::State &state, const QString &dir, const QString &name)
 {
     Table t;

@@ -57,6 +57,11 @@ void copyBenchFolder(const QString &from, const QString &to);
 // Every field of every row of the open table read as text: the bytes of
 // the texts, for the full scans the benchmarks set beside their figures.
 qint64 readEveryField(db::Dataset &table);
+// Every field of each of the tables of dir read through a table: the scan
+// the exchange benchmarks stand beside.
+qint64 readEveryTable(const QString &dir, const QStringList &tables);
+// A figure's name at a folder size: "export_10k".
+QString sized(const char *name, int records);
 // That scan of table `name` of dir, opened and closed again, once each
 // iteration of the benchmark; returns the rows of one scan.
 int scanEveryField(benchmark::State &state, const QString &dir, const QString &name);

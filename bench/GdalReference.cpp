@@ -1,5 +1,6 @@
 #include "GdalReference.h"
 
+#include "BenchData.h"
 #include "db/file/DbfFile.h"
 
 #include <QDir>
@@ -21,6 +22,11 @@ void runOgr2ogr(const QStringList &arguments)
                                  + gdal.readAll().toStdString());
 }
 
+void markWithoutGdal(benchmark::State &state)
+{
+    state.SetLabel("no GDAL: apt-get install gdal-bin");
+}
+
 } // namespace
 
 bool gdalInstalled()
@@ -35,9 +41,26 @@ bool gdalInstalled()
     return installed;
 }
 
-void markWithoutGdal(benchmark::State &state)
+bool skippedWithoutGdal(benchmark::State &state)
 {
-    state.SetLabel("no GDAL: apt-get install gdal-bin");
+    if (gdalInstalled())
+        return false;
+    markWithoutGdal(state);
+    for (auto _ : state)
+        state.SetIterationTime(0);
+    return true;
+}
+
+void besideExchangeReferences(benchmark::State &state, const char *name, int records, double seconds)
+{
+    keepReference(state, sized(name, records), seconds);
+    besideReference(state, sized("scan", records), seconds);
+    if (gdalInstalled())
+        besideReference(state, sized("gdal", records), seconds);
+    else
+        markWithoutGdal(state);
+    if (records > 10000)
+        besideReference(state, sized(name, 10000), seconds);
 }
 
 void gdalTablesToCsv(const QString &dir, const QStringList &tables, const QString &out)

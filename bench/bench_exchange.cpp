@@ -81,7 +81,7 @@ void read(benchmark::State &state, const Member &m)
     double seconds = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        for (const QString &ext : {".dbf", ".dbt"}) {
+        for (const char *ext : {".dbf", ".dbt"}) {
             const QString file = QDir(dir).filePath(QString(m.staging).replace(".dbf", ext));
             DbfFile::forget(file);
             QFile::remove(file);

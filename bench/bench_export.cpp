@@ -58,38 +58,12 @@ Folder &folder(int records)
     return *current;
 }
 
-QString sized(const char *name, int records)
-{
-    return QString("%1_%2k").arg(name).arg(records / 1000);
-}
-
-// Beside the scan, GDAL where installed, and at 40,000 its own figure at 10,000.
-void besideReferences(benchmark::State &state, const char *name, int records, double seconds)
-{
-    keepReference(state, sized(name, records), seconds);
-    besideReference(state, sized("scan", records), seconds);
-    if (gdalInstalled())
-        besideReference(state, sized("gdal", records), seconds);
-    else
-        markWithoutGdal(state);
-    if (records > 10000)
-        besideReference(state, sized(name, 10000), seconds);
-}
-
 void BM_ScanTables(benchmark::State &state)
 {
     const int records = int(state.range(0));
     Folder &f = folder(records);
     keepReference(state, sized("scan", records), medianCpu(state, kRuns, [&] {
-        qint64 bytes = 0;
-        for (const QString &name : kTables) {
-            db::Table t;
-            t.setDatabaseName(f.tmp.path());
-            t.setTableName(name);
-            t.open();
-            bytes += readEveryField(t);
-        }
-        benchmark::DoNotOptimize(bytes);
+        benchmark::DoNotOptimize(readEveryTable(f.tmp.path(), kTables));
     }));
 }
 
@@ -97,12 +71,8 @@ void BM_GdalToCsv(benchmark::State &state)
 {
     const int records = int(state.range(0));
     Folder &f = folder(records);
-    if (!gdalInstalled()) {
-        markWithoutGdal(state);
-        for (auto _ : state)
-            state.SetIterationTime(0);
+    if (skippedWithoutGdal(state))
         return;
-    }
     QTemporaryDir out;
     keepReference(state, sized("gdal", records),
                   medianCpu(state, kRuns, [&] { gdalTablesToCsv(f.tmp.path(), kTables, out.path()); }));
@@ -113,7 +83,7 @@ void BM_WriteMembers(benchmark::State &state)
     const int records = int(state.range(0));
     Folder &f = folder(records);
     QTemporaryDir out;
-    besideReferences(state, "members", records,
+    besideExchangeReferences(state, "members", records,
                      medianCpu(state, kRuns, [&] { WritePackageMembers(*DM->T_temp_out, f.rows, out.path()); }));
 }
 
@@ -124,7 +94,7 @@ void BM_PackAndTest(benchmark::State &state)
     QTemporaryDir work;
     WritePackageMembers(*DM->T_temp_out, f.rows, work.path());
     const QString package = QDir(work.path()).filePath(PackageName());
-    besideReferences(state, "arj", records, medianCpu(state, kRuns, [&] {
+    besideExchangeReferences(state, "arj", records, medianCpu(state, kRuns, [&] {
         QFile::remove(package);
         archiver::addFiles(package, PackageMembers());
         archiver::runArj(work.path(), {"t", "-y", "./" + PackageName()});
@@ -137,7 +107,7 @@ void BM_Export(benchmark::State &state)
     const int records = int(state.range(0));
     Folder &f = folder(records);
     QTemporaryDir target;
-    besideReferences(
+    besideExchangeReferences(
         state, "export", records,
         medianCpu(
             state, kRuns, [&] { ExportPackage(*DM->T_temp_out, f.rows, target.path()); },

@@ -86,11 +86,6 @@ int liveRows(const QString &dir, const QString &table)
     return t.recordCount();
 }
 
-QString sized(const char *name, int records)
-{
-    return QString("%1_%2k").arg(name).arg(records / 1000);
-}
-
 double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -102,15 +97,7 @@ void BM_ScanPackageTables(benchmark::State &state)
     const int records = int(state.range(0));
     Package &p = package(records);
     keepReference(state, sized("scan", records), medianCpu(state, kRuns, [&] {
-        qint64 bytes = 0;
-        for (const QString &name : kTables) {
-            db::Table t;
-            t.setDatabaseName(p.dir.path());
-            t.setTableName(name);
-            t.open();
-            bytes += readEveryField(t);
-        }
-        benchmark::DoNotOptimize(bytes);
+        benchmark::DoNotOptimize(readEveryTable(p.dir.path(), kTables));
         db::DbfFile::releaseUnused();
     }));
 }
@@ -119,12 +106,8 @@ void BM_GdalFromCsv(benchmark::State &state)
 {
     const int records = int(state.range(0));
     Package &p = package(records);
-    if (!gdalInstalled()) {
-        markWithoutGdal(state);
-        for (auto _ : state)
-            state.SetIterationTime(0);
+    if (skippedWithoutGdal(state))
         return;
-    }
     std::unique_ptr<QTemporaryDir> out;
     keepReference(state, sized("gdal", records),
                   medianCpu(
@@ -176,14 +159,7 @@ void BM_Import(benchmark::State &state)
     for (const auto &[name, runs] : parts)
         state.counters[name] = median(runs) * 1000;
 
-    keepReference(state, sized("import", records), seconds);
-    besideReference(state, sized("scan", records), seconds);
-    if (gdalInstalled())
-        besideReference(state, sized("gdal", records), seconds);
-    else
-        markWithoutGdal(state);
-    if (records > 10000)
-        besideReference(state, sized("import", 10000), seconds);
+    besideExchangeReferences(state, "import", records, seconds);
 }
 
 } // namespace
