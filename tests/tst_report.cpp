@@ -8,6 +8,7 @@
 #include "report/PagePainter.h"
 #include "report/Printing.h"
 #include "report/Report.h"
+#include "report/Rules.h"
 #include "report/TextFit.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
@@ -99,6 +100,7 @@ private slots:
     void painterDrawsTheModel();
     void choiceColumnsTakeTheirWidthsAndMarksTheirWholeBox();
     void coarseDevicesSetLinesAsWideAsMeasured();
+    void rulesJoinOnlyWhereTheyTouchOnOneLine();
 };
 
 void TestReport::clientDataSetKeepsRowsInOrderAndCutsByBytes()
@@ -632,6 +634,31 @@ band detail height=60
 }
 
 } // namespace
+
+void TestReport::rulesJoinOnlyWhereTheyTouchOnOneLine()
+{
+    auto sorted = [](QList<QLineF> lines) {
+        std::sort(lines.begin(), lines.end(), [](const QLineF &a, const QLineF &b) {
+            return std::tuple(a.x1(), a.y1(), a.x2(), a.y2()) < std::tuple(b.x1(), b.y1(), b.x2(), b.y2());
+        });
+        return lines;
+    };
+    // Cell sides shared and drawn twice, a row's bottom in three pieces (one
+    // given backwards, one a rounding off), a gap, a slanted line and a dot.
+    const QList<QLineF> drawn{{10, 0, 10, 5},  {10, 5, 10, 0},       {30, 10, 20, 10}, {0, 10, 10, 10},
+                              {10, 10 + 1e-9, 20, 10 + 1e-9},        {31, 10, 40, 10}, {10, 5, 10, 8},
+                              {0, 0, 5, 5},    {7, 7, 7, 7},         {10, 20, 10, 30}};
+    const QList<QLineF> expected{{0, 0, 5, 5},   {0, 10, 30, 10}, {7, 7, 7, 7},
+                                 {10, 0, 10, 8}, {10, 20, 10, 30}, {31, 10, 40, 10}};
+    const QList<QLineF> joined = sorted(joinRules(drawn));
+    QCOMPARE(joined.size(), expected.size());
+    for (qsizetype i = 0; i < joined.size(); ++i) {
+        QVERIFY2(qAbs(joined[i].x1() - expected[i].x1()) + qAbs(joined[i].y1() - expected[i].y1())
+                         + qAbs(joined[i].x2() - expected[i].x2()) + qAbs(joined[i].y2() - expected[i].y2())
+                     < 1e-6,
+                 qPrintable(QString("line %1").arg(i)));
+    }
+}
 
 QTEST_MAIN(TestReport)
 #include "tst_report.moc"

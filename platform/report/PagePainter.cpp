@@ -1,5 +1,6 @@
 #include "PagePainter.h"
 
+#include "Rules.h"
 #include "TextFit.h"
 
 #include <QFile>
@@ -62,7 +63,7 @@ public:
         }
         for (auto it = m_lines.begin(); it != m_lines.end(); ++it) {
             setPen(it.key());
-            m_p.drawLines(it.value());
+            m_p.drawLines(joinRules(it.value()));
         }
         for (auto it = m_boxes.begin(); it != m_boxes.end(); ++it) {
             setPen(it.key());
