@@ -5,12 +5,17 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QGlyphRun>
 #include <QHash>
 #include <QMap>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPaintEngine>
 #include <QPrinter>
+#include <QTextLayout>
+
+#include <algorithm>
 
 namespace report {
 
@@ -34,7 +39,8 @@ class PagePainter
 {
 public:
     PagePainter(QPainter &p, qreal dpi)
-        : m_p(p), m_scale(dpi / 25.4), m_deviceDpi(p.device() ? p.device()->logicalDpiY() : dpi)
+        : m_p(p), m_scale(dpi / 25.4), m_deviceDpi(p.device() ? p.device()->logicalDpiY() : dpi),
+          m_shapeOnce(p.paintEngine() && p.paintEngine()->type() == QPaintEngine::Pdf)
     {
     }
 
@@ -127,17 +133,77 @@ private:
         if (clipped)
             m_p.setClipRect(box.adjusted(-kLayoutScale, -kLayoutScale, kLayoutScale, kLayoutScale));
         m_p.setFont(fontOf(item.font));
-        for (int i = 0; i < item.lines.size(); ++i)
-            m_p.drawText(QRectF(box.left(), top + i * lh, box.width(), lh),
-                         item.hAlign | Qt::AlignVCenter | Qt::TextDontClip, item.lines[i]);
+        for (int i = 0; i < item.lines.size(); ++i) {
+            const QRectF line(box.left(), top + i * lh, box.width(), lh);
+            if (!m_shapeOnce || !drawShaped(line, item, item.lines[i]))
+                m_p.drawText(line, item.hAlign | Qt::AlignVCenter | Qt::TextDontClip, item.lines[i]);
+        }
         if (clipped)
             m_p.setClipping(false);
+    }
+
+    // A line as QPainter::drawText sets it in its rectangle, vertically
+    // centred, but shaped once per painting: a form repeats its captions,
+    // dates and numbers on every page and every row. False for what only
+    // drawText sets right (underlines, breaks inside the line).
+    bool drawShaped(const QRectF &r, const PageItem &item, const QString &text)
+    {
+        if (text.isEmpty())
+            return true;
+        if (item.font.underline || text.contains(QChar::LineSeparator) || text.contains(QChar::ParagraphSeparator))
+            return false;
+        const Shaped &s = shaped(item.font, text);
+        qreal x = r.left();
+        if (item.hAlign & Qt::AlignRight)
+            x += r.width() - s.advance;
+        else if (item.hAlign & Qt::AlignHCenter)
+            x += (r.width() - s.advance) / 2;
+        const QPointF origin(x, r.top() + (r.height() - s.height) / 2);
+        for (const QGlyphRun &run : s.runs)
+            m_p.drawGlyphRun(origin, run);
+        return true;
+    }
+
+    struct Shaped
+    {
+        QList<QGlyphRun> runs; // with the line's top left corner at 0,0
+        qreal advance = 0;
+        qreal height = 0;
+    };
+
+    const Shaped &shaped(const FontStyle &style, const QString &text)
+    {
+        const auto key = std::pair(style, text);
+        auto it = m_shaped.constFind(key);
+        if (it != m_shaped.constEnd())
+            return *it;
+        // As drawText lays out a line that is not wrapped.
+        QTextLayout layout(text, fontOf(style), m_p.device());
+        QTextOption option;
+        option.setFlags(QTextOption::IncludeTrailingSpaces);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setLineWidth(0x01000000);
+        line.setPosition(QPointF(0, 0));
+        layout.endLayout();
+        // In the order drawText draws them, left to right: a PDF numbers its
+        // fonts and their glyphs as they are first used.
+        QList<QGlyphRun> runs = layout.glyphRuns();
+        std::sort(runs.begin(), runs.end(), [](const QGlyphRun &a, const QGlyphRun &b) {
+            return a.positions().value(0).x() < b.positions().value(0).x();
+        });
+        return *m_shaped.insert(key, Shaped{runs, line.horizontalAdvance(), line.ascent() + line.descent()});
     }
 
     QPainter &m_p;
     qreal m_scale;     // device dots per mm
     qreal m_deviceDpi; // what the device's fonts are sized for
+    // PDF (a file, or a printer's job): each text drawn costs the shaping
+    // again, where a screen's and an image's painters keep their own caches.
+    bool m_shapeOnce;
     QHash<FontStyle, QFont> m_fonts;
+    QHash<std::pair<FontStyle, QString>, Shaped> m_shaped;
     QMap<qreal, QList<QLineF>> m_lines; // by pen width
     QMap<qreal, QList<QRectF>> m_boxes;
 };
