@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPaintEngine>
 #include <QPrinter>
+#include <QRawFont>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -67,6 +68,7 @@ public:
                 break;
             }
         }
+        drawQueued();
         for (auto it = m_lines.begin(); it != m_lines.end(); ++it) {
             setPen(it.key());
             m_p.drawLines(joinRules(it.value()));
@@ -130,23 +132,29 @@ private:
         // Only a text set smaller and narrower than any that reads may still
         // run out of its box, or a line taller than a low one.
         const bool clipped = item.overflows;
-        if (clipped)
+        if (clipped) {
+            drawQueued();
             m_p.setClipRect(box.adjusted(-kLayoutScale, -kLayoutScale, kLayoutScale, kLayoutScale));
+        }
         m_p.setFont(fontOf(item.font));
         for (int i = 0; i < item.lines.size(); ++i) {
             const QRectF line(box.left(), top + i * lh, box.width(), lh);
-            if (!m_shapeOnce || !drawShaped(line, item, item.lines[i]))
+            if (!m_shapeOnce || !queueShaped(line, item, item.lines[i])) {
+                drawQueued();
                 m_p.drawText(line, item.hAlign | Qt::AlignVCenter | Qt::TextDontClip, item.lines[i]);
+            }
         }
-        if (clipped)
+        if (clipped) {
+            drawQueued();
             m_p.setClipping(false);
+        }
     }
 
     // A line as QPainter::drawText sets it in its rectangle, vertically
     // centred, but shaped once per painting: a form repeats its captions,
     // dates and numbers on every page and every row. False for what only
     // drawText sets right (underlines, breaks inside the line).
-    bool drawShaped(const QRectF &r, const PageItem &item, const QString &text)
+    bool queueShaped(const QRectF &r, const PageItem &item, const QString &text)
     {
         if (text.isEmpty())
             return true;
@@ -160,8 +168,42 @@ private:
             x += (r.width() - s.advance) / 2;
         const QPointF origin(x, r.top() + (r.height() - s.height) / 2);
         for (const QGlyphRun &run : s.runs)
-            m_p.drawGlyphRun(origin, run);
+            queue(origin, run);
         return true;
+    }
+
+    // Runs that follow one another in the same font (face and size) joined
+    // into one: the PDF engine writes a text object, and the graphics state
+    // around it, for every run it is given. Their order stays as drawn, as
+    // a PDF numbers its fonts and glyphs as they are first used.
+    struct Queued
+    {
+        QRawFont font;
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+    };
+
+    void queue(const QPointF &origin, const QGlyphRun &run)
+    {
+        const QRawFont font = run.rawFont();
+        if (m_queued.isEmpty() || m_queued.last().font != font)
+            m_queued.append(Queued{font, {}, {}});
+        Queued &q = m_queued.last();
+        q.glyphs += run.glyphIndexes();
+        for (const QPointF &p : run.positions())
+            q.positions.append(origin + p);
+    }
+
+    void drawQueued()
+    {
+        for (const Queued &q : std::as_const(m_queued)) {
+            QGlyphRun run;
+            run.setRawFont(q.font);
+            run.setGlyphIndexes(q.glyphs);
+            run.setPositions(q.positions);
+            m_p.drawGlyphRun(QPointF(), run);
+        }
+        m_queued.clear();
     }
 
     struct Shaped
@@ -204,6 +246,7 @@ private:
     bool m_shapeOnce;
     QHash<FontStyle, QFont> m_fonts;
     QHash<std::pair<FontStyle, QString>, Shaped> m_shaped;
+    QList<Queued> m_queued;
     QMap<qreal, QList<QLineF>> m_lines; // by pen width
     QMap<qreal, QList<QRectF>> m_boxes;
 };
