@@ -1,11 +1,11 @@
 #include "PagePainter.h"
 
+#include "GlyphRuns.h"
 #include "Rules.h"
 #include "TextFit.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QGlyphRun>
 #include <QHash>
 #include <QMap>
 #include <QPageLayout>
@@ -13,10 +13,6 @@
 #include <QPainter>
 #include <QPaintEngine>
 #include <QPrinter>
-#include <QRawFont>
-#include <QTextLayout>
-
-#include <algorithm>
 
 namespace report {
 
@@ -34,8 +30,9 @@ QRectF toLayout(const QRectF &mm)
 }
 
 // What the pages of one painting share: the font made for each style and
-// size, and the rules and frames of a page, drawn together at its end (all
-// in black, so their order among the texts does not matter).
+// size, each line's shaping, and the rules and frames of a page, drawn
+// together at its end (all in black, so their order among the texts does
+// not matter).
 class PagePainter
 {
 public:
@@ -68,7 +65,7 @@ public:
                 break;
             }
         }
-        drawQueued();
+        m_queued.draw(m_p);
         for (auto it = m_lines.begin(); it != m_lines.end(); ++it) {
             setPen(it.key());
             m_p.drawLines(joinRules(it.value()));
@@ -133,34 +130,33 @@ private:
         // run out of its box, or a line taller than a low one.
         const bool clipped = item.overflows;
         if (clipped) {
-            drawQueued();
+            m_queued.draw(m_p);
             m_p.setClipRect(box.adjusted(-kLayoutScale, -kLayoutScale, kLayoutScale, kLayoutScale));
         }
         m_p.setFont(fontOf(item.font));
         for (int i = 0; i < item.lines.size(); ++i) {
             const QRectF line(box.left(), top + i * lh, box.width(), lh);
             if (!m_shapeOnce || !queueShaped(line, item, item.lines[i])) {
-                drawQueued();
+                m_queued.draw(m_p);
                 m_p.drawText(line, item.hAlign | Qt::AlignVCenter | Qt::TextDontClip, item.lines[i]);
             }
         }
         if (clipped) {
-            drawQueued();
+            m_queued.draw(m_p);
             m_p.setClipping(false);
         }
     }
 
-    // A line as QPainter::drawText sets it in its rectangle, vertically
-    // centred, but shaped once per painting: a form repeats its captions,
-    // dates and numbers on every page and every row. False for what only
-    // drawText sets right (underlines, breaks inside the line).
+    // A line where QPainter::drawText sets it in its rectangle, vertically
+    // centred, queued as glyph runs. False for what only drawText sets
+    // right (underlines, breaks inside the line).
     bool queueShaped(const QRectF &r, const PageItem &item, const QString &text)
     {
         if (text.isEmpty())
             return true;
         if (item.font.underline || text.contains(QChar::LineSeparator) || text.contains(QChar::ParagraphSeparator))
             return false;
-        const Shaped &s = shaped(item.font, text);
+        const ShapedLine &s = m_shapes.line(item.font, fontOf(item.font), m_p.device(), text);
         qreal x = r.left();
         if (item.hAlign & Qt::AlignRight)
             x += r.width() - s.advance;
@@ -168,85 +164,20 @@ private:
             x += (r.width() - s.advance) / 2;
         const QPointF origin(x, r.top() + (r.height() - s.height) / 2);
         for (const QGlyphRun &run : s.runs)
-            queue(origin, run);
+            m_queued.add(origin, run);
         return true;
-    }
-
-    // Runs that follow one another in the same font (face and size) joined
-    // into one: the PDF engine writes a text object, and the graphics state
-    // around it, for every run it is given. Their order stays as drawn, as
-    // a PDF numbers its fonts and glyphs as they are first used.
-    struct Queued
-    {
-        QRawFont font;
-        QList<quint32> glyphs;
-        QList<QPointF> positions;
-    };
-
-    void queue(const QPointF &origin, const QGlyphRun &run)
-    {
-        const QRawFont font = run.rawFont();
-        if (m_queued.isEmpty() || m_queued.last().font != font)
-            m_queued.append(Queued{font, {}, {}});
-        Queued &q = m_queued.last();
-        q.glyphs += run.glyphIndexes();
-        for (const QPointF &p : run.positions())
-            q.positions.append(origin + p);
-    }
-
-    void drawQueued()
-    {
-        for (const Queued &q : std::as_const(m_queued)) {
-            QGlyphRun run;
-            run.setRawFont(q.font);
-            run.setGlyphIndexes(q.glyphs);
-            run.setPositions(q.positions);
-            m_p.drawGlyphRun(QPointF(), run);
-        }
-        m_queued.clear();
-    }
-
-    struct Shaped
-    {
-        QList<QGlyphRun> runs; // with the line's top left corner at 0,0
-        qreal advance = 0;
-        qreal height = 0;
-    };
-
-    const Shaped &shaped(const FontStyle &style, const QString &text)
-    {
-        const auto key = std::pair(style, text);
-        auto it = m_shaped.constFind(key);
-        if (it != m_shaped.constEnd())
-            return *it;
-        // As drawText lays out a line that is not wrapped.
-        QTextLayout layout(text, fontOf(style), m_p.device());
-        QTextOption option;
-        option.setFlags(QTextOption::IncludeTrailingSpaces);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        QTextLine line = layout.createLine();
-        line.setLineWidth(0x01000000);
-        line.setPosition(QPointF(0, 0));
-        layout.endLayout();
-        // In the order drawText draws them, left to right: a PDF numbers its
-        // fonts and their glyphs as they are first used.
-        QList<QGlyphRun> runs = layout.glyphRuns();
-        std::sort(runs.begin(), runs.end(), [](const QGlyphRun &a, const QGlyphRun &b) {
-            return a.positions().value(0).x() < b.positions().value(0).x();
-        });
-        return *m_shaped.insert(key, Shaped{runs, line.horizontalAdvance(), line.ascent() + line.descent()});
     }
 
     QPainter &m_p;
     qreal m_scale;     // device dots per mm
     qreal m_deviceDpi; // what the device's fonts are sized for
-    // PDF (a file, or a printer's job): each text drawn costs the shaping
-    // again, where a screen's and an image's painters keep their own caches.
+    // Only into PDF (a file, or a printer's job), which takes glyph runs as
+    // it takes drawText's; a preview records them as outlines, and images
+    // keep drawText's own look.
     bool m_shapeOnce;
     QHash<FontStyle, QFont> m_fonts;
-    QHash<std::pair<FontStyle, QString>, Shaped> m_shaped;
-    QList<Queued> m_queued;
+    LineShapes m_shapes;
+    GlyphQueue m_queued;
     QMap<qreal, QList<QLineF>> m_lines; // by pen width
     QMap<qreal, QList<QRectF>> m_boxes;
 };
