@@ -8,6 +8,7 @@
 #include "report/PagePainter.h"
 #include "report/Printing.h"
 #include "report/Report.h"
+#include "report/Rules.h"
 #include "report/TextFit.h"
 #include "text/Gbk.h"
 #include "text/Utf8.h"
@@ -99,6 +100,8 @@ private slots:
     void painterDrawsTheModel();
     void choiceColumnsTakeTheirWidthsAndMarksTheirWholeBox();
     void coarseDevicesSetLinesAsWideAsMeasured();
+    void rulesJoinOnlyWhereTheyTouchOnOneLine();
+    void pdfTextsShapedOnceSitWhereDrawTextSetsThem();
 };
 
 void TestReport::clientDataSetKeepsRowsInOrderAndCutsByBytes()
@@ -632,6 +635,130 @@ band detail height=60
 }
 
 } // namespace
+
+void TestReport::rulesJoinOnlyWhereTheyTouchOnOneLine()
+{
+    auto sorted = [](QList<QLineF> lines) {
+        std::sort(lines.begin(), lines.end(), [](const QLineF &a, const QLineF &b) {
+            return std::tuple(a.x1(), a.y1(), a.x2(), a.y2()) < std::tuple(b.x1(), b.y1(), b.x2(), b.y2());
+        });
+        return lines;
+    };
+    // Cell sides shared and drawn twice, a row's bottom in three pieces (one
+    // given backwards, one a rounding off), a gap, a slanted line and a dot.
+    const QList<QLineF> drawn{{10, 0, 10, 5},  {10, 5, 10, 0},       {30, 10, 20, 10}, {0, 10, 10, 10},
+                              {10, 10 + 1e-9, 20, 10 + 1e-9},        {31, 10, 40, 10}, {10, 5, 10, 8},
+                              {0, 0, 5, 5},    {7, 7, 7, 7},         {10, 20, 10, 30}};
+    const QList<QLineF> expected{{0, 0, 5, 5},   {0, 10, 30, 10}, {7, 7, 7, 7},
+                                 {10, 0, 10, 8}, {10, 20, 10, 30}, {31, 10, 40, 10}};
+    const QList<QLineF> joined = sorted(joinRules(drawn));
+    QCOMPARE(joined.size(), expected.size());
+    for (qsizetype i = 0; i < joined.size(); ++i) {
+        QVERIFY2(qAbs(joined[i].x1() - expected[i].x1()) + qAbs(joined[i].y1() - expected[i].y1())
+                         + qAbs(joined[i].x2() - expected[i].x2()) + qAbs(joined[i].y2() - expected[i].y2())
+                     < 1e-6,
+                 qPrintable(QString("line %1").arg(i)));
+    }
+}
+
+// Each glyph of a PDF's pages: font and size, glyph, position on the page;
+// those of one font together, where drawText breaks a line at each change of script.
+struct PdfGlyph
+{
+    QByteArray font, glyph;
+    double x, y;
+    auto key() const { return std::tuple(font, glyph, qRound(y), qRound(x)); }
+};
+
+QList<PdfGlyph> pdfGlyphs(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray pdf = f.readAll();
+    QList<PdfGlyph> out;
+    for (qsizetype at = pdf.indexOf("/FlateDecode\n>>\nstream\n"); at >= 0;
+         at = pdf.indexOf("/FlateDecode\n>>\nstream\n", at + 1)) {
+        const qsizetype from = at + 23, to = pdf.indexOf("\nendstream", from);
+        const QByteArray text = qUncompress(QByteArray("\x00\x10\x00\x00", 4) + pdf.mid(from, to - from));
+        QByteArray font;
+        double x = 0, y = 0;
+        for (const QByteArray &line : text.split('\n')) {
+            const QList<QByteArray> t = line.split(' ');
+            if (line == "BT")
+                x = y = 0;
+            else if (t.size() >= 3 && t[2] == "Tf")
+                font = t[0] + ' ' + t[1];
+            else if (t.size() == 5 && t[2] == "Td")
+                out.append({font, t[3], x += t[0].toDouble(), y += t[1].toDouble()});
+        }
+    }
+    std::sort(out.begin(), out.end(), [](const PdfGlyph &a, const PdfGlyph &b) { return a.key() < b.key(); });
+    return out;
+}
+
+void TestReport::pdfTextsShapedOnceSitWhereDrawTextSetsThem()
+{
+    // Every alignment, Chinese beside Latin, trailing blanks, bold, narrowed
+    // and small letters, a text repeated, one too long for its box.
+    Page page;
+    const struct { const char *text; int hAlign; qreal size; bool bold; int stretch; } texts[] = {
+        {"成果名称: 科技成果 2005-01", Qt::AlignLeft, 10.5, false, 100},
+        {"第一完成单位  ", Qt::AlignRight, 10.5, false, 100},
+        {"2005000001", Qt::AlignHCenter, 9, true, 100},
+        {"本成果针对高温高压环境研制了纳米复合涂层材料", Qt::AlignHCenter, 7.5, false, 70},
+        {"成果名称: 科技成果 2005-01", Qt::AlignRight, 10.5, false, 100},
+        {"Total 12.5 万元", Qt::AlignLeft, 12, true, 100},
+    };
+    qreal top = 20;
+    for (const auto &t : texts) {
+        PageItem item;
+        item.rect = QRectF(20, top, 60, 8);
+        item.font.size = t.size;
+        item.font.bold = t.bold;
+        item.font.stretch = t.stretch;
+        item.lines = QStringList{u(t.text), u(t.text)};
+        item.lineHeight = lineHeight(item.font, t.size);
+        item.hAlign = t.hAlign;
+        item.vAlign = Qt::AlignTop;
+        item.overflows = t.stretch < 100;
+        page.items << item;
+        top += 15;
+    }
+    TempDir dir;
+    QVERIFY(writePdf(dir.file("shaped.pdf"), {page}, "shaped"));
+
+    // The same lines drawn by QPainter::drawText, as the painter set them before.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.file("drawn.pdf"));
+    printer.setFullPage(true);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(), QPageLayout::Millimeter));
+    {
+        QPainter p(&printer);
+        const qreal scale = printer.resolution() / 25.4;
+        for (const PageItem &item : page.items) {
+            p.setFont(makeFont(item.font, item.font.size));
+            const QRectF box(item.textRect().topLeft() * scale, item.textRect().size() * scale);
+            if (item.overflows)
+                p.setClipRect(box.adjusted(-scale, -scale, scale, scale));
+            for (int i = 0; i < item.lines.size(); ++i)
+                p.drawText(QRectF(box.left(), box.top() + i * item.lineHeight * scale, box.width(), item.lineHeight * scale),
+                           item.hAlign | Qt::AlignVCenter | Qt::TextDontClip, item.lines[i]);
+            p.setClipping(false);
+        }
+    }
+    const QList<PdfGlyph> shaped = pdfGlyphs(dir.file("shaped.pdf"));
+    const QList<PdfGlyph> drawn = pdfGlyphs(dir.file("drawn.pdf"));
+    QVERIFY(drawn.size() > 150);
+    QCOMPARE(shaped.size(), drawn.size());
+    for (qsizetype i = 0; i < drawn.size(); ++i) {
+        const PdfGlyph &a = shaped[i], &b = drawn[i];
+        QVERIFY2(a.font == b.font && a.glyph == b.glyph && qAbs(a.x - b.x) < 0.02 && qAbs(a.y - b.y) < 0.02,
+                 qPrintable(QString("%1 %2 at %3,%4; drawn %5 %6 at %7,%8")
+                                .arg(a.font, a.glyph).arg(a.x).arg(a.y).arg(b.font, b.glyph).arg(b.x).arg(b.y)));
+    }
+}
 
 QTEST_MAIN(TestReport)
 #include "tst_report.moc"

@@ -1,5 +1,7 @@
 #include "PagePainter.h"
 
+#include "GlyphRuns.h"
+#include "Rules.h"
 #include "TextFit.h"
 
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPaintEngine>
 #include <QPrinter>
 
 namespace report {
@@ -27,13 +30,15 @@ QRectF toLayout(const QRectF &mm)
 }
 
 // What the pages of one painting share: the font made for each style and
-// size, and the rules and frames of a page, drawn together at its end (all
-// in black, so their order among the texts does not matter).
+// size, each line's shaping, and the rules and frames of a page, drawn
+// together at its end (all in black, so their order among the texts does
+// not matter).
 class PagePainter
 {
 public:
     PagePainter(QPainter &p, qreal dpi)
-        : m_p(p), m_scale(dpi / 25.4), m_deviceDpi(p.device() ? p.device()->logicalDpiY() : dpi)
+        : m_p(p), m_scale(dpi / 25.4), m_deviceDpi(p.device() ? p.device()->logicalDpiY() : dpi),
+          m_shapeOnce(p.paintEngine() && p.paintEngine()->type() == QPaintEngine::Pdf)
     {
     }
 
@@ -60,9 +65,10 @@ public:
                 break;
             }
         }
+        m_queued.draw(m_p);
         for (auto it = m_lines.begin(); it != m_lines.end(); ++it) {
             setPen(it.key());
-            m_p.drawLines(it.value());
+            m_p.drawLines(joinRules(it.value()));
         }
         for (auto it = m_boxes.begin(); it != m_boxes.end(); ++it) {
             setPen(it.key());
@@ -123,20 +129,55 @@ private:
         // Only a text set smaller and narrower than any that reads may still
         // run out of its box, or a line taller than a low one.
         const bool clipped = item.overflows;
-        if (clipped)
+        if (clipped) {
+            m_queued.draw(m_p);
             m_p.setClipRect(box.adjusted(-kLayoutScale, -kLayoutScale, kLayoutScale, kLayoutScale));
+        }
         m_p.setFont(fontOf(item.font));
-        for (int i = 0; i < item.lines.size(); ++i)
-            m_p.drawText(QRectF(box.left(), top + i * lh, box.width(), lh),
-                         item.hAlign | Qt::AlignVCenter | Qt::TextDontClip, item.lines[i]);
-        if (clipped)
+        for (int i = 0; i < item.lines.size(); ++i) {
+            const QRectF line(box.left(), top + i * lh, box.width(), lh);
+            if (!m_shapeOnce || !queueShaped(line, item, item.lines[i])) {
+                m_queued.draw(m_p);
+                m_p.drawText(line, item.hAlign | Qt::AlignVCenter | Qt::TextDontClip, item.lines[i]);
+            }
+        }
+        if (clipped) {
+            m_queued.draw(m_p);
             m_p.setClipping(false);
+        }
+    }
+
+    // A line where QPainter::drawText sets it in its rectangle, vertically
+    // centred, queued as glyph runs. False for what only drawText sets
+    // right (underlines, breaks inside the line).
+    bool queueShaped(const QRectF &r, const PageItem &item, const QString &text)
+    {
+        if (text.isEmpty())
+            return true;
+        if (item.font.underline || text.contains(QChar::LineSeparator) || text.contains(QChar::ParagraphSeparator))
+            return false;
+        const ShapedLine &s = m_shapes.line(item.font, fontOf(item.font), m_p.device(), text);
+        qreal x = r.left();
+        if (item.hAlign & Qt::AlignRight)
+            x += r.width() - s.advance;
+        else if (item.hAlign & Qt::AlignHCenter)
+            x += (r.width() - s.advance) / 2;
+        const QPointF origin(x, r.top() + (r.height() - s.height) / 2);
+        for (const QGlyphRun &run : s.runs)
+            m_queued.add(origin, run);
+        return true;
     }
 
     QPainter &m_p;
     qreal m_scale;     // device dots per mm
     qreal m_deviceDpi; // what the device's fonts are sized for
+    // Only into PDF (a file, or a printer's job), which takes glyph runs as
+    // it takes drawText's; a preview records them as outlines, and images
+    // keep drawText's own look.
+    bool m_shapeOnce;
     QHash<FontStyle, QFont> m_fonts;
+    LineShapes m_shapes;
+    GlyphQueue m_queued;
     QMap<qreal, QList<QLineF>> m_lines; // by pen width
     QMap<qreal, QList<QRectF>> m_boxes;
 };

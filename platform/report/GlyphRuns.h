@@ -1,0 +1,59 @@
+#pragma once
+// Texts for PDF as glyph runs: each line shaped once per painting, and runs
+// that follow one another in one font drawn as one.
+#include "Layout.h"
+
+#include <QGlyphRun>
+#include <QHash>
+#include <QList>
+#include <QRawFont>
+
+class QFont;
+class QPaintDevice;
+class QPainter;
+
+namespace report {
+
+// A line as QPainter::drawText lays out one it does not wrap, its top left
+// corner at 0,0.
+struct ShapedLine
+{
+    QList<QGlyphRun> runs; // left to right, as drawText draws them
+    qreal advance = 0;     // what aligning it right or centred goes by
+    qreal height = 0;      // ascent and descent, unrounded: what drawText centres
+};
+
+// Lines shaped once per painting: a form repeats its captions, dates and
+// numbers on every page and every row.
+class LineShapes
+{
+public:
+    // The line in font (made for style) on device.
+    const ShapedLine &line(const FontStyle &style, const QFont &font, const QPaintDevice *device, const QString &text);
+
+private:
+    QHash<std::pair<FontStyle, QString>, ShapedLine> m_lines;
+};
+
+// Runs that follow one another in the same font (face and size) joined into
+// one: the PDF engine writes a text object, and the graphics state around
+// it, for every run it is given. The order stays as drawn, as a PDF numbers
+// its fonts and their glyphs as they are first used.
+class GlyphQueue
+{
+public:
+    void add(const QPointF &origin, const QGlyphRun &run);
+    // Draws what is queued and empties the queue.
+    void draw(QPainter &painter);
+
+private:
+    struct Queued
+    {
+        QRawFont font;
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+    };
+    QList<Queued> m_queued;
+};
+
+} // namespace report
