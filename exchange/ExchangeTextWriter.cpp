@@ -92,17 +92,19 @@ QByteArray MemberLayout::line(db::Dataset &dataset) const
 {
     const int row = dataset.currentRow();
     QByteArray text;
-    // A row as stored is read as text from its record's bytes.
-    if (const db::Dataset::StoredRow stored = dataset.storedRow(row); stored.file) {
-        return lineOf([&](const Column &c) {
-            return stored.file->valueText(stored.bytes, stored.rec, dataset.columns()[c.index].sourceField, c.decimals,
-                                          text);
-        });
-    }
-    return lineOf([&](const Column &c) {
+    const auto valueOf = [&](const Column &c) {
         text = dataset.rowValue(row, c.index).toBytes(c.decimals);
         return QByteArrayView(text);
-    });
+    };
+    // A row as stored is read as text from its record's bytes; a computed
+    // column has no bytes of its own.
+    if (const db::Dataset::StoredRow stored = dataset.storedRow(row); stored.file) {
+        return lineOf([&](const Column &c) {
+            const int field = dataset.columns()[c.index].sourceField;
+            return field < 0 ? valueOf(c) : stored.file->valueText(stored.bytes, stored.rec, field, c.decimals, text);
+        });
+    }
+    return lineOf(valueOf);
 }
 
 QByteArray MemberLayout::line(const db::DbfFile &file, const char *record, int rec) const
