@@ -2,7 +2,10 @@
 
 #include "TextFit.h"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
+#include <QImage>
+#include <QThread>
 
 #include <cmath>
 
@@ -18,33 +21,49 @@ QImage deviceAt(qreal dpi)
     return img;
 }
 
-// Lines shaped for every PDF a thread writes: a form's captions are the
-// same in every copy, and shaping is most of what a page's text costs.
-// Emptied between documents when it grows past kMaxLines.
-struct SharedShapes
-{
-    static constexpr qsizetype kMaxLines = 20000;
-    QImage device = deviceAt(PdfCanvas::kDpi); // only tells the fonts its resolution
-    LineShapes shapes{&device, PdfCanvas::kDpi};
-};
-
-LineShapes &sharedShapes(const QImage *&device)
-{
-    thread_local SharedShapes shared;
-    if (shared.shapes.size() > SharedShapes::kMaxLines)
-        shared.shapes = LineShapes(&shared.device, PdfCanvas::kDpi);
-    device = &shared.device;
-    return shared.shapes;
-}
-
 constexpr qreal kPointsPerUnit = 72 / kLayoutDpi;
 // Layout units a glyph may sit off drawText's place: far below a printer's dot.
 constexpr qreal kSlack = 0.05;
 
 } // namespace
 
+// Lines shaped for every PDF a thread writes: a form's captions are the
+// same in every copy, and shaping is most of what a page's text costs.
+// Renewed between documents when it grows past kMaxLines.
+struct PdfCanvas::SharedShapes
+{
+    static constexpr qsizetype kMaxLines = 20000;
+    QImage device = deviceAt(PdfCanvas::kDpi); // only tells the fonts its resolution
+    LineShapes shapes{&device, PdfCanvas::kDpi};
+};
+
+namespace {
+
+thread_local std::shared_ptr<PdfCanvas::SharedShapes> t_shapes;
+
+// Fonts outliving the application would be freed after their engines.
+void dropShapes()
+{
+    t_shapes.reset();
+}
+
+// A canvas keeps the one it began with, should the thread's be renewed.
+std::shared_ptr<PdfCanvas::SharedShapes> sharedShapes()
+{
+    if (!t_shapes || t_shapes->shapes.size() > PdfCanvas::SharedShapes::kMaxLines) {
+        const QCoreApplication *app = QCoreApplication::instance();
+        if (!t_shapes && app && app->thread() == QThread::currentThread())
+            qAddPostRoutine(dropShapes);
+        t_shapes = std::make_shared<PdfCanvas::SharedShapes>();
+    }
+    return t_shapes;
+}
+
+} // namespace
+
 PdfCanvas::PdfCanvas(QIODevice &out)
-    : m_doc(out), m_shapes(sharedShapes(m_device)), m_resources(m_doc.reserve())
+    : m_doc(out), m_shared(sharedShapes()), m_device(&m_shared->device), m_shapes(m_shared->shapes),
+      m_resources(m_doc.reserve())
 {
 }
 
@@ -58,7 +77,8 @@ void PdfCanvas::num(double v)
 
 void PdfCanvas::beginPage(const QSizeF &mm)
 {
-    m_size = mm * 72 / 25.4;
+    // Whole points, as a printer's page sizes are (A4 is 595 by 842).
+    m_size = QSizeF(qRound(mm.width() * 72 / 25.4), qRound(mm.height() * 72 / 25.4));
     m_content.clear();
     m_inText = false;
     m_pen = -1;

@@ -6,6 +6,8 @@
 #include "PdfDocument.h"
 #include "PdfFonts.h"
 
+#include <memory>
+
 class QImage;
 
 namespace report {
@@ -32,6 +34,8 @@ public:
     // The fonts and the file's end; false when anything could not be written.
     bool finish(const QString &title, const QString &creator);
 
+    struct SharedShapes; // lines shaped for every PDF a thread writes
+
 private:
     void glyphs(const QPointF &origin, const QGlyphRun &run, int stretch, const QString &text);
     void endText();
@@ -40,6 +44,7 @@ private:
 
     PdfDocument m_doc;
     PdfFonts m_fonts;
+    std::shared_ptr<SharedShapes> m_shared;
     const QImage *m_device; // what texts are shaped for
     LineShapes &m_shapes;
     int m_resources;

@@ -2,6 +2,7 @@
 
 #include "PdfDocument.h"
 
+#include <QCoreApplication>
 #include <QGlyphRun>
 #include <QMutex>
 #include <QPainterPath>
@@ -38,6 +39,8 @@ public:
     StoredGlyph glyph(const QString &face, const QRawFont &font, quint32 index)
     {
         QMutexLocker lock(&m_mutex);
+        if (m_faces.isEmpty())
+            qAddPostRoutine([] { instance().clear(); });
         Face &f = m_faces[face];
         auto it = f.glyphs.constFind(index);
         if (it != f.glyphs.constEnd())
@@ -57,6 +60,13 @@ public:
         if (!g.packed)
             g.proc = proc;
         return *f.glyphs.insert(index, g);
+    }
+
+    // Fonts outliving the application would be freed after their engines.
+    void clear()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_faces.clear();
     }
 
 private:
@@ -166,7 +176,7 @@ void PdfFonts::codes(const QGlyphRun &run, int stretch, const QString &text, QLi
             f.numbers.insert(glyph, n);
             f.glyphs.append(glyph);
             f.shapes.append(GlyphStore::instance().glyph(f.name, font, glyph));
-            f.chars.append(shown[i]);
+            f.chars.append(glyph ? shown[i] : QString()); // the missing glyph stands for any character
             if (n % kGlyphsPerFont == 0) {
                 f.fonts.append(int(m_fonts.size()));
                 m_fonts.append({&f, n});
