@@ -1,5 +1,7 @@
 #include "GlyphRuns.h"
 
+#include "TextFit.h"
+
 #include <QPainter>
 #include <QTextLayout>
 
@@ -7,14 +9,33 @@
 
 namespace report {
 
-const ShapedLine &LineShapes::line(const FontStyle &style, const QFont &font, const QPaintDevice *device,
-                                   const QString &text)
+QPointF lineOrigin(const QRectF &r, int hAlign, const ShapedLine &line)
+{
+    qreal x = r.left();
+    if (hAlign & Qt::AlignRight)
+        x += r.width() - line.advance;
+    else if (hAlign & Qt::AlignHCenter)
+        x += (r.width() - line.advance) / 2;
+    return QPointF(x, r.top() + (r.height() - line.height) / 2);
+}
+
+LineShapes::LineShapes(const QPaintDevice *device, qreal deviceDpi) : m_device(device), m_deviceDpi(deviceDpi) {}
+
+const QFont &LineShapes::font(const FontStyle &style)
+{
+    auto it = m_fonts.constFind(style);
+    if (it == m_fonts.constEnd())
+        it = m_fonts.insert(style, makeFont(style, style.size * kLayoutDpi / m_deviceDpi));
+    return *it;
+}
+
+const ShapedLine &LineShapes::line(const FontStyle &style, const QString &text)
 {
     const auto key = std::pair(style, text);
     auto it = m_lines.constFind(key);
     if (it != m_lines.constEnd())
         return *it;
-    QTextLayout layout(text, font, device);
+    QTextLayout layout(text, font(style), m_device);
     QTextOption option;
     option.setFlags(QTextOption::IncludeTrailingSpaces);
     layout.setTextOption(option);

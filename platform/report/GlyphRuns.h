@@ -3,12 +3,12 @@
 // that follow one another in one font drawn as one.
 #include "Layout.h"
 
+#include <QFont>
 #include <QGlyphRun>
 #include <QHash>
 #include <QList>
 #include <QRawFont>
 
-class QFont;
 class QPaintDevice;
 class QPainter;
 
@@ -23,15 +23,26 @@ struct ShapedLine
     qreal height = 0;      // ascent and descent, unrounded: what drawText centres
 };
 
-// Lines shaped once per painting: a form repeats its captions, dates and
-// numbers on every page and every row.
+// Where a shaped line's top left corner goes as drawText sets it in r,
+// vertically centred and aligned by hAlign.
+QPointF lineOrigin(const QRectF &r, int hAlign, const ShapedLine &line);
+
+// The fonts of a painting and its lines, shaped once: a form repeats its
+// captions, dates and numbers on every page and every row. Texts are set
+// at the layout's resolution on a device of deviceDpi.
 class LineShapes
 {
 public:
-    // The line in font (made for style) on device.
-    const ShapedLine &line(const FontStyle &style, const QFont &font, const QPaintDevice *device, const QString &text);
+    LineShapes(const QPaintDevice *device, qreal deviceDpi);
+
+    const QFont &font(const FontStyle &style);
+    const ShapedLine &line(const FontStyle &style, const QString &text);
+    qsizetype size() const { return m_lines.size(); }
 
 private:
+    const QPaintDevice *m_device;
+    qreal m_deviceDpi;
+    QHash<FontStyle, QFont> m_fonts;
     QHash<std::pair<FontStyle, QString>, ShapedLine> m_lines;
 };
 

@@ -1,17 +1,15 @@
 #include "PagePainter.h"
 
-#include "GlyphRuns.h"
+#include "PainterCanvas.h"
+#include "PdfCanvas.h"
 #include "Rules.h"
 #include "TextFit.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QHash>
 #include <QMap>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
-#include <QPaintEngine>
 #include <QPrinter>
 
 namespace report {
@@ -21,7 +19,7 @@ namespace {
 // The painter works in the units texts were measured in: glyph advances
 // then round as they did when the lines were broken, so on a coarse device
 // a line is no wider than the model placed it.
-constexpr qreal kLayoutScale = kLayoutDpi / 25.4; // layout units per mm
+constexpr qreal kLayoutScale = kLayoutPerMm;
 
 QRectF toLayout(const QRectF &mm)
 {
@@ -29,27 +27,17 @@ QRectF toLayout(const QRectF &mm)
                   mm.height() * kLayoutScale);
 }
 
-// What the pages of one painting share: the font made for each style and
-// size, each line's shaping, and the rules and frames of a page, drawn
-// together at its end (all in black, so their order among the texts does
-// not matter).
-class PagePainter
+// The one walk over a page's items: where each text line goes, what is
+// clipped, and the rules and frames of a page, joined and drawn together at
+// its end (all in black, so their order among the texts does not matter).
+class PageWalk
 {
 public:
-    PagePainter(QPainter &p, qreal dpi)
-        : m_p(p), m_scale(dpi / 25.4), m_deviceDpi(p.device() ? p.device()->logicalDpiY() : dpi),
-          m_shapeOnce(p.paintEngine() && p.paintEngine()->type() == QPaintEngine::Pdf)
-    {
-    }
+    explicit PageWalk(PageCanvas &canvas) : m_canvas(canvas) {}
 
     void paint(const Page &page)
     {
-        m_p.save();
-        m_p.setRenderHint(QPainter::Antialiasing);
-        m_p.setRenderHint(QPainter::TextAntialiasing);
-        m_p.setBrush(Qt::NoBrush);
-        m_p.scale(m_scale / kLayoutScale, m_scale / kLayoutScale);
-        m_p.setPen(Qt::black);
+        m_canvas.beginPage(page.size);
         for (const PageItem &item : page.items) {
             switch (item.kind) {
             case PageItem::Text:
@@ -65,29 +53,21 @@ public:
                 break;
             }
         }
-        m_queued.draw(m_p);
-        for (auto it = m_lines.begin(); it != m_lines.end(); ++it) {
-            setPen(it.key());
-            m_p.drawLines(joinRules(it.value()));
-        }
-        for (auto it = m_boxes.begin(); it != m_boxes.end(); ++it) {
-            setPen(it.key());
-            m_p.drawRects(it.value());
-        }
+        for (auto it = m_lines.begin(); it != m_lines.end(); ++it)
+            m_canvas.lines(it.key(), joinRules(it.value()));
+        for (auto it = m_boxes.begin(); it != m_boxes.end(); ++it)
+            m_canvas.rects(it.key(), it.value());
         m_lines.clear();
         m_boxes.clear();
-        m_p.restore();
+        m_canvas.endPage();
     }
 
 private:
     // In layout units: the item's pen, but never thinner than a dot of the device.
-    qreal penWidth(const PageItem &item) const { return qMax(1.0, item.pen * m_scale) * kLayoutScale / m_scale; }
-
-    void setPen(qreal width)
+    qreal penWidth(const PageItem &item) const
     {
-        QPen pen(Qt::black);
-        pen.setWidthF(width);
-        m_p.setPen(pen);
+        const qreal scale = m_canvas.dotsPerMm();
+        return qMax(1.0, item.pen * scale) * kLayoutScale / scale;
     }
 
     void addFrame(const PageItem &item)
@@ -106,14 +86,6 @@ private:
             lines.append(QLineF(r.bottomLeft(), r.bottomRight()));
     }
 
-    const QFont &fontOf(const FontStyle &style)
-    {
-        auto it = m_fonts.constFind(style);
-        if (it == m_fonts.constEnd())
-            it = m_fonts.insert(style, makeFont(style, style.size * kLayoutDpi / m_deviceDpi));
-        return *it;
-    }
-
     void drawText(const PageItem &item)
     {
         if (item.lines.isEmpty())
@@ -129,55 +101,15 @@ private:
         // Only a text set smaller and narrower than any that reads may still
         // run out of its box, or a line taller than a low one.
         const bool clipped = item.overflows;
-        if (clipped) {
-            m_queued.draw(m_p);
-            m_p.setClipRect(box.adjusted(-kLayoutScale, -kLayoutScale, kLayoutScale, kLayoutScale));
-        }
-        m_p.setFont(fontOf(item.font));
-        for (int i = 0; i < item.lines.size(); ++i) {
-            const QRectF line(box.left(), top + i * lh, box.width(), lh);
-            if (!m_shapeOnce || !queueShaped(line, item, item.lines[i])) {
-                m_queued.draw(m_p);
-                m_p.drawText(line, item.hAlign | Qt::AlignVCenter | Qt::TextDontClip, item.lines[i]);
-            }
-        }
-        if (clipped) {
-            m_queued.draw(m_p);
-            m_p.setClipping(false);
-        }
+        if (clipped)
+            m_canvas.clip(box.adjusted(-kLayoutScale, -kLayoutScale, kLayoutScale, kLayoutScale));
+        for (int i = 0; i < item.lines.size(); ++i)
+            m_canvas.text(QRectF(box.left(), top + i * lh, box.width(), lh), item.hAlign, item.lines[i], item.font);
+        if (clipped)
+            m_canvas.unclip();
     }
 
-    // A line where QPainter::drawText sets it in its rectangle, vertically
-    // centred, queued as glyph runs. False for what only drawText sets
-    // right (underlines, breaks inside the line).
-    bool queueShaped(const QRectF &r, const PageItem &item, const QString &text)
-    {
-        if (text.isEmpty())
-            return true;
-        if (item.font.underline || text.contains(QChar::LineSeparator) || text.contains(QChar::ParagraphSeparator))
-            return false;
-        const ShapedLine &s = m_shapes.line(item.font, fontOf(item.font), m_p.device(), text);
-        qreal x = r.left();
-        if (item.hAlign & Qt::AlignRight)
-            x += r.width() - s.advance;
-        else if (item.hAlign & Qt::AlignHCenter)
-            x += (r.width() - s.advance) / 2;
-        const QPointF origin(x, r.top() + (r.height() - s.height) / 2);
-        for (const QGlyphRun &run : s.runs)
-            m_queued.add(origin, run);
-        return true;
-    }
-
-    QPainter &m_p;
-    qreal m_scale;     // device dots per mm
-    qreal m_deviceDpi; // what the device's fonts are sized for
-    // Only into PDF (a file, or a printer's job), which takes glyph runs as
-    // it takes drawText's; a preview records them as outlines, and images
-    // keep drawText's own look.
-    bool m_shapeOnce;
-    QHash<FontStyle, QFont> m_fonts;
-    LineShapes m_shapes;
-    GlyphQueue m_queued;
+    PageCanvas &m_canvas;
     QMap<qreal, QList<QLineF>> m_lines; // by pen width
     QMap<qreal, QList<QRectF>> m_boxes;
 };
@@ -193,7 +125,8 @@ QPageLayout a4Layout(const QSizeF &size)
 
 void paintPage(QPainter &p, const Page &page, qreal dpi)
 {
-    PagePainter(p, dpi).paint(page);
+    PainterCanvas canvas(p, dpi);
+    PageWalk(canvas).paint(page);
 }
 
 bool paintPages(QPrinter &printer, const QVector<Page> &pages)
@@ -204,11 +137,12 @@ bool paintPages(QPrinter &printer, const QVector<Page> &pages)
     QPainter p;
     if (!p.begin(&printer))
         return false;
-    PagePainter painter(p, printer.resolution());
+    PainterCanvas canvas(p, printer.resolution());
+    PageWalk walk(canvas);
     for (int i = 0; i < pages.size(); ++i) {
         if (i > 0 && !printer.newPage())
             return false;
-        painter.paint(pages[i]);
+        walk.paint(pages[i]);
     }
     return p.end();
 }
@@ -229,16 +163,19 @@ bool writePdf(const QString &path, const QVector<Page> &pages, const QString &ti
 {
     const QString part = path + QStringLiteral(".part");
     QFile::remove(part);
-    bool ok;
+    bool ok = false;
     {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(part);
-        printer.setDocName(title);
-        printer.setCreator(QStringLiteral("Corvane"));
-        ok = paintPages(printer, pages);
+        QFile file(part);
+        if (file.open(QIODevice::WriteOnly)) {
+            PdfCanvas canvas(file);
+            PageWalk walk(canvas);
+            for (const Page &page : pages)
+                walk.paint(page);
+            ok = canvas.finish(title, QStringLiteral("Corvane")) && file.flush();
+            file.close();
+            ok = ok && file.error() == QFileDevice::NoError;
+        }
     }
-    ok = ok && QFileInfo(part).size() > 0;
     ok = ok && QFile::rename(part, path); // never over an existing file
     if (!ok)
         QFile::remove(part);

@@ -12,6 +12,7 @@ namespace report {
 
 // The resolution texts are measured and broken at; the painter sets them at it too.
 constexpr qreal kLayoutDpi = 1200;
+constexpr qreal kLayoutPerMm = kLayoutDpi / 25.4;
 
 struct FittedText
 {
