@@ -17,7 +17,11 @@ struct Deflater
     z_stream z{};
     bool ready = false;
 
-    explicit Deflater(int level) { ready = deflateInit(&z, level) == Z_OK; }
+    // Each reset clears the match table: a small one for small streams.
+    Deflater(int level, int windowBits, int memLevel)
+    {
+        ready = deflateInit2(&z, level, Z_DEFLATED, windowBits, memLevel, Z_DEFAULT_STRATEGY) == Z_OK;
+    }
     ~Deflater()
     {
         if (ready)
@@ -44,7 +48,8 @@ struct Deflater
 
 bool PdfDocument::deflate(const QByteArray &data, QByteArray &packed, Packing packing)
 {
-    thread_local Deflater fast(Z_BEST_SPEED), small(Z_BEST_COMPRESSION);
+    // Small packs a glyph's outline, a few hundred bytes to a few KB.
+    thread_local Deflater fast(Z_BEST_SPEED, 15, 8), small(Z_DEFAULT_COMPRESSION, 12, 5);
     return (packing == Fast ? fast : small).compress(data, packed);
 }
 

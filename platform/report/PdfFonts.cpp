@@ -8,6 +8,7 @@
 #include <QPainterPath>
 #include <QRect>
 
+#include <algorithm>
 #include <cmath>
 
 namespace report {
@@ -15,6 +16,37 @@ namespace report {
 namespace {
 
 QByteArray glyphProcedure(const QPainterPath &path, int advance);
+
+// The advances a face's tables give its glyphs, in 1/kEm: read once, where
+// asking the font engine loads each glyph.
+class HorizontalMetrics
+{
+public:
+    HorizontalMetrics() = default;
+    explicit HorizontalMetrics(const QRawFont &font)
+    {
+        const QByteArray hhea = font.fontTable("hhea");
+        const QByteArray hmtx = font.fontTable("hmtx");
+        const qreal unitsPerEm = font.unitsPerEm();
+        if (hhea.size() < 36 || unitsPerEm <= 0)
+            return;
+        const auto u16 = [](const QByteArray &t, qsizetype at) {
+            return quint16((uchar(t[at]) << 8) | uchar(t[at + 1]));
+        };
+        const int count = u16(hhea, 34); // numberOfHMetrics
+        if (count == 0 || hmtx.size() < qsizetype(count) * 4)
+            return;
+        m_advances.reserve(count);
+        for (int i = 0; i < count; ++i)
+            m_advances.append(int(std::lround(u16(hmtx, qsizetype(i) * 4) * PdfFonts::kEm / unitsPerEm)));
+    }
+    bool known() const { return !m_advances.isEmpty(); }
+    // Glyphs past the table share its last advance.
+    int advance(quint32 glyph) const { return m_advances[std::min<qsizetype>(glyph, m_advances.size() - 1)]; }
+
+private:
+    QList<int> m_advances;
+};
 
 // A glyph as the document shows it, the same in every document.
 struct StoredGlyph
@@ -48,9 +80,12 @@ public:
         if (!f.outlines.isValid()) {
             f.outlines = font;
             f.outlines.setPixelSize(PdfFonts::kEm);
+            f.metrics = HorizontalMetrics(f.outlines);
         }
         StoredGlyph g;
-        g.width = int(std::lround(f.outlines.advancesForGlyphIndexes(QList<quint32>{index}).value(0).x()));
+        g.width = f.metrics.known()
+            ? f.metrics.advance(index)
+            : int(std::lround(f.outlines.advancesForGlyphIndexes(QList<quint32>{index}).value(0).x()));
         const QPainterPath path = f.outlines.pathForGlyph(index);
         const QRectF box = path.boundingRect();
         g.box = QRect(QPoint(int(std::floor(box.left())), int(std::floor(-box.bottom()))),
@@ -73,6 +108,7 @@ private:
     struct Face
     {
         QRawFont outlines; // at kEm pixels
+        HorizontalMetrics metrics;
         QHash<quint32, StoredGlyph> glyphs;
     };
     QMutex m_mutex;
