@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QClipboard>
 #include <QtTest>
 
 #include <csignal>
@@ -482,6 +483,10 @@ void TestUi::datePickerTakesTypedDates()
     const auto selectAll = [](QDateEdit *p) { QTest::keyClick(p, Qt::Key_A, Qt::ControlModifier); };
     const auto section = [](QDateTimeEdit::Section s) { return [s](QDateEdit *p) { p->setSelectedSection(s); }; };
     const auto nothing = [](QDateEdit *) {};
+    const auto pasteInto = [](QDateEdit *p, const char *text) {
+        QApplication::clipboard()->setText(QString::fromUtf8(text));
+        QTest::keyClick(p, Qt::Key_V, Qt::ControlModifier);
+    };
     const QDate kept(2004, 5, 6);
     const QList<Case> cases = {
         {"dots over a selection", "yyyy.MM.dd", selectAll, "2026.11.20", {2026, 11, 20}},
@@ -501,6 +506,10 @@ void TestUi::datePickerTakesTypedDates()
         {"typed away", "yyyy.MM.dd", [&](QDateEdit *p) { selectAll(p), QTest::keyClick(p, Qt::Key_Delete); }, "", kept,
          "日期不能为空，未被采用，日期仍为 2004.05.06。"},
         {"letters", "yyyy.MM.dd", nothing, "abc", kept},
+        {"a pasted date", "yyyy.MM.dd", [&](QDateEdit *p) { selectAll(p), pasteInto(p, "2025.03.15\n"); }, "", {2025, 3, 15}},
+        {"a paste holding more than a date", "yyyy.MM.dd",
+         [&](QDateEdit *p) { selectAll(p), pasteInto(p, "2025.03.15 2026.01.01"); }, "", kept,
+         "“2025.03.15 2026.01.01”不是正确的日期，未被采用，日期仍为 2004.05.06。"},
     };
     for (const Case &c : cases) {
         QWidget window;

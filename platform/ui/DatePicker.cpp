@@ -88,7 +88,7 @@ void DatePicker::beginEntry()
     m_entry = entry;
 }
 
-void DatePicker::type(QChar c)
+bool DatePicker::type(QChar c)
 {
     beginEntry();
     if (isSeparator(c))
@@ -97,11 +97,32 @@ void DatePicker::type(QChar c)
         m_entry->digit(c.digitValue());
     if (!m_entry->finished()) {
         showEntry();
-        return;
+        return true;
     }
     // Typing on goes over the last section, as it would in any section.
-    if (finishTyping())
-        setSelectedSection(sectionAt(sectionCount() - 1));
+    if (!finishTyping())
+        return false;
+    setSelectedSection(sectionAt(sectionCount() - 1));
+    return true;
+}
+
+void DatePicker::paste(const QString &text)
+{
+    const QDate before = date();
+    bool whole = false; // a date was completed
+    for (const QChar c : text) {
+        if (!isDateCharacter(c))
+            continue;
+        if (whole) {
+            if (!c.isDigit())
+                continue;
+            refuse(QString::fromUtf8("“%1”不是正确的日期").arg(text.trimmed()), before);
+            return;
+        }
+        if (!type(c))
+            return;
+        whole = !m_entry;
+    }
 }
 
 void DatePicker::erase()
@@ -148,11 +169,17 @@ bool DatePicker::finishTyping()
         setDate(entry.date());
         return true;
     }
+    refuse(why, kept);
+    return false;
+}
+
+void DatePicker::refuse(const QString &why, const QDate &kept)
+{
+    m_entry.reset();
     setDate(kept);
     const QString shown = showsNoDate() ? QString::fromUtf8("空") : text();
     messageBox(why + QString::fromUtf8("，未被采用，日期仍为 %1。").arg(shown), QCoreApplication::applicationName(),
                MB_OK | MB_ICONEXCLAMATION);
-    return false;
 }
 
 QString DatePicker::refusal(const DateEntry &entry) const
@@ -195,9 +222,7 @@ void DatePicker::keyPressEvent(QKeyEvent *e)
         return;
     }
     if (e->matches(QKeySequence::Paste)) {
-        for (const QChar c : QApplication::clipboard()->text())
-            if (isDateCharacter(c))
-                type(c);
+        paste(QApplication::clipboard()->text());
         return;
     }
     // No other character has a place in a date.

@@ -60,7 +60,11 @@ private:
     // An entry begins anew when the whole text is selected or no date is
     // shown, else at the section at the cursor, over the date shown.
     void beginEntry();
-    void type(QChar c);
+    // False when the character finished an entry that was refused.
+    bool type(QChar c);
+    // A paste is one entry: digits running on past a whole date are no
+    // date, not a day typed over it.
+    void paste(const QString &text);
     void erase();
     void showEntry();
     bool wholeSelected() const;
@@ -69,6 +73,8 @@ private:
     void dropReplacedEntry();
     // Why a finished entry is not taken; empty when it is.
     QString refusal(const DateEntry &entry) const;
+    // Shows kept and tells the user why what was entered is not taken.
+    void refuse(const QString &why, const QDate &kept);
 
     std::optional<DateEntry> m_entry;
     QString m_shown; // the entry's text as last put into the edit
