@@ -22,15 +22,18 @@ namespace {
 class CodeNameDelegate : public ui::GridCellDelegate
 {
 public:
-    CodeNameDelegate(QString field, QObject *parent) : ui::GridCellDelegate(parent), m_field(std::move(field)) {}
+    CodeNameDelegate(const QString &field, QObject *parent)
+        : ui::GridCellDelegate(parent), m_names(PersonCodeNames(field))
+    {
+    }
     QString displayText(const QVariant &value, const QLocale &locale) const override
     {
-        const QString name = PersonCodeName(m_field, value.toString());
+        const QString name = m_names.value(gbk::trim(value.toString()));
         return name.isEmpty() ? ui::GridCellDelegate::displayText(value, locale) : QStringLiteral("  ") + name;
     }
 
 private:
-    QString m_field;
+    const QHash<QString, QString> &m_names; // the column's, looked up once rather than per cell painted
 };
 
 } // namespace
