@@ -52,13 +52,19 @@ bool isColumn(const QString &field, const char *name)
 
 } // namespace
 
-QString PersonCodeName(const QString &field, const QString &code)
+const QHash<QString, QString> &PersonCodeNames(const QString &field)
 {
-    if (const CodedColumn *column = codedColumn(field))
-        for (const PersonCode &c : column->codes)
-            if (gbk::trim(code) == QLatin1String(c.code))
-                return u(c.name);
-    return {};
+    // Built once: the grid asks for every coded cell it paints.
+    static const QHash<QString, QHash<QString, QString>> names = [] {
+        QHash<QString, QHash<QString, QString>> all;
+        for (const CodedColumn &column : codedColumns())
+            for (const PersonCode &c : column.codes)
+                all[QLatin1String(column.field)].insert(QLatin1String(c.code), u(c.name));
+        return all;
+    }();
+    static const QHash<QString, QString> none;
+    const auto it = names.constFind(field.toLower());
+    return it == names.cend() ? none : *it;
 }
 
 QVector<ui::PickItem> PersonPickList(const QString &field)

@@ -4,12 +4,14 @@
 #include "ui/DBGrid.h"
 
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <QVector>
 
-// The name the list shows for a stored code of a coded column (ITEM_181,
-// ITEM_183, ITEM_184, ITEM_188); empty for a code it does not name.
-QString PersonCodeName(const QString &field, const QString &code);
+// The names the list shows for the stored codes of a coded column
+// (ITEM_181, ITEM_183, ITEM_184, ITEM_188), by trimmed code; none for
+// another column.
+const QHash<QString, QString> &PersonCodeNames(const QString &field);
 // What the list's grid offers for a coded column, "code name" each; nothing
 // for another column.
 QVector<ui::PickItem> PersonPickList(const QString &field);

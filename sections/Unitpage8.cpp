@@ -22,15 +22,18 @@ namespace {
 class CodeNameDelegate : public ui::GridCellDelegate
 {
 public:
-    CodeNameDelegate(QString field, QObject *parent) : ui::GridCellDelegate(parent), m_field(std::move(field)) {}
+    CodeNameDelegate(const QString &field, QObject *parent)
+        : ui::GridCellDelegate(parent), m_names(PersonCodeNames(field))
+    {
+    }
     QString displayText(const QVariant &value, const QLocale &locale) const override
     {
-        const QString name = PersonCodeName(m_field, value.toString());
+        const QString name = m_names.value(gbk::trim(value.toString()));
         return name.isEmpty() ? ui::GridCellDelegate::displayText(value, locale) : QStringLiteral("  ") + name;
     }
 
 private:
-    QString m_field;
+    const QHash<QString, QString> &m_names; // the column's, looked up once rather than per cell painted
 };
 
 } // namespace
@@ -77,8 +80,11 @@ void TFpage8::DBGrid4CellEdited(int row, const QString &field, const QString &ty
     if (row != persons->currentRow())
         persons->moveBy(row - persons->currentRow());
     const bool sequence = field.compare(listDef().sequenceField, Qt::CaseInsensitive) == 0;
-    // The name is stored trimmed, as the dialog stores it.
-    const QString value = field.compare(QLatin1String("ITEM_180"), Qt::CaseInsensitive) == 0 ? gbk::trim(typed) : typed;
+    // The name and the birth month are stored trimmed, as the dialog stores
+    // them: the month is checked trimmed, and exports take it as stored.
+    const bool trimmed = field.compare(QLatin1String("ITEM_180"), Qt::CaseInsensitive) == 0
+                         || field.compare(QLatin1String("ITEM_182"), Qt::CaseInsensitive) == 0;
+    const QString value = trimmed ? gbk::trim(typed) : typed;
     CheckPersonValue(field, value);
     if (sequence)
         checkSequenceFree(row, value);

@@ -430,6 +430,12 @@ void TestSection08::gridEditsInPlace()
         QTest::keyClick(editor, Qt::Key_Tab);
         QCOMPARE(stored("cgwcr").first(), u("2005000001|.|1|王五|0|1970.05|4|4|||1"));
         QCOMPARE(app.boxes().count(), 0);
+        // A birth month is stored as checked, without the blanks around it.
+        editor = openCell(0, 3);
+        retype(editor, " 1965.03 ");
+        QTest::keyClick(editor, Qt::Key_Tab);
+        QCOMPARE(stored("cgwcr").first(), u("2005000001|.|1|王五|0|1965.03|4|4|||1"));
+        QCOMPARE(app.boxes().count(), 0);
 
         const QStringList before = stored("cgwcr");
         const std::tuple<int, const char *, const char *> refused[] = {

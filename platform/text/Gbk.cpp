@@ -14,6 +14,13 @@ bool isBlankOrControl(QChar c)
 {
     return c.unicode() <= 0x20;
 }
+
+// GBK keeps ASCII as it is: keys, codes, numbers and most keystrokes need
+// no converter.
+bool isAscii(const QString &text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
 } // namespace
 
 // Opening a converter is far dearer than converting a short text, so one of
@@ -34,13 +41,13 @@ static QStringDecoder &decoder()
 
 QByteArray encode(const QString &text)
 {
-    // GBK keeps ASCII as it is: keys, codes and numbers need no converter.
-    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-    return ascii ? text.toLatin1() : encoder().encode(text);
+    return isAscii(text) ? text.toLatin1() : encoder().encode(text);
 }
 
 bool encodable(const QString &text)
 {
+    if (isAscii(text))
+        return true;
     // A fresh converter: the error mark of a shared one outlives resetState().
     QStringEncoder enc("GBK");
     QByteArray b = enc.encode(text);
