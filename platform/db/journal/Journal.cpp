@@ -483,11 +483,9 @@ void JournalWatch::beforeRowWrite(DbfFile &file, int rec, const char *oldRecord,
 
 void JournalWatch::beforeReplace(DbfFile &file)
 {
+    // A file is replaced only outside an operation: beforeWrite checkpoints
+    // a journal that names it (every file written is named).
     beforeWrite(file);
-    // Finished operations in the journal name rows of the file as it is.
-    const auto &j = folderJournal();
-    if (j && j->written.contains(file.path()))
-        checkpointNow();
 }
 
 void JournalWatch::beforeGrowth(DbfFile &file)
