@@ -543,6 +543,35 @@ private slots:
         db::DbfFile::releaseUnused();
     }
 
+    // The folder that holds a new journal is synced before any table is
+    // written: a flush whose folder sync failed says so, and the next one
+    // syncs the folder again.
+    void folderSyncTriedAgain()
+    {
+        TempDir work;
+        const QString dir = QFileInfo(work.path()).absoluteFilePath();
+        db::journal::Writer writer;
+        writer.setPath(QDir(dir).filePath(db::journalFileName()));
+        int syncs = 0;
+        db::setFaultHook([&](const char *what) {
+            // The journal's own sync, then the folder's.
+            if (qstrcmp(what, "sync") == 0 && ++syncs == 2)
+                throw db::DbError("folder sync refused");
+        });
+        writer.beginOperation();
+        QVERIFY_THROWS_EXCEPTION(db::DbError, writer.flush());
+        db::setFaultHook({});
+        int folderSyncs = 0;
+        db::disk::setRecorder([&](const db::disk::Event &e) {
+            folderSyncs += e.change == db::disk::Change::SyncFolder && e.path == dir;
+        });
+        writer.beginOperation();
+        writer.flush();
+        db::disk::setRecorder({});
+        QCOMPARE(folderSyncs, 1);
+        writer.remove();
+    }
+
     void deleteDamagedAndCut() { damagedAndCut("delete"); }
     void yearDamagedAndCut() { damagedAndCut("year"); }
     void storeDamagedAndCut() { damagedAndCut("store"); }

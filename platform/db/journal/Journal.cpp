@@ -483,11 +483,9 @@ void JournalWatch::beforeRowWrite(DbfFile &file, int rec, const char *oldRecord,
 
 void JournalWatch::beforeReplace(DbfFile &file)
 {
+    // A file is replaced only outside an operation: beforeWrite checkpoints
+    // a journal that names it (every file written is named).
     beforeWrite(file);
-    // Finished operations in the journal name rows of the file as it is.
-    const auto &j = folderJournal();
-    if (j && j->written.contains(file.path()))
-        checkpointNow();
 }
 
 void JournalWatch::beforeGrowth(DbfFile &file)
@@ -562,7 +560,7 @@ QString setAside(const QString &folder, const QString &path, const QString &why)
         refuse(folder, QString::fromUtf8("恢复日志 %1 无法改名保留，在移走它之前不能修改数据。").arg(QDir::toNativeSeparators(path)));
         return message;
     }
-    journal::syncFolder(folder);
+    disk::syncFolder(folder);
     return QString::fromUtf8("数据目录中的恢复日志无法读取（%1），已改名为 %2 保留，各数据表保持原样。"
                              "上次中断的操作可能只完成了一部分，请检查最近修改的项目。")
         .arg(why, QDir::toNativeSeparators(aside));
@@ -594,7 +592,7 @@ QString recoverJournal(const QString &folder)
         faultPoint("journal-remove");
         if (!disk::remove(path))
             throw DbError(QString::fromLocal8Bit(strerror(errno)));
-        journal::syncFolder(folder);
+        disk::syncFolder(folder);
     } catch (const DbError &e) {
         const QString message = QString::fromUtf8("恢复上次中断的操作时出错：%1。恢复日志 %2 保留，下次启动时再试；"
                                                   "在此之前不能修改数据。")

@@ -250,8 +250,7 @@ void Writer::flush()
 {
     if (m_pending.isEmpty())
         return;
-    const bool first = m_fd < 0;
-    if (first) {
+    if (m_fd < 0) {
         // A journal already there belongs to an operation not yet put back:
         // writing over it would lose what it holds.
         faultPoint("journal");
@@ -288,9 +287,13 @@ void Writer::flush()
     m_pending.clear();
     m_flushedSeq = m_nextSeq;
     m_dirtyTail = false;
-    if (first) {
+    // Until the folder is synced the journal's name may not outlive a power
+    // cut: no table is written before it is, and a failure is tried again.
+    if (!m_named) {
         ++g_syncs;
-        syncFolder(QFileInfo(m_path).absolutePath());
+        if (!disk::syncFolder(QFileInfo(m_path).absolutePath()))
+            throw journalError(m_path);
+        m_named = true;
     }
 }
 
@@ -323,6 +326,7 @@ void Writer::remove()
     m_salt.clear();
     m_nextSeq = m_flushedSeq = 1;
     m_dirtyTail = false;
+    m_named = false;
     if (m_fd < 0)
         return;
     ::close(m_fd);
@@ -331,17 +335,12 @@ void Writer::remove()
     faultPoint("journal-remove");
     if (!disk::remove(m_path))
         throw journalError(m_path);
-    syncFolder(QFileInfo(m_path).absolutePath());
+    disk::syncFolder(QFileInfo(m_path).absolutePath());
 }
 
 quint64 Writer::syncs()
 {
     return g_syncs;
-}
-
-void syncFolder(const QString &folder)
-{
-    disk::syncFolder(folder);
 }
 
 void restore(const QString &folder, const Contents &contents)

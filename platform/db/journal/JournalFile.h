@@ -42,8 +42,8 @@ struct Operation
     bool committed = false;
 };
 
-// Appends entries; flush() writes them and syncs the journal (and, the first
-// time, the folder that now holds it).
+// Appends entries; flush() writes them and syncs the journal (and, until
+// that once succeeds, the folder that now holds it).
 class Writer
 {
 public:
@@ -108,6 +108,7 @@ private:
     quint32 m_flushedSeq = 1; // of the first entry not yet on disk
     quint32 m_commitFirst = 0;
     bool m_dirtyTail = false; // a failed flush may have left bytes after m_size
+    bool m_named = false;     // the folder synced since the journal was made
 };
 
 struct Contents
@@ -128,8 +129,5 @@ ReadResult read(const QString &path, const QString &folder, Contents &contents, 
 // Plays back what read() returned: a finished operation done again, an
 // unfinished one undone. Throws DbError.
 void restore(const QString &folder, const Contents &contents);
-
-// Syncs a folder, so that a file made or removed in it is so for good.
-void syncFolder(const QString &folder);
 
 } // namespace db::journal
