@@ -6,9 +6,12 @@
 
 #include "report/PagePainter.h"
 #include "report/PdfCanvas.h"
+#include "report/PdfFonts.h"
 #include "report/TextFit.h"
 
 #include <QBuffer>
+#include <QGlyphRun>
+#include <QtEndian>
 #include <QPrinter>
 #include <QtTest>
 
@@ -74,6 +77,31 @@ private:
     qint64 m_limit;
 };
 
+// The font file of font's tables, as a font is loaded from it; with
+// changed, one table replaced.
+QByteArray sfnt(const QRawFont &font, const QHash<QByteArray, QByteArray> &changed = {})
+{
+    QList<std::pair<QByteArray, QByteArray>> tables;
+    for (const char *tag : {"CFF ", "OS/2", "cmap", "cvt ", "fpgm", "glyf", "head", "hhea", "hmtx", "loca", "maxp",
+                            "name", "post", "prep"}) {
+        const QByteArray data = changed.value(tag, font.fontTable(tag));
+        if (!data.isEmpty())
+            tables.append({tag, data});
+    }
+    QByteArray out(12 + 16 * tables.size(), '\0');
+    qToBigEndian<quint32>(font.fontTable("glyf").isEmpty() ? 0x4F54544F : 0x00010000, out.data());
+    qToBigEndian<quint16>(quint16(tables.size()), out.data() + 4);
+    for (qsizetype i = 0; i < tables.size(); ++i) {
+        char *entry = out.data() + 12 + 16 * i;
+        memcpy(entry, tables[i].first.constData(), 4);
+        qToBigEndian<quint32>(quint32(out.size()), entry + 8);
+        qToBigEndian<quint32>(quint32(tables[i].second.size()), entry + 12);
+        out += tables[i].second;
+        out += QByteArray((4 - out.size() % 4) % 4, '\0');
+    }
+    return out;
+}
+
 } // namespace
 
 class TestPdfWriter : public QObject
@@ -84,6 +112,7 @@ private slots:
     void glyphsSitWhereAPrinterSetsThemAndCopyAsTheirCharacters();
     void aFaceOfManyGlyphsSpreadsOverFontsOf256();
     void aFailedWriteLeavesNoFile();
+    void aGlyphComesFromItsOwnFontFile();
 };
 
 void TestPdfWriter::glyphsSitWhereAPrinterSetsThemAndCopyAsTheirCharacters()
@@ -223,6 +252,40 @@ void TestPdfWriter::aFailedWriteLeavesNoFile()
     QCOMPARE(QFileInfo(dir.file("old.pdf")).size(), 4);
     QVERIFY(writePdf(dir.file("new.pdf"), {page}, "new"));
     QVERIFY(readOwnPdf(dir.file("new.pdf")).error.isEmpty());
+}
+
+void TestPdfWriter::aGlyphComesFromItsOwnFontFile()
+{
+    // Two versions of one face, the same names, the letter A wider in the
+    // newer: each document takes A as its own file draws it.
+    const QRawFont installed = QRawFont::fromFont(QFont("DejaVu Sans"));
+    QVERIFY(installed.isValid());
+    const quint32 a = installed.glyphIndexesForString("A").value(0);
+    QByteArray head = installed.fontTable("head"), hmtx = installed.fontTable("hmtx");
+    QVERIFY(a > 0 && head.size() >= 36 && hmtx.size() >= qsizetype(a) * 4 + 4);
+    const quint16 unitsPerEm = qFromBigEndian<quint16>(head.constData() + 18);
+    const quint16 advance = qFromBigEndian<quint16>(hmtx.constData() + a * 4);
+    const QRawFont older(sfnt(installed), 12);
+    qToBigEndian<quint16>(quint16(advance + unitsPerEm / 10), hmtx.data() + a * 4);
+    qToBigEndian<quint32>(qFromBigEndian<quint32>(head.constData() + 32) + 86400, head.data() + 32); // modified a day later
+    const QRawFont newer(sfnt(installed, {{"hmtx", hmtx}, {"head", head}}), 12);
+    QVERIFY(older.isValid() && newer.isValid());
+    QCOMPARE(newer.familyName(), older.familyName());
+    QCOMPARE(newer.styleName(), older.styleName());
+
+    auto widthOfA = [&](const QRawFont &font) {
+        QGlyphRun run;
+        run.setRawFont(font);
+        run.setGlyphIndexes({a});
+        run.setPositions({QPointF()});
+        PdfFonts fonts;
+        QList<PdfFonts::Code> codes;
+        fonts.codes(run, 100, "A", codes);
+        return codes.value(0).width;
+    };
+    const int em = PdfFonts::kEm;
+    QCOMPARE(widthOfA(older), qRound(advance * em / double(unitsPerEm)));
+    QCOMPARE(widthOfA(newer), qRound((advance + unitsPerEm / 10) * em / double(unitsPerEm)));
 }
 
 QTEST_MAIN(TestPdfWriter)

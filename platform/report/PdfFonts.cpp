@@ -136,10 +136,12 @@ PdfFonts::Face &PdfFonts::face(const QRawFont &font, int stretch)
     if (Face *f = m_byRun.value(key))
         return *f;
     // The same face at another size shares the glyphs; a narrowed one has
-    // narrowed outlines.
+    // narrowed outlines. Another file of the same names (another version,
+    // another build) numbers its glyphs its own way: its header, with the
+    // file's checksum and dates, tells it apart.
     const QString name = font.familyName() + QLatin1Char('/') + font.styleName() + QLatin1Char('/')
         + QString::number(font.weight()) + QLatin1Char('/') + QString::number(int(font.style())) + QLatin1Char('/')
-        + QString::number(stretch);
+        + QString::number(stretch) + QLatin1Char('/') + QLatin1String(font.fontTable("head").toHex());
     Face *f = m_byName.value(name);
     if (!f) {
         m_faces.push_back(std::make_unique<Face>());
