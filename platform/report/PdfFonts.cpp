@@ -327,8 +327,7 @@ void PdfFonts::writeFont(PdfDocument &doc, const Face &face, int first, int id)
         PdfDocument::integer(name, face.glyphs[i]);
         names += name;
         procs += name + ' ';
-        PdfDocument::integer(procs, proc);
-        procs += " 0 R";
+        PdfDocument::reference(procs, proc);
         PdfDocument::integer(widths, g.width);
         widths += ' ';
     }
@@ -342,8 +341,8 @@ void PdfFonts::writeFont(PdfDocument &doc, const Face &face, int first, int id)
     font += "]/FontMatrix[0.001 0 0 0.001 0 0]" + procs + ">>" + names + "]>>/FirstChar 0/LastChar ";
     PdfDocument::integer(font, count - 1);
     font += widths + "]/ToUnicode ";
-    PdfDocument::integer(font, unicode);
-    font += " 0 R/Resources<<>>>>";
+    PdfDocument::reference(font, unicode);
+    font += "/Resources<<>>>>";
     doc.object(id, font);
 }
 
@@ -356,8 +355,7 @@ QByteArray PdfFonts::write(PdfDocument &doc)
         resources += "/F";
         PdfDocument::integer(resources, i);
         resources += ' ';
-        PdfDocument::integer(resources, id);
-        resources += " 0 R";
+        PdfDocument::reference(resources, id);
     }
     return resources;
 }
