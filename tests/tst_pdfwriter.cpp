@@ -10,6 +10,7 @@
 #include "report/TextFit.h"
 
 #include <QBuffer>
+#include <QFontDatabase>
 #include <QGlyphRun>
 #include <QtEndian>
 #include <QPrinter>
@@ -102,6 +103,25 @@ QByteArray sfnt(const QRawFont &font, const QHash<QByteArray, QByteArray> &chang
     return out;
 }
 
+// A name table naming the face family, Regular.
+QByteArray nameTable(const QString &family)
+{
+    const QString names[][2] = {{"1", family}, {"2", "Regular"}, {"4", family}, {"6", QString(family).remove(' ')}};
+    QByteArray table(6 + 12 * 4, '\0'), strings;
+    qToBigEndian<quint16>(4, table.data() + 2);
+    qToBigEndian<quint16>(quint16(table.size()), table.data() + 4);
+    for (int i = 0; i < 4; ++i) {
+        QByteArray utf16;
+        for (const QChar c : names[i][1])
+            utf16 += char(c.unicode() >> 8), utf16 += char(c.unicode() & 0xFF);
+        const quint16 record[] = {3, 1, 0x409, quint16(names[i][0].toInt()), quint16(utf16.size()), quint16(strings.size())};
+        for (int k = 0; k < 6; ++k)
+            qToBigEndian<quint16>(record[k], table.data() + 6 + 12 * i + 2 * k);
+        strings += utf16;
+    }
+    return table + strings;
+}
+
 } // namespace
 
 class TestPdfWriter : public QObject
@@ -113,6 +133,7 @@ private slots:
     void aFaceOfManyGlyphsSpreadsOverFontsOf256();
     void aFailedWriteLeavesNoFile();
     void aGlyphComesFromItsOwnFontFile();
+    void aFaceInstalledWhileRunningSetsTheLinesMeasuredInIt();
 };
 
 void TestPdfWriter::glyphsSitWhereAPrinterSetsThemAndCopyAsTheirCharacters()
@@ -286,6 +307,40 @@ void TestPdfWriter::aGlyphComesFromItsOwnFontFile()
     const int em = PdfFonts::kEm;
     QCOMPARE(widthOfA(older), qRound(advance * em / double(unitsPerEm)));
     QCOMPARE(widthOfA(newer), qRound((advance + unitsPerEm / 10) * em / double(unitsPerEm)));
+}
+
+void TestPdfWriter::aFaceInstalledWhileRunningSetsTheLinesMeasuredInIt()
+{
+    // Texts are measured in the face their family names once it is there:
+    // the PDF sets them in it too, not as it set them before.
+    const QString family = "Corvane Later Face";
+    auto gap = [&](const QString &file) {
+        Page page;
+        page.items << textItem("AA", QRectF(20, 20, 60, 8), 12);
+        page.items[0].font.family = family;
+        // Where the second A goes as measured (the face kerns the pair).
+        const FontStyle &style = page.items[0].font;
+        const qreal measured = (textWidth("AA", style, 12) - textWidth("A", style, 12)) * kLayoutPerMm;
+        if (!writePdf(file, {page}, "later"))
+            return std::pair(-1.0, measured);
+        const OwnPdf pdf = readOwnPdf(file);
+        return pdf.glyphs.size() == 2 ? std::pair(pdf.glyphs[1].x - pdf.glyphs[0].x, measured) : std::pair(-1.0, measured);
+    };
+    TempDir dir;
+    const auto before = gap(dir.file("before.pdf"));
+    QVERIFY2(qAbs(before.first - before.second) < 0.5, qPrintable(QString("%1 for %2").arg(before.first).arg(before.second)));
+
+    const QRawFont installed = QRawFont::fromFont(QFont("DejaVu Sans"));
+    const quint32 a = installed.glyphIndexesForString("A").value(0);
+    QByteArray hmtx = installed.fontTable("hmtx");
+    QVERIFY(a > 0 && hmtx.size() >= qsizetype(a) * 4 + 4);
+    qToBigEndian<quint16>(quint16(qFromBigEndian<quint16>(hmtx.constData() + a * 4) * 3 / 2), hmtx.data() + a * 4);
+    const int id = QFontDatabase::addApplicationFontFromData(sfnt(installed, {{"name", nameTable(family)}, {"hmtx", hmtx}}));
+    QVERIFY(id >= 0);
+    const auto after = gap(dir.file("after.pdf"));
+    QFontDatabase::removeApplicationFont(id);
+    QVERIFY2(after.second > before.second + 10, qPrintable(QString::number(after.second)));
+    QVERIFY2(qAbs(after.first - after.second) < 0.5, qPrintable(QString("%1 for %2").arg(after.first).arg(after.second)));
 }
 
 QTEST_MAIN(TestPdfWriter)
