@@ -14,6 +14,7 @@
 #include <QGlyphRun>
 #include <QtEndian>
 #include <QPrinter>
+#include <QTextLayout>
 #include <QtTest>
 
 #include <csignal>
@@ -134,6 +135,7 @@ private slots:
     void aFailedWriteLeavesNoFile();
     void aGlyphComesFromItsOwnFontFile();
     void aFaceInstalledWhileRunningSetsTheLinesMeasuredInIt();
+    void aGlyphIsAsWideAsItsFaceSetsIt();
 };
 
 void TestPdfWriter::glyphsSitWhereAPrinterSetsThemAndCopyAsTheirCharacters()
@@ -341,6 +343,33 @@ void TestPdfWriter::aFaceInstalledWhileRunningSetsTheLinesMeasuredInIt()
     QFontDatabase::removeApplicationFont(id);
     QVERIFY2(after.second > before.second + 10, qPrintable(QString::number(after.second)));
     QVERIFY2(qAbs(after.first - after.second) < 0.5, qPrintable(QString("%1 for %2").arg(after.first).arg(after.second)));
+}
+
+void TestPdfWriter::aGlyphIsAsWideAsItsFaceSetsIt()
+{
+    // Narrowed, a face's glyphs are narrower than its tables give them.
+    for (const QString family : {u("宋体"), QString("DejaVu Sans")}) {
+        for (const int stretch : {100, 83, 70, 50}) {
+            FontStyle style;
+            style.family = family;
+            style.stretch = stretch;
+            QTextLayout layout(u("科技成果 AVA 12.5"), makeFont(style, 12));
+            layout.beginLayout();
+            layout.createLine();
+            layout.endLayout();
+            PdfFonts fonts;
+            for (const QGlyphRun &run : layout.glyphRuns()) {
+                QList<PdfFonts::Code> codes;
+                fonts.codes(run, stretch, layout.text(), codes);
+                QRawFont em = run.rawFont();
+                em.setPixelSize(PdfFonts::kEm);
+                const QList<QPointF> advances = em.advancesForGlyphIndexes(run.glyphIndexes());
+                for (qsizetype i = 0; i < codes.size(); ++i)
+                    QVERIFY2(qAbs(codes[i].width - advances[i].x()) <= 1,
+                             qPrintable(QString("%1 at %2%: %3 for %4").arg(family).arg(stretch).arg(codes[i].width).arg(advances[i].x())));
+            }
+        }
+    }
 }
 
 QTEST_MAIN(TestPdfWriter)

@@ -18,7 +18,7 @@ namespace {
 QByteArray glyphProcedure(const QPainterPath &path, int advance);
 
 // The advances a face's tables give its glyphs, in 1/kEm: read once, where
-// asking the font engine loads each glyph.
+// asking the font engine loads each glyph. font is at kEm pixels.
 class HorizontalMetrics
 {
 public:
@@ -36,9 +36,20 @@ public:
         const int count = u16(hhea, 34); // numberOfHMetrics
         if (count == 0 || hmtx.size() < qsizetype(count) * 4)
             return;
+        // A face narrowed by the engine (a stretch its file lacks) sets every
+        // glyph narrower than its table says, by whole percents.
+        qreal scale = PdfFonts::kEm / unitsPerEm;
+        for (quint32 i = 0; i < quint32(count); ++i) {
+            if (const int units = u16(hmtx, qsizetype(i) * 4)) {
+                const qreal set = font.advancesForGlyphIndexes(QList<quint32>{i}).value(0).x();
+                if (set > 0)
+                    scale *= std::round(set / (units * scale) * 100) / 100;
+                break;
+            }
+        }
         m_advances.reserve(count);
         for (int i = 0; i < count; ++i)
-            m_advances.append(int(std::lround(u16(hmtx, qsizetype(i) * 4) * PdfFonts::kEm / unitsPerEm)));
+            m_advances.append(int(std::lround(u16(hmtx, qsizetype(i) * 4) * scale)));
     }
     bool known() const { return !m_advances.isEmpty(); }
     // Glyphs past the table share its last advance.
