@@ -263,7 +263,7 @@ void TestPdfWriter::aFailedWriteLeavesNoFile()
     const bool written = writePdf(dir.file("full.pdf"), {page, page, page}, "full");
     setrlimit(RLIMIT_FSIZE, &saved);
     QVERIFY(!written);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 
     // Nor is a file there already written over.
     QFile old(dir.file("old.pdf"));
@@ -271,10 +271,17 @@ void TestPdfWriter::aFailedWriteLeavesNoFile()
     old.write("kept");
     old.close();
     QVERIFY(!writePdf(dir.file("old.pdf"), {page}, "old"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.pdf"});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.pdf"});
     QCOMPARE(QFileInfo(dir.file("old.pdf")).size(), 4);
+    // Nor one beside it whose name only looks like a file being written.
+    QFile beside(dir.file("new.pdf.part"));
+    QVERIFY(beside.open(QIODevice::WriteOnly));
+    beside.write("kept");
+    beside.close();
     QVERIFY(writePdf(dir.file("new.pdf"), {page}, "new"));
     QVERIFY(readOwnPdf(dir.file("new.pdf")).error.isEmpty());
+    QCOMPARE(QFileInfo(dir.file("new.pdf.part")).size(), 4);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"new.pdf", "new.pdf.part", "old.pdf"}));
 }
 
 void TestPdfWriter::aGlyphComesFromItsOwnFontFile()
