@@ -6,10 +6,15 @@
 
 #include "report/PagePainter.h"
 #include "report/PdfCanvas.h"
+#include "report/PdfFonts.h"
 #include "report/TextFit.h"
 
 #include <QBuffer>
+#include <QFontDatabase>
+#include <QGlyphRun>
+#include <QtEndian>
 #include <QPrinter>
+#include <QTextLayout>
 #include <QtTest>
 
 #include <csignal>
@@ -74,6 +79,50 @@ private:
     qint64 m_limit;
 };
 
+// The font file of font's tables, as a font is loaded from it; with
+// changed, one table replaced.
+QByteArray sfnt(const QRawFont &font, const QHash<QByteArray, QByteArray> &changed = {})
+{
+    QList<std::pair<QByteArray, QByteArray>> tables;
+    for (const char *tag : {"CFF ", "OS/2", "cmap", "cvt ", "fpgm", "glyf", "head", "hhea", "hmtx", "loca", "maxp",
+                            "name", "post", "prep"}) {
+        const QByteArray data = changed.value(tag, font.fontTable(tag));
+        if (!data.isEmpty())
+            tables.append({tag, data});
+    }
+    QByteArray out(12 + 16 * tables.size(), '\0');
+    qToBigEndian<quint32>(font.fontTable("glyf").isEmpty() ? 0x4F54544F : 0x00010000, out.data());
+    qToBigEndian<quint16>(quint16(tables.size()), out.data() + 4);
+    for (qsizetype i = 0; i < tables.size(); ++i) {
+        char *entry = out.data() + 12 + 16 * i;
+        memcpy(entry, tables[i].first.constData(), 4);
+        qToBigEndian<quint32>(quint32(out.size()), entry + 8);
+        qToBigEndian<quint32>(quint32(tables[i].second.size()), entry + 12);
+        out += tables[i].second;
+        out += QByteArray((4 - out.size() % 4) % 4, '\0');
+    }
+    return out;
+}
+
+// A name table naming the face family, Regular.
+QByteArray nameTable(const QString &family)
+{
+    const QString names[][2] = {{"1", family}, {"2", "Regular"}, {"4", family}, {"6", QString(family).remove(' ')}};
+    QByteArray table(6 + 12 * 4, '\0'), strings;
+    qToBigEndian<quint16>(4, table.data() + 2);
+    qToBigEndian<quint16>(quint16(table.size()), table.data() + 4);
+    for (int i = 0; i < 4; ++i) {
+        QByteArray utf16;
+        for (const QChar c : names[i][1])
+            utf16 += char(c.unicode() >> 8), utf16 += char(c.unicode() & 0xFF);
+        const quint16 record[] = {3, 1, 0x409, quint16(names[i][0].toInt()), quint16(utf16.size()), quint16(strings.size())};
+        for (int k = 0; k < 6; ++k)
+            qToBigEndian<quint16>(record[k], table.data() + 6 + 12 * i + 2 * k);
+        strings += utf16;
+    }
+    return table + strings;
+}
+
 } // namespace
 
 class TestPdfWriter : public QObject
@@ -84,6 +133,9 @@ private slots:
     void glyphsSitWhereAPrinterSetsThemAndCopyAsTheirCharacters();
     void aFaceOfManyGlyphsSpreadsOverFontsOf256();
     void aFailedWriteLeavesNoFile();
+    void aGlyphComesFromItsOwnFontFile();
+    void aFaceInstalledWhileRunningSetsTheLinesMeasuredInIt();
+    void aGlyphIsAsWideAsItsFaceSetsIt();
 };
 
 void TestPdfWriter::glyphsSitWhereAPrinterSetsThemAndCopyAsTheirCharacters()
@@ -211,7 +263,7 @@ void TestPdfWriter::aFailedWriteLeavesNoFile()
     const bool written = writePdf(dir.file("full.pdf"), {page, page, page}, "full");
     setrlimit(RLIMIT_FSIZE, &saved);
     QVERIFY(!written);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 
     // Nor is a file there already written over.
     QFile old(dir.file("old.pdf"));
@@ -219,10 +271,112 @@ void TestPdfWriter::aFailedWriteLeavesNoFile()
     old.write("kept");
     old.close();
     QVERIFY(!writePdf(dir.file("old.pdf"), {page}, "old"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.pdf"});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.pdf"});
     QCOMPARE(QFileInfo(dir.file("old.pdf")).size(), 4);
+    // Nor one beside it whose name only looks like a file being written.
+    QFile beside(dir.file("new.pdf.part"));
+    QVERIFY(beside.open(QIODevice::WriteOnly));
+    beside.write("kept");
+    beside.close();
     QVERIFY(writePdf(dir.file("new.pdf"), {page}, "new"));
     QVERIFY(readOwnPdf(dir.file("new.pdf")).error.isEmpty());
+    QCOMPARE(QFileInfo(dir.file("new.pdf.part")).size(), 4);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"new.pdf", "new.pdf.part", "old.pdf"}));
+}
+
+void TestPdfWriter::aGlyphComesFromItsOwnFontFile()
+{
+    // Two versions of one face, the same names, the letter A wider in the
+    // newer: each document takes A as its own file draws it.
+    const QRawFont installed = QRawFont::fromFont(QFont("DejaVu Sans"));
+    QVERIFY(installed.isValid());
+    const quint32 a = installed.glyphIndexesForString("A").value(0);
+    QByteArray head = installed.fontTable("head"), hmtx = installed.fontTable("hmtx");
+    QVERIFY(a > 0 && head.size() >= 36 && hmtx.size() >= qsizetype(a) * 4 + 4);
+    const quint16 unitsPerEm = qFromBigEndian<quint16>(head.constData() + 18);
+    const quint16 advance = qFromBigEndian<quint16>(hmtx.constData() + a * 4);
+    const QRawFont older(sfnt(installed), 12);
+    qToBigEndian<quint16>(quint16(advance + unitsPerEm / 10), hmtx.data() + a * 4);
+    qToBigEndian<quint32>(qFromBigEndian<quint32>(head.constData() + 32) + 86400, head.data() + 32); // modified a day later
+    const QRawFont newer(sfnt(installed, {{"hmtx", hmtx}, {"head", head}}), 12);
+    QVERIFY(older.isValid() && newer.isValid());
+    QCOMPARE(newer.familyName(), older.familyName());
+    QCOMPARE(newer.styleName(), older.styleName());
+
+    auto widthOfA = [&](const QRawFont &font) {
+        QGlyphRun run;
+        run.setRawFont(font);
+        run.setGlyphIndexes({a});
+        run.setPositions({QPointF()});
+        PdfFonts fonts;
+        QList<PdfFonts::Code> codes;
+        fonts.codes(run, 100, "A", codes);
+        return codes.value(0).width;
+    };
+    const int em = PdfFonts::kEm;
+    QCOMPARE(widthOfA(older), qRound(advance * em / double(unitsPerEm)));
+    QCOMPARE(widthOfA(newer), qRound((advance + unitsPerEm / 10) * em / double(unitsPerEm)));
+}
+
+void TestPdfWriter::aFaceInstalledWhileRunningSetsTheLinesMeasuredInIt()
+{
+    // Texts are measured in the face their family names once it is there:
+    // the PDF sets them in it too, not as it set them before.
+    const QString family = "Corvane Later Face";
+    auto gap = [&](const QString &file) {
+        Page page;
+        page.items << textItem("AA", QRectF(20, 20, 60, 8), 12);
+        page.items[0].font.family = family;
+        // Where the second A goes as measured (the face kerns the pair).
+        const FontStyle &style = page.items[0].font;
+        const qreal measured = (textWidth("AA", style, 12) - textWidth("A", style, 12)) * kLayoutPerMm;
+        if (!writePdf(file, {page}, "later"))
+            return std::pair(-1.0, measured);
+        const OwnPdf pdf = readOwnPdf(file);
+        return pdf.glyphs.size() == 2 ? std::pair(pdf.glyphs[1].x - pdf.glyphs[0].x, measured) : std::pair(-1.0, measured);
+    };
+    TempDir dir;
+    const auto before = gap(dir.file("before.pdf"));
+    QVERIFY2(qAbs(before.first - before.second) < 0.5, qPrintable(QString("%1 for %2").arg(before.first).arg(before.second)));
+
+    const QRawFont installed = QRawFont::fromFont(QFont("DejaVu Sans"));
+    const quint32 a = installed.glyphIndexesForString("A").value(0);
+    QByteArray hmtx = installed.fontTable("hmtx");
+    QVERIFY(a > 0 && hmtx.size() >= qsizetype(a) * 4 + 4);
+    qToBigEndian<quint16>(quint16(qFromBigEndian<quint16>(hmtx.constData() + a * 4) * 3 / 2), hmtx.data() + a * 4);
+    const int id = QFontDatabase::addApplicationFontFromData(sfnt(installed, {{"name", nameTable(family)}, {"hmtx", hmtx}}));
+    QVERIFY(id >= 0);
+    const auto after = gap(dir.file("after.pdf"));
+    QFontDatabase::removeApplicationFont(id);
+    QVERIFY2(after.second > before.second + 10, qPrintable(QString::number(after.second)));
+    QVERIFY2(qAbs(after.first - after.second) < 0.5, qPrintable(QString("%1 for %2").arg(after.first).arg(after.second)));
+}
+
+void TestPdfWriter::aGlyphIsAsWideAsItsFaceSetsIt()
+{
+    // Narrowed, a face's glyphs are narrower than its tables give them.
+    for (const QString family : {u("宋体"), QString("DejaVu Sans")}) {
+        for (const int stretch : {100, 83, 70, 50}) {
+            FontStyle style;
+            style.family = family;
+            style.stretch = stretch;
+            QTextLayout layout(u("科技成果 AVA 12.5"), makeFont(style, 12));
+            layout.beginLayout();
+            layout.createLine();
+            layout.endLayout();
+            PdfFonts fonts;
+            for (const QGlyphRun &run : layout.glyphRuns()) {
+                QList<PdfFonts::Code> codes;
+                fonts.codes(run, stretch, layout.text(), codes);
+                QRawFont em = run.rawFont();
+                em.setPixelSize(PdfFonts::kEm);
+                const QList<QPointF> advances = em.advancesForGlyphIndexes(run.glyphIndexes());
+                for (qsizetype i = 0; i < codes.size(); ++i)
+                    QVERIFY2(qAbs(codes[i].width - advances[i].x()) <= 1,
+                             qPrintable(QString("%1 at %2%: %3 for %4").arg(family).arg(stretch).arg(codes[i].width).arg(advances[i].x())));
+            }
+        }
+    }
 }
 
 QTEST_MAIN(TestPdfWriter)

@@ -5,7 +5,9 @@
 #include "Rules.h"
 #include "TextFit.h"
 
-#include <QFile>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
 #include <QMap>
 #include <QPageLayout>
 #include <QPageSize>
@@ -161,25 +163,24 @@ QImage renderPage(const Page &page, qreal dpi)
 
 bool writePdf(const QString &path, const QVector<Page> &pages, const QString &title)
 {
-    const QString part = path + QStringLiteral(".part");
-    QFile::remove(part);
+    // Under a hidden name of its own beside path: no other file there is
+    // written over or removed, and a failed write leaves nothing.
+    QTemporaryFile file(QFileInfo(path).dir().filePath(QStringLiteral(".~corvane-XXXXXX.pdf")));
+    if (!file.open())
+        return false;
     bool ok = false;
     {
-        QFile file(part);
-        if (file.open(QIODevice::WriteOnly)) {
-            PdfCanvas canvas(file);
-            PageWalk walk(canvas);
-            for (const Page &page : pages)
-                walk.paint(page);
-            ok = canvas.finish(title, QStringLiteral("Corvane")) && file.flush();
-            file.close();
-            ok = ok && file.error() == QFileDevice::NoError;
-        }
+        PdfCanvas canvas(file);
+        PageWalk walk(canvas);
+        for (const Page &page : pages)
+            walk.paint(page);
+        ok = canvas.finish(title, QStringLiteral("Corvane")) && file.flush();
     }
-    ok = ok && QFile::rename(part, path); // never over an existing file
-    if (!ok)
-        QFile::remove(part);
-    return ok;
+    file.close();
+    if (!ok || file.error() != QFileDevice::NoError || !file.rename(path)) // never over an existing file
+        return false;
+    file.setAutoRemove(false);
+    return true;
 }
 
 } // namespace report

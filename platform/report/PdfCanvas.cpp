@@ -4,10 +4,13 @@
 
 #include <QCoreApplication>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QImage>
 #include <QThread>
 
+#include <atomic>
 #include <cmath>
+#include <mutex>
 
 namespace report {
 
@@ -25,14 +28,30 @@ constexpr qreal kPointsPerUnit = 72 / kLayoutDpi;
 // Layout units a glyph may sit off drawText's place: far below a printer's dot.
 constexpr qreal kSlack = 0.05;
 
+std::atomic<int> g_fontsChanged{0};
+
+// Counts the changes of the installed faces: a line shaped before one may
+// be set in another face now, the face it is measured in.
+int fontsChanged()
+{
+    static std::once_flag watching;
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        std::call_once(watching, [app] {
+            QObject::connect(app, &QGuiApplication::fontDatabaseChanged, app, [] { ++g_fontsChanged; });
+        });
+    return g_fontsChanged.load();
+}
+
 } // namespace
 
 // Lines shaped for every PDF a thread writes: a form's captions are the
 // same in every copy, and shaping is most of what a page's text costs.
-// Renewed between documents when it grows past kMaxLines.
+// Renewed between documents when it grows past kMaxLines, or faces were
+// installed or removed since.
 struct PdfCanvas::SharedShapes
 {
     static constexpr qsizetype kMaxLines = 20000;
+    int fonts = fontsChanged();
     QImage device = deviceAt(PdfCanvas::kDpi); // only tells the fonts its resolution
     LineShapes shapes{&device, PdfCanvas::kDpi};
 };
@@ -50,7 +69,8 @@ void dropShapes()
 // A canvas keeps the one it began with, should the thread's be renewed.
 std::shared_ptr<PdfCanvas::SharedShapes> sharedShapes()
 {
-    if (!t_shapes || t_shapes->shapes.size() > PdfCanvas::SharedShapes::kMaxLines) {
+    if (!t_shapes || t_shapes->shapes.size() > PdfCanvas::SharedShapes::kMaxLines
+        || t_shapes->fonts != fontsChanged()) {
         const QCoreApplication *app = QCoreApplication::instance();
         if (!t_shapes && app && app->thread() == QThread::currentThread())
             qAddPostRoutine(dropShapes);

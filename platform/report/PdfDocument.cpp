@@ -127,16 +127,16 @@ void PdfDocument::page(const QSizeF &size, const QByteArray &content, int resour
     stream(contentId, QByteArray(), content);
     const int id = reserve();
     QByteArray body = "<</Type/Page/Parent ";
-    integer(body, m_pageTree);
-    body += " 0 R/MediaBox[0 0 ";
+    reference(body, m_pageTree);
+    body += "/MediaBox[0 0 ";
     number(body, size.width());
     body += ' ';
     number(body, size.height());
     body += "]/Resources ";
-    integer(body, resources);
-    body += " 0 R/Contents ";
-    integer(body, contentId);
-    body += " 0 R>>";
+    reference(body, resources);
+    body += "/Contents ";
+    reference(body, contentId);
+    body += ">>";
     object(id, body);
     m_pages.append(id);
 }
@@ -145,8 +145,8 @@ bool PdfDocument::finish(const QString &title, const QString &creator)
 {
     QByteArray kids = "<</Type/Pages/Kids[";
     for (int id : std::as_const(m_pages)) {
-        integer(kids, id);
-        kids += " 0 R ";
+        reference(kids, id);
+        kids += ' ';
     }
     kids += "]/Count ";
     integer(kids, m_pages.size());
@@ -154,8 +154,8 @@ bool PdfDocument::finish(const QString &title, const QString &creator)
     object(m_pageTree, kids);
     const int catalog = reserve();
     QByteArray cat = "<</Type/Catalog/Pages ";
-    integer(cat, m_pageTree);
-    cat += " 0 R>>";
+    reference(cat, m_pageTree);
+    cat += ">>";
     object(catalog, cat);
     const int info = reserve();
     object(info, "<</Title " + text(title) + "/Creator " + text(creator) + "/Producer " + text(creator) + ">>");
@@ -174,10 +174,10 @@ bool PdfDocument::finish(const QString &title, const QString &creator)
     table += "trailer\n<</Size ";
     integer(table, m_offsets.size());
     table += "/Root ";
-    integer(table, catalog);
-    table += " 0 R/Info ";
-    integer(table, info);
-    table += " 0 R>>\nstartxref\n";
+    reference(table, catalog);
+    table += "/Info ";
+    reference(table, info);
+    table += ">>\nstartxref\n";
     integer(table, xref);
     table += "\n%%EOF\n";
     write(table);
@@ -197,6 +197,12 @@ void PdfDocument::integer(QByteArray &out, qint64 v)
     if (negative)
         *--p = '-';
     out.append(p, end - p);
+}
+
+void PdfDocument::reference(QByteArray &out, int id)
+{
+    integer(out, id);
+    out += " 0 R";
 }
 
 void PdfDocument::number(QByteArray &out, double v)

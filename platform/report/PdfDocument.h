@@ -40,6 +40,8 @@ public:
     // PDF number syntax, to three decimals.
     static void number(QByteArray &out, double v);
     static void integer(QByteArray &out, qint64 v);
+    // A reference to object id: "id 0 R".
+    static void reference(QByteArray &out, int id);
     // A text string (UTF-16 with its byte order mark, hex).
     static QByteArray text(const QString &s);
 

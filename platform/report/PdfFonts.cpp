@@ -18,7 +18,7 @@ namespace {
 QByteArray glyphProcedure(const QPainterPath &path, int advance);
 
 // The advances a face's tables give its glyphs, in 1/kEm: read once, where
-// asking the font engine loads each glyph.
+// asking the font engine loads each glyph. font is at kEm pixels.
 class HorizontalMetrics
 {
 public:
@@ -36,9 +36,20 @@ public:
         const int count = u16(hhea, 34); // numberOfHMetrics
         if (count == 0 || hmtx.size() < qsizetype(count) * 4)
             return;
+        // A face narrowed by the engine (a stretch its file lacks) sets every
+        // glyph narrower than its table says, by whole percents.
+        qreal scale = PdfFonts::kEm / unitsPerEm;
+        for (quint32 i = 0; i < quint32(count); ++i) {
+            if (const int units = u16(hmtx, qsizetype(i) * 4)) {
+                const qreal set = font.advancesForGlyphIndexes(QList<quint32>{i}).value(0).x();
+                if (set > 0)
+                    scale *= std::round(set / (units * scale) * 100) / 100;
+                break;
+            }
+        }
         m_advances.reserve(count);
         for (int i = 0; i < count; ++i)
-            m_advances.append(int(std::lround(u16(hmtx, qsizetype(i) * 4) * PdfFonts::kEm / unitsPerEm)));
+            m_advances.append(int(std::lround(u16(hmtx, qsizetype(i) * 4) * scale)));
     }
     bool known() const { return !m_advances.isEmpty(); }
     // Glyphs past the table share its last advance.
@@ -136,10 +147,12 @@ PdfFonts::Face &PdfFonts::face(const QRawFont &font, int stretch)
     if (Face *f = m_byRun.value(key))
         return *f;
     // The same face at another size shares the glyphs; a narrowed one has
-    // narrowed outlines.
+    // narrowed outlines. Another file of the same names (another version,
+    // another build) numbers its glyphs its own way: its header, with the
+    // file's checksum and dates, tells it apart.
     const QString name = font.familyName() + QLatin1Char('/') + font.styleName() + QLatin1Char('/')
         + QString::number(font.weight()) + QLatin1Char('/') + QString::number(int(font.style())) + QLatin1Char('/')
-        + QString::number(stretch);
+        + QString::number(stretch) + QLatin1Char('/') + QLatin1String(font.fontTable("head").toHex());
     Face *f = m_byName.value(name);
     if (!f) {
         m_faces.push_back(std::make_unique<Face>());
@@ -325,8 +338,7 @@ void PdfFonts::writeFont(PdfDocument &doc, const Face &face, int first, int id)
         PdfDocument::integer(name, face.glyphs[i]);
         names += name;
         procs += name + ' ';
-        PdfDocument::integer(procs, proc);
-        procs += " 0 R";
+        PdfDocument::reference(procs, proc);
         PdfDocument::integer(widths, g.width);
         widths += ' ';
     }
@@ -340,8 +352,8 @@ void PdfFonts::writeFont(PdfDocument &doc, const Face &face, int first, int id)
     font += "]/FontMatrix[0.001 0 0 0.001 0 0]" + procs + ">>" + names + "]>>/FirstChar 0/LastChar ";
     PdfDocument::integer(font, count - 1);
     font += widths + "]/ToUnicode ";
-    PdfDocument::integer(font, unicode);
-    font += " 0 R/Resources<<>>>>";
+    PdfDocument::reference(font, unicode);
+    font += "/Resources<<>>>>";
     doc.object(id, font);
 }
 
@@ -354,8 +366,7 @@ QByteArray PdfFonts::write(PdfDocument &doc)
         resources += "/F";
         PdfDocument::integer(resources, i);
         resources += ' ';
-        PdfDocument::integer(resources, id);
-        resources += " 0 R";
+        PdfDocument::reference(resources, id);
     }
     return resources;
 }
