@@ -248,7 +248,6 @@ int StagePackage(const UnpackedPackage &package, const StagingProgress &progress
     try {
         StagedFiles staging;
         for (int m = 0; m < kStagedMembers; ++m) {
-            const std::unique_ptr<db::Table> table = openTable(DataDir, stagingName(m));
             const std::shared_ptr<db::DbfFile> file = db::DbfFile::open(DataDir, stagingName(m));
             if (m < kKeyedMembers) {
                 staging.file[m] = file;
@@ -260,6 +259,7 @@ int StagePackage(const UnpackedPackage &package, const StagingProgress &progress
             if (progress.memberStarts)
                 progress.memberStarts(m);
             RequireMemberText(path);
+            const std::unique_ptr<db::Table> table = openTable(DataDir, stagingName(m));
             const int read = ImportTextFile(*table, path, m == 0 ? ImportRecordTxtRecord : ImportTxtRecord, [&](qint64 at, qint64) {
                 if (progress.advance)
                     progress.advance(done + at, bytes);
