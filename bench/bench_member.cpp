@@ -5,7 +5,6 @@
 // table, repeated to the size).
 #include "BenchData.h"
 #include "ExchangeTextReader.h"
-#include "MemberText.h"
 #include "RecordAssembly.h"
 #include "TableSchemas.h"
 #include "db/file/DbfFile.h"
@@ -96,9 +95,8 @@ void readMember(benchmark::State &state, const char *file)
         twin.setTableName("KJCGtemp.dbf");
         twin.open();
         state.ResumeTiming();
-        RequireMemberText(folder().path(file));
         twin.beginBulkLoad();
-        rows = ImportTextFile(twin, folder().path(file), ImportTxtRecord, [](qint64, qint64) {});
+        rows = ImportTextFile(twin, folder().path(file), ImportTxtRecord, [](qint64, qint64) {}, true);
         twin.endBulkLoad();
         state.PauseTiming();
         twin.close();

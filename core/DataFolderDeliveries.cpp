@@ -18,11 +18,12 @@ namespace {
 
 constexpr char kEndOfFile = 0x1A;
 
-// Nothing when the file cannot be read.
-std::optional<QByteArray> contentsOf(const QString &path)
+// Nothing when the file cannot be read, or when it is larger than atMost:
+// a file longer than a delivery is no cut copy of it, and is not read.
+std::optional<QByteArray> contentsOf(const QString &path, qint64 atMost = -1)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    if (!f.open(QIODevice::ReadOnly) || (atMost >= 0 && f.size() > atMost))
         return std::nullopt;
     return f.readAll();
 }
@@ -126,7 +127,8 @@ void deliverTable(const QString &dataDir, const TableSchema &s)
     if (!found.isEmpty() && (db::DbfFile::isOpen(found) || !mayBeCut(found)))
         return;
     const QString scratch = buildScratch(dataDir, s);
-    if (!found.isEmpty() && !isCutDelivery(contentsOf(found), contentsOf(scratch).value_or(QByteArray()), true)) {
+    const QByteArray delivered = contentsOf(scratch).value_or(QByteArray());
+    if (!found.isEmpty() && !isCutDelivery(contentsOf(found, delivered.size()), delivered, true)) {
         db::disk::remove(scratch);
         return;
     }
@@ -145,7 +147,7 @@ void deliverTemplates(const QString &dataDir)
     for (const QString &name : delivered.entryList(QDir::Files)) {
         const QByteArray bytes = contentsOf(delivered.filePath(name)).value_or(QByteArray());
         const QString found = db::DbfFile::findFile(dataDir, name);
-        if (!found.isEmpty() && !isCutDelivery(contentsOf(found), bytes, false))
+        if (!found.isEmpty() && !isCutDelivery(contentsOf(found, bytes.size()), bytes, false))
             continue;
         // One that cannot be written is missed when it is used.
         db::disk::writeWhole(found.isEmpty() ? QDir(dataDir).filePath(name) : found, bytes);

@@ -56,14 +56,24 @@ void AppendQuoted(QByteArray &out, QByteArrayView value)
         out.append('"').append(DoubleQuotes(value.toByteArray())).append('"');
 }
 
+QByteArrayView TrimmedView(QByteArrayView text)
+{
+    while (!text.isEmpty() && uchar(text.front()) <= 0x20)
+        text = text.sliced(1);
+    while (!text.isEmpty() && uchar(text.back()) <= 0x20)
+        text.chop(1);
+    return text;
+}
+
 QByteArray TrimBytes(const QByteArray &text)
 {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && uchar(text[begin]) <= 0x20)
-        ++begin;
-    while (end > begin && uchar(text[end - 1]) <= 0x20)
-        --end;
-    return begin == 0 && end == text.size() ? text : text.mid(begin, end - begin);
+    const QByteArrayView kept = TrimmedView(text);
+    return kept.size() == text.size() ? text : kept.toByteArray();
+}
+
+QByteArray Unquoted(QByteArrayView token)
+{
+    return token.size() < 2 ? QByteArray() : UndoubleQuotes(token.sliced(1, token.size() - 2).toByteArray());
 }
 
 bool RecordValues::next()
@@ -97,9 +107,7 @@ bool RecordValues::next()
 QByteArray RecordValues::value() const
 {
     const QByteArrayView token = m_record.sliced(m_from, m_to - m_from);
-    if (m_first || !token.startsWith('"'))
-        return token.toByteArray();
-    return token.size() < 2 ? QByteArray() : UndoubleQuotes(token.sliced(1, token.size() - 2).toByteArray());
+    return m_first || !token.startsWith('"') ? token.toByteArray() : Unquoted(token);
 }
 
 QList<QByteArray> SplitRecord(const QByteArray &record)

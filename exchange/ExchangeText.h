@@ -49,6 +49,11 @@ void AppendQuoted(QByteArray &out, QByteArrayView value);
 
 // Blanks and control characters removed at both ends.
 QByteArray TrimBytes(const QByteArray &text);
+// The same as a view of text.
+QByteArrayView TrimmedView(QByteArrayView text);
+// A quoted value as written: the token less its first and last character,
+// pairs of quotes made one.
+QByteArray Unquoted(QByteArrayView token);
 
 // The values of a record as the writer separates them, for counting them
 // and reading the leading ones back: the first up to the first TAB, as it

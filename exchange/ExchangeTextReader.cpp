@@ -1,6 +1,7 @@
 #include "ExchangeTextReader.h"
 
 #include "ExchangeText.h"
+#include "MemberText.h"
 #include "RecordAssembly.h"
 #include "db/file/DbfFile.h"
 #include "db/dataset/Table.h"
@@ -9,7 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-int ImportTextFile(db::Table &table, const QString &path, TxtRecordReader reader, const ReadProgress &progress)
+int ImportTextFile(db::Table &table, const QString &path, TxtRecordReader reader, const ReadProgress &progress,
+                   bool memberText)
 {
     const QString name = QFileInfo(path).fileName();
     QFile text(path);
@@ -26,6 +28,15 @@ int ImportTextFile(db::Table &table, const QString &path, TxtRecordReader reader
     if (progress) {
         const qint64 total = text.size();
         records.setAfterRead([&progress, total](qint64 done) { progress(done, total); });
+    }
+    MemberTextCheck check(name);
+    if (memberText) {
+        records.setOnPiece([&check](QByteArrayView piece) {
+            if (piece.isEmpty())
+                check.finish();
+            else
+                check.take(piece);
+        });
     }
     table.disableControls();
     try {
@@ -44,7 +55,8 @@ int ImportTextFile(db::Table &table, const QString &path, TxtRecordReader reader
             undo = QString::fromUtf8("；已读入的行未能撤销：%1").arg(ui::errorText(failed));
         }
         table.enableControls();
-        if (dynamic_cast<const ReadCancelled *>(&e) && undo.isEmpty())
+        // Both say all there is to say: no line of the records applies.
+        if ((dynamic_cast<const ReadCancelled *>(&e) || dynamic_cast<const MemberTextError *>(&e)) && undo.isEmpty())
             throw;
         throw ExchangeError(QString::fromUtf8("读取文件 %1 第 %2 行时出错：%3%4")
                                 .arg(name)

@@ -16,6 +16,8 @@ using ReadProgress = std::function<void(qint64 done, qint64 total)>;
 // it appended. When the file cannot be read, a value does not fit its
 // column or the read is cancelled, the rows this read appended are taken
 // back; ExchangeError then names the file, the line and the column, and a
-// cancel comes back as ReadCancelled.
+// cancel comes back as ReadCancelled. A package member (memberText) is held
+// to the member rule as it is read, in the same pass: a byte that breaks it
+// comes back as MemberTextError, before any record of its piece is read.
 int ImportTextFile(db::Table &table, const QString &path, TxtRecordReader reader = ImportTxtRecord,
-                   const ReadProgress &progress = {});
+                   const ReadProgress &progress = {}, bool memberText = false);

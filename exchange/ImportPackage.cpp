@@ -3,7 +3,6 @@
 #include "ExchangeText.h"
 #include "ExchangeTextReader.h"
 #include "ExportPackage.h"
-#include "MemberText.h"
 #include "RecordRoutines.h"
 #include "UnitDM.h"
 #include "archiver/Archiver.h"
@@ -248,7 +247,6 @@ int StagePackage(const UnpackedPackage &package, const StagingProgress &progress
     try {
         StagedFiles staging;
         for (int m = 0; m < kStagedMembers; ++m) {
-            const std::unique_ptr<db::Table> table = openTable(DataDir, stagingName(m));
             const std::shared_ptr<db::DbfFile> file = db::DbfFile::open(DataDir, stagingName(m));
             if (m < kKeyedMembers) {
                 staging.file[m] = file;
@@ -259,11 +257,12 @@ int StagePackage(const UnpackedPackage &package, const StagingProgress &progress
                 continue;
             if (progress.memberStarts)
                 progress.memberStarts(m);
-            RequireMemberText(path);
-            const int read = ImportTextFile(*table, path, m == 0 ? ImportRecordTxtRecord : ImportTxtRecord, [&](qint64 at, qint64) {
+            const std::unique_ptr<db::Table> table = openTable(DataDir, stagingName(m));
+            const auto advance = [&](qint64 at, qint64) {
                 if (progress.advance)
                     progress.advance(done + at, bytes);
-            });
+            };
+            const int read = ImportTextFile(*table, path, m == 0 ? ImportRecordTxtRecord : ImportTxtRecord, advance, true);
             done += QFileInfo(path).size();
             if (m == 0) {
                 requireRecordKeys(*file, staging.before[0], memberFile(0));

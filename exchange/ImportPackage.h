@@ -61,7 +61,7 @@ struct StagingProgress
 // ITEM_DQDM) is already staged, as a record or by child rows, take another
 // ITEM_DQDM together with their child rows, so two packages never share
 // child rows. Throws ExchangeError naming the file and line when a member
-// does not read or is not GBK text (RequireMemberText), or when a record
+// does not read or is not GBK text (MemberTextError), or when a record
 // lacks a record key or repeats the key and region of another; the staging
 // tables are then as before.
 int StagePackage(const UnpackedPackage &package, const StagingProgress &progress = {});

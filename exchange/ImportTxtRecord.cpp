@@ -20,22 +20,6 @@ int leadingQuotes(QByteArrayView token)
     return n;
 }
 
-// The token less its first and last character, pairs of quotes made one.
-QByteArray unquoted(QByteArrayView token)
-{
-    return token.size() < 2 ? QByteArray() : UndoubleQuotes(token.sliced(1, token.size() - 2).toByteArray());
-}
-
-// Blanks and control characters at both ends left out.
-QByteArrayView trimmed(QByteArrayView text)
-{
-    while (!text.isEmpty() && uchar(text.front()) <= 0x20)
-        text = text.sliced(1);
-    while (!text.isEmpty() && uchar(text.back()) <= 0x20)
-        text.chop(1);
-    return text;
-}
-
 // The record text still to be cut, as a position in it. Values are views
 // of the record: most go into their column as they stand.
 struct Cursor
@@ -112,7 +96,7 @@ public:
             m_value = token.toByteArray();
             while (CountQuotes(m_value) % 2 == 1 && !line.usedUp())
                 m_value.append('\t').append(line.take());
-            m_value = unquoted(m_value);
+            m_value = Unquoted(m_value);
             return m_value;
         }
         if (m_dateRule && column == kDateColumn && !db::parseDate(QString::fromLatin1(token)).isValid()) {
@@ -120,7 +104,7 @@ public:
             return m_value;
         }
         if (token.startsWith('"')) {
-            m_value = unquoted(token);
+            m_value = Unquoted(token);
             return m_value;
         }
         return token;
@@ -198,7 +182,7 @@ void TxtRecordTarget::read(const QByteArray &record)
         if (line.holdsTab())
             line.take();
         if (!line.holdsTab()) {
-            row.set(n - 1, trimmed(line.rest()));
+            row.set(n - 1, TrimmedView(line.rest()));
             line.pos = record.size();
         } else {
             if (m_reader.refusesRunOn)
@@ -206,8 +190,8 @@ void TxtRecordTarget::read(const QByteArray &record)
             // Two or more values beyond the columns: the old writers' records
             // ran on, and the tail of the last value begins the next row.
             const qsizetype cut = std::max<qsizetype>(0, last.size() - m_tailBytes);
-            row.set(n - 1, trimmed(last.first(cut)));
-            carried = trimmed(last.sliced(cut));
+            row.set(n - 1, TrimmedView(last.first(cut)));
+            carried = TrimmedView(last.sliced(cut));
             carry = true;
         }
         row.post();

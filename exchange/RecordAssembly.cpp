@@ -43,6 +43,8 @@ bool RecordAssembler::fill()
         throw ExchangeError(QString::fromUtf8("读取失败：%1").arg(m_device.errorString()));
     m_buffer.resize(had + n);
     m_read += n;
+    if (m_onPiece)
+        m_onPiece(QByteArrayView(m_buffer).sliced(had));
     if (n > 0 && m_afterRead)
         m_afterRead(m_read);
     return n > 0;

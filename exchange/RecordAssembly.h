@@ -20,6 +20,9 @@ public:
     int firstLine() const { return m_firstLine; }
     // Runs after every piece of the device read, with the bytes read so far.
     void setAfterRead(std::function<void(qint64)> afterRead) { m_afterRead = std::move(afterRead); }
+    // Runs on every piece of the device read, before anything of it is read
+    // as records; with an empty piece at the end of the device.
+    void setOnPiece(std::function<void(QByteArrayView)> onPiece) { m_onPiece = std::move(onPiece); }
 
 private:
     bool readLine(QByteArray &line);
@@ -35,4 +38,5 @@ private:
     int m_firstLine = 0;
     qint64 m_read = 0;
     std::function<void(qint64)> m_afterRead;
+    std::function<void(QByteArrayView)> m_onPiece;
 };

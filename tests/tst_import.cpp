@@ -372,8 +372,13 @@ void TestImport::refusedPackagesChangeNothing()
          u("文件 CGWCR.TXT 第 2 行第 17 列的字节 0xFF 不是 GBK 文字")},
         {"not GBK after a long text", good().member("CGWCR.TXT", person + "2005000003\t.\t1\t" + QByteArray(43, 'a') + "\xFF\r\n").pack(),
          u("文件 CGWCR.TXT 第 2 行第 59 列的字节 0xFF 不是 GBK 文字")},
+        // Read in one pass with the rows: the rows of the pieces before it go back.
+        {"not GBK past the first piece", good().member("CGWCR.TXT", person.repeated(3000) + "2005000003\t.\t1\t\x80\xFF\xFE\r\n").pack(),
+         u("文件 CGWCR.TXT 第 3001 行第 17 列的字节 0xFF 不是 GBK 文字")},
         {"cut GBK", good().member("CGWCR.TXT", person + "2005000003\t.\t1\t\xB1\t\r\n").pack(),
          u("文件 CGWCR.TXT 第 2 行第 16 列的字节 0xB1 0x09 不是 GBK 文字")},
+        {"GBK cut at the end", good().member("CGWCR.TXT", person + "2005000003\t.\t1\t\xB1").pack(),
+         u("文件 CGWCR.TXT 第 2 行第 16 列的字节 0xB1 不是 GBK 文字")},
         {"other name", folder.file("OTHER.ARJ"), u("请选择正确导入包,名字是CGSBQY.ARJ!")},
         {"no KJCG.TXT", good().without("KJCG.TXT").pack(), "KJCG.TXT"},
         {"member with a path", good().without("KJCG.TXT").member("sub/KJCG.TXT", "x\r\n").pack(), "sub/KJCG.TXT"},
