@@ -29,7 +29,7 @@ struct GridColumn
     // number): its full width is that of the widest letter.
     bool letters = false;
     // Edited in place by choosing one of these rather than by typing.
-    QVector<PickItem> pickList;
+    QVector<PickItem> pickList = {};
 };
 
 // Stores a cell's new text (row and grid column), telling whether it did.
