@@ -222,7 +222,7 @@ class TestCrash : public QObject
             QVERIFY2(seen(state) == seen(before) || seen(state) == seen(after),
                      qPrintable(where + ": a mix of before and after: " + firstDifference(before, state)));
         };
-        for (const QString &mode : {"kill", "throw", "throwkill"}) {
+        for (const QString &mode : QStringList{"kill", "throw", "throwkill"}) {
             for (int n = 1; n <= success.points; ++n) {
                 const QString where = QString("%1 %2 at %3 of %4").arg(op, mode).arg(n).arg(success.points);
                 const Told told = child(op, prepared, run, mode, n);
